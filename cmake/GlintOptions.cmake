@@ -1,0 +1,11 @@
+# Compiler settings every target of the project shares.
+add_library(glint_options INTERFACE)
+target_compile_options(glint_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion-null)
+if(GLINT_WERROR)
+    target_compile_options(glint_options INTERFACE -Werror)
+endif()
+if(GLINT_SANITIZE)
+    set(glint_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_compile_options(glint_options INTERFACE ${glint_sanitizers})
+    target_link_options(glint_options INTERFACE ${glint_sanitizers})
+endif()

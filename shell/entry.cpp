@@ -1,0 +1,44 @@
+#include "platform/gfx/results.h"
+#include "shell/music.h"
+#include "shell/shell.h"
+
+namespace glint {
+
+std::int32_t runShow(Shell& shell) {
+    shell.window.show();
+    shell.accelerators = loadAccelerators(kAcceleratorTableId);
+    const std::int32_t created = createDevice(shell);
+    if (gfx::failed(created)) return created;
+    shell.deviceReady = true;
+    startMusic();
+    shell.startTime = shell.clock.milliseconds();
+
+    WindowMessage message{};
+    while (stepMessageLoop(shell, message)) {
+    }
+    return message.exitCode;
+}
+
+bool stepMessageLoop(Shell& shell, WindowMessage& message) {
+    bool taken = true;
+    if (shell.appActive) {
+        taken = shell.window.peekMessage(message);
+    } else {
+        shell.window.waitMessage(message);
+    }
+    if (taken) {
+        const std::uint16_t command = message.kind == MessageKind::keyDown
+                                          ? translateAccelerator(shell.accelerators, message.key)
+                                          : 0;
+        if (command == kCommandEndShow) {
+            destroyMainWindow(shell);
+        } else if (command == 0) {
+            windowProcedure(shell, message);
+        }
+    } else if (shell.appActive && shell.deviceReady) {
+        renderFrame(shell);
+    }
+    return message.kind != MessageKind::quit;
+}
+
+}  // namespace glint

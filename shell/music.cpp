@@ -1,0 +1,7 @@
+#include "shell/music.h"
+
+namespace glint {
+
+bool startMusic() { return false; }
+
+}  // namespace glint
