@@ -8,7 +8,9 @@
 namespace glint {
 namespace {
 
-Key keyNamed(const std::string& name) { return name == "ESCAPE" ? Key::escape : Key::other; }
+Key keyNamed(const std::string& name) {
+    return name == "ESCAPE" ? Key::escape : Key::other;
+}
 
 }  // namespace
 

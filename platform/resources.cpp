@@ -7,7 +7,9 @@ std::span<const ResourceEntry> installedTable;
 
 }  // namespace
 
-void useResources(std::span<const ResourceEntry> table) { installedTable = table; }
+void useResources(std::span<const ResourceEntry> table) {
+    installedTable = table;
+}
 
 std::optional<ResourceBytes> findResource(ResourceType type, std::int32_t id) {
     for (const ResourceEntry& entry : installedTable) {

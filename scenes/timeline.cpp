@@ -10,9 +10,13 @@ constexpr std::uint32_t kClearColour = 0x000A1428;
 
 }  // namespace
 
-Timeline& timeline() { return state; }
+Timeline& timeline() {
+    return state;
+}
 
-void resetTimeline() { state = Timeline{}; }
+void resetTimeline() {
+    state = Timeline{};
+}
 
 std::int32_t runTimeline(gfx::Device& device, float) {
     device.clear(gfx::kClearTarget | gfx::kClearZBuffer, kClearColour, 1.0f);

@@ -62,8 +62,8 @@ std::int32_t createDevice(Shell& shell) {
 
     gfx::Device& device = *state.device;
     device.clear(gfx::kClearTarget | gfx::kClearZBuffer, 0x00000000, 1.0f);
-    const gfx::Viewport viewport{0, 0, static_cast<std::uint32_t>(width),
-                                 static_cast<std::uint32_t>(height), 0.0f, 1.0f};
+    const gfx::Viewport viewport{
+        0, 0, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 0.0f, 1.0f};
     result = device.setViewport(viewport);
     if (gfx::failed(result)) return shell.lastCreateResult = result;
     device.setRenderState(gfx::RenderState::cullMode, gfx::kCullNone);

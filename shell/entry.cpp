@@ -4,15 +4,33 @@
 
 namespace glint {
 
-std::int32_t runShow(Shell& shell) {
+namespace {
+
+// Showing the window reports its size (making the show active) and asks for a
+// paint before any device exists; both are handled before the device is created.
+void showWindow(Shell& shell) {
     shell.window.show();
+    WindowMessage message;
+    while (shell.window.peekMessage(message))
+        windowProcedure(shell, message);
+}
+
+}  // namespace
+
+std::int32_t startShow(Shell& shell) {
+    showWindow(shell);
     shell.accelerators = loadAccelerators(kAcceleratorTableId);
     const std::int32_t created = createDevice(shell);
     if (gfx::failed(created)) return created;
     shell.deviceReady = true;
     startMusic();
     shell.startTime = shell.clock.milliseconds();
+    return gfx::kOk;
+}
 
+std::int32_t runShow(Shell& shell) {
+    const std::int32_t started = startShow(shell);
+    if (gfx::failed(started)) return started;
     WindowMessage message{};
     while (stepMessageLoop(shell, message)) {
     }

@@ -38,19 +38,22 @@ struct Shell {
     gfx::GraphicsDriver& graphics;
     Clock& clock;
 
-    bool appActive = false;    // neither minimised nor hidden
-    bool deviceReady = false;  // a device exists and frames may be drawn
+    bool appActive = false;       // neither minimised nor hidden
+    bool deviceReady = false;     // a device exists and frames may be drawn
     std::uint32_t startTime = 0;  // ms of `clock`, taken right after the music started
     Rect windowRect;              // the client area on the screen; where frames go
     std::vector<Accelerator> accelerators;
     DeviceState devices;
-    float sceneTime = 0;  // tenths of a second since startTime, of the last frame
+    float sceneTime = 0;                // tenths of a second since startTime, of the last frame
     std::int32_t lastCreateResult = 0;  // result of the last createDevice
 };
 
 // Start-up, the message loop, and the exit code the loop ends with. A device that
 // cannot be created at start-up ends it with that negative result before the loop.
 std::int32_t runShow(Shell& shell);
+// Start-up alone: window shown, device and content created, music started, clock
+// zeroed. The creation result; nothing after a failed creation has been started.
+std::int32_t startShow(Shell& shell);
 
 // One pass of the loop's body: takes a message and handles it, or draws a frame
 // when none is waiting. Returns false once the quit message was taken.

@@ -13,14 +13,8 @@ using gfx::PixelFormat;
 using gfx::Surface;
 
 // A depth format carrying stencil bits, offered first as real displays do.
-constexpr PixelFormat kFormatDepth24Stencil8{gfx::kPixelFormatSize,
-                                             gfx::kPixelZBuffer | gfx::kPixelStencil,
-                                             0,
-                                             32,
-                                             0xFFFFFF00,
-                                             0xFF,
-                                             0,
-                                             0};
+constexpr PixelFormat kFormatDepth24Stencil8{
+    gfx::kPixelFormatSize, gfx::kPixelZBuffer | gfx::kPixelStencil, 0, 32, 0xFFFFFF00, 0xFF, 0, 0};
 
 std::size_t pixelCount(const Surface& surface) {
     return static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
@@ -35,6 +29,7 @@ public:
     }
 
     std::int32_t createPrimarySurface(std::unique_ptr<Surface>& primary) override {
+        if (window_.bindFramebuffer() == nullptr) return gfx::kErrNoDisplay;
         const Rect client = window_.clientRectOnScreen();
         primary = std::make_unique<Surface>();
         primary->width = client.width();
@@ -88,7 +83,7 @@ public:
                          const Rect& destination) override {
         SDL_Window* handle = window_.handle();
         if (handle == nullptr) return gfx::kErrNoDisplay;
-        SDL_Surface* screen = SDL_GetWindowSurface(handle);
+        SDL_Surface* screen = window_.bindFramebuffer();
         if (screen == nullptr) {
             primary.lost = true;
             return gfx::kErrSurfaceLost;

@@ -45,12 +45,14 @@ bool initVideo(const char* windowClass, std::string& error) {
     return true;
 }
 
-void quitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS); }
+void quitVideo() {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
 
 SdlDisplay openSdlDisplay(const WindowSettings& settings, std::string& error) {
-    SDL_Window* window =
-        SDL_CreateWindow(settings.title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                         settings.width, settings.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    SDL_Window* window = SDL_CreateWindow(settings.title, SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, settings.width, settings.height,
+                                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
         error = SDL_GetError();
         return {};
@@ -60,7 +62,9 @@ SdlDisplay openSdlDisplay(const WindowSettings& settings, std::string& error) {
     return {std::move(sdlWindow), std::move(graphics)};
 }
 
-std::uint32_t SystemClock::milliseconds() { return SDL_GetTicks(); }
+std::uint32_t SystemClock::milliseconds() {
+    return SDL_GetTicks();
+}
 
 bool SdlWindow::translate(const SDL_Event& event, WindowMessage& message) const {
     message = WindowMessage{};
@@ -159,6 +163,22 @@ void SdlWindow::destroy() {
     window_ = nullptr;
 }
 
+SDL_Surface* SdlWindow::bindFramebuffer() {
+    if (window_ == nullptr) return nullptr;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    // Creating the framebuffer hides and shows the window on some drivers; those two
+    // events are not the user's and must not cost a device re-creation.
+    SDL_Event events[64];
+    const int count = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    for (int i = 0; i < count; ++i) {
+        const Uint8 id = events[i].window.event;
+        if (id != SDL_WINDOWEVENT_HIDDEN && id != SDL_WINDOWEVENT_SHOWN) {
+            SDL_PeepEvents(&events[i], 1, SDL_ADDEVENT, 0, 0);
+        }
+    }
+    return surface;
+}
+
 Rect SdlWindow::clientRectOnScreen() const {
     if (window_ == nullptr) return {};
     int x = 0, y = 0, width = 0, height = 0;
@@ -167,6 +187,8 @@ Rect SdlWindow::clientRectOnScreen() const {
     return {x, y, x + width, y + height};
 }
 
-void SdlWindow::setCursorHidden(bool hidden) { SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE); }
+void SdlWindow::setCursorHidden(bool hidden) {
+    SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE);
+}
 
 }  // namespace glint

@@ -29,6 +29,8 @@ public:
     void setCursorHidden(bool hidden) override;
 
     SDL_Window* handle() const { return window_; }
+    // The window's framebuffer, created on first use.
+    SDL_Surface* bindFramebuffer();
 
 private:
     bool translate(const SDL_Event& event, WindowMessage& message) const;

@@ -1,0 +1,43 @@
+#include "platform/sdl/sdl_event_injection.h"
+
+#include "platform/sdl/sdl_window.h"
+
+namespace glint {
+namespace {
+
+void pushWindowEvent(Window& window, SDL_WindowEventID id) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = static_cast<Uint8>(id);
+    event.window.windowID = SDL_GetWindowID(static_cast<SdlWindow&>(window).handle());
+    SDL_PushEvent(&event);
+}
+
+}  // namespace
+
+void injectSizeEvent(Window& window, SizeKind kind) {
+    switch (kind) {
+        case SizeKind::restored:
+            pushWindowEvent(window, SDL_WINDOWEVENT_RESTORED);
+            break;
+        case SizeKind::minimized:
+            pushWindowEvent(window, SDL_WINDOWEVENT_MINIMIZED);
+            break;
+        case SizeKind::maxHide:
+            pushWindowEvent(window, SDL_WINDOWEVENT_HIDDEN);
+            break;
+    }
+}
+
+void injectCloseEvent(Window& window) {
+    pushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
+}
+
+void injectEscapeKey(Window&) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = SDLK_ESCAPE;
+    SDL_PushEvent(&event);
+}
+
+}  // namespace glint
