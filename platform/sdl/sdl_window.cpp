@@ -31,6 +31,9 @@ bool initVideo(const char* windowClass, std::string& error) {
     }
     // Without a Wayland compositor, trying one only prints noise before X11 answers.
     if (!driverChosen && !set("WAYLAND_DISPLAY")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // Frames are copied into a plain window framebuffer; an accelerated one would
+    // bring up a GL renderer (and re-create the window) for a simple copy.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // Read by SDL's X11 driver when it creates a window.
     setenv("SDL_VIDEO_X11_WMCLASS", windowClass, 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -47,6 +50,8 @@ bool initVideo(const char* windowClass, std::string& error) {
 
 void quitVideo() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    // Only a full quit releases what SDL set up process-wide (its bus connection).
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
 SdlDisplay openSdlDisplay(const WindowSettings& settings, std::string& error) {
@@ -164,19 +169,7 @@ void SdlWindow::destroy() {
 }
 
 SDL_Surface* SdlWindow::bindFramebuffer() {
-    if (window_ == nullptr) return nullptr;
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    // Creating the framebuffer hides and shows the window on some drivers; those two
-    // events are not the user's and must not cost a device re-creation.
-    SDL_Event events[64];
-    const int count = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
-    for (int i = 0; i < count; ++i) {
-        const Uint8 id = events[i].window.event;
-        if (id != SDL_WINDOWEVENT_HIDDEN && id != SDL_WINDOWEVENT_SHOWN) {
-            SDL_PeepEvents(&events[i], 1, SDL_ADDEVENT, 0, 0);
-        }
-    }
-    return surface;
+    return window_ == nullptr ? nullptr : SDL_GetWindowSurface(window_);
 }
 
 Rect SdlWindow::clientRectOnScreen() const {
