@@ -31,11 +31,11 @@ static_assert(sizeof(PixelFormat) == 32);
 
 inline constexpr std::uint32_t kPixelFormatSize = sizeof(PixelFormat);
 
-inline constexpr PixelFormat kFormatRgb565{kPixelFormatSize, kPixelRgb, 0, 16, 0xF800, 0x07E0,
-                                           0x001F, 0};
-inline constexpr PixelFormat kFormatRgb555{kPixelFormatSize, kPixelRgb, 0, 16, 0x7C00, 0x03E0,
-                                           0x001F, 0};
-inline constexpr PixelFormat kFormatDepth32{kPixelFormatSize, kPixelZBuffer, 0, 32, 0xFFFFFFFF,
-                                            0, 0, 0};
+inline constexpr PixelFormat kFormatRgb565{kPixelFormatSize, kPixelRgb, 0,      16,
+                                           0xF800,           0x07E0,    0x001F, 0};
+inline constexpr PixelFormat kFormatRgb555{kPixelFormatSize, kPixelRgb, 0,      16,
+                                           0x7C00,           0x03E0,    0x001F, 0};
+inline constexpr PixelFormat kFormatDepth32{
+    kPixelFormatSize, kPixelZBuffer, 0, 32, 0xFFFFFFFF, 0, 0, 0};
 
 }  // namespace glint::gfx

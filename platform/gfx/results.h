@@ -15,6 +15,8 @@ inline constexpr std::int32_t kErrOutOfMemory = static_cast<std::int32_t>(0x8007
 // A device kind this machine cannot provide (the hardware device before one exists).
 inline constexpr std::int32_t kErrNoDevice = static_cast<std::int32_t>(0x88760082);
 
-inline bool failed(std::int32_t result) { return result < 0; }
+inline bool failed(std::int32_t result) {
+    return result < 0;
+}
 
 }  // namespace glint::gfx

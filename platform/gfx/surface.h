@@ -13,7 +13,7 @@ struct Surface {
     std::int32_t width = 0;  // pixels
     std::int32_t height = 0;
     std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, row-major, top row first
-    std::vector<float> depth;           // 0 (near) .. 1 (far); empty until a depth buffer is attached
+    std::vector<float> depth;  // 0 (near) .. 1 (far); empty until a depth buffer is attached
     PixelFormat depthFormat;
     bool lost = false;  // the display took the surface away; restore() brings it back
 };
@@ -21,7 +21,7 @@ struct Surface {
 struct Texture {
     std::int32_t width = 0;  // texels
     std::int32_t height = 0;
-    PixelFormat format;               // a 16-bit RGB format without alpha
+    PixelFormat format;                 // a 16-bit RGB format without alpha
     std::vector<std::uint16_t> texels;  // row-major, top row first
 };
 
