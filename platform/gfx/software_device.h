@@ -7,7 +7,16 @@
 
 namespace glint::gfx {
 
-// A device drawing into `target`, which must outlive it and have a depth buffer.
-std::unique_ptr<Device> createSoftwareDevice(Surface& target);
+// What the device demands of texture sizes; settable so that callers' sizing
+// logic can be exercised against a strict device.
+struct TextureRequirements {
+    bool powerOfTwo = false;
+    bool square = false;
+};
+
+// A device drawing into `target`, which must outlive it. Without a depth buffer
+// on the target, depth testing is off whatever the render state says.
+std::unique_ptr<Device> createSoftwareDevice(Surface& target,
+                                             TextureRequirements requirements = {});
 
 }  // namespace glint::gfx
