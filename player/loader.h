@@ -1,0 +1,20 @@
+// Reads an XM module into a Song. The only parser of outside data: any byte sequence
+// either loads into a song that plays safely or fails.
+#pragma once
+
+#include <cstdint>
+
+#include "player/song.h"
+#include "player/stream.h"
+
+namespace vorn3 {
+
+// False when the stream holds no module this library can play; what was allocated
+// so far stays in the song for songFree to release.
+bool loadModule(Song& song, SongStream* stream);
+
+// Sample frames with a zero frame before the first and kSpareFrames after the last.
+std::int16_t* allocateFrames(std::uint32_t length);
+void releaseFrames(std::int16_t* data);
+
+}  // namespace vorn3

@@ -1,0 +1,91 @@
+// A module as loaded: pattern cells unpacked, instruments with their envelopes, and
+// samples widened to 16-bit frames with a guard frame after the played part.
+#pragma once
+
+#include <array>
+#include <climits>
+#include <cstdint>
+
+namespace vorn3 {
+
+inline constexpr std::uint8_t kKeyOff = 255;  // note value of a key-off cell
+inline constexpr std::int32_t kNoteCount = 96;
+inline constexpr std::int32_t kSampleSlots = 16;
+inline constexpr std::int32_t kEnvelopeLoadedPoints = 12;
+// Room beyond the loaded points, so that a look one or two points past the last
+// loaded one stays inside the record.
+inline constexpr std::int32_t kEnvelopeCapacity = 20;
+inline constexpr std::int32_t kNoGuard = INT32_MIN;
+// Zero frames allocated after a sample's last frame; the guard frame is the first.
+inline constexpr std::uint32_t kSpareFrames = 8;
+
+struct PatternCell {
+    std::uint8_t note;        // 0 none, 1..96, kKeyOff
+    std::uint8_t instrument;  // 0 none, 1..128
+    std::uint8_t volume;      // volume-column command
+    std::uint8_t effect;
+    std::uint8_t parameter;
+};
+static_assert(sizeof(PatternCell) == 5);
+
+struct PatternSlot {
+    std::int32_t rows;   // 1..256 once loaded
+    PatternCell* cells;  // rows × channelCount, row by row
+};
+
+struct EnvelopePoint {
+    std::uint16_t tick;   // ticks from the note start, never decreasing
+    std::uint16_t value;  // 0..64; panning has its centre at 32
+};
+
+// Bits of Envelope::type.
+inline constexpr std::uint8_t kEnvelopeOn = 1;
+inline constexpr std::uint8_t kEnvelopeSustain = 2;
+inline constexpr std::uint8_t kEnvelopeLoop = 4;
+
+struct Envelope {
+    std::array<EnvelopePoint, kEnvelopeCapacity> points;
+    // Once loaded, every index below is below pointCount or its bit in type is clear.
+    std::uint8_t pointCount;  // 0..kEnvelopeLoadedPoints
+    std::uint8_t sustainPoint;
+    std::uint8_t loopStart;
+    std::uint8_t loopEnd;
+    std::uint8_t type;  // kEnvelope bits; 0 with fewer than 2 points
+};
+
+enum class LoopType : std::uint8_t { none = 1, forward = 2, pingPong = 4 };
+
+struct Sample {
+    // Frames, with one zero frame before data[0] and kSpareFrames after the last;
+    // null when length is 0.
+    std::int16_t* data;
+    std::uint32_t length;      // frames
+    std::uint32_t loopStart;   // frames
+    std::uint32_t loopLength;  // frames; loopStart + loopLength ends the played part, <= length
+    std::uint8_t volume;       // 0..64
+    std::int8_t finetune;      // 1/128 semitone
+    std::int32_t guardValue;   // the frame the guard frame replaced, or kNoGuard
+    std::int32_t panning;      // 0 left .. 255 right
+    std::uint8_t bits;         // 8 or 16; 16 once its data is loaded
+    LoopType loopType;
+    std::int8_t relativeNote;  // semitones
+};
+
+struct Instrument {
+    std::int32_t sampleCount;  // 0..kSampleSlots; the first sampleCount slots are owned
+    std::array<Sample*, kSampleSlots> samples;    // slots from sampleCount on: &emptySample
+    std::array<std::uint8_t, kNoteCount> keymap;  // sample slot per note
+    Envelope volumeEnvelope;
+    Envelope panningEnvelope;
+    std::uint8_t vibratoType;
+    std::uint8_t vibratoSweep;  // ticks
+    std::uint8_t vibratoDepth;
+    std::uint8_t vibratoRate;  // 1/256 cycle per tick
+    std::int32_t fadeout;      // per tick, of 65536; twice the file's value
+};
+
+// Shared stand-ins for missing samples and instruments; never freed, never written.
+extern Sample emptySample;
+extern const Instrument emptyInstrument;
+
+}  // namespace vorn3

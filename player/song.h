@@ -1,0 +1,66 @@
+// The Song record: a loaded module and its playback state, and the song list the
+// mixing side walks.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <type_traits>
+
+#include "mixer/list.h"
+#include "player/module.h"
+#include "vorn3/vorn3.h"
+
+namespace vorn3 {
+
+inline constexpr std::int32_t kMaxOrders = 256;
+// Bit of Song::flags: periods in 1/64 semitone instead of Amiga periods.
+inline constexpr std::int16_t kLinearFrequencies = 1;
+
+// Per-channel replay state. Channel i drives voice i of the pool; it keeps the index
+// rather than the voice, so that a pool rebuilt by openAudio is found afresh.
+struct Channel {
+    std::int32_t voiceIndex;
+};
+
+using SongHook = void (*)(Song& song);
+
+struct Song {
+    ListLink link;  // songList; linked to itself while not started
+    PatternSlot* patterns;
+    Instrument* instruments;
+    Channel* channels;               // channelCount records while started, else null
+    std::int32_t samplesLeftInTick;  // output frames before the next tick
+    std::int32_t samplesPerTick;     // output frames, at least 1 once setBpm ran
+    std::int16_t songLength;         // orders played, 1..kMaxOrders once loaded
+    std::int16_t restartPosition;    // order index, below songLength once loaded
+    std::int16_t channelCount;       // 1..kVoiceCount once loaded
+    std::int32_t usedPatternCount;   // 1 + highest pattern number among the played orders
+    std::int32_t patternSlotCount;
+    std::int16_t instrumentCount;
+    std::int16_t flags;         // kLinearFrequencies
+    std::int16_t defaultTempo;  // ticks per row
+    std::int16_t defaultBpm;
+    std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
+    std::uint8_t defaultGlobalVolume;                 // 0..64
+    std::int32_t globalVolume;                        // 0..64
+    std::uint8_t globalVolumeSlideMemory;
+    bool playing;        // the mixing side skips songs that are not
+    bool ended;          // playback has passed the last order at least once
+    std::int32_t tick;   // within the row, 0 = row tick
+    std::int32_t speed;  // ticks per row
+    std::int32_t bpm;
+    std::atomic<std::int32_t> currentRow;    // written by the mixing side only
+    std::atomic<std::int32_t> currentOrder;  // written by the mixing side only
+    std::int32_t patternDelayTicks;
+    std::int32_t nextRow;    // -1: none pending
+    std::int32_t nextOrder;  // -1: none pending
+    float elapsedSeconds;    // of mixed output
+    SongHook startHook;
+    SongHook tickHook;  // once per tick, on the mixing side
+    SampleDataHook sampleDataHook;
+};
+static_assert(std::is_standard_layout_v<Song>, "listRecord needs the link first");
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+
+}  // namespace vorn3
