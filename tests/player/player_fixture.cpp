@@ -1,0 +1,110 @@
+#include "tests/player/player_fixture.h"
+
+#include "mixer/mixer_state.h"
+#include "player/player_state.h"
+#include "shell/resource_stream.h"
+
+namespace vorn3 {
+
+void PlayerTest::SetUp() {
+    resetMixerState();
+    resetPlayerState();
+    setStreamCallbacks(glint::resourceOpen, glint::resourceClose, glint::resourceRead,
+                       glint::resourceSeek, glint::resourceTell);
+}
+
+void PlayerTest::TearDown() {
+    resetMixerState();
+    resetPlayerState();
+    glint::useResources({});
+}
+
+void PlayerTest::serve(std::vector<std::uint8_t> bytes) {
+    served_ = std::move(bytes);
+    table_[0] = {glint::ResourceType::rcData, glint::kSongResourceId, served_.data(),
+                 static_cast<std::uint32_t>(served_.size())};
+    glint::useResources(table_);
+}
+
+SongPtr PlayerTest::load(std::vector<std::uint8_t> bytes, SampleDataHook hook) {
+    serve(std::move(bytes));
+    return SongPtr(songCreate("test.xm", hook));
+}
+
+xm::Sample rampSample(std::uint32_t length, bool sixteenBit) {
+    xm::Sample sample;
+    sample.sixteenBit = sixteenBit;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        sample.frames.push_back(static_cast<std::int16_t>((i * 997 % 251) * 256 - 32000));
+    }
+    return sample;
+}
+
+xm::Module smallModule() {
+    xm::Module module;
+    module.patterns.push_back({});
+    xm::Instrument instrument;
+    instrument.samples.push_back(rampSample(64));
+    module.instruments.push_back(instrument);
+    return module;
+}
+
+void expectPlayable(const Song& song) {
+    ASSERT_GE(song.songLength, 1);
+    ASSERT_LE(song.songLength, kMaxOrders);
+    ASSERT_GE(song.channelCount, 1);
+    ASSERT_LE(song.channelCount, 256);
+    EXPECT_GE(song.restartPosition, 0);
+    EXPECT_LT(song.restartPosition, song.songLength);
+    EXPECT_GE(song.defaultBpm, 32);
+    EXPECT_LE(song.defaultBpm, 255);
+    EXPECT_NE(song.tickHook, nullptr);
+    for (std::int32_t order = 0; order < song.songLength; ++order) {
+        ASSERT_LT(song.orderTable[order], song.patternSlotCount);
+    }
+    for (std::int32_t i = 0; i < song.patternSlotCount; ++i) {
+        const PatternSlot& slot = song.patterns[i];
+        ASSERT_GE(slot.rows, 1);
+        ASSERT_LE(slot.rows, 256);
+        ASSERT_NE(slot.cells, nullptr);
+        for (std::int32_t cell = 0; cell < slot.rows * song.channelCount; ++cell) {
+            const std::uint8_t note = slot.cells[cell].note;
+            EXPECT_TRUE(note <= kNoteCount || note == kKeyOff);
+            EXPECT_LE(slot.cells[cell].instrument, 128);
+        }
+    }
+    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
+        const Instrument& instrument = song.instruments[i];
+        ASSERT_LE(instrument.sampleCount, kSampleSlots);
+        for (const Envelope* envelope : {&instrument.volumeEnvelope, &instrument.panningEnvelope}) {
+            EXPECT_LE(envelope->pointCount, kEnvelopeLoadedPoints);
+            if (envelope->type & kEnvelopeSustain) {
+                EXPECT_LT(envelope->sustainPoint, envelope->pointCount);
+            }
+            if (envelope->type & kEnvelopeLoop) {
+                EXPECT_LT(envelope->loopStart, envelope->pointCount);
+                EXPECT_LT(envelope->loopEnd, envelope->pointCount);
+            }
+            if (envelope->pointCount < 2) {
+                EXPECT_EQ(envelope->type, 0);
+            }
+        }
+        for (std::int32_t slot = 0; slot < kSampleSlots; ++slot) {
+            const Sample* sample = instrument.samples[slot];
+            ASSERT_NE(sample, nullptr);
+            if (slot >= instrument.sampleCount) {
+                EXPECT_EQ(sample, &emptySample);
+                continue;
+            }
+            EXPECT_LE(sample->volume, 64);
+            EXPECT_EQ(sample->data == nullptr, sample->length == 0);
+            EXPECT_LE(std::uint64_t{sample->loopStart} + sample->loopLength, sample->length);
+            if (sample->length > 0) {
+                EXPECT_GE(sample->loopLength, 1u);
+                EXPECT_EQ(sample->bits, 16);
+            }
+        }
+    }
+}
+
+}  // namespace vorn3
