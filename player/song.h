@@ -36,11 +36,11 @@ struct Song {
     std::int16_t restartPosition;    // order index, below songLength once loaded
     std::int16_t channelCount;       // 1..kVoiceCount once loaded
     std::int32_t usedPatternCount;   // 1 + highest pattern number among the played orders
-    std::int32_t patternSlotCount;
-    std::int16_t instrumentCount;
-    std::int16_t flags;         // kLinearFrequencies
-    std::int16_t defaultTempo;  // ticks per row
-    std::int16_t defaultBpm;
+    std::int32_t patternSlotCount;   // 1..256 once loaded
+    std::int16_t instrumentCount;    // 0..128 once loaded
+    std::int16_t flags;              // kLinearFrequencies
+    std::int16_t defaultTempo;       // ticks per row
+    std::int16_t defaultBpm;         // beats per minute, 32..255 once loaded
     std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
     std::uint8_t defaultGlobalVolume;                 // 0..64
     std::int32_t globalVolume;                        // 0..64
@@ -49,13 +49,14 @@ struct Song {
     bool ended;          // playback has passed the last order at least once
     std::int32_t tick;   // within the row, 0 = row tick
     std::int32_t speed;  // ticks per row
-    std::int32_t bpm;
-    std::atomic<std::int32_t> currentRow;    // written by the mixing side only
-    std::atomic<std::int32_t> currentOrder;  // written by the mixing side only
-    std::int32_t patternDelayTicks;
-    std::int32_t nextRow;    // -1: none pending
-    std::int32_t nextOrder;  // -1: none pending
-    float elapsedSeconds;    // of mixed output
+    std::int32_t bpm;    // beats per minute
+    // Read by the host's thread without a lock while the mixing side advances them.
+    std::atomic<std::int32_t> currentRow;
+    std::atomic<std::int32_t> currentOrder;
+    std::int32_t patternDelayTicks;  // extra ticks of the current row
+    std::int32_t nextRow;            // -1: none pending
+    std::int32_t nextOrder;          // -1: none pending
+    float elapsedSeconds;            // seconds of mixed output
     SongHook startHook;
     SongHook tickHook;  // once per tick, on the mixing side
     SampleDataHook sampleDataHook;
