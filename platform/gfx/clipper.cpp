@@ -73,21 +73,6 @@ void append(ClippedPolygon& polygon, const ClipVertex& corner) {
 
 }  // namespace
 
-std::uint32_t outcode(const ClipVertex& p, const GuardBand& guard) {
-    std::uint32_t code = 0;
-    if (p.z < 0.0f) code |= kOutNear;
-    if (p.z > p.w) code |= kOutFar;
-    if (p.x < -guard.x * p.w) code |= kOutGuardLeft;
-    if (p.x > guard.x * p.w) code |= kOutGuardRight;
-    if (p.y < -guard.y * p.w) code |= kOutGuardBottom;
-    if (p.y > guard.y * p.w) code |= kOutGuardTop;
-    if (p.x < -p.w) code |= kOutViewLeft;
-    if (p.x > p.w) code |= kOutViewRight;
-    if (p.y < -p.w) code |= kOutViewBottom;
-    if (p.y > p.w) code |= kOutViewTop;
-    return code;
-}
-
 void clipTriangle(const ClipVertex (&triangle)[3], std::uint32_t planes, const GuardBand& guard,
                   ClippedPolygon& result) {
     ClippedPolygon scratch;

@@ -36,7 +36,20 @@ struct GuardBand {
     float x, y;
 };
 
-std::uint32_t outcode(const ClipVertex& vertex, const GuardBand& guard);
+inline std::uint32_t outcode(const ClipVertex& p, const GuardBand& guard) {
+    std::uint32_t code = 0;
+    if (p.z < 0.0f) code |= kOutNear;
+    if (p.z > p.w) code |= kOutFar;
+    if (p.x < -guard.x * p.w) code |= kOutGuardLeft;
+    if (p.x > guard.x * p.w) code |= kOutGuardRight;
+    if (p.y < -guard.y * p.w) code |= kOutGuardBottom;
+    if (p.y > guard.y * p.w) code |= kOutGuardTop;
+    if (p.x < -p.w) code |= kOutViewLeft;
+    if (p.x > p.w) code |= kOutViewRight;
+    if (p.y < -p.w) code |= kOutViewBottom;
+    if (p.y > p.w) code |= kOutViewTop;
+    return code;
+}
 
 // Each plane adds at most one corner to a convex polygon.
 inline constexpr int kMaxClippedCorners = 3 + 6;

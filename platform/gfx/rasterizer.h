@@ -21,6 +21,7 @@ struct RasterTarget {
     std::uint32_t* pixels = nullptr;  // 0x00RRGGBB
     float* depth = nullptr;           // null without a depth buffer
     std::int32_t pitch = 0;           // pixels per row of both buffers
+    std::int32_t rows = 0;            // rows of both buffers
     // The rectangle that may be written; right and bottom exclusive.
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
@@ -55,29 +56,42 @@ struct PixelState {
     std::uint32_t fogColour = 0;  // 0x00RRGGBB
 };
 
-struct TriangleSetup;
 struct PreparedPipeline;
-using FillFunction = void (*)(const TriangleSetup&, const RasterTarget&, const PreparedPipeline&);
+using DrawFunction = void (*)(const ScreenVertex (&)[3], const RasterTarget&,
+                              const PreparedPipeline&, CullWinding);
 
-// The pixel state in the form the span loops read, with the loop that fits it.
+// One value in each of the four lanes the span loops work in.
+struct alignas(16) FloatLanes {
+    float lane[4];
+};
+struct alignas(16) IntLanes {
+    std::int32_t lane[4];
+};
+
+// The pixel state in the form the span loops read, with the triangle routine
+// compiled for it.
 struct PreparedPipeline {
-    FillFunction fill = nullptr;
+    DrawFunction draw = nullptr;
     const std::uint16_t* texels = nullptr;
     // Per channel r, g, b: the texel mask and the factor turning a masked texel
     // into the modulated colour, or the plain colour without a texture.
-    std::uint32_t masks[3] = {};
-    float scales[3] = {};
-    float textureWidth = 0.0f, textureHeight = 0.0f;
-    float inverseWidth = 0.0f, inverseHeight = 0.0f;
-    std::int32_t widthMask = 0, heightMask = 0, widthShift = 0;
-    float fogStart = 0.0f, fogEnd = 0.0f, fogScale = 0.0f;
-    float fogColour[3] = {};  // r, g, b
+    IntLanes masks[3] = {};
+    FloatLanes scales[3] = {};
+    FloatLanes width = {}, height = {};
+    FloatLanes inverseWidth = {}, inverseHeight = {};
+    FloatLanes lastColumn = {}, lastRow = {};
+    IntLanes columnMask = {}, rowMask = {};
+    std::int32_t rowShift = 0;  // log2 of the width of a power-of-two texture
+    FloatLanes fogStart = {}, fogEnd = {}, fogScale = {};
+    FloatLanes fogColour[3] = {};  // r, g, b
 };
 
 // `texture` may be null for untextured drawing.
 PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture);
 
-void rasterizeTriangle(const ScreenVertex (&corners)[3], const RasterTarget& target,
-                       const PreparedPipeline& pipeline, CullWinding cull);
+inline void rasterizeTriangle(const ScreenVertex (&corners)[3], const RasterTarget& target,
+                              const PreparedPipeline& pipeline, CullWinding cull) {
+    pipeline.draw(corners, target, pipeline, cull);
+}
 
 }  // namespace glint::gfx

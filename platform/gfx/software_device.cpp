@@ -228,6 +228,7 @@ private:
         target.pixels = surface.pixels.data();
         if (surface.depth.size() >= pixelCount(surface)) target.depth = surface.depth.data();
         target.pitch = surface.width;
+        target.rows = surface.height;
         const auto limit = [](std::uint64_t value, std::int32_t bound) {
             return static_cast<std::int32_t>(std::min<std::uint64_t>(value, bound));
         };

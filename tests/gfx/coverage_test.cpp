@@ -69,6 +69,59 @@ TEST(Coverage, TopLeftRuleOnTheTwoReferenceTriangles) {
     EXPECT_EQ(covered(reversed), expectedUpper);
 }
 
+// The pixels whose centres a triangle covers, by evaluating the three edge
+// functions at every pixel centre in units of 1/256 pixel.
+Pixels referenceCoverage(const std::int64_t (&x)[3], const std::int64_t (&y)[3], int width,
+                         int height) {
+    const std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    Pixels result;
+    if (area == 0) return result;
+    const int order[3] = {0, area > 0 ? 1 : 2, area > 0 ? 2 : 1};
+    for (int py = 0; py < height; ++py) {
+        for (int px = 0; px < width; ++px) {
+            bool inside = true;
+            for (int e = 0; e < 3; ++e) {
+                const int i = order[e];
+                const int j = order[(e + 1) % 3];
+                const std::int64_t dx = x[j] - x[i];
+                const std::int64_t dy = y[j] - y[i];
+                const std::int64_t value = dx * (py * 256 - y[i]) - dy * (px * 256 - x[i]);
+                const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+                inside = inside && (value > 0 || (value == 0 && topLeft));
+            }
+            if (inside) result.insert({px, py});
+        }
+    }
+    return result;
+}
+
+// Corners on grids from whole pixels down to 1/256 pixel, so that pixel
+// centres on edges and corners, and horizontal and vertical edges, are common.
+TEST(Coverage, MatchesTheEdgeFunctionsAtEveryPixelCentre) {
+    constexpr int kWidth = 24;
+    constexpr int kHeight = 20;
+    std::mt19937 random(3);
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int step = 256 >> (trial % 9);
+        std::uniform_int_distribution<std::int64_t> across(-4 * 256 / step, 28 * 256 / step);
+        std::int64_t x[3], y[3];
+        for (int i = 0; i < 3; ++i) {
+            x[i] = across(random) * step;
+            y[i] = across(random) * step;
+        }
+        Canvas canvas(kWidth, kHeight);
+        canvas.device->setRenderState(RenderState::zEnable, 0);
+        const auto at = [&](int i) {
+            return canvas.corner(static_cast<float>(x[i]) / 256.0f,
+                                 static_cast<float>(y[i]) / 256.0f);
+        };
+        canvas.draw(at(0), at(1), at(2));
+        ASSERT_EQ(covered(canvas), referenceCoverage(x, y, kWidth, kHeight))
+            << "trial " << trial << ": (" << x[0] << "," << y[0] << ") (" << x[1] << "," << y[1]
+            << ") (" << x[2] << "," << y[2] << ")";
+    }
+}
+
 TEST(Coverage, SharedEdgesAreDrawnExactlyOnce) {
     Canvas canvas(16, 16);
     DrawCounter counter(canvas);
