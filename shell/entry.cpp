@@ -1,4 +1,5 @@
 #include "platform/gfx/results.h"
+#include "scenes/timeline.h"
 #include "shell/music.h"
 #include "shell/shell.h"
 
@@ -24,6 +25,9 @@ std::int32_t startShow(Shell& shell) {
     if (gfx::failed(created)) return created;
     shell.deviceReady = true;
     startMusic();
+    timeline().songPosition = [] {
+        return SongPosition{vorn3::songGetOrder(currentSong()), vorn3::songGetRow(currentSong())};
+    };
     shell.startTime = shell.clock.milliseconds();
     return gfx::kOk;
 }
