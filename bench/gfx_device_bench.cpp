@@ -137,7 +137,8 @@ void BM_SmallTriangle(benchmark::State& state) {
     for (auto _ : state) {
         const Vertex(&corners)[3] = *reinterpret_cast<const Vertex(*)[3]>(&triangles[next]);
         stage.device->drawTriangle(corners);
-        next = (next + 3) % triangles.size();
+        next += 3;
+        if (next == triangles.size()) next = 0;
     }
     benchmark::DoNotOptimize(stage.surface.pixels.data());
 }

@@ -5,23 +5,25 @@
 namespace glint::gfx {
 namespace {
 
-constexpr std::uint32_t kPlaneOrder[] = {kOutNear,       kOutFar,         kOutGuardLeft,
-                                         kOutGuardRight, kOutGuardBottom, kOutGuardTop};
+enum class Plane { near, far, left, right, bottom, top };
+
+constexpr Plane kPlanes[kClipPlaneCount] = {Plane::near,  Plane::far,    Plane::left,
+                                            Plane::right, Plane::bottom, Plane::top};
 
 // Signed distance to the plane, positive inside; in double, since corners far
 // beyond the guard band lose the plane's position in single precision.
-double distance(const ClipVertex& p, std::uint32_t plane, const GuardBand& guard) {
+double distance(const ClipVertex& p, Plane plane, const GuardBand& guard) {
     const double x = p.x, y = p.y, z = p.z, w = p.w;
     switch (plane) {
-        case kOutNear:
+        case Plane::near:
             return z;
-        case kOutFar:
+        case Plane::far:
             return w - z;
-        case kOutGuardLeft:
+        case Plane::left:
             return x + guard.x * w;
-        case kOutGuardRight:
+        case Plane::right:
             return guard.x * w - x;
-        case kOutGuardBottom:
+        case Plane::bottom:
             return y + guard.y * w;
         default:
             return guard.y * w - y;
@@ -37,25 +39,25 @@ float lerp(float from, float to, double t) {
 // new corner is put exactly on the plane: between corners far apart the
 // interpolation alone can miss it by more than the guard band's width.
 ClipVertex intersect(const ClipVertex& inside, double dInside, const ClipVertex& outside,
-                     double dOutside, std::uint32_t plane, const GuardBand& guard) {
+                     double dOutside, Plane plane, const GuardBand& guard) {
     const double t = dInside / (dInside - dOutside);
     ClipVertex p{lerp(inside.x, outside.x, t), lerp(inside.y, outside.y, t),
                  lerp(inside.z, outside.z, t), lerp(inside.w, outside.w, t),
                  lerp(inside.u, outside.u, t), lerp(inside.v, outside.v, t)};
     switch (plane) {
-        case kOutNear:
+        case Plane::near:
             p.z = 0.0f;
             break;
-        case kOutFar:
+        case Plane::far:
             p.z = p.w;
             break;
-        case kOutGuardLeft:
+        case Plane::left:
             p.x = -guard.x * p.w;
             break;
-        case kOutGuardRight:
+        case Plane::right:
             p.x = guard.x * p.w;
             break;
-        case kOutGuardBottom:
+        case Plane::bottom:
             p.y = -guard.y * p.w;
             break;
         default:
@@ -73,16 +75,14 @@ void append(ClippedPolygon& polygon, const ClipVertex& corner) {
 
 }  // namespace
 
-void clipTriangle(const ClipVertex (&triangle)[3], std::uint32_t planes, const GuardBand& guard,
-                  ClippedPolygon& result) {
+void clipTriangle(const ClipVertex (&triangle)[3], const GuardBand& guard, ClippedPolygon& result) {
     ClippedPolygon scratch;
     ClippedPolygon* source = &scratch;
     ClippedPolygon* target = &result;
     for (int i = 0; i < 3; ++i)
         source->corners[i] = triangle[i];
     source->count = 3;
-    for (const std::uint32_t plane : kPlaneOrder) {
-        if (!(planes & plane)) continue;
+    for (const Plane plane : kPlanes) {
         target->count = 0;
         for (int i = 0; i < source->count; ++i) {
             const ClipVertex& a = source->corners[i];

@@ -1,7 +1,7 @@
 #include "platform/gfx/rasterizer.h"
 
-#if !defined(__SSE2__)
-#error "the span loops are written for SSE2"
+#if !defined(__SSE2__) || !defined(__x86_64__)
+#error "the span loops are written for SSE2 on x86-64"
 #endif
 
 #include <emmintrin.h>
@@ -9,15 +9,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstddef>
-#include <type_traits>
+#include <limits>
 #include <utility>
 
 #include "platform/gfx/raster_precision.h"
 
 namespace glint::gfx {
-
 namespace {
 
 enum class TextureKind : std::uint8_t { none, powerOfTwo, anySize };
@@ -32,20 +30,36 @@ struct EdgeBound {
 // A horizontal edge bounds rows, not spans; in its place a bound that never binds.
 constexpr EdgeBound kUnbounded{0, std::int64_t{1} << 60, 1, 1.0};
 
-// The screen-linear attributes: depth, 1/w, u/w, v/w.
+// The screen-linear attributes: depth, 1/w, u/w, v/w; set up in pairs.
 enum Attribute : int { kDepth, kInverseW, kUOverW, kVOverW, kAttributeCount };
+constexpr int kAttributePairs = kAttributeCount / 2;
 
-// A triangle ready for its rows. Corners sorted by y: the long edge joins the
-// top and bottom corners and bounds one side of every row; the upper and
-// lower edges meet at the middle corner and bound the other side.
+// A triangle ready for its rows. The long edge joins the top and bottom
+// corners and bounds one side of every row; the upper and lower edges meet at
+// the middle corner and bound the other side.
 struct TriangleSetup {
     EdgeBound longEdge, upperEdge, lowerEdge;
     bool longEdgeIsLeft;
     std::int32_t top, bottom;                  // rows, inclusive
     std::int32_t lastUpperRow, firstLowerRow;  // rows strictly above / below the middle corner
     double originX, originY;
-    double value[kAttributeCount], dx[kAttributeCount], dy[kAttributeCount];
+    // Attribute pairs at the first corner and their steps per pixel in x and y.
+    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
 };
+
+constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
+constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
+constexpr FloatLanes kByteToUnit{{1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f}};
+constexpr FloatLanes kFours{{4.0f, 4.0f, 4.0f, 4.0f}};
+constexpr FloatLanes kLaneIndex{{0.0f, 1.0f, 2.0f, 3.0f}};
+constexpr IntLanes kByteMask{{0xFF, 0xFF, 0xFF, 0xFF}};
+
+inline __m128 load(const FloatLanes& lanes) {
+    return _mm_load_ps(lanes.lane);
+}
+inline __m128i load(const IntLanes& lanes) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lane));
+}
 
 // The first pixel row (or column) at or after a snapped coordinate.
 inline std::int64_t ceilToPixel(std::int64_t snapped) {
@@ -64,9 +78,16 @@ inline std::int64_t rowBound(const EdgeBound& edge, std::int64_t row) {
     return quotient;
 }
 
-inline std::int64_t snap(float coordinate) {
-    const float limited = std::clamp(coordinate, -kMaxScreenCoordinate, kMaxScreenCoordinate);
-    return _mm_cvtss_si32(_mm_set_ss(limited * static_cast<float>(kSubPixelScale)));
+// Screen coordinates to the nearest 1/256 pixel.
+inline __m128i snap(__m128 coordinates) {
+    const __m128 limited = _mm_min_ps(_mm_max_ps(coordinates, _mm_set1_ps(-kMaxScreenCoordinate)),
+                                      _mm_set1_ps(kMaxScreenCoordinate));
+    return _mm_cvtps_epi32(_mm_mul_ps(limited, _mm_set1_ps(static_cast<float>(kSubPixelScale))));
+}
+
+template <int kLane>
+inline std::int64_t lane(__m128i v) {
+    return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, _MM_SHUFFLE(kLane, kLane, kLane, kLane)));
 }
 
 // Attribute values along one span: at its first pixel, and their steps.
@@ -75,11 +96,16 @@ struct SpanStart {
     __m128 dx[kAttributeCount];
 };
 
-inline __m128 load(const FloatLanes& lanes) {
-    return _mm_load_ps(lanes.lane);
+// Each lane of `v` in all four lanes of its own vector.
+inline void broadcastLanes(__m128 v, __m128 (&lanes)[kAttributeCount]) {
+    lanes[0] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
+    lanes[1] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
+    lanes[2] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
+    lanes[3] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
 }
-inline __m128i load(const IntLanes& lanes) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lane));
+
+inline __m128 toFloats(const __m128d (&pairs)[kAttributePairs]) {
+    return _mm_movelh_ps(_mm_cvtpd_ps(pairs[0]), _mm_cvtpd_ps(pairs[1]));
 }
 
 // Exact for |x| < 2^31; anything else (huge or NaN) gives some finite value.
@@ -123,19 +149,32 @@ inline __m128i texelIndices(__m128 u, __m128 v, const PreparedPipeline& p) {
     }
 }
 
+// The four texels, each in the low half of its lane. Indices are never negative.
+inline __m128i gather(const std::uint16_t* texels, __m128i index) {
+    const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(index));
+    const auto high =
+        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
+    __m128i result = _mm_setzero_si128();
+    result = _mm_insert_epi16(result, texels[static_cast<std::uint32_t>(low)], 0);
+    result = _mm_insert_epi16(result, texels[low >> 32], 2);
+    result = _mm_insert_epi16(result, texels[static_cast<std::uint32_t>(high)], 4);
+    result = _mm_insert_epi16(result, texels[high >> 32], 6);
+    return result;
+}
+
+// Colours travel as floats in 0 … 255 per channel.
 inline __m128 channel(__m128i texels, const IntLanes& mask, const FloatLanes& scale) {
     return _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(texels, load(mask))), load(scale));
 }
 
 inline __m128 unpackChannel(__m128i pixels, int shift) {
-    const __m128i bits = _mm_and_si128(_mm_srli_epi32(pixels, shift), _mm_set1_epi32(0xFF));
-    return _mm_mul_ps(_mm_cvtepi32_ps(bits), _mm_set1_ps(1.0f / 255.0f));
+    return _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(pixels, shift), load(kByteMask)));
 }
 
+// Every colour reaching here lies in 0 … 255 (lit colours are clamped, the fog
+// factor is, and fog and blend mix within the range), so no clamp is needed.
 inline __m128i packChannel(__m128 value, int shift) {
-    const __m128 clamped = _mm_min_ps(_mm_max_ps(value, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-    const __m128 scaled = _mm_add_ps(_mm_mul_ps(clamped, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
-    return _mm_slli_epi32(_mm_cvttps_epi32(scaled), shift);
+    return _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(value, load(kHalves))), shift);
 }
 
 inline __m128 attribute(const SpanStart& span, int which, __m128 offsets) {
@@ -159,17 +198,14 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 
     __m128 w = _mm_setzero_ps();
     if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
-        w = _mm_div_ps(_mm_set1_ps(1.0f), attribute(span, kInverseW, offsets));
+        w = _mm_div_ps(load(kOnes), attribute(span, kInverseW, offsets));
     }
 
     __m128 red, green, blue;
     if constexpr (kTexture != TextureKind::none) {
         const __m128 u = _mm_mul_ps(attribute(span, kUOverW, offsets), w);
         const __m128 v = _mm_mul_ps(attribute(span, kVOverW, offsets), w);
-        alignas(16) std::int32_t index[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(index), texelIndices<kTexture>(u, v, p));
-        const __m128i texels = _mm_setr_epi32(p.texels[index[0]], p.texels[index[1]],
-                                              p.texels[index[2]], p.texels[index[3]]);
+        const __m128i texels = gather(p.texels, texelIndices<kTexture>(u, v, p));
         red = channel(texels, p.masks[0], p.scales[0]);
         green = channel(texels, p.masks[1], p.scales[1]);
         blue = channel(texels, p.masks[2], p.scales[2]);
@@ -180,13 +216,12 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     }
 
     if constexpr (kFog != FogKind::none) {
-        const __m128 one = _mm_set1_ps(1.0f);
         __m128 factor;
         if constexpr (kFog == FogKind::linear) {
             factor = _mm_mul_ps(_mm_sub_ps(load(p.fogEnd), w), load(p.fogScale));
-            factor = _mm_min_ps(_mm_max_ps(factor, _mm_setzero_ps()), one);
+            factor = _mm_min_ps(_mm_max_ps(factor, _mm_setzero_ps()), load(kOnes));
         } else {
-            factor = _mm_and_ps(_mm_cmple_ps(w, load(p.fogStart)), one);
+            factor = _mm_and_ps(_mm_cmple_ps(w, load(p.fogStart)), load(kOnes));
         }
         const auto fog = [factor](__m128 colour, const FloatLanes& fogColour) {
             const __m128 f = load(fogColour);
@@ -199,10 +234,10 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
     if constexpr (kBlend == BlendKind::sourceColour) {
-        const __m128 one = _mm_set1_ps(1.0f);
-        const auto blend = [one](__m128 source, __m128 destination) {
-            return _mm_add_ps(_mm_mul_ps(source, source),
-                              _mm_mul_ps(destination, _mm_sub_ps(one, source)));
+        // s·s + d·(1 − s) in units of 1/255: d + (s/255)·(s − d).
+        const auto blend = [](__m128 source, __m128 destination) {
+            const __m128 weight = _mm_mul_ps(source, load(kByteToUnit));
+            return _mm_add_ps(destination, _mm_mul_ps(weight, _mm_sub_ps(source, destination)));
         };
         red = blend(red, unpackChannel(old, 16));
         green = blend(green, unpackChannel(old, 8));
@@ -216,101 +251,87 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
                      _mm_or_si128(_mm_and_si128(mask, colour), _mm_andnot_si128(mask, old)));
 }
 
-// Shades the last one to three pixels of a span that ends within three
-// pixels of the buffers' end through a local copy.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::noinline]] void shadeLastPixels(std::uint32_t* pixels, float* depth, std::int32_t count,
-                                       __m128 offsets, const SpanStart& span,
-                                       const PreparedPipeline& p) {
-    alignas(16) std::uint32_t localPixels[4] = {};
-    alignas(16) float localDepth[4] = {};
-    for (std::int32_t i = 0; i < count; ++i) {
-        localPixels[i] = pixels[i];
-        if constexpr (kDepthTest) localDepth[i] = depth[i];
-    }
-    const __m128 live =
-        _mm_cmplt_ps(_mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f), _mm_set1_ps(static_cast<float>(count)));
-    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth, offsets, live, span, p);
-    for (std::int32_t i = 0; i < count; ++i) {
-        pixels[i] = localPixels[i];
-        if constexpr (kDepthTest) depth[i] = localDepth[i];
-    }
-}
-
-// `room` is the number of pixels from the span's start to the buffers' end.
+// A span whose last quad lies wholly inside the buffers: every quad is read
+// and written in place.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 [[gnu::always_inline]] inline void shadeSpan(std::uint32_t* pixels, float* depth,
-                                             std::int32_t count, std::ptrdiff_t room,
-                                             const SpanStart& span, const PreparedPipeline& p) {
-    const __m128 four = _mm_set1_ps(4.0f);
-    const __m128 laneIndex = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
-    const __m128 allLanes = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    __m128 offsets = laneIndex;
+                                             std::int32_t count, const SpanStart& span,
+                                             const PreparedPipeline& p) {
+    const __m128 end = _mm_set1_ps(static_cast<float>(count));
+    __m128 offsets = load(kLaneIndex);
     std::int32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
+    do {
         shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
-                                                      offsets, allLanes, span, p);
-        offsets = _mm_add_ps(offsets, four);
-    }
-    const std::int32_t rest = count - i;
-    if (rest == 0) return;
-    if (i + 4 <= room) {
-        const __m128 live = _mm_cmplt_ps(laneIndex, _mm_set1_ps(static_cast<float>(rest)));
-        shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
-                                                      offsets, live, span, p);
-    } else {
-        shadeLastPixels<kTexture, kFog, kBlend, kDepthTest>(
-            pixels + i, kDepthTest ? depth + i : nullptr, rest, offsets, span, p);
-    }
+                                                      offsets, _mm_cmplt_ps(offsets, end), span, p);
+        offsets = _mm_add_ps(offsets, load(kFours));
+        i += 4;
+    } while (i < count);
 }
 
-// Calls `f` with each attribute the pipeline reads, as a compile-time index.
-template <TextureKind kTexture, FogKind kFog, bool kDepthTest, typename F>
-inline void forUsedAttributes(F&& f) {
-    if constexpr (kDepthTest) f(std::integral_constant<int, kDepth>{});
-    if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
-        f(std::integral_constant<int, kInverseW>{});
+// A span ending within three pixels of the buffers' end: its last pixels go
+// through a local copy, so that no lane reads or writes past the end.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::noinline]] void shadeSpanAtBufferEnd(std::uint32_t* pixels, float* depth, std::int32_t count,
+                                            const SpanStart& span, const PreparedPipeline& p) {
+    const std::int32_t whole = count & ~3;
+    if (whole > 0) shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, span, p);
+    const std::int32_t rest = count - whole;
+    if (rest == 0) return;
+    alignas(16) std::uint32_t localPixels[4] = {};
+    alignas(16) float localDepth[4] = {};
+    for (std::int32_t i = 0; i < rest; ++i) {
+        localPixels[i] = pixels[whole + i];
+        if constexpr (kDepthTest) localDepth[i] = depth[whole + i];
     }
-    if constexpr (kTexture != TextureKind::none) {
-        f(std::integral_constant<int, kUOverW>{});
-        f(std::integral_constant<int, kVOverW>{});
+    const __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(whole)));
+    const __m128 live = _mm_cmplt_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(rest)));
+    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth, offsets, live, span, p);
+    for (std::int32_t i = 0; i < rest; ++i) {
+        pixels[whole + i] = localPixels[i];
+        if constexpr (kDepthTest) depth[whole + i] = localDepth[i];
     }
 }
 
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 void fillRows(const TriangleSetup& s, const RasterTarget& target, const PreparedPipeline& p) {
     const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
+    SpanStart span;
+    broadcastLanes(toFloats(s.dx), span.dx);
     for (std::int32_t row = s.top; row <= s.bottom; ++row) {
         const std::int64_t longBound = rowBound(s.longEdge, row);
-        // On the middle corner's own row both short edges may bind; the
-        // tighter is the smaller raw bound on either side.
-        std::int64_t shortBound;
-        if (row <= s.lastUpperRow) {
-            shortBound = rowBound(s.upperEdge, row);
-        } else if (row >= s.firstLowerRow) {
-            shortBound = rowBound(s.lowerEdge, row);
-        } else {
-            shortBound = std::min(rowBound(s.upperEdge, row), rowBound(s.lowerEdge, row));
-        }
+        // Each short edge binds on its own rows, both on the middle corner's
+        // row; on either side the tighter bound is the smaller raw value.
+        // Chosen without branches: the row where the choice changes differs
+        // from one small triangle to the next.
+        constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
+        const std::int64_t upper = rowBound(s.upperEdge, row);
+        const std::int64_t lower = rowBound(s.lowerEdge, row);
+        const std::int64_t shortBound =
+            std::min(row < s.firstLowerRow ? upper : kNone, row > s.lastUpperRow ? lower : kNone);
         const std::int64_t left = std::max(s.longEdgeIsLeft ? -longBound : -shortBound,
                                            static_cast<std::int64_t>(target.left));
         const std::int64_t right = std::min(s.longEdgeIsLeft ? shortBound : longBound,
                                             static_cast<std::int64_t>(target.right) - 1);
         if (left > right) continue;
         const std::int32_t first = static_cast<std::int32_t>(left);
-        SpanStart span;
-        const double offsetX = static_cast<double>(first) - s.originX;
-        const double offsetY = static_cast<double>(row) - s.originY;
-        forUsedAttributes<kTexture, kFog, kDepthTest>([&](auto a) {
-            span.value[a] =
-                _mm_set1_ps(static_cast<float>(s.value[a] + s.dx[a] * offsetX + s.dy[a] * offsetY));
-            span.dx[a] = _mm_set1_ps(static_cast<float>(s.dx[a]));
-        });
+        const std::int32_t count = static_cast<std::int32_t>(right - left + 1);
+        const __m128d offsetX = _mm_set1_pd(static_cast<double>(first) - s.originX);
+        const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
+        __m128d atFirst[kAttributePairs];
+        for (int i = 0; i < kAttributePairs; ++i) {
+            atFirst[i] = _mm_add_pd(_mm_add_pd(s.value[i], _mm_mul_pd(s.dx[i], offsetX)),
+                                    _mm_mul_pd(s.dy[i], offsetY));
+        }
+        broadcastLanes(toFloats(atFirst), span.value);
         const std::ptrdiff_t start =
             static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(first);
-        shadeSpan<kTexture, kFog, kBlend, kDepthTest>(
-            target.pixels + start, kDepthTest ? target.depth + start : nullptr,
-            static_cast<std::int32_t>(right - left + 1), bufferSize - start, span, p);
+        std::uint32_t* const pixels = target.pixels + start;
+        float* const depth = kDepthTest ? target.depth + start : nullptr;
+        if (start + ((count + 3) & ~3) <= bufferSize) {
+            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+        } else {
+            shadeSpanAtBufferEnd<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+        }
     }
 }
 
@@ -328,85 +349,97 @@ inline EdgeBound edgeBound(std::int64_t xi, std::int64_t yi, std::int64_t xj, st
     return {b, c, d, 1.0 / static_cast<double>(d)};
 }
 
+struct Corner {
+    std::int64_t x, y;  // in 1/256 pixel
+};
+
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void drawTriangle(const ScreenVertex (&corners)[3], const RasterTarget& target,
+void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                   const PreparedPipeline& p, CullWinding cull) {
-    for (const ScreenVertex& corner : corners) {
-        if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(corner.z) ||
-            !std::isfinite(corner.q)) {
-            return;
-        }
-    }
-    const ScreenVertex* v[3] = {&corners[0], &corners[1], &corners[2]};
-    std::int64_t x[3], y[3];
-    for (int i = 0; i < 3; ++i) {
-        x[i] = snap(v[i]->x);
-        y[i] = snap(v[i]->y);
-    }
-    std::int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    const __m128 x = load(triangle.x);
+    const __m128 y = load(triangle.y);
+    const __m128 z = load(triangle.z);
+    const __m128 q = load(triangle.q);
+    // x − x is NaN exactly for infinities and NaN.
+    const __m128 zeroIfFinite = _mm_add_ps(_mm_add_ps(_mm_sub_ps(x, x), _mm_sub_ps(y, y)),
+                                           _mm_add_ps(_mm_sub_ps(z, z), _mm_sub_ps(q, q)));
+    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return;
+    const __m128i snappedX = snap(x);
+    const __m128i snappedY = snap(y);
+    Corner ring[5] = {{lane<0>(snappedX), lane<0>(snappedY)},
+                      {lane<1>(snappedX), lane<1>(snappedY)},
+                      {lane<2>(snappedX), lane<2>(snappedY)}};
+    // Per corner the attribute pairs (depth, 1/w) and (u/w, v/w).
+    const __m128 depthAndQ = _mm_unpacklo_ps(z, q);
+    const __m128 depthAndQLast = _mm_unpackhi_ps(z, q);
+    const __m128 uvLow = _mm_unpacklo_ps(load(triangle.uq), load(triangle.vq));
+    const __m128 uvLast = _mm_unpackhi_ps(load(triangle.uq), load(triangle.vq));
+    __m128d attributes[3][kAttributePairs] = {{_mm_cvtps_pd(depthAndQ), _mm_cvtps_pd(uvLow)},
+                                              {_mm_cvtps_pd(_mm_movehl_ps(depthAndQ, depthAndQ)),
+                                               _mm_cvtps_pd(_mm_movehl_ps(uvLow, uvLow))},
+                                              {_mm_cvtps_pd(depthAndQLast), _mm_cvtps_pd(uvLast)}};
+
+    std::int64_t area = (ring[1].x - ring[0].x) * (ring[2].y - ring[0].y) -
+                        (ring[2].x - ring[0].x) * (ring[1].y - ring[0].y);
     if (area == 0) return;
     // With y pointing down, a positive area runs clockwise on the screen.
     if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return;
     if (area < 0) {
-        std::swap(v[1], v[2]);
-        std::swap(x[1], x[2]);
-        std::swap(y[1], y[2]);
+        std::swap(ring[1], ring[2]);
+        std::swap(attributes[1], attributes[2]);
         area = -area;
     }
+    ring[3] = ring[0];
+    ring[4] = ring[1];
 
-    // Corner indices by y; the edge between corners i and j is edge min
-    // unless they are 0 and 2, which is edge 2 (from corner 2 to corner 0).
-    int order[3] = {0, 1, 2};
-    if (y[order[1]] < y[order[0]]) std::swap(order[0], order[1]);
-    if (y[order[2]] < y[order[1]]) std::swap(order[1], order[2]);
-    if (y[order[1]] < y[order[0]]) std::swap(order[0], order[1]);
-    const auto edgeBetween = [&](int i, int j) {
-        const int from = (j == (i + 1) % 3) ? i : j;
-        const int to = (from + 1) % 3;
-        return edgeBound(x[from], y[from], x[to], y[to]);
-    };
+    // Walking clockwise from the top corner: the long edge comes last when the
+    // third corner is the lowest (then it runs up the left side), first otherwise.
+    const int topIndex =
+        ring[1].y < ring[0].y ? (ring[2].y < ring[1].y ? 2 : 1) : (ring[2].y < ring[0].y ? 2 : 0);
+    const Corner& t = ring[topIndex];
+    const Corner& a = ring[topIndex + 1];
+    const Corner& b = ring[topIndex + 2];
     TriangleSetup s;
-    s.longEdge = edgeBetween(order[0], order[2]);
-    s.upperEdge = edgeBetween(order[0], order[1]);
-    s.lowerEdge = edgeBetween(order[1], order[2]);
-    // Corners run clockwise: the long edge bounds the left side when it is
-    // walked upwards, from the bottom corner to the top one.
-    s.longEdgeIsLeft = order[0] == (order[2] + 1) % 3;
+    s.longEdgeIsLeft = b.y >= a.y;
+    const Corner& middle = s.longEdgeIsLeft ? a : b;
+    const Corner& bottom = s.longEdgeIsLeft ? b : a;
+    const EdgeBound leaving = edgeBound(t.x, t.y, a.x, a.y);
+    const EdgeBound opposite = edgeBound(a.x, a.y, b.x, b.y);
+    const EdgeBound returning = edgeBound(b.x, b.y, t.x, t.y);
+    s.longEdge = s.longEdgeIsLeft ? returning : leaving;
+    s.upperEdge = s.longEdgeIsLeft ? leaving : returning;
+    s.lowerEdge = opposite;
 
-    const std::int64_t topY = y[order[0]], middleY = y[order[1]], bottomY = y[order[2]];
-    std::int64_t top = ceilToPixel(topY);
-    std::int64_t bottom = bottomY >> kSubPixelBits;
+    std::int64_t top = ceilToPixel(t.y);
+    std::int64_t last = bottom.y >> kSubPixelBits;
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
-    if (middleY == bottomY) bottom = std::min(bottom, ceilToPixel(bottomY) - 1);
+    if (middle.y == bottom.y) last = std::min(last, ceilToPixel(bottom.y) - 1);
     top = std::max<std::int64_t>(top, target.top);
-    bottom = std::min<std::int64_t>(bottom, static_cast<std::int64_t>(target.bottom) - 1);
-    if (top > bottom) return;
+    last = std::min<std::int64_t>(last, static_cast<std::int64_t>(target.bottom) - 1);
+    if (top > last) return;
     s.top = static_cast<std::int32_t>(top);
-    s.bottom = static_cast<std::int32_t>(bottom);
+    s.bottom = static_cast<std::int32_t>(last);
     s.lastUpperRow = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(ceilToPixel(middleY) - 1, top - 1, bottom));
+        std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>((middleY >> kSubPixelBits) + 1, top, bottom + 1));
+        std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
 
     constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
-    s.originX = static_cast<double>(x[0]) * kUnit;
-    s.originY = static_cast<double>(y[0]) * kUnit;
-    const double dx1 = static_cast<double>(x[1] - x[0]) * kUnit;
-    const double dy1 = static_cast<double>(y[1] - y[0]) * kUnit;
-    const double dx2 = static_cast<double>(x[2] - x[0]) * kUnit;
-    const double dy2 = static_cast<double>(y[2] - y[0]) * kUnit;
-    const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
-    const float ScreenVertex::*const members[kAttributeCount] = {
-        &ScreenVertex::z, &ScreenVertex::q, &ScreenVertex::uq, &ScreenVertex::vq};
-    forUsedAttributes<kTexture, kFog, kDepthTest>([&](auto a) {
-        const double a0 = v[0]->*members[a];
-        const double d1 = v[1]->*members[a] - a0;
-        const double d2 = v[2]->*members[a] - a0;
-        s.value[a] = a0;
-        s.dx[a] = (d1 * dy2 - d2 * dy1) * inverseArea;
-        s.dy[a] = (d2 * dx1 - d1 * dx2) * inverseArea;
-    });
+    s.originX = static_cast<double>(ring[0].x) * kUnit;
+    s.originY = static_cast<double>(ring[0].y) * kUnit;
+    const __m128d dx1 = _mm_set1_pd(static_cast<double>(ring[1].x - ring[0].x) * kUnit);
+    const __m128d dy1 = _mm_set1_pd(static_cast<double>(ring[1].y - ring[0].y) * kUnit);
+    const __m128d dx2 = _mm_set1_pd(static_cast<double>(ring[2].x - ring[0].x) * kUnit);
+    const __m128d dy2 = _mm_set1_pd(static_cast<double>(ring[2].y - ring[0].y) * kUnit);
+    const __m128d inverseArea = _mm_set1_pd(1.0 / (static_cast<double>(area) * kUnit * kUnit));
+    for (int i = 0; i < kAttributePairs; ++i) {
+        const __m128d d1 = _mm_sub_pd(attributes[1][i], attributes[0][i]);
+        const __m128d d2 = _mm_sub_pd(attributes[2][i], attributes[0][i]);
+        s.value[i] = attributes[0][i];
+        s.dx[i] = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, dy2), _mm_mul_pd(d2, dy1)), inverseArea);
+        s.dy[i] = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, dx1), _mm_mul_pd(d1, dx2)), inverseArea);
+    }
     fillRows<kTexture, kFog, kBlend, kDepthTest>(s, target, p);
 }
 
@@ -447,7 +480,7 @@ bool isPowerOfTwo(std::int32_t n) {
 }
 
 float channelOf(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
+    return static_cast<float>((colour >> shift) & 0xFF);
 }
 
 }  // namespace
@@ -465,8 +498,8 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
         const std::uint32_t masks[3] = {texture->redMask, texture->greenMask, texture->blueMask};
         for (int c = 0; c < 3; ++c) {
             p.masks[c] = intLanes(static_cast<std::int32_t>(masks[c]));
-            p.scales[c] =
-                lanes(masks[c] == 0 ? 0.0f : state.colour[c] / static_cast<float>(masks[c]));
+            p.scales[c] = lanes(
+                masks[c] == 0 ? 0.0f : state.colour[c] * 255.0f / static_cast<float>(masks[c]));
         }
         const float width = static_cast<float>(texture->width);
         const float height = static_cast<float>(texture->height);
@@ -481,7 +514,7 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
         p.rowShift = std::countr_zero(static_cast<std::uint32_t>(texture->width));
     } else {
         for (int c = 0; c < 3; ++c)
-            p.scales[c] = lanes(state.colour[c]);
+            p.scales[c] = lanes(state.colour[c] * 255.0f);
     }
     p.fogStart = lanes(state.fogStart);
     p.fogEnd = lanes(state.fogEnd);

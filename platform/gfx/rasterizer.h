@@ -7,14 +7,20 @@
 
 namespace glint::gfx {
 
-// A corner after the divide by w: pixel position (pixel centres at integers),
-// depth, and 1/w with the texture coordinates divided by w, all of them linear
-// in screen space.
-struct ScreenVertex {
-    float x, y;
-    float z;
-    float q;
-    float uq, vq;
+// One value in each of the four lanes the span loops work in.
+struct alignas(16) FloatLanes {
+    float lane[4];
+};
+struct alignas(16) IntLanes {
+    std::int32_t lane[4];
+};
+
+// A triangle after the divide by w, one corner per lane (the fourth lane
+// repeats the third): pixel position (pixel centres at integers), depth, and
+// 1/w with the texture coordinates divided by w, all of them linear in screen
+// space.
+struct ScreenTriangle {
+    FloatLanes x, y, z, q, uq, vq;
 };
 
 struct RasterTarget {
@@ -57,16 +63,8 @@ struct PixelState {
 };
 
 struct PreparedPipeline;
-using DrawFunction = void (*)(const ScreenVertex (&)[3], const RasterTarget&,
-                              const PreparedPipeline&, CullWinding);
-
-// One value in each of the four lanes the span loops work in.
-struct alignas(16) FloatLanes {
-    float lane[4];
-};
-struct alignas(16) IntLanes {
-    std::int32_t lane[4];
-};
+using DrawFunction = void (*)(const ScreenTriangle&, const RasterTarget&, const PreparedPipeline&,
+                              CullWinding);
 
 // The pixel state in the form the span loops read, with the triangle routine
 // compiled for it.
@@ -89,9 +87,9 @@ struct PreparedPipeline {
 // `texture` may be null for untextured drawing.
 PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture);
 
-inline void rasterizeTriangle(const ScreenVertex (&corners)[3], const RasterTarget& target,
+inline void rasterizeTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                               const PreparedPipeline& pipeline, CullWinding cull) {
-    pipeline.draw(corners, target, pipeline, cull);
+    pipeline.draw(triangle, target, pipeline, cull);
 }
 
 }  // namespace glint::gfx

@@ -1,5 +1,7 @@
 #include "platform/gfx/software_device.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -51,19 +53,26 @@ bool isOfferedFormat(const PixelFormat& format) {
     return false;
 }
 
-bool samplingEqual(const TextureView& a, const TextureView& b) {
-    return a.texels == b.texels && a.width == b.width && a.height == b.height &&
-           a.redMask == b.redMask && a.greenMask == b.greenMask && a.blueMask == b.blueMask;
-}
-
 float channel(std::uint32_t colour, int shift) {
     return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
 }
 
+// The buffers the prepared drawing state points into; a target or texture
+// reallocated or shrunk behind the device's back shows here. A changed size
+// alone is harmless to memory: the prepared bounds stay within the old buffers.
+struct BufferSnapshot {
+    const void* pixels = nullptr;
+    const void* depth = nullptr;
+    const void* texels = nullptr;
+    std::size_t pixelCount = 0, depthCount = 0, texelCount = 0;
+
+    bool operator==(const BufferSnapshot&) const = default;
+};
+
 class SoftwareDevice final : public Device {
 public:
     SoftwareDevice(Surface& target, TextureRequirements requirements)
-        : target_(target), requirements_(requirements) {
+        : surface_(target), requirements_(requirements) {
         viewport_ = {0,
                      0,
                      static_cast<std::uint32_t>(std::max(target.width, 0)),
@@ -81,7 +90,8 @@ public:
     }
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
-        const RasterTarget target = rasterTarget();
+        refresh();
+        const RasterTarget& target = target_;
         for (std::int32_t row = target.top; row < target.bottom; ++row) {
             const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
             if (flags & kClearTarget) {
@@ -101,7 +111,7 @@ public:
 
     std::int32_t setViewport(const Viewport& viewport) override {
         viewport_ = viewport;
-        transformDirty_ = true;
+        dirty_ = true;
         return kOk;
     }
 
@@ -119,60 +129,86 @@ public:
             default:
                 return kErrFail;
         }
-        transformDirty_ = true;
+        dirty_ = true;
         return kOk;
     }
 
     std::int32_t setRenderState(RenderState state, std::uint32_t value) override {
         if (index(state) >= kRenderStateCount) return kErrFail;
         states_[index(state)] = value;
-        pipelineDirty_ = true;
+        dirty_ = true;
         return kOk;
     }
 
     std::int32_t setMaterial(const MaterialColours& colours) override {
         material_ = colours;
-        pipelineDirty_ = true;
+        dirty_ = true;
         return kOk;
     }
 
     std::int32_t setTexture(std::uint32_t stage, const Texture* texture) override {
         if (stage != 0) return kErrFail;
         texture_ = texture;
-        pipelineDirty_ = true;
+        dirty_ = true;
         return kOk;
     }
 
     std::int32_t drawTriangle(const Vertex (&corners)[3]) override {
-        const RasterTarget target = rasterTarget();
-        if (target.left >= target.right || target.top >= target.bottom) return kOk;
-        refreshTransform();
-        refreshPipeline(target.depth != nullptr);
-
-        ClipVertex clip[3];
-        std::uint32_t all = ~0u;
-        std::uint32_t any = 0;
-        for (int i = 0; i < 3; ++i) {
-            clip[i] = transform(corners[i]);
-            if (!isFinite(clip[i])) return kOk;
-            const std::uint32_t code = outcode(clip[i], guard_);
-            all &= code;
-            any |= code;
+        refresh();
+        if (target_.left >= target_.right || target_.top >= target_.bottom) return kOk;
+        // The three corners side by side, one per lane; the fourth lane repeats
+        // the third, which changes no test over all or any of them.
+        const __m128 v0 = _mm_loadu_ps(&corners[0].x);  // x, y, z, nx
+        const __m128 v1 = _mm_loadu_ps(&corners[1].x);
+        const __m128 v2 = _mm_loadu_ps(&corners[2].x);
+        const __m128 xy01 = _mm_unpacklo_ps(v0, v1);
+        const __m128 xy22 = _mm_unpacklo_ps(v2, v2);
+        const __m128 z01 = _mm_unpackhi_ps(v0, v1);
+        const __m128 z22 = _mm_unpackhi_ps(v2, v2);
+        const __m128 x = _mm_movelh_ps(xy01, xy22);
+        const __m128 y = _mm_movehl_ps(xy22, xy01);
+        const __m128 z = _mm_movelh_ps(z01, z22);
+        __m128 clip[4];
+        for (int c = 0; c < 4; ++c) {
+            clip[c] = _mm_add_ps(
+                _mm_add_ps(_mm_mul_ps(x, load(matrix_[0][c])), _mm_mul_ps(y, load(matrix_[1][c]))),
+                _mm_add_ps(_mm_mul_ps(z, load(matrix_[2][c])), load(matrix_[3][c])));
         }
-        if (all & kRejectPlanes) return kOk;
-        if (!(any & kClipPlanes)) {
-            const ScreenVertex screen[3] = {project(clip[0]), project(clip[1]), project(clip[2])};
-            rasterizeTriangle(screen, target, pipeline_, cull_);
+        const __m128 cx = clip[0], cy = clip[1], cz = clip[2], cw = clip[3];
+
+        // All corners beyond one plane of the view volume: nothing to draw.
+        // NaN compares false everywhere and is caught after the divide.
+        const __m128 negativeW = _mm_sub_ps(_mm_setzero_ps(), cw);
+        const __m128 behind = _mm_cmplt_ps(cz, _mm_setzero_ps());
+        const __m128 beyond = _mm_cmpgt_ps(cz, cw);
+        const auto all = [](__m128 m) { return _mm_movemask_ps(m) == 0xF; };
+        if (all(behind) || all(beyond) || all(_mm_cmplt_ps(cx, negativeW)) ||
+            all(_mm_cmpgt_ps(cx, cw)) || all(_mm_cmplt_ps(cy, negativeW)) ||
+            all(_mm_cmpgt_ps(cy, cw))) {
             return kOk;
         }
-        ClippedPolygon polygon;
-        clipTriangle(clip, any & kClipPlanes, guard_, polygon);
-        for (int i = 1; i + 1 < polygon.count; ++i) {
-            const ScreenVertex screen[3] = {project(polygon.corners[0]),
-                                            project(polygon.corners[i]),
-                                            project(polygon.corners[i + 1])};
-            rasterizeTriangle(screen, target, pipeline_, cull_);
+        const __m128 guardX = _mm_mul_ps(cw, load(guardX_));
+        const __m128 guardY = _mm_mul_ps(cw, load(guardY_));
+        const __m128 outside =
+            _mm_or_ps(_mm_or_ps(_mm_or_ps(behind, beyond),
+                                _mm_or_ps(_mm_cmpgt_ps(cx, guardX),
+                                          _mm_cmplt_ps(cx, _mm_sub_ps(_mm_setzero_ps(), guardX)))),
+                      _mm_or_ps(_mm_cmpgt_ps(cy, guardY),
+                                _mm_cmplt_ps(cy, _mm_sub_ps(_mm_setzero_ps(), guardY))));
+        if (_mm_movemask_ps(outside) != 0) {
+            drawClipped(cx, cy, cz, cw, corners);
+            return kOk;
         }
+
+        const __m128 uv01 = _mm_unpacklo_ps(
+            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&corners[0].tu)),
+            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&corners[1].tu)));
+        const __m128 uv2 =
+            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&corners[2].tu));
+        const __m128 uv22 = _mm_unpacklo_ps(uv2, uv2);
+        ScreenTriangle screen;
+        project(cx, cy, cz, cw, _mm_movelh_ps(uv01, uv22), _mm_movehl_ps(uv22, uv01), screen);
+        rasterizeTriangle(screen, target_, pipeline_, cull_);
         return kOk;
     }
 
@@ -212,66 +248,117 @@ private:
     std::uint32_t state(RenderState which) const { return states_[index(which)]; }
     float floatState(RenderState which) const { return std::bit_cast<float>(state(which)); }
 
-    static bool isFinite(const ClipVertex& v) {
-        return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
+    BufferSnapshot snapshot() const {
+        BufferSnapshot s{surface_.pixels.data(), surface_.depth.data(), nullptr,
+                         surface_.pixels.size(), surface_.depth.size(), 0};
+        if (texture_ != nullptr) {
+            s.texels = texture_->texels.data();
+            s.texelCount = texture_->texels.size();
+        }
+        return s;
+    }
+
+    void refresh() {
+        if (dirty_ || !(snapshot() == snapshot_)) rebuild();
+    }
+
+    [[gnu::noinline]] void rebuild() {
+        snapshot_ = snapshot();
+        refreshTarget();
+        refreshTransform();
+        refreshPipeline();
+        dirty_ = false;
     }
 
     // The drawable rectangle: the viewport cut to the target. Empty when the
     // target's buffers do not match its size.
-    RasterTarget rasterTarget() const {
+    void refreshTarget() {
         RasterTarget target;
-        Surface& surface = target_;
-        if (surface.width <= 0 || surface.height <= 0 || surface.width > kMaxTargetSide ||
-            surface.height > kMaxTargetSide || surface.pixels.size() < pixelCount(surface)) {
-            return target;
+        Surface& surface = surface_;
+        if (surface.width > 0 && surface.height > 0 && surface.width <= kMaxTargetSide &&
+            surface.height <= kMaxTargetSide && surface.pixels.size() >= pixelCount(surface)) {
+            target.pixels = surface.pixels.data();
+            if (surface.depth.size() >= pixelCount(surface)) target.depth = surface.depth.data();
+            target.pitch = surface.width;
+            target.rows = surface.height;
+            const auto limit = [](std::uint64_t value, std::int32_t bound) {
+                return static_cast<std::int32_t>(std::min<std::uint64_t>(value, bound));
+            };
+            target.left = limit(viewport_.x, surface.width);
+            target.top = limit(viewport_.y, surface.height);
+            target.right = limit(std::uint64_t{viewport_.x} + viewport_.width, surface.width);
+            target.bottom = limit(std::uint64_t{viewport_.y} + viewport_.height, surface.height);
         }
-        target.pixels = surface.pixels.data();
-        if (surface.depth.size() >= pixelCount(surface)) target.depth = surface.depth.data();
-        target.pitch = surface.width;
-        target.rows = surface.height;
-        const auto limit = [](std::uint64_t value, std::int32_t bound) {
-            return static_cast<std::int32_t>(std::min<std::uint64_t>(value, bound));
-        };
-        target.left = limit(viewport_.x, surface.width);
-        target.top = limit(viewport_.y, surface.height);
-        target.right = limit(std::uint64_t{viewport_.x} + viewport_.width, surface.width);
-        target.bottom = limit(std::uint64_t{viewport_.y} + viewport_.height, surface.height);
-        return target;
+        target_ = target;
     }
 
     void refreshTransform() {
-        if (!transformDirty_) return;
-        combined_ = multiply(multiply(world_, view_), projection_);
+        const TransformMatrix combined = multiply(multiply(world_, view_), projection_);
+        for (int row = 0; row < 4; ++row) {
+            for (int column = 0; column < 4; ++column) {
+                matrix_[row][column] = lanes(combined.m[row][column]);
+            }
+        }
         const float width = static_cast<float>(viewport_.width);
         const float height = static_cast<float>(viewport_.height);
-        scaleX_ = width * 0.5f;
-        scaleY_ = height * 0.5f;
-        offsetX_ = static_cast<float>(viewport_.x) + scaleX_;
-        offsetY_ = static_cast<float>(viewport_.y) + scaleY_;
-        depthScale_ = viewport_.maxZ - viewport_.minZ;
+        halfWidth_ = lanes(width * 0.5f);
+        halfHeight_ = lanes(height * 0.5f);
+        centreX_ = lanes(static_cast<float>(viewport_.x) + width * 0.5f);
+        centreY_ = lanes(static_cast<float>(viewport_.y) + height * 0.5f);
+        minZ_ = lanes(viewport_.minZ);
+        depthRange_ = lanes(viewport_.maxZ - viewport_.minZ);
         guard_ = {1.0f + 2.0f * kGuardBandPixels / std::max(width, 1.0f),
                   1.0f + 2.0f * kGuardBandPixels / std::max(height, 1.0f)};
-        transformDirty_ = false;
+        guardX_ = lanes(guard_.x);
+        guardY_ = lanes(guard_.y);
     }
 
-    ClipVertex transform(const Vertex& v) const {
-        const auto& m = combined_.m;
-        return {v.x * m[0][0] + v.y * m[1][0] + v.z * m[2][0] + m[3][0],
-                v.x * m[0][1] + v.y * m[1][1] + v.z * m[2][1] + m[3][1],
-                v.x * m[0][2] + v.y * m[1][2] + v.z * m[2][2] + m[3][2],
-                v.x * m[0][3] + v.y * m[1][3] + v.z * m[2][3] + m[3][3],
-                v.tu,
-                v.tv};
+    static FloatLanes lanes(float value) { return FloatLanes{{value, value, value, value}}; }
+    static __m128 load(const FloatLanes& lanes) { return _mm_load_ps(lanes.lane); }
+
+    // The divide by w and the viewport, for all corners at once; y points down.
+    void project(__m128 x, __m128 y, __m128 z, __m128 w, __m128 u, __m128 v,
+                 ScreenTriangle& screen) const {
+        const __m128 q = _mm_div_ps(_mm_set1_ps(1.0f), w);
+        _mm_store_ps(screen.x.lane,
+                     _mm_add_ps(load(centreX_), _mm_mul_ps(_mm_mul_ps(x, q), load(halfWidth_))));
+        _mm_store_ps(screen.y.lane,
+                     _mm_sub_ps(load(centreY_), _mm_mul_ps(_mm_mul_ps(y, q), load(halfHeight_))));
+        _mm_store_ps(screen.z.lane,
+                     _mm_add_ps(load(minZ_), _mm_mul_ps(_mm_mul_ps(z, q), load(depthRange_))));
+        _mm_store_ps(screen.q.lane, q);
+        _mm_store_ps(screen.uq.lane, _mm_mul_ps(u, q));
+        _mm_store_ps(screen.vq.lane, _mm_mul_ps(v, q));
     }
 
-    ScreenVertex project(const ClipVertex& c) const {
-        const float q = 1.0f / c.w;
-        return {offsetX_ + c.x * q * scaleX_,
-                offsetY_ - c.y * q * scaleY_,
-                viewport_.minZ + c.z * q * depthScale_,
-                q,
-                c.u * q,
-                c.v * q};
+    [[gnu::noinline]] void drawClipped(__m128 x, __m128 y, __m128 z, __m128 w,
+                                       const Vertex (&corners)[3]) {
+        alignas(16) float lanesX[4], lanesY[4], lanesZ[4], lanesW[4];
+        _mm_store_ps(lanesX, x);
+        _mm_store_ps(lanesY, y);
+        _mm_store_ps(lanesZ, z);
+        _mm_store_ps(lanesW, w);
+        ClipVertex triangle[3];
+        for (int i = 0; i < 3; ++i) {
+            triangle[i] = {lanesX[i], lanesY[i],     lanesZ[i],
+                           lanesW[i], corners[i].tu, corners[i].tv};
+            if (!std::isfinite(triangle[i].x) || !std::isfinite(triangle[i].y) ||
+                !std::isfinite(triangle[i].z) || !std::isfinite(triangle[i].w)) {
+                return;
+            }
+        }
+        ClippedPolygon polygon;
+        clipTriangle(triangle, guard_, polygon);
+        for (int i = 1; i + 1 < polygon.count; ++i) {
+            const ClipVertex& a = polygon.corners[0];
+            const ClipVertex& b = polygon.corners[i];
+            const ClipVertex& c = polygon.corners[i + 1];
+            ScreenTriangle screen;
+            project(_mm_setr_ps(a.x, b.x, c.x, c.x), _mm_setr_ps(a.y, b.y, c.y, c.y),
+                    _mm_setr_ps(a.z, b.z, c.z, c.z), _mm_setr_ps(a.w, b.w, c.w, c.w),
+                    _mm_setr_ps(a.u, b.u, c.u, c.u), _mm_setr_ps(a.v, b.v, c.v, c.v), screen);
+            rasterizeTriangle(screen, target_, pipeline_, cull_);
+        }
     }
 
     // The texture as sampled, or nothing when it cannot be sampled safely.
@@ -288,15 +375,9 @@ private:
         return true;
     }
 
-    void refreshPipeline(bool hasDepth) {
-        TextureView view;
-        const bool textured = textureView(view);
-        if (!pipelineDirty_ && hasDepth == preparedWithDepth_ && textured == preparedTextured_ &&
-            (!textured || samplingEqual(view, preparedTexture_))) {
-            return;
-        }
+    void refreshPipeline() {
         PixelState pixel;
-        pixel.depthTest = hasDepth && state(RenderState::zEnable) != 0;
+        pixel.depthTest = target_.depth != nullptr && state(RenderState::zEnable) != 0;
         pixel.fogStart = floatState(RenderState::fogStart);
         pixel.fogEnd = floatState(RenderState::fogEnd);
         pixel.fogColour = state(RenderState::fogColor);
@@ -324,30 +405,26 @@ private:
         cull_ = cull == kCullClockwise          ? CullWinding::clockwise
                 : cull == kCullCounterClockwise ? CullWinding::counterClockwise
                                                 : CullWinding::none;
-        pipeline_ = preparePipeline(pixel, textured ? &view : nullptr);
-        preparedWithDepth_ = hasDepth;
-        preparedTextured_ = textured;
-        preparedTexture_ = view;
-        pipelineDirty_ = false;
+        TextureView view;
+        pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr);
     }
 
-    Surface& target_;
+    Surface& surface_;
     TextureRequirements requirements_;
     Viewport viewport_{};
     TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
-    TransformMatrix combined_ = kIdentity;
     std::array<std::uint32_t, kRenderStateCount> states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
 
-    bool transformDirty_ = true;
-    float scaleX_ = 0.0f, scaleY_ = 0.0f, offsetX_ = 0.0f, offsetY_ = 0.0f, depthScale_ = 1.0f;
+    // Derived from the state above by refresh(), whenever it or the buffers change.
+    bool dirty_ = true;
+    BufferSnapshot snapshot_;
+    RasterTarget target_;
+    FloatLanes matrix_[4][4] = {};  // world · view · projection, each entry in every lane
+    FloatLanes halfWidth_{}, halfHeight_{}, centreX_{}, centreY_{}, minZ_{}, depthRange_{};
     GuardBand guard_{1.0f, 1.0f};
-
-    bool pipelineDirty_ = true;
-    bool preparedWithDepth_ = false;
-    bool preparedTextured_ = false;
-    TextureView preparedTexture_{};
+    FloatLanes guardX_{}, guardY_{};
     CullWinding cull_ = CullWinding::counterClockwise;
     PreparedPipeline pipeline_{};
 };
