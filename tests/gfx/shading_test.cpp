@@ -1,6 +1,7 @@
 // What colour a covered pixel gets: lighting, texturing, fog and blending.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <vector>
@@ -300,6 +301,39 @@ TEST(Texture, PerspectiveCorrectCheckerboardOnARecedingPlane) {
         }
     }
     EXPECT_GT(judged, kWidth * kHeight / 4);
+}
+
+}  // namespace
+}  // namespace glint::gfx::test
+
+namespace glint::gfx::test {
+namespace {
+
+// The last pixels of the buffers are shaded through a local copy; the same
+// triangles drawn one row above a buffer's end go through the quads in place.
+TEST(Spans, TheBuffersEndIsShadedAsAnyOtherRow) {
+    const auto draw = [](int height) {
+        Canvas canvas(13, height);
+        canvas.device->clear(kClearTarget, 0x336699, 1.0f);
+        Texture texture = makeTexture(5, 3, kFormatRgb555);
+        canvas.device->setTexture(0, &texture);
+        setFog(*canvas.device, 0.1f, 4.0f);
+        setSourceColourBlend(*canvas.device);
+        for (int pass = 0; pass < 2; ++pass) {
+            canvas.draw(canvas.corner(-0.5f, 0.3f, 0.2f, 0.0f, 0.0f),
+                        canvas.corner(13.0f, 2.7f, 0.9f, 2.3f, 0.4f),
+                        canvas.corner(0.4f, 7.0f, 0.5f, 0.3f, 1.9f));
+            canvas.draw(canvas.corner(13.0f, 2.7f, 0.9f, 2.3f, 0.4f),
+                        canvas.corner(12.6f, 7.0f, 0.1f, 1.7f, 2.2f),
+                        canvas.corner(0.4f, 7.0f, 0.5f, 0.3f, 1.9f));
+        }
+        return canvas.surface.pixels;
+    };
+    const std::vector<std::uint32_t> atEnd = draw(7);
+    const std::vector<std::uint32_t> inside = draw(8);
+    ASSERT_EQ(atEnd.size(), 13u * 7u);
+    EXPECT_TRUE(std::equal(atEnd.begin(), atEnd.end(), inside.begin()));
+    EXPECT_NE(atEnd.back(), 0x336699u) << "the last pixel is drawn";
 }
 
 }  // namespace
