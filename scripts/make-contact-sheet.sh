@@ -31,9 +31,10 @@ trap 'rm -rf "$work"' EXIT
 background='#202024'
 font=DejaVu-Sans
 
-# panel NAME FILE SCALE CAPTION: one enlarged bitmap with its caption underneath.
+# panel NAME FILE SCALE CAPTION [-flip]: one enlarged bitmap with its caption
+# underneath; lettering is stored upside down and shown as it appears on screen.
 panel() {
-    montage -label "$4" "$source_dir/$2" -filter point -resize "$3%" \
+    montage -label "$4" "$source_dir/$2" ${5:-} -filter point -resize "$3%" \
         -font "$font" -pointsize 13 -fill '#d8d8e0' -background "$background" \
         -geometry +10+8 "$work/$1.png"
 }
@@ -46,11 +47,11 @@ tiled() {
         -background "$background" -geometry +10+8 "$work/$1.png"
 }
 
-panel logo logo.bmp 300 '103  logo 216 × 20  (× 3)'
-panel title title.bmp 300 '104  title 100 × 40  (× 3)'
-panel code credit_code.bmp 300 '105  caption 100 × 22  (× 3)'
-panel music credit_music.bmp 300 '106  caption 100 × 22  (× 3)'
-panel greetings greetings.bmp 200 '116  greetings 256 × 256  (× 2)'
+panel logo logo.bmp 300 '103  logo 216 × 20  (× 3)' -flip
+panel title title.bmp 300 '104  title 100 × 40  (× 3)' -flip
+panel code credit_code.bmp 300 '105  caption 100 × 22  (× 3)' -flip
+panel music credit_music.bmp 300 '106  caption 100 × 22  (× 3)' -flip
+panel greetings greetings.bmp 200 '116  greetings 256 × 256  (× 2)' -flip
 panel marble marble.bmp 200 '113  marble 128 × 128  (× 2)'
 panel tunnel tunnel.bmp 200 '123  tunnel 128 × 128  (× 2)'
 tiled marble-tiled marble.bmp '113 tiled 2 × 2'

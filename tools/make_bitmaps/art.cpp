@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "tools/make_bitmaps/fixed_math.h"
 #include "tools/make_bitmaps/font.h"
@@ -360,16 +361,26 @@ ShowBitmap finish(std::int32_t id, std::string_view fileName, const RgbImage& im
     return {id, fileName, encodeBmp(quantize(image))};
 }
 
+// The plates put the image's top row at their lower edge, so lettering is stored
+// upside down to read upright on screen.
+RgbImage upsideDown(RgbImage image) {
+    for (std::int32_t top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
+        for (std::int32_t x = 0; x < image.width; ++x)
+            std::swap(image.at(x, top), image.at(x, bottom));
+    }
+    return image;
+}
+
 }  // namespace
 
 std::vector<ShowBitmap> makeShowBitmaps() {
     std::vector<ShowBitmap> bitmaps;
-    bitmaps.push_back(finish(103, "logo.bmp", drawLogo()));
-    bitmaps.push_back(finish(104, "title.bmp", drawTitle()));
-    bitmaps.push_back(finish(105, "credit_code.bmp", drawCaption("CODE")));
-    bitmaps.push_back(finish(106, "credit_music.bmp", drawCaption("MUSIC")));
+    bitmaps.push_back(finish(103, "logo.bmp", upsideDown(drawLogo())));
+    bitmaps.push_back(finish(104, "title.bmp", upsideDown(drawTitle())));
+    bitmaps.push_back(finish(105, "credit_code.bmp", upsideDown(drawCaption("CODE"))));
+    bitmaps.push_back(finish(106, "credit_music.bmp", upsideDown(drawCaption("MUSIC"))));
     bitmaps.push_back(finish(113, "marble.bmp", drawMarble()));
-    bitmaps.push_back(finish(116, "greetings.bmp", drawGreetings()));
+    bitmaps.push_back(finish(116, "greetings.bmp", upsideDown(drawGreetings())));
     bitmaps.push_back(finish(123, "tunnel.bmp", drawTunnel()));
     return bitmaps;
 }
