@@ -1,7 +1,5 @@
 #include "mixer/mixer_state.h"
 
-#include "vorn3/vorn3.h"
-
 namespace vorn3 {
 namespace {
 
@@ -16,6 +14,8 @@ MixerState& mixerState() {
 void resetMixerState() {
     closeAudio();
     state.output = {};
+    state.nextDevice = nullptr;
+    state.nextDriver = MixingDriver::thread;
 }
 
 }  // namespace vorn3

@@ -32,6 +32,18 @@ void releasePatterns(Song& song) {
     song.patterns = nullptr;
 }
 
+// The caller holds passLock.
+void stopSong(Song& song) {
+    listUnlink(song.link);
+    song.playing = false;
+    if (song.channels) {
+        for (std::int32_t i = 0; i < song.channelCount; ++i)
+            stopVoice(i);
+        delete[] song.channels;
+        song.channels = nullptr;
+    }
+}
+
 }  // namespace
 
 Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
@@ -55,7 +67,8 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
 
 bool songStart(Song* song) {
     if (!song || !mixerState().voicePool) return false;
-    songStop(song);
+    const std::lock_guard lock(mixerState().passLock);
+    stopSong(*song);
     song->globalVolume = song->defaultGlobalVolume;
     song->nextRow = song->nextOrder = -1;
     song->elapsedSeconds = 0.0f;
@@ -79,22 +92,19 @@ bool songStart(Song* song) {
 
 bool songStop(Song* song) {
     if (!song) return false;
-    listUnlink(song->link);
-    song->playing = false;
-    if (song->channels) {
-        for (std::int32_t i = 0; i < song->channelCount; ++i)
-            stopVoice(i);
-        delete[] song->channels;
-        song->channels = nullptr;
-    }
+    const std::lock_guard lock(mixerState().passLock);
+    stopSong(*song);
     return true;
 }
 
 bool songFree(Song* song) {
     if (!song) return false;
-    songStop(song);
-    releaseInstruments(*song);
-    releasePatterns(*song);
+    {
+        const std::lock_guard lock(mixerState().passLock);
+        stopSong(*song);
+        releaseInstruments(*song);
+        releasePatterns(*song);
+    }
     delete song;
     return true;
 }
@@ -105,6 +115,10 @@ std::int32_t songGetOrder(const Song* song) {
 
 std::int32_t songGetRow(const Song* song) {
     return song ? song->currentRow.load() : 0;
+}
+
+bool songEnded(const Song* song) {
+    return song && song->ended.load();
 }
 
 void setBpm(Song* song, std::int32_t bpm) {

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "mixer/list.h"
+#include "player/channel.h"
 #include "player/module.h"
 #include "vorn3/vorn3.h"
 
@@ -16,12 +17,6 @@ namespace vorn3 {
 inline constexpr std::int32_t kMaxOrders = 256;
 // Bit of Song::flags: periods in 1/64 semitone instead of Amiga periods.
 inline constexpr std::int16_t kLinearFrequencies = 1;
-
-// Per-channel replay state. Channel i drives voice i of the pool; it keeps the index
-// rather than the voice, so that a pool rebuilt by openAudio is found afresh.
-struct Channel {
-    std::int32_t voiceIndex;
-};
 
 using SongHook = void (*)(Song& song);
 
@@ -45,8 +40,9 @@ struct Song {
     std::uint8_t defaultGlobalVolume;                 // 0..64
     std::int32_t globalVolume;                        // 0..64
     std::uint8_t globalVolumeSlideMemory;
-    bool playing;        // the mixing side skips songs that are not
-    bool ended;          // playback has passed the last order at least once
+    bool playing;  // the mixing side skips songs that are not
+    // Playback has passed the last order at least once; read by the host's thread.
+    std::atomic<bool> ended;
     std::int32_t tick;   // within the row, 0 = row tick
     std::int32_t speed;  // ticks per row
     std::int32_t bpm;    // beats per minute
@@ -63,5 +59,6 @@ struct Song {
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the link first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 }  // namespace vorn3

@@ -1,11 +1,28 @@
-// The tick engine: called once per tick by the mixing side, it keeps the song's
-// position, processing a new row whenever the row's ticks are used up.
+// The tick engine: called once per tick by the mixing side, it processes a new row on
+// the row tick, runs the effects on the other ticks and hands each channel's period,
+// volume and panning to its voice.
 #pragma once
 
+#include <cstdint>
+
+#include "player/channel.h"
+#include "player/module.h"
 #include "player/song.h"
 
 namespace vorn3 {
 
+inline constexpr std::int32_t kMaxVolume = 64;
+
 void songTick(Song& song);
+void processRow(Song& song);
+void processTickEffects(Song& song);
+
+// Starts the channel's volume, panning, envelopes and fadeout afresh for a note of
+// `sample`.
+void resetChannel(Channel& channel, const Sample& sample);
+// The Amiga period of 0-based note n with finetune f (1/128 semitone).
+std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);
+// Hands the voice what the channel's updateFlags ask for.
+void updateVoice(Channel& channel, const Sample& sample, const Song& song);
 
 }  // namespace vorn3

@@ -1,9 +1,11 @@
 // Vorn3: a module player library. The host hands it five stream callbacks through
-// which songs are read, opens the output and then creates and starts songs by name.
-// Everything a host needs is declared here; the library throws no exceptions.
+// which songs are read and a wave device to play through, opens the output and then
+// creates and starts songs by name. Everything a host needs is declared here; the
+// library throws no exceptions.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace vorn3 {
 
@@ -33,13 +35,53 @@ using SampleDataHook = void (*)(void* destination, std::int32_t storedBytes, std
 void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
                         StreamTell tell);
 
+// The sound output the library plays through: a ring of 16-bit stereo frames (left
+// first) that the device plays from its first frame to its last, over and over, and the
+// count of frames played since it opened. The library writes a stretch of the ring only
+// after the device has played it, and asks framesPlayed again after every stretch it
+// wrote: a device that reads the ring on a thread of its own synchronizes with those
+// writes there (a lock taken there and where it reads).
+class WaveDevice {
+public:
+    virtual ~WaveDevice() = default;
+    // Starts playing `ring` (ringFrames frames, silent at first) at `rate` frames per
+    // second. False when no device can be opened.
+    virtual bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) = 0;
+    virtual std::uint64_t framesPlayed() = 0;
+    // Stops reading the ring, which is released after this returns.
+    virtual void close() = 0;
+};
+
+// Who runs the mixing passes that refill the ring.
+enum class MixingDriver : std::uint8_t {
+    thread,  // the library's mixing thread, polling the device every 2 ms
+    host,    // the host, by calling pumpAudio: nothing runs by itself
+};
+
+// The device the next openAudio opens, and who drives it. The device must outlive the
+// output. Null (the setting at program start): no device at all, the host takes the
+// sound from renderAudio.
+void setWaveDevice(WaveDevice* device, MixingDriver driver);
+
 // Length of the output ring the next openAudio builds: at least 20 ms, a multiple of 20.
+// The ring holds twice that, which is how far the songs run ahead of what is heard.
 bool setBufferLength(std::int32_t milliseconds);
 
 // Opens the output at the given rate in Hz (closing any open one first). False when the
-// stream callbacks are not set, the rate is unusable or memory runs out.
+// stream callbacks are not set, the rate is unusable, memory runs out or the device
+// cannot be opened. An output still open when the process exits is closed then.
 bool openAudio(std::int32_t outputRate);
 void closeAudio();
+
+// One pass of the mixing loop on the calling thread, for an output driven by the host:
+// fills the next chunk of the ring when the device has left it. True when it did.
+bool pumpAudio();
+
+// For an output opened without a device: the next `frames` stereo frames of everything
+// playing (frames × 2 values, left first), made by the same ticks, mixing and conversion
+// as the ring's, and the same whatever the sizes of the pieces asked for. Returns the
+// frames written; 0 when no such output is open.
+std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
 
 // Reads the module named `name` through the stream callbacks. Null when the stream cannot
 // be opened or does not hold a module this library can play.
@@ -55,8 +97,43 @@ bool songFree(Song* song);
 // 0 for a null song. Safe to call from any thread.
 std::int32_t songGetOrder(const Song* song);
 std::int32_t songGetRow(const Song* song);
+// Whether playback has passed the last order; it then goes on at the restart position.
+// False for a null song. Safe to call from any thread.
+bool songEnded(const Song* song);
 
 // Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1 are ignored.
 void setBpm(Song* song, std::int32_t bpm);
+
+// A device that plays only when told, for tests and recorders: every mixing pass then
+// happens at a known play position.
+class VirtualWaveDevice final : public WaveDevice {
+public:
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
+    std::uint64_t framesPlayed() override;
+    void close() override;
+    // Plays the next `frames` frames of the ring, copying them into `heard` (frames × 2
+    // values) unless it is null. Nothing while closed.
+    void play(std::int32_t frames, std::int16_t* heard = nullptr);
+    bool isOpen();
+
+private:
+    std::mutex lock_;
+    const std::int16_t* ring_ = nullptr;  // null while closed
+    std::int32_t ringFrames_ = 0;
+    std::uint64_t played_ = 0;  // frames since open
+};
+
+// Plays nothing at the pace of the wall clock: where no sound device can be opened,
+// songs still advance in real time.
+class SilentWaveDevice final : public WaveDevice {
+public:
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
+    std::uint64_t framesPlayed() override;
+    void close() override {}
+
+private:
+    std::int64_t openedAt_ = 0;  // ns on the steady clock
+    std::int32_t rate_ = 0;      // Hz
+};
 
 }  // namespace vorn3

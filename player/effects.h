@@ -1,0 +1,42 @@
+// The effect-column and volume-column commands, run by the tick engine for each channel
+// on the row tick and on the ticks after it.
+#pragma once
+
+#include <cstdint>
+
+#include "player/channel.h"
+#include "player/module.h"
+#include "player/song.h"
+
+namespace vorn3 {
+
+// Effect numbers the tick engine itself looks at.
+inline constexpr std::uint8_t kEffectTonePortamento = 3;
+inline constexpr std::uint8_t kEffectTonePortamentoSlide = 5;
+inline constexpr std::uint8_t kEffectKeyOff = 20;
+
+// One channel's cell on one tick, with the instrument and sample resolved for it.
+struct CellTick {
+    Song& song;
+    Channel& channel;
+    const PatternCell& cell;
+    const Instrument& instrument;
+    Sample& sample;  // a finetune command changes the sample itself
+};
+
+// What a row tick keeps besides the channel: across the row's channels, and from
+// before the row.
+struct RowTick {
+    bool positionJumpSeen;  // an earlier channel of this row jumped
+    // The channel's values before its cell was read; a delayed note goes back to them.
+    std::int32_t volumeBefore;
+    std::int32_t periodBefore;
+    std::int32_t panningBefore;
+};
+
+void volumeColumnRow(CellTick& cell);
+void volumeColumnTick(CellTick& cell);
+void effectRow(CellTick& cell, RowTick& row);
+void effectTick(CellTick& cell);
+
+}  // namespace vorn3

@@ -1,0 +1,89 @@
+#include "player/envelope.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorn3 {
+namespace {
+
+constexpr std::int32_t kFixedOne = 65536;  // 1.0 in 16.16
+constexpr std::int32_t kFixedShift = 16;
+constexpr double kRadiansPerPosition = 0.01227184375;  // π / 256: 256 positions per cycle
+constexpr std::int32_t kVibratoAmplitude = 64;
+constexpr std::int32_t kPositions = 256;
+constexpr std::int32_t kHalfCycle = 128;
+constexpr std::int32_t kDepthShift = 6;
+
+enum VibratoType : std::uint8_t { sine = 0, square = 1, rampDown = 2, rampUp = 3 };
+
+std::int32_t slopeBetween(const EnvelopePoint& from, const EnvelopePoint& to) {
+    if (to.tick == from.tick) return 0;
+    return (to.value * kFixedOne - from.value * kFixedOne) / (to.tick - from.tick);
+}
+
+std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
+    switch (type) {
+        case sine:
+            return static_cast<std::int32_t>(kVibratoAmplitude *
+                                             std::sin(2 * position * kRadiansPerPosition));
+        case square:
+            return position < kHalfCycle ? kVibratoAmplitude : -kVibratoAmplitude;
+        case rampDown:
+            return (kHalfCycle - (position + kHalfCycle) % kPositions) >> 1;
+        case rampUp:
+            return (kHalfCycle - (kPositions + kHalfCycle - position) % kPositions) >> 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+// The loaded envelope keeps its sustain and loop points below its point count, so no
+// point beyond the loaded ones is read.
+void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelope,
+                  std::uint8_t flag) {
+    const std::int32_t count = envelope.pointCount;
+    const auto& points = envelope.points;
+    if (state.point < count && points[state.point].tick == state.tick) {
+        if ((envelope.type & kEnvelopeLoop) && state.point == envelope.loopEnd) {
+            state.point = envelope.loopStart;
+            state.tick = points[state.point].tick;
+        }
+        if (state.point == count - 1) {
+            state.output = points[state.point].value;
+            state.done = true;
+            channel.updateFlags |= flag;
+            return;
+        }
+        if ((envelope.type & kEnvelopeSustain) && state.point == envelope.sustainPoint &&
+            !channel.keyOff) {
+            state.output = points[state.point].value;
+            channel.updateFlags |= flag;
+            return;
+        }
+        state.slope = slopeBetween(points[state.point], points[state.point + 1]);
+        state.value = points[state.point].value * kFixedOne;
+        state.point += 1;
+    }
+    if (state.point < count && points[state.point].tick != state.tick) state.value += state.slope;
+    state.output = state.value >> kFixedShift;
+    state.tick += 1;
+    channel.updateFlags |= flag;
+}
+
+void autoVibratoStep(Channel& channel, const Instrument& instrument) {
+    std::int32_t delta =
+        instrument.vibratoDepth * vibratoValue(instrument.vibratoType, channel.autoVibratoPosition);
+    if (instrument.vibratoSweep != 0) {
+        delta = channel.autoVibratoSweepCount * delta / instrument.vibratoSweep;
+    }
+    channel.periodDelta += delta >> kDepthShift;
+    channel.autoVibratoSweepCount =
+        std::min(channel.autoVibratoSweepCount + 1, std::int32_t{instrument.vibratoSweep});
+    channel.autoVibratoPosition += instrument.vibratoRate;
+    if (channel.autoVibratoPosition >= kPositions) channel.autoVibratoPosition -= kPositions;
+    channel.updateFlags |= kUpdateFrequency;
+}
+
+}  // namespace vorn3

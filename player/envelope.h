@@ -1,0 +1,18 @@
+// Instrument envelopes and auto-vibrato, advanced once per tick for each channel.
+#pragma once
+
+#include <cstdint>
+
+#include "player/channel.h"
+#include "player/module.h"
+
+namespace vorn3 {
+
+// Advances one envelope of the channel's note by a tick; `flag` is the kUpdate bit
+// that hands its output to the voice.
+void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelope,
+                  std::uint8_t flag);
+// Adds the instrument's auto-vibrato to the channel's periodDelta.
+void autoVibratoStep(Channel& channel, const Instrument& instrument);
+
+}  // namespace vorn3
