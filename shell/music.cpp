@@ -1,7 +1,9 @@
 #include "shell/music.h"
 
 #include <cstdint>
+#include <cstdio>
 
+#include "platform/sdl/sdl_audio.h"
 #include "shell/resource_stream.h"
 
 namespace glint {
@@ -13,20 +15,43 @@ constexpr const char* kSongName = "intro.xm";
 
 struct Music {
     vorn3::Song* currentSong = nullptr;
+    SdlWaveDevice soundDevice;
+    vorn3::SilentWaveDevice silentDevice;
 };
 
 Music music;
 
-}  // namespace
-
-bool startMusic() {
+void setUpOutput() {
     vorn3::setStreamCallbacks(resourceOpen, resourceClose, resourceRead, resourceSeek,
                               resourceTell);
     vorn3::setBufferLength(kRingLengthMs);
-    vorn3::openAudio(kOutputRate);
+}
+
+bool playSong() {
     vorn3::songFree(music.currentSong);
     music.currentSong = vorn3::songCreate(kSongName, nullptr);
     return vorn3::songStart(music.currentSong);
+}
+
+}  // namespace
+
+bool startMusic() {
+    setUpOutput();
+    vorn3::setWaveDevice(&music.soundDevice, vorn3::MixingDriver::thread);
+    if (!vorn3::openAudio(kOutputRate)) {
+        std::fprintf(stderr, "glint: no sound device (%s), the music plays silently\n",
+                     music.soundDevice.error().c_str());
+        vorn3::setWaveDevice(&music.silentDevice, vorn3::MixingDriver::thread);
+        vorn3::openAudio(kOutputRate);
+    }
+    return playSong();
+}
+
+bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
+    setUpOutput();
+    vorn3::setWaveDevice(&device, driver);
+    vorn3::openAudio(kOutputRate);
+    return playSong();
 }
 
 vorn3::Song* currentSong() {

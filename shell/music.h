@@ -5,9 +5,13 @@
 
 namespace glint {
 
-// Opens the audio output and starts the embedded song. False when there is no song to
-// play; the show then runs without music. A later call replaces the song.
+// Opens the audio output on the sound device and starts the embedded song. Without a
+// sound device it says so in one line on standard error and plays through a silent
+// device at the wall clock's pace, so that the song still advances. False when there is
+// no song to play; the show then runs without music. A later call replaces the song.
 bool startMusic();
+// The same through the given device, driven as given (recorders and tests).
+bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver);
 
 // The song startMusic started, or null; the music position test reads its position.
 vorn3::Song* currentSong();
