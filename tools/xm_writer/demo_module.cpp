@@ -1,0 +1,196 @@
+#include "tools/xm_writer/demo_module.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace xm {
+namespace {
+
+constexpr std::uint16_t kChannels = 12;
+constexpr std::uint16_t kRows = 64;
+constexpr double kFullScale = 32000;
+constexpr std::uint8_t kC4 = 49;  // file note of C-4
+
+enum InstrumentNumber : std::uint8_t { kick = 1, snare, hat, bass, lead, pad, pluck };
+enum ChannelIndex : std::uint8_t {
+    kickChannel,
+    snareChannel,
+    hatChannel,
+    bassChannel,
+    leadChannel,
+    harmonyChannel,
+    padChannel,  // three: one per chord note
+    arpChannel = padChannel + 3,
+    echoChannel = arpChannel + 2,
+};
+
+// Deterministic variation without a library generator whose sequence could change.
+struct Lcg {
+    std::uint32_t state = 12345;
+    std::uint32_t next(std::uint32_t range) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % range;
+    }
+};
+
+std::int16_t clip(double value) {
+    return static_cast<std::int16_t>(std::lround(std::clamp(value, -kFullScale, kFullScale)));
+}
+
+// One cycle of `frames` frames, harmonics weighted 1/n (a soft saw) up to `harmonics`.
+std::vector<std::int16_t> cycle(std::uint32_t frames, int harmonics) {
+    std::vector<std::int16_t> out(frames);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        double value = 0;
+        for (int n = 1; n <= harmonics; ++n)
+            value += std::sin(2 * std::numbers::pi * n * i / frames) / n;
+        out[i] = clip(value * kFullScale * 0.55);
+    }
+    return out;
+}
+
+std::vector<std::int16_t> decaying(std::uint32_t frames, double cyclesPerFrame, double noise,
+                                   double decay, Lcg& random) {
+    std::vector<std::int16_t> out(frames);
+    double phase = 0;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const double pitchDrop = 1.0 / (1.0 + i * 0.002);
+        phase += cyclesPerFrame * pitchDrop;
+        const double tone = std::sin(2 * std::numbers::pi * phase) * (1 - noise);
+        const double hiss = (random.next(65536) / 32768.0 - 1) * noise;
+        out[i] = clip((tone + hiss) * kFullScale * std::exp(-decay * i));
+    }
+    return out;
+}
+
+Envelope sustained(std::uint16_t release) {
+    return {.points = {{0, 0}, {4, 64}, {12, 48}, {static_cast<std::uint16_t>(12 + release), 0}},
+            .sustainPoint = 2,
+            .type = 1 | 2};
+}
+
+Instrument instrument(Sample sample, Envelope envelope = {}, std::uint16_t fadeout = 0) {
+    Instrument made;
+    made.samples.push_back(std::move(sample));
+    made.volumeEnvelope = std::move(envelope);
+    made.fadeout = fadeout;
+    return made;
+}
+
+Sample looped(std::vector<std::int16_t> frames, Loop loop, std::int8_t relativeNote,
+              std::uint8_t volume) {
+    Sample sample;
+    sample.sixteenBit = true;
+    sample.loop = loop;
+    sample.loopLength = static_cast<std::uint32_t>(frames.size());
+    sample.frames = std::move(frames);
+    sample.relativeNote = relativeNote;
+    sample.volume = volume;
+    return sample;
+}
+
+Sample oneShot(std::vector<std::int16_t> frames, bool sixteenBit, std::uint8_t volume) {
+    Sample sample;
+    sample.sixteenBit = sixteenBit;
+    sample.frames = std::move(frames);
+    sample.volume = volume;
+    return sample;
+}
+
+std::vector<Instrument> instruments() {
+    Lcg random;
+    std::vector<Instrument> made;
+    made.push_back(instrument(oneShot(decaying(6000, 0.004, 0.05, 0.0007, random), false, 64)));
+    made.push_back(instrument(oneShot(decaying(5000, 0.011, 0.7, 0.0009, random), true, 50)));
+    made.push_back(instrument(oneShot(decaying(1200, 0.05, 0.95, 0.004, random), false, 30)));
+    // Cycles of 64 frames play C-4 at about 130 Hz; the relative notes pick the octave.
+    made.push_back(instrument(looped(cycle(64, 12), Loop::forward, -12, 56), sustained(6), 400));
+    made.push_back(instrument(looped(cycle(128, 5), Loop::pingPong, 12, 40), sustained(20), 200));
+    made.push_back(instrument(looped(cycle(256, 3), Loop::forward, 0, 30), sustained(40), 100));
+    made.push_back(instrument(looped(cycle(32, 8), Loop::forward, 12, 36),
+                              {.points = {{0, 64}, {30, 0}}, .type = 1}));
+    return made;
+}
+
+// Chord roots of the progression, in semitones above C, and their third and fifth.
+constexpr int kRoots[] = {0, 9, 5, 7};
+constexpr int kMinorRoots = 0b0010;  // bit i: chord i is minor
+
+void put(Pattern& pattern, int row, int channel, Cell cell) {
+    pattern.cells[static_cast<std::size_t>(row) * kChannels + channel] = cell;
+}
+
+std::uint8_t note(int semitonesFromC4) {
+    return static_cast<std::uint8_t>(kC4 + semitonesFromC4);
+}
+
+Pattern makePattern(int variation, Lcg& random) {
+    Pattern pattern;
+    pattern.rows = kRows;
+    pattern.cells.resize(std::size_t{kRows} * kChannels);
+    const bool busy = variation % 4 != 0;
+    for (int row = 0; row < kRows; ++row) {
+        const int chord = row / 16;
+        const int root = kRoots[chord];
+        const int third = (kMinorRoots >> chord & 1) ? 3 : 4;
+        const int chordNotes[] = {root, root + third, root + 7};
+        if (row % 8 == 0 || (busy && row % 16 == 10))
+            put(pattern, row, kickChannel, {note(0), kick});
+        if (row % 8 == 4) put(pattern, row, snareChannel, {note(0), snare, 0x10 + 40});
+        if (row % 2 == 0) {
+            put(pattern, row, hatChannel,
+                {note(12), hat, static_cast<std::uint8_t>(row % 4 ? 0x28 : 0x38)});
+        }
+        if (row % 4 == 0) {
+            put(pattern, row, bassChannel, {note(root - 12 + (row % 8 == 4 ? 12 : 0)), bass});
+        } else if (row % 4 == 3) {
+            put(pattern, row, bassChannel, {kKeyOff});
+        }
+        if (row % 16 == 0) {
+            for (int voice = 0; voice < 3; ++voice)
+                put(pattern, row, padChannel + voice, {note(chordNotes[voice]), pad, 0x10 + 32});
+        } else if (row % 16 == 8) {
+            for (int voice = 0; voice < 3; ++voice)
+                put(pattern, row, padChannel + voice, {0, 0, 0, 10, 0x01});  // slow fade
+        } else if (row % 16 == 14) {
+            for (int voice = 0; voice < 3; ++voice)
+                put(pattern, row, padChannel + voice, {kKeyOff});
+        }
+        if (busy && row % 2 == 0) {
+            const int step = (row / 2) % 4;
+            put(pattern, row, arpChannel + (row / 2) % 2,
+                {note(chordNotes[step % 3] + 12 * (step / 3)), pluck});
+        }
+        if (busy && row % 4 == 2) {
+            const int degree = chordNotes[random.next(3)] + 12;
+            const bool glide = random.next(4) == 0;
+            put(pattern, row, leadChannel,
+                glide ? Cell{note(degree), 0, 0, 3, 0x20} : Cell{note(degree), lead});
+            put(pattern, row, harmonyChannel, {note(degree - 5), lead, 0x10 + 24});
+        } else if (busy && row % 8 == 7) {
+            put(pattern, row, leadChannel, {kKeyOff});
+        }
+        if (row % 4 == 3)
+            put(pattern, row, echoChannel, {note(chordNotes[row / 4 % 3] + 24), pluck, 0x10 + 16});
+    }
+    return pattern;
+}
+
+}  // namespace
+
+Module demoModule() {
+    Module module;
+    module.name = "vorn3 demo";
+    module.channels = kChannels;
+    module.tempo = 7;
+    module.bpm = 135;
+    Lcg random;
+    for (int variation = 0; variation < 4; ++variation)
+        module.patterns.push_back(makePattern(variation, random));
+    module.orders = {0, 1, 2, 3, 1, 2, 3, 1, 0, 1, 2, 3, 2, 3, 1, 0};
+    module.instruments = instruments();
+    return module;
+}
+
+}  // namespace xm
