@@ -335,18 +335,71 @@ void fillRows(const TriangleSetup& s, const RasterTarget& target, const Prepared
     }
 }
 
-// The bound of the edge from corner i to corner j, whose inside lies where
-// a·column + b·row + c >= 0 in whole pixels.
-inline EdgeBound edgeBound(std::int64_t xi, std::int64_t yi, std::int64_t xj, std::int64_t yj) {
+// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
+// with the top-left rule folded into c.
+struct EdgeFunction {
+    std::int64_t a, b, c;
+};
+
+inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t xj,
+                                 std::int64_t yj) {
     const std::int64_t a = -(yj - yi) * kSubPixelScale;
     const std::int64_t b = (xj - xi) * kSubPixelScale;
-    std::int64_t c = (yj - yi) * xi - (xj - xi) * yi;
+    const std::int64_t c = (yj - yi) * xi - (xj - xi) * yi;
     // Top-left rule: pixel centres exactly on any other edge are outside.
     const bool topLeft = a > 0 || (a == 0 && b > 0);
-    if (!topLeft) c -= 1;
-    if (a == 0) return kUnbounded;
-    const std::int64_t d = a > 0 ? a : -a;
-    return {b, c, d, 1.0 / static_cast<double>(d)};
+    return {a, b, topLeft ? c : c - 1};
+}
+
+// Triangles this narrow and short are drawn one quad per row, by testing the
+// three edge functions at each of its pixels; within these bounds every edge
+// function value fits 32 bits.
+constexpr std::int64_t kNarrowColumns = 4;
+constexpr std::int64_t kNarrowRows = 16;
+
+// A narrow triangle: columns left … left + 3 of rows top … last. The attribute
+// values at (left, top) and their steps are in z, q, u/w, v/w order.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+void fillNarrow(const EdgeFunction (&edges)[3], std::int32_t left, std::int32_t right,
+                std::int32_t top, std::int32_t last, __m128 atCorner, __m128 stepX, __m128 stepY,
+                const RasterTarget& target, const PreparedPipeline& p) {
+    __m128i value[3], rowStep[3];
+    for (int e = 0; e < 3; ++e) {
+        const auto atLeft =
+            static_cast<std::int32_t>(edges[e].a * left + edges[e].b * top + edges[e].c);
+        const auto a = static_cast<std::int32_t>(edges[e].a);
+        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
+        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(edges[e].b));
+    }
+    const __m128i inColumns =
+        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(right - left + 1));
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    SpanStart span;
+    broadcastLanes(stepX, span.dx);
+    __m128 atRow = atCorner;
+    for (std::int32_t row = top; row <= last; ++row) {
+        const __m128i inside = _mm_and_si128(
+            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
+            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
+        if (_mm_movemask_epi8(inside) != 0) {
+            broadcastLanes(atRow, span.value);
+            const std::ptrdiff_t start =
+                static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
+            shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
+                target.pixels + start, kDepthTest ? target.depth + start : nullptr,
+                load(kLaneIndex), _mm_castsi128_ps(inside), span, p);
+        }
+        for (int e = 0; e < 3; ++e)
+            value[e] = _mm_add_epi32(value[e], rowStep[e]);
+        atRow = _mm_add_ps(atRow, stepY);
+    }
+}
+
+// The span bound of an edge function; a horizontal edge bounds rows instead.
+inline EdgeBound edgeBound(const EdgeFunction& edge) {
+    if (edge.a == 0) return kUnbounded;
+    const std::int64_t d = edge.a > 0 ? edge.a : -edge.a;
+    return {edge.b, edge.c, d, 1.0 / static_cast<double>(d)};
 }
 
 struct Corner {
@@ -392,31 +445,89 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     ring[3] = ring[0];
     ring[4] = ring[1];
 
+    // The pixel rows and columns the triangle may cover.
+    const std::int64_t minX = std::min({ring[0].x, ring[1].x, ring[2].x});
+    const std::int64_t maxX = std::max({ring[0].x, ring[1].x, ring[2].x});
+    const std::int64_t minY = std::min({ring[0].y, ring[1].y, ring[2].y});
+    const std::int64_t maxY = std::max({ring[0].y, ring[1].y, ring[2].y});
+    const std::int64_t left = std::max<std::int64_t>(ceilToPixel(minX), target.left);
+    const std::int64_t right =
+        std::min<std::int64_t>(maxX >> kSubPixelBits, static_cast<std::int64_t>(target.right) - 1);
+    std::int64_t top = std::max<std::int64_t>(ceilToPixel(minY), target.top);
+    std::int64_t last =
+        std::min<std::int64_t>(maxY >> kSubPixelBits, static_cast<std::int64_t>(target.bottom) - 1);
+    if (left > right || top > last) return;
+
+    const EdgeFunction edges[3] = {edgeFunction(ring[0].x, ring[0].y, ring[1].x, ring[1].y),
+                                   edgeFunction(ring[1].x, ring[1].y, ring[2].x, ring[2].y),
+                                   edgeFunction(ring[2].x, ring[2].y, ring[0].x, ring[0].y)};
+    constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
+    const double dx1 = static_cast<double>(ring[1].x - ring[0].x) * kUnit;
+    const double dy1 = static_cast<double>(ring[1].y - ring[0].y) * kUnit;
+    const double dx2 = static_cast<double>(ring[2].x - ring[0].x) * kUnit;
+    const double dy2 = static_cast<double>(ring[2].y - ring[0].y) * kUnit;
+    const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
+
+    const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
+    if (maxX - minX < kNarrowColumns * kSubPixelScale &&
+        maxY - minY < kNarrowRows * kSubPixelScale &&
+        last * target.pitch + left + 4 <= bufferSize) {
+        // Over so few pixels single precision is ample: all four attributes at once.
+        const __m128 a0 = toFloats(attributes[0]);
+        const __m128 d1 = _mm_sub_ps(toFloats(attributes[1]), a0);
+        const __m128 d2 = _mm_sub_ps(toFloats(attributes[2]), a0);
+        const auto scalar = [](double value) { return _mm_set1_ps(static_cast<float>(value)); };
+        const __m128 stepX =
+            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, scalar(dy2)), _mm_mul_ps(d2, scalar(dy1))),
+                       scalar(inverseArea));
+        const __m128 stepY =
+            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, scalar(dx1)), _mm_mul_ps(d1, scalar(dx2))),
+                       scalar(inverseArea));
+        const __m128 atCorner = _mm_add_ps(
+            _mm_add_ps(a0, _mm_mul_ps(stepX, scalar(static_cast<double>(left) -
+                                                    static_cast<double>(ring[0].x) * kUnit))),
+            _mm_mul_ps(stepY,
+                       scalar(static_cast<double>(top) - static_cast<double>(ring[0].y) * kUnit)));
+        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(
+            edges, static_cast<std::int32_t>(left), static_cast<std::int32_t>(right),
+            static_cast<std::int32_t>(top), static_cast<std::int32_t>(last), atCorner, stepX, stepY,
+            target, p);
+        return;
+    }
+
+    TriangleSetup s;
+    s.originX = static_cast<double>(ring[0].x) * kUnit;
+    s.originY = static_cast<double>(ring[0].y) * kUnit;
+    for (int i = 0; i < kAttributePairs; ++i) {
+        const __m128d d1 = _mm_sub_pd(attributes[1][i], attributes[0][i]);
+        const __m128d d2 = _mm_sub_pd(attributes[2][i], attributes[0][i]);
+        s.value[i] = attributes[0][i];
+        s.dx[i] = _mm_mul_pd(
+            _mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)), _mm_mul_pd(d2, _mm_set1_pd(dy1))),
+            _mm_set1_pd(inverseArea));
+        s.dy[i] = _mm_mul_pd(
+            _mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)), _mm_mul_pd(d1, _mm_set1_pd(dx2))),
+            _mm_set1_pd(inverseArea));
+    }
+
     // Walking clockwise from the top corner: the long edge comes last when the
     // third corner is the lowest (then it runs up the left side), first otherwise.
     const int topIndex =
         ring[1].y < ring[0].y ? (ring[2].y < ring[1].y ? 2 : 1) : (ring[2].y < ring[0].y ? 2 : 0);
-    const Corner& t = ring[topIndex];
     const Corner& a = ring[topIndex + 1];
     const Corner& b = ring[topIndex + 2];
-    TriangleSetup s;
     s.longEdgeIsLeft = b.y >= a.y;
     const Corner& middle = s.longEdgeIsLeft ? a : b;
-    const Corner& bottom = s.longEdgeIsLeft ? b : a;
-    const EdgeBound leaving = edgeBound(t.x, t.y, a.x, a.y);
-    const EdgeBound opposite = edgeBound(a.x, a.y, b.x, b.y);
-    const EdgeBound returning = edgeBound(b.x, b.y, t.x, t.y);
+    const EdgeBound leaving = edgeBound(edges[topIndex]);
+    const EdgeBound opposite = edgeBound(edges[(topIndex + 1) % 3]);
+    const EdgeBound returning = edgeBound(edges[(topIndex + 2) % 3]);
     s.longEdge = s.longEdgeIsLeft ? returning : leaving;
     s.upperEdge = s.longEdgeIsLeft ? leaving : returning;
     s.lowerEdge = opposite;
 
-    std::int64_t top = ceilToPixel(t.y);
-    std::int64_t last = bottom.y >> kSubPixelBits;
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
-    if (middle.y == bottom.y) last = std::min(last, ceilToPixel(bottom.y) - 1);
-    top = std::max<std::int64_t>(top, target.top);
-    last = std::min<std::int64_t>(last, static_cast<std::int64_t>(target.bottom) - 1);
+    if (middle.y == maxY) last = std::min(last, ceilToPixel(maxY) - 1);
     if (top > last) return;
     s.top = static_cast<std::int32_t>(top);
     s.bottom = static_cast<std::int32_t>(last);
@@ -424,22 +535,6 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
-
-    constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
-    s.originX = static_cast<double>(ring[0].x) * kUnit;
-    s.originY = static_cast<double>(ring[0].y) * kUnit;
-    const __m128d dx1 = _mm_set1_pd(static_cast<double>(ring[1].x - ring[0].x) * kUnit);
-    const __m128d dy1 = _mm_set1_pd(static_cast<double>(ring[1].y - ring[0].y) * kUnit);
-    const __m128d dx2 = _mm_set1_pd(static_cast<double>(ring[2].x - ring[0].x) * kUnit);
-    const __m128d dy2 = _mm_set1_pd(static_cast<double>(ring[2].y - ring[0].y) * kUnit);
-    const __m128d inverseArea = _mm_set1_pd(1.0 / (static_cast<double>(area) * kUnit * kUnit));
-    for (int i = 0; i < kAttributePairs; ++i) {
-        const __m128d d1 = _mm_sub_pd(attributes[1][i], attributes[0][i]);
-        const __m128d d2 = _mm_sub_pd(attributes[2][i], attributes[0][i]);
-        s.value[i] = attributes[0][i];
-        s.dx[i] = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, dy2), _mm_mul_pd(d2, dy1)), inverseArea);
-        s.dy[i] = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, dx1), _mm_mul_pd(d1, dx2)), inverseArea);
-    }
     fillRows<kTexture, kFog, kBlend, kDepthTest>(s, target, p);
 }
 

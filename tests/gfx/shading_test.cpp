@@ -336,5 +336,43 @@ TEST(Spans, TheBuffersEndIsShadedAsAnyOtherRow) {
     EXPECT_NE(atEnd.back(), 0x336699u) << "the last pixel is drawn";
 }
 
+// Triangles a few pixels across take their own path; drawn on the same
+// attribute planes, they must shade exactly as a large triangle does. Texel
+// centres fall on pixel centres, so rounding cannot change a texel.
+TEST(Spans, NarrowTrianglesShadeAsLargeOnes) {
+    const auto at = [](Canvas& canvas, float x, float y) {
+        return canvas.corner(x, y, 0.5f + x / 64.0f + y / 128.0f, (x + 0.5f) / 8.0f,
+                             (y + 0.5f) / 8.0f);
+    };
+    const auto draw = [&](auto corners) {
+        Canvas canvas(16, 16);
+        canvas.device->clear(kClearTarget, 0x336699, 1.0f);
+        Texture texture = makeTexture(8, 8, kFormatRgb565);
+        canvas.device->setTexture(0, &texture);
+        setFog(*canvas.device, 0.0f, 4.0f);
+        setSourceColourBlend(*canvas.device);
+        corners(canvas);
+        return canvas.surface.pixels;
+    };
+    const std::vector<std::uint32_t> large =
+        draw([&](Canvas& c) { c.draw(at(c, -20, -20), at(c, 60, -10), at(c, 0, 60)); });
+    const struct {
+        float x0, y0, x1, y1, x2, y2;
+    } narrow[] = {{2, 2, 5.5f, 2.25f, 3, 6},
+                  {9.3f, 1.1f, 9.9f, 15.2f, 12.2f, 8},
+                  {14.6f, 2.8f, 12.1f, 3.4f, 13.2f, 4.6f}};
+    for (const auto& t : narrow) {
+        const std::vector<std::uint32_t> small = draw(
+            [&](Canvas& c) { c.draw(at(c, t.x0, t.y0), at(c, t.x1, t.y1), at(c, t.x2, t.y2)); });
+        int drawn = 0;
+        for (std::size_t i = 0; i < small.size(); ++i) {
+            if (small[i] == 0x336699u) continue;
+            ++drawn;
+            EXPECT_EQ(small[i], large[i]) << "pixel " << i % 16 << "," << i / 16;
+        }
+        EXPECT_GT(drawn, 0);
+    }
+}
+
 }  // namespace
 }  // namespace glint::gfx::test
