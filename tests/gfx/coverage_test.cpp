@@ -97,17 +97,23 @@ Pixels referenceCoverage(const std::int64_t (&x)[3], const std::int64_t (&y)[3],
 
 // Corners on grids from whole pixels down to 1/256 pixel, so that pixel
 // centres on edges and corners, and horizontal and vertical edges, are common.
+// Every other triangle lies within a few pixels, where narrow triangles take
+// their own path.
 TEST(Coverage, MatchesTheEdgeFunctionsAtEveryPixelCentre) {
     constexpr int kWidth = 24;
     constexpr int kHeight = 20;
     std::mt19937 random(3);
-    for (int trial = 0; trial < 4000; ++trial) {
+    for (int trial = 0; trial < 8000; ++trial) {
         const int step = 256 >> (trial % 9);
-        std::uniform_int_distribution<std::int64_t> across(-4 * 256 / step, 28 * 256 / step);
+        const int reach = trial % 2 == 0 ? 32 : 5;
+        std::uniform_int_distribution<std::int64_t> origin(-4 * 256 / step, 24 * 256 / step);
+        std::uniform_int_distribution<std::int64_t> across(0, reach * 256 / step);
+        const std::int64_t originX = trial % 2 == 0 ? -4 * 256 : origin(random) * step;
+        const std::int64_t originY = trial % 2 == 0 ? -4 * 256 : origin(random) * step;
         std::int64_t x[3], y[3];
         for (int i = 0; i < 3; ++i) {
-            x[i] = across(random) * step;
-            y[i] = across(random) * step;
+            x[i] = originX + across(random) * step;
+            y[i] = originY + across(random) * step;
         }
         Canvas canvas(kWidth, kHeight);
         canvas.device->setRenderState(RenderState::zEnable, 0);
