@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libsdl2-dev libpng-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
 )
 
 missing=()

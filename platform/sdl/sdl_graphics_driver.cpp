@@ -1,7 +1,11 @@
 #include <SDL.h>
 
+#include <utility>
+
 #include "platform/gfx/results.h"
 #include "platform/gfx/software_device.h"
+#include "platform/gl/gl_device.h"
+#include "platform/sdl/sdl_gl_context.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace glint {
@@ -68,9 +72,14 @@ public:
 
     std::int32_t createDevice(DeviceKind kind, Surface& backBuffer,
                               std::unique_ptr<Device>& device) override {
-        if (kind == DeviceKind::hardware) return gfx::kErrNoDevice;
-        device = gfx::createSoftwareDevice(backBuffer);
-        return gfx::kOk;
+        if (kind == DeviceKind::software) {
+            device = gfx::createSoftwareDevice(backBuffer);
+            return gfx::kOk;
+        }
+        gl::Context context;
+        if (!openGlContext(context)) return gfx::kErrNoDevice;
+        device = gl::createGlDevice(backBuffer, std::move(context));
+        return device ? gfx::kOk : gfx::kErrNoDevice;
     }
 
     void closeDisplay() override {}

@@ -18,7 +18,8 @@ void quitVideo();
 struct SdlDisplay {
     std::unique_ptr<Window> window;
     // Back buffers of our own, presented by copying into the window's surface. The
-    // hardware device kind is not available.
+    // hardware device draws over OpenGL where a context can be made and copies each
+    // finished image into the back buffer.
     std::unique_ptr<gfx::GraphicsDriver> graphics;
 };
 

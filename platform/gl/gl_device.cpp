@@ -1,0 +1,506 @@
+#include "platform/gl/gl_device.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/gfx/results.h"
+#include "platform/gl/gl_functions.h"
+#include "platform/gl/gl_program.h"
+
+namespace glint::gl {
+namespace {
+
+using gfx::ColourValue;
+using gfx::MaterialColours;
+using gfx::PixelFormat;
+using gfx::RenderState;
+using gfx::Surface;
+using gfx::Texture;
+using gfx::TransformKind;
+using gfx::TransformMatrix;
+using gfx::Vertex;
+using gfx::Viewport;
+
+constexpr std::size_t kRenderStateCount = static_cast<std::size_t>(RenderState::lighting) + 1;
+
+constexpr TransformMatrix kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+
+// Triangles wait here until a state change, a clear or the end of the scene.
+constexpr std::size_t kBatchVertices = 3 * 4096;
+
+// Pixel centres lie at integers on the software device and at halves here, so
+// the image moves by half a pixel. Exactly half: texture coordinates and depth
+// are then taken where the software device takes them, and vertices snap alike.
+// Centres exactly on an edge follow the GL rasterizer's own rule; in a
+// framebuffer whose rows run down the image, Mesa's is the software device's
+// top-left rule.
+constexpr float kCentreShift = 0.5f;
+
+std::uint32_t floatBits(float value) {
+    return std::bit_cast<std::uint32_t>(value);
+}
+
+float channel(std::uint32_t colour, int shift) {
+    return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
+}
+
+TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
+    TransformMatrix product{};
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k) {
+                sum += static_cast<double>(a.m[row][k]) * static_cast<double>(b.m[k][column]);
+            }
+            product.m[row][column] = static_cast<float>(sum);
+        }
+    }
+    return product;
+}
+
+// From the show's clip space (depth 0 … 1, y up, centres at integers) to GL's
+// (depth −1 … 1) with y flipped, so that row 0 of the framebuffer is the top
+// row of the image and reads back in the back buffer's order.
+TransformMatrix toGlClipSpace(const Viewport& viewport) {
+    const float shiftX = 2.0f * kCentreShift / static_cast<float>(std::max(viewport.width, 1u));
+    const float shiftY = 2.0f * kCentreShift / static_cast<float>(std::max(viewport.height, 1u));
+    return {{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {shiftX, shiftY, -1, 1}}};
+}
+
+bool isOfferedFormat(const PixelFormat& format) {
+    for (const PixelFormat& offered : {gfx::kFormatRgb565, gfx::kFormatRgb555}) {
+        if (format.flags == offered.flags && format.bitCount == offered.bitCount &&
+            format.redMask == offered.redMask && format.greenMask == offered.greenMask &&
+            format.blueMask == offered.blueMask && format.alphaMask == offered.alphaMask) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One channel of a 16-bit texel scaled to 0 … 255 and rounded, as the software
+// device scales it; the GL's own widening of 5- and 6-bit channels may round
+// another way.
+std::uint8_t expandChannel(std::uint32_t texel, std::uint32_t mask) {
+    if (mask == 0) return 0;
+    const std::uint32_t largest = mask >> std::countr_zero(mask);
+    const std::uint32_t value = (texel & mask) >> std::countr_zero(mask);
+    return static_cast<std::uint8_t>((value * 255 * 2 + largest) / (2 * largest));
+}
+
+// The texels as 8-bit red, green, blue triples, rows tightly packed.
+std::vector<std::uint8_t> expandTexels(const Texture& texture) {
+    const std::size_t count =
+        static_cast<std::size_t>(texture.width) * static_cast<std::size_t>(texture.height);
+    std::vector<std::uint8_t> bytes(count * 3);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t texel = texture.texels[i];
+        bytes[3 * i] = expandChannel(texel, texture.format.redMask);
+        bytes[3 * i + 1] = expandChannel(texel, texture.format.greenMask);
+        bytes[3 * i + 2] = expandChannel(texel, texture.format.blueMask);
+    }
+    return bytes;
+}
+
+bool sameBytes(const auto& a, const auto& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A texture as uploaded: the texels it was read from, so that a texture whose
+// buffer was replaced is uploaded again.
+struct Upload {
+    GLuint name = 0;
+    const std::uint16_t* texels = nullptr;
+    std::size_t texelCount = 0;
+};
+
+class GlDevice final : public gfx::Device {
+public:
+    GlDevice(Surface& target, Context context) : surface_(target), context_(std::move(context)) {
+        viewport_ = {0,
+                     0,
+                     static_cast<std::uint32_t>(std::max(target.width, 0)),
+                     static_cast<std::uint32_t>(std::max(target.height, 0)),
+                     0.0f,
+                     1.0f};
+        states_[index(RenderState::zEnable)] = 1;
+        states_[index(RenderState::srcBlend)] = gfx::kBlendOne;
+        states_[index(RenderState::destBlend)] = gfx::kBlendZero;
+        states_[index(RenderState::cullMode)] = gfx::kCullCounterClockwise;
+        states_[index(RenderState::fogTableMode)] = gfx::kFogNone;
+        states_[index(RenderState::fogEnd)] = floatBits(1.0f);
+        states_[index(RenderState::fogDensity)] = floatBits(1.0f);
+        states_[index(RenderState::lighting)] = 1;
+        batch_.reserve(kBatchVertices);
+    }
+
+    ~GlDevice() override {
+        if (loaded_) {
+            context_.makeCurrent();
+            for (const auto& [texture, upload] : uploads_)
+                gl_.glDeleteTextures(1, &upload.name);
+            if (program_.name != 0) gl_.glDeleteProgram(program_.name);
+            if (framebuffer_ != 0) gl_.glDeleteFramebuffers(1, &framebuffer_);
+            gl_.glDeleteRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()),
+                                      renderbuffers_.data());
+        }
+        context_.close();
+    }
+
+    GlDevice(const GlDevice&) = delete;
+    GlDevice& operator=(const GlDevice&) = delete;
+
+    bool open() {
+        loaded_ = loadFunctions(context_.procAddress, gl_);
+        if (!loaded_ || !hasRequiredVersion(gl_)) return false;
+        if (surface_.width <= 0 || surface_.height <= 0) return false;
+        if (!createTarget() || !buildProgram(gl_, program_)) return false;
+        gl_.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide_);
+
+        gl_.glUseProgram(program_.name);
+        gl_.glUniform1i(program_.texels, 0);
+        gl_.glEnableVertexAttribArray(kPositionAttribute);
+        gl_.glEnableVertexAttribArray(kTexCoordAttribute);
+        gl_.glDisable(GL_DITHER);
+        gl_.glEnable(GL_SCISSOR_TEST);
+        gl_.glDepthFunc(GL_LEQUAL);
+        gl_.glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR);
+        gl_.glCullFace(GL_BACK);
+        gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        gl_.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        applyState();
+        // As the driver's new back buffer and depth buffer are: black, and far.
+        gl_.glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        gl_.glClearDepth(1.0);
+        gl_.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        return gl_.glGetError() == GL_NO_ERROR;
+    }
+
+    std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
+        context_.makeCurrent();
+        flush();
+        applyState();
+        GLbitfield mask = 0;
+        if (flags & gfx::kClearTarget) {
+            gl_.glClearColor(channel(colour, 16), channel(colour, 8), channel(colour, 0), 0.0f);
+            mask |= GL_COLOR_BUFFER_BIT;
+        }
+        if (flags & gfx::kClearZBuffer) {
+            gl_.glClearDepth(depth);
+            mask |= GL_DEPTH_BUFFER_BIT;
+        }
+        if (mask != 0) gl_.glClear(mask);
+        if (!inScene_) readBack();
+        return gfx::kOk;
+    }
+
+    std::int32_t beginScene() override {
+        context_.makeCurrent();
+        inScene_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t endScene() override {
+        flush();
+        readBack();
+        inScene_ = false;
+        return gfx::kOk;
+    }
+
+    std::int32_t setViewport(const Viewport& viewport) override {
+        if (sameBytes(viewport, viewport_)) return gfx::kOk;
+        flush();
+        viewport_ = viewport;
+        viewportDirty_ = transformDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t setTransform(TransformKind kind, const TransformMatrix& matrix) override {
+        TransformMatrix* slot = nullptr;
+        switch (kind) {
+            case TransformKind::world:
+                slot = &world_;
+                break;
+            case TransformKind::view:
+                slot = &view_;
+                break;
+            case TransformKind::projection:
+                slot = &projection_;
+                break;
+            default:
+                return gfx::kErrFail;
+        }
+        if (sameBytes(*slot, matrix)) return gfx::kOk;
+        flush();
+        *slot = matrix;
+        transformDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t setRenderState(RenderState state, std::uint32_t value) override {
+        if (index(state) >= kRenderStateCount) return gfx::kErrFail;
+        if (states_[index(state)] == value) return gfx::kOk;
+        flush();
+        states_[index(state)] = value;
+        pixelStateDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t setMaterial(const MaterialColours& colours) override {
+        if (sameBytes(colours, material_)) return gfx::kOk;
+        flush();
+        material_ = colours;
+        pixelStateDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t setTexture(std::uint32_t stage, const Texture* texture) override {
+        if (stage != 0) return gfx::kErrFail;
+        if (texture == texture_) return gfx::kOk;
+        flush();
+        texture_ = texture;
+        textureDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t drawTriangle(const Vertex (&corners)[3]) override {
+        if (batch_.size() + 3 > kBatchVertices) flush();
+        batch_.insert(batch_.end(), std::begin(corners), std::end(corners));
+        return gfx::kOk;
+    }
+
+    std::int32_t getCaps(gfx::DeviceCaps& caps) const override {
+        caps = gfx::DeviceCaps{gfx::DeviceKind::hardware, false, false};
+        return gfx::kOk;
+    }
+
+    std::vector<PixelFormat> textureFormats() const override {
+        return {gfx::kFormatRgb565, gfx::kFormatRgb555};
+    }
+
+    std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
+                                           const PixelFormat& format) override {
+        if (width <= 0 || height <= 0 || width > maxTextureSide_ || height > maxTextureSide_ ||
+            !isOfferedFormat(format)) {
+            return nullptr;
+        }
+        auto texture = std::make_unique<Texture>();
+        texture->width = width;
+        texture->height = height;
+        texture->format = format;
+        texture->texels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                               0);
+        // A texture released earlier may have lived at this address.
+        forgetUpload(texture.get());
+        return texture;
+    }
+
+private:
+    static std::size_t index(RenderState state) { return static_cast<std::size_t>(state); }
+
+    std::uint32_t state(RenderState which) const { return states_[index(which)]; }
+    float floatState(RenderState which) const { return std::bit_cast<float>(state(which)); }
+
+    bool createTarget() {
+        gl_.glGenFramebuffers(1, &framebuffer_);
+        gl_.glGenRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        const GLenum formats[] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
+        const GLenum attachments[] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
+        for (std::size_t i = 0; i < renderbuffers_.size(); ++i) {
+            gl_.glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
+            gl_.glRenderbufferStorage(GL_RENDERBUFFER, formats[i], surface_.width, surface_.height);
+            gl_.glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER,
+                                          renderbuffers_[i]);
+        }
+        return gl_.glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
+
+    // Draws the waiting triangles with the state they were given under.
+    void flush() {
+        if (batch_.empty()) return;
+        applyState();
+        const auto stride = static_cast<GLsizei>(sizeof(Vertex));
+        gl_.glVertexAttribPointer(kPositionAttribute, 3, GL_FLOAT, GL_FALSE, stride,
+                                  &batch_.front().x);
+        gl_.glVertexAttribPointer(kTexCoordAttribute, 2, GL_FLOAT, GL_FALSE, stride,
+                                  &batch_.front().tu);
+        gl_.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch_.size()));
+        batch_.clear();
+    }
+
+    void applyState() {
+        if (viewportDirty_) applyViewport();
+        if (transformDirty_) applyTransform();
+        if (pixelStateDirty_) applyPixelState();
+        if (textureDirty_) applyTexture();
+        viewportDirty_ = transformDirty_ = pixelStateDirty_ = textureDirty_ = false;
+    }
+
+    // Drawing and clearing stay inside the viewport cut to the target.
+    void applyViewport() {
+        const auto x = static_cast<GLint>(std::min<std::uint32_t>(viewport_.x, surface_.width));
+        const auto y = static_cast<GLint>(std::min<std::uint32_t>(viewport_.y, surface_.height));
+        const auto width = static_cast<GLsizei>(
+            std::min<std::uint64_t>(viewport_.width, static_cast<std::uint64_t>(surface_.width)));
+        const auto height = static_cast<GLsizei>(
+            std::min<std::uint64_t>(viewport_.height, static_cast<std::uint64_t>(surface_.height)));
+        gl_.glViewport(x, y, width, height);
+        gl_.glScissor(x, y, std::min(width, surface_.width - x),
+                      std::min(height, surface_.height - y));
+        gl_.glDepthRange(viewport_.minZ, viewport_.maxZ);
+    }
+
+    void applyTransform() {
+        const TransformMatrix combined =
+            multiply(multiply(multiply(world_, view_), projection_), toGlClipSpace(viewport_));
+        gl_.glUniformMatrix4fv(program_.transform, 1, GL_FALSE, &combined.m[0][0]);
+    }
+
+    void applyPixelState() {
+        if (state(RenderState::zEnable) != 0) {
+            gl_.glEnable(GL_DEPTH_TEST);
+        } else {
+            gl_.glDisable(GL_DEPTH_TEST);
+        }
+        // Any other pair of factors draws as ONE / ZERO, as on the software device.
+        const bool blend = state(RenderState::alphaBlendEnable) != 0 &&
+                           state(RenderState::srcBlend) == gfx::kBlendSrcColor &&
+                           state(RenderState::destBlend) == gfx::kBlendInvSrcColor;
+        if (blend) {
+            gl_.glEnable(GL_BLEND);
+        } else {
+            gl_.glDisable(GL_BLEND);
+        }
+        applyCulling();
+
+        const bool fog = state(RenderState::fogEnable) != 0 &&
+                         state(RenderState::fogTableMode) == gfx::kFogLinear;
+        const float start = floatState(RenderState::fogStart);
+        const float end = floatState(RenderState::fogEnd);
+        const bool linear = fog && end > start;
+        gl_.glUniform1i(program_.linearFog, linear ? 1 : 0);
+        gl_.glUniform1i(program_.stepFog, fog && !linear ? 1 : 0);
+        gl_.glUniform1f(program_.fogStart, start);
+        gl_.glUniform1f(program_.fogEnd, end);
+        gl_.glUniform1f(program_.fogScale, linear ? 1.0f / (end - start) : 0.0f);
+        const std::uint32_t fogColour = state(RenderState::fogColor);
+        gl_.glUniform3f(program_.fogColour, channel(fogColour, 16), channel(fogColour, 8),
+                        channel(fogColour, 0));
+
+        std::array<float, 3> colour{1.0f, 1.0f, 1.0f};
+        if (state(RenderState::lighting) != 0) {
+            const std::uint32_t light = state(RenderState::ambient);
+            const ColourValue& ambient = material_.ambient;
+            const ColourValue& emissive = material_.emissive;
+            colour = {ambient.r * channel(light, 16) + emissive.r,
+                      ambient.g * channel(light, 8) + emissive.g,
+                      ambient.b * channel(light, 0) + emissive.b};
+            for (float& c : colour)
+                c = std::clamp(c, 0.0f, 1.0f);
+        }
+        gl_.glUniform3f(program_.colour, colour[0], colour[1], colour[2]);
+    }
+
+    // The framebuffer's rows run down the image, as the software device's do, so
+    // a triangle's winding on the screen is its winding in GL's window space
+    // read with y up: clockwise on the screen is counter-clockwise to GL.
+    void applyCulling() {
+        const std::uint32_t cull = state(RenderState::cullMode);
+        if (cull == gfx::kCullClockwise || cull == gfx::kCullCounterClockwise) {
+            gl_.glFrontFace(cull == gfx::kCullClockwise ? GL_CW : GL_CCW);
+            gl_.glEnable(GL_CULL_FACE);
+        } else {
+            gl_.glDisable(GL_CULL_FACE);
+        }
+    }
+
+    void applyTexture() {
+        const GLuint name = upload(texture_);
+        gl_.glBindTexture(GL_TEXTURE_2D, name);
+        gl_.glUniform1i(program_.textured, name != 0 ? 1 : 0);
+    }
+
+    // The GL texture holding `texture`'s texels, uploaded on first use; 0 for no
+    // texture or one that cannot be sampled.
+    GLuint upload(const Texture* texture) {
+        if (texture == nullptr || texture->width <= 0 || texture->height <= 0 ||
+            texture->width > maxTextureSide_ || texture->height > maxTextureSide_ ||
+            !isOfferedFormat(texture->format) ||
+            texture->texels.size() < static_cast<std::size_t>(texture->width) *
+                                         static_cast<std::size_t>(texture->height)) {
+            return 0;
+        }
+        const auto found = uploads_.find(texture);
+        if (found != uploads_.end() && found->second.texels == texture->texels.data() &&
+            found->second.texelCount == texture->texels.size()) {
+            return found->second.name;
+        }
+        forgetUpload(texture);
+        Upload& entry = uploads_[texture];
+        entry.texels = texture->texels.data();
+        entry.texelCount = texture->texels.size();
+        gl_.glGenTextures(1, &entry.name);
+        gl_.glBindTexture(GL_TEXTURE_2D, entry.name);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        gl_.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        const std::vector<std::uint8_t> bytes = expandTexels(*texture);
+        gl_.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, texture->width, texture->height, 0, GL_RGB,
+                         GL_UNSIGNED_BYTE, bytes.data());
+        return entry.name;
+    }
+
+    void forgetUpload(const Texture* texture) {
+        const auto found = uploads_.find(texture);
+        if (found == uploads_.end()) return;
+        gl_.glDeleteTextures(1, &found->second.name);
+        uploads_.erase(found);
+    }
+
+    void readBack() {
+        const std::size_t count =
+            static_cast<std::size_t>(surface_.width) * static_cast<std::size_t>(surface_.height);
+        if (surface_.pixels.size() < count) return;
+        gl_.glReadPixels(0, 0, surface_.width, surface_.height, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, surface_.pixels.data());
+    }
+
+    Surface& surface_;
+    Context context_;
+    Functions gl_;
+    bool loaded_ = false;
+    GLuint framebuffer_ = 0;
+    std::array<GLuint, 2> renderbuffers_{};  // colour, depth
+    Program program_;
+    GLint maxTextureSide_ = 0;
+    std::unordered_map<const Texture*, Upload> uploads_;
+
+    Viewport viewport_{};
+    TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
+    std::array<std::uint32_t, kRenderStateCount> states_{};
+    MaterialColours material_{};
+    const Texture* texture_ = nullptr;
+    bool inScene_ = false;
+
+    bool viewportDirty_ = true, transformDirty_ = true, pixelStateDirty_ = true,
+         textureDirty_ = true;
+    std::vector<Vertex> batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<gfx::Device> createGlDevice(Surface& backBuffer, Context context) {
+    auto device = std::make_unique<GlDevice>(backBuffer, std::move(context));
+    if (!device->open()) return nullptr;
+    return device;
+}
+
+}  // namespace glint::gl
