@@ -422,15 +422,13 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     Corner ring[5] = {{lane<0>(snappedX), lane<0>(snappedY)},
                       {lane<1>(snappedX), lane<1>(snappedY)},
                       {lane<2>(snappedX), lane<2>(snappedY)}};
-    // Per corner the attribute pairs (depth, 1/w) and (u/w, v/w).
-    const __m128 depthAndQ = _mm_unpacklo_ps(z, q);
-    const __m128 depthAndQLast = _mm_unpackhi_ps(z, q);
+    // Per corner its attributes: depth, 1/w, u/w, v/w.
+    const __m128 depthAndQLow = _mm_unpacklo_ps(z, q);
+    const __m128 depthAndQHigh = _mm_unpackhi_ps(z, q);
     const __m128 uvLow = _mm_unpacklo_ps(load(triangle.uq), load(triangle.vq));
-    const __m128 uvLast = _mm_unpackhi_ps(load(triangle.uq), load(triangle.vq));
-    __m128d attributes[3][kAttributePairs] = {{_mm_cvtps_pd(depthAndQ), _mm_cvtps_pd(uvLow)},
-                                              {_mm_cvtps_pd(_mm_movehl_ps(depthAndQ, depthAndQ)),
-                                               _mm_cvtps_pd(_mm_movehl_ps(uvLow, uvLow))},
-                                              {_mm_cvtps_pd(depthAndQLast), _mm_cvtps_pd(uvLast)}};
+    const __m128 uvHigh = _mm_unpackhi_ps(load(triangle.uq), load(triangle.vq));
+    __m128 attributes[3] = {_mm_movelh_ps(depthAndQLow, uvLow), _mm_movehl_ps(uvLow, depthAndQLow),
+                            _mm_movelh_ps(depthAndQHigh, uvHigh)};
 
     std::int64_t area = (ring[1].x - ring[0].x) * (ring[2].y - ring[0].y) -
                         (ring[2].x - ring[0].x) * (ring[1].y - ring[0].y);
@@ -442,9 +440,6 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         std::swap(attributes[1], attributes[2]);
         area = -area;
     }
-    ring[3] = ring[0];
-    ring[4] = ring[1];
-
     // The pixel rows and columns the triangle may cover.
     const std::int64_t minX = std::min({ring[0].x, ring[1].x, ring[2].x});
     const std::int64_t maxX = std::max({ring[0].x, ring[1].x, ring[2].x});
@@ -473,9 +468,9 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         maxY - minY < kNarrowRows * kSubPixelScale &&
         last * target.pitch + left + 4 <= bufferSize) {
         // Over so few pixels single precision is ample: all four attributes at once.
-        const __m128 a0 = toFloats(attributes[0]);
-        const __m128 d1 = _mm_sub_ps(toFloats(attributes[1]), a0);
-        const __m128 d2 = _mm_sub_ps(toFloats(attributes[2]), a0);
+        const __m128 a0 = attributes[0];
+        const __m128 d1 = _mm_sub_ps(attributes[1], a0);
+        const __m128 d2 = _mm_sub_ps(attributes[2], a0);
         const auto scalar = [](double value) { return _mm_set1_ps(static_cast<float>(value)); };
         const __m128 stepX =
             _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, scalar(dy2)), _mm_mul_ps(d2, scalar(dy1))),
@@ -498,10 +493,16 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     TriangleSetup s;
     s.originX = static_cast<double>(ring[0].x) * kUnit;
     s.originY = static_cast<double>(ring[0].y) * kUnit;
+    const auto pairs = [](__m128 v) {
+        return std::array{_mm_cvtps_pd(v), _mm_cvtps_pd(_mm_movehl_ps(v, v))};
+    };
+    const auto a0 = pairs(attributes[0]);
+    const auto a1 = pairs(attributes[1]);
+    const auto a2 = pairs(attributes[2]);
     for (int i = 0; i < kAttributePairs; ++i) {
-        const __m128d d1 = _mm_sub_pd(attributes[1][i], attributes[0][i]);
-        const __m128d d2 = _mm_sub_pd(attributes[2][i], attributes[0][i]);
-        s.value[i] = attributes[0][i];
+        const __m128d d1 = _mm_sub_pd(a1[i], a0[i]);
+        const __m128d d2 = _mm_sub_pd(a2[i], a0[i]);
+        s.value[i] = a0[i];
         s.dx[i] = _mm_mul_pd(
             _mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)), _mm_mul_pd(d2, _mm_set1_pd(dy1))),
             _mm_set1_pd(inverseArea));
@@ -510,6 +511,8 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
             _mm_set1_pd(inverseArea));
     }
 
+    ring[3] = ring[0];
+    ring[4] = ring[1];
     // Walking clockwise from the top corner: the long edge comes last when the
     // third corner is the lowest (then it runs up the left side), first otherwise.
     const int topIndex =
