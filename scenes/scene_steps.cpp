@@ -41,6 +41,7 @@ void clearDepth(gfx::Device& device, std::uint32_t colour) {
 
 void whiteFlash(gfx::Device& device) {
     device.clear(gfx::kClearTarget | gfx::kClearZBuffer, kWhite, kFarDepth);
+    ++timeline().flashCount;
 }
 
 void setDepthTest(gfx::Device& device, bool on) {

@@ -20,6 +20,7 @@ struct Timeline {
     std::int32_t sceneIndex = 0;  // 0..7 select a scene; kSceneCount ends the show
     bool quitRequested = false;   // the last scene has ended; the shell posts the quit
     double lastRingTime = 0.0;    // the scene time at which the tunnel last grew a ring
+    std::uint32_t flashCount = 0;  // white flashes drawn so far, for recorders
     // The row the replayer is processing now, read afresh on every test; unset: no song.
     std::function<SongPosition()> songPosition;
 };

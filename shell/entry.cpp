@@ -24,7 +24,11 @@ std::int32_t startShow(Shell& shell) {
     const std::int32_t created = createDevice(shell);
     if (gfx::failed(created)) return created;
     shell.deviceReady = true;
-    startMusic();
+    if (shell.audio != nullptr) {
+        startMusic(*shell.audio, shell.mixing);
+    } else {
+        startMusic();
+    }
     timeline().songPosition = [] {
         return SongPosition{vorn3::songGetOrder(currentSong()), vorn3::songGetRow(currentSong())};
     };

@@ -10,7 +10,6 @@ namespace glint {
 namespace {
 
 constexpr std::int32_t kRingLengthMs = 1000;
-constexpr std::int32_t kOutputRate = 44100;
 constexpr const char* kSongName = "intro.xm";
 
 struct Music {

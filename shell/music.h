@@ -1,9 +1,14 @@
 // The host's side of the player: starting the show's song from the embedded resource.
 #pragma once
 
+#include <cstdint>
+
 #include "vorn3/vorn3.h"
 
 namespace glint {
+
+// The rate the show's music plays at, in frames per second.
+inline constexpr std::int32_t kOutputRate = 44100;
 
 // Opens the audio output on the sound device and starts the embedded song. Without a
 // sound device it says so in one line on standard error and plays through a silent

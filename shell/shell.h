@@ -12,6 +12,7 @@
 #include "platform/gfx/device.h"
 #include "platform/gfx/graphics_driver.h"
 #include "platform/window.h"
+#include "vorn3/vorn3.h"
 
 namespace glint {
 
@@ -37,6 +38,10 @@ struct Shell {
     Window& window;
     gfx::GraphicsDriver& graphics;
     Clock& clock;
+    // Where the music plays: null for the sound device; recorders and tests hand in
+    // a device of their own and say who drives its mixing.
+    vorn3::WaveDevice* audio = nullptr;
+    vorn3::MixingDriver mixing = vorn3::MixingDriver::thread;
 
     bool appActive = false;       // neither minimised nor hidden
     bool deviceReady = false;     // a device exists and frames may be drawn

@@ -23,10 +23,13 @@ protected:
         display = openSdlDisplay({kWindowTitle, kWindowWidth, kWindowHeight}, error);
         ASSERT_NE(display.window, nullptr) << error;
         shell = std::make_unique<Shell>(*display.window, *display.graphics, clock);
+        shell->audio = &sound;
+        shell->mixing = vorn3::MixingDriver::host;
         resetSceneContent();
         resetTimeline();
     }
     void TearDown() override {
+        vorn3::closeAudio();
         shell.reset();
         display = {};
         quitVideo();
@@ -54,6 +57,7 @@ protected:
 
     SdlDisplay display;
     VirtualClock clock;
+    vorn3::VirtualWaveDevice sound;
     std::unique_ptr<Shell> shell;
     WindowMessage message;
 };

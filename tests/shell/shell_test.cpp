@@ -29,7 +29,10 @@ protected:
         resetTimeline();
         useResources(kResources);
         clock.now = 5000;
+        shell.audio = &sound;
+        shell.mixing = vorn3::MixingDriver::host;
     }
+    void TearDown() override { vorn3::closeAudio(); }
 
     std::int32_t start() { return startShow(shell); }
 
@@ -53,6 +56,7 @@ protected:
     FakeGraphicsDriver graphics{window};
     VirtualClock clock;
     Shell shell{window, graphics, clock};
+    vorn3::VirtualWaveDevice sound;
     WindowMessage message;
 };
 
