@@ -51,7 +51,8 @@ std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
     return pair;
 }
 
-const bool wideLoops = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+const bool wideLoops =
+    (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 
 std::uint64_t mixSegment(float* out, const std::int16_t* data, std::uint64_t position,
                          std::uint64_t delta, std::int32_t frames, double& left, double& right,
@@ -232,16 +233,17 @@ std::uint64_t mixRamp(float* destination, const std::int16_t* data, std::uint64_
     return position;
 }
 
+namespace {
+
 // Four frames at a time with the roundings of the loops above: each interpolated value
-// is exact in double precision, and each product with a gain is rounded before its sum.
-// A ramp's gains are byte × kByteToGain plus multiples of a float increment: multiples
-// of 2^-43 below 2, so that every sum is exact and the gain of frame k is the start gain
-// plus k increments, however it is summed.
-__attribute__((target("avx2"))) std::uint64_t mixWide(float* destination, const std::int16_t* data,
-                                                      std::uint64_t position, std::uint64_t delta,
-                                                      std::int32_t frames, double& left,
-                                                      double& right, double leftIncrement,
-                                                      double rightIncrement) {
+// is exact in double precision (so fusing its product and sum changes nothing), and each
+// product with a gain is rounded before its sum. A ramp's gains are byte × kByteToGain
+// plus multiples of a float increment: multiples of 2^-43 below 2, so that every sum is
+// exact and the gain of frame k is the start gain plus k increments, however it is summed.
+template <bool kRamp>
+__attribute__((target("avx2,fma"))) std::uint64_t mixFours(
+    float* destination, const std::int16_t* data, std::uint64_t position, std::uint64_t delta,
+    std::int32_t frames, double& left, double& right, double leftIncrement, double rightIncrement) {
     const std::int32_t wideFrames = frames / 4 * 4;
     const __m256d increments =
         _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement);
@@ -280,8 +282,8 @@ __attribute__((target("avx2"))) std::uint64_t mixWide(float* destination, const 
         positions = _mm256_add_epi64(positions, stride);
         const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
         const __m128i differences = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
-        const __m256d values = _mm256_add_pd(
-            _mm256_cvtepi32_pd(firsts), _mm256_mul_pd(weights, _mm256_cvtepi32_pd(differences)));
+        const __m256d values =
+            _mm256_fmadd_pd(weights, _mm256_cvtepi32_pd(differences), _mm256_cvtepi32_pd(firsts));
         const __m256d firstSums =
             _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
                           _mm256_mul_pd(_mm256_unpacklo_pd(values, values), firstGains));
@@ -290,8 +292,10 @@ __attribute__((target("avx2"))) std::uint64_t mixWide(float* destination, const 
                           _mm256_mul_pd(_mm256_unpackhi_pd(values, values), secondGains));
         _mm_storeu_ps(out, _mm256_cvtpd_ps(firstSums));
         _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(secondSums));
-        firstGains = _mm256_add_pd(firstGains, fourIncrements);
-        secondGains = _mm256_add_pd(secondGains, fourIncrements);
+        if constexpr (kRamp) {
+            firstGains = _mm256_add_pd(firstGains, fourIncrements);
+            secondGains = _mm256_add_pd(secondGains, fourIncrements);
+        }
         out += 8;
     }
     left = _mm256_cvtsd_f64(firstGains);
@@ -299,6 +303,18 @@ __attribute__((target("avx2"))) std::uint64_t mixWide(float* destination, const 
         _mm_unpackhi_pd(_mm256_castpd256_pd128(firstGains), _mm256_castpd256_pd128(firstGains)));
     return mixRamp(out, data, position, delta, frames - wideFrames, left, right, leftIncrement,
                    rightIncrement);
+}
+
+}  // namespace
+
+std::uint64_t mixWide(float* destination, const std::int16_t* data, std::uint64_t position,
+                      std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                      double leftIncrement, double rightIncrement) {
+    if (leftIncrement == 0 && rightIncrement == 0) {
+        return mixFours<false>(destination, data, position, delta, frames, left, right, 0, 0);
+    }
+    return mixFours<true>(destination, data, position, delta, frames, left, right, leftIncrement,
+                          rightIncrement);
 }
 
 void mixVoices(float* destination, ListLink& voices, std::int32_t frames) {

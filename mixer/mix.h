@@ -22,8 +22,8 @@ void convertToPcm16(std::int16_t* destination, const float* source, std::int32_t
 // whose 32.32 position moves by `delta` per frame (two's complement: negative plays
 // backward) and returns the position after them. mixAtGains holds the gains; mixRamp
 // moves them by the increments after every frame and leaves them where they ended.
-// mixWide does either, four frames at a time, on CPUs with AVX2, where the mixer uses
-// it for both.
+// mixWide does either, four frames at a time, on CPUs with AVX2 and FMA, where the
+// mixer uses it for both.
 std::uint64_t mixAtGains(float* destination, const std::int16_t* data, std::uint64_t position,
                          std::uint64_t delta, std::int32_t frames, double left, double right);
 std::uint64_t mixRamp(float* destination, const std::int16_t* data, std::uint64_t position,

@@ -68,6 +68,11 @@ struct Channel {
     std::int32_t patternLoopCount;
     std::uint8_t waveControl;  // bits 0-1 vibrato waveform, bit 2 no retrigger
     std::uint8_t fineVolumeSlideMemory;
+    // The linear frequency last computed, in Hz, and the period it was computed for, in
+    // 1/64 semitone above C-4.
+    bool frequencyKnown;
+    std::int32_t frequencyPeriods;
+    std::int32_t frequency;
 };
 
 }  // namespace vorn3

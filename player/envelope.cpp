@@ -73,8 +73,11 @@ void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelo
 }
 
 void autoVibratoStep(Channel& channel, const Instrument& instrument) {
-    std::int32_t delta =
-        instrument.vibratoDepth * vibratoValue(instrument.vibratoType, channel.autoVibratoPosition);
+    // The sine costs more than the rest of a tick; without depth it adds nothing.
+    std::int32_t delta = instrument.vibratoDepth == 0
+                             ? 0
+                             : instrument.vibratoDepth * vibratoValue(instrument.vibratoType,
+                                                                      channel.autoVibratoPosition);
     if (instrument.vibratoSweep != 0) {
         delta = channel.autoVibratoSweepCount * delta / instrument.vibratoSweep;
     }

@@ -206,6 +206,24 @@ std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
     return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
 }
 
+namespace {
+
+// The power is the costliest step of a tick, and a channel's period mostly stays from
+// one tick to the next.
+std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) {
+    if (!channel.frequencyKnown || channel.frequencyPeriods != periodsAboveMiddle) {
+        const double hz = kMiddleFrequency * std::pow(2.0, static_cast<double>(periodsAboveMiddle) *
+                                                               kOctavesPerPeriod);
+        channel.frequency = static_cast<std::int32_t>(
+            std::min(hz, double{std::numeric_limits<std::int32_t>::max()}));
+        channel.frequencyPeriods = periodsAboveMiddle;
+        channel.frequencyKnown = true;
+    }
+    return channel.frequency;
+}
+
+}  // namespace
+
 void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (channel.period + channel.periodDelta == 0) channel.updateFlags &= ~kUpdateFrequency;
     const std::uint8_t flags = channel.updateFlags;
@@ -230,12 +248,8 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdateFrequency) {
         const std::int32_t period = channel.period + channel.periodDelta;
         if (song.flags & kLinearFrequencies) {
-            const double octaves =
-                static_cast<double>(kMiddlePeriod - channel.period + channel.periodDelta) *
-                kOctavesPerPeriod;
-            const double hz = kMiddleFrequency * std::pow(2.0, octaves);
-            setVoiceFrequency(*voice, static_cast<std::int32_t>(std::min(
-                                          hz, double{std::numeric_limits<std::int32_t>::max()})));
+            setVoiceFrequency(*voice, linearFrequency(channel, kMiddlePeriod - channel.period +
+                                                                   channel.periodDelta));
         } else {
             setVoiceFrequency(*voice, kAmigaClock / period);
         }

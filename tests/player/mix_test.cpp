@@ -249,7 +249,7 @@ TEST(MixLoopTest, TheWideTheRampAndTheConstantLoopsAgree) {
     for (std::int16_t& frame : block)
         frame = static_cast<std::int16_t>(random());
     const std::int16_t* data = block.data() + 1;
-    const bool wide = __builtin_cpu_supports("avx2");
+    const bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     for (std::int32_t trial = 0; trial < 200; ++trial) {
         const std::int32_t frames = 1 + static_cast<std::int32_t>(random() % 300);
         const std::uint64_t step = (std::uint64_t{random() % 3} << 32) | random();
