@@ -38,28 +38,35 @@ std::int16_t clip(double value) {
     return static_cast<std::int16_t>(std::lround(std::clamp(value, -kFullScale, kFullScale)));
 }
 
-// One cycle of `frames` frames, harmonics weighted 1/n (a soft saw) up to `harmonics`.
-std::vector<std::int16_t> cycle(std::uint32_t frames, int harmonics) {
-    std::vector<std::int16_t> out(frames);
-    for (std::uint32_t i = 0; i < frames; ++i) {
+// `cycles` cycles of `frames` frames each, harmonics weighted 1/n (a soft saw) up to
+// `harmonics`, beating against a copy one cycle faster over the whole loop, as a sampled
+// chorus would; the loop joins without a seam.
+std::vector<std::int16_t> tone(std::uint32_t frames, std::uint32_t cycles, int harmonics) {
+    const std::uint32_t length = frames * cycles;
+    std::vector<std::int16_t> out(length);
+    for (std::uint32_t i = 0; i < length; ++i) {
         double value = 0;
-        for (int n = 1; n <= harmonics; ++n)
-            value += std::sin(2 * std::numbers::pi * n * i / frames) / n;
-        out[i] = clip(value * kFullScale * 0.55);
+        for (int n = 1; n <= harmonics; ++n) {
+            const double phase = 2 * std::numbers::pi * n * i / length;
+            value += (std::sin(phase * cycles) + 0.5 * std::sin(phase * (cycles + 1))) / n;
+        }
+        out[i] = clip(value * kFullScale * 0.4);
     }
     return out;
 }
 
-std::vector<std::int16_t> decaying(std::uint32_t frames, double cyclesPerFrame, double noise,
-                                   double decay, Lcg& random) {
+// A struck sound: a tone with noise dying away, its pitch falling by `pitchFall` per
+// frame (a drum) or holding (a plucked string).
+std::vector<std::int16_t> decaying(std::uint32_t frames, double cyclesPerFrame, double pitchFall,
+                                   double noise, double decay, Lcg& random) {
     std::vector<std::int16_t> out(frames);
     double phase = 0;
     for (std::uint32_t i = 0; i < frames; ++i) {
-        const double pitchDrop = 1.0 / (1.0 + i * 0.002);
+        const double pitchDrop = 1.0 / (1.0 + i * pitchFall);
         phase += cyclesPerFrame * pitchDrop;
-        const double tone = std::sin(2 * std::numbers::pi * phase) * (1 - noise);
+        const double body = std::sin(2 * std::numbers::pi * phase) * (1 - noise);
         const double hiss = (random.next(65536) / 32768.0 - 1) * noise;
-        out[i] = clip((tone + hiss) * kFullScale * std::exp(-decay * i));
+        out[i] = clip((body + hiss) * kFullScale * std::exp(-decay * i));
     }
     return out;
 }
@@ -90,26 +97,33 @@ Sample looped(std::vector<std::int16_t> frames, Loop loop, std::int8_t relativeN
     return sample;
 }
 
-Sample oneShot(std::vector<std::int16_t> frames, bool sixteenBit, std::uint8_t volume) {
+Sample oneShot(std::vector<std::int16_t> frames, bool sixteenBit, std::int8_t relativeNote,
+               std::uint8_t volume) {
     Sample sample;
     sample.sixteenBit = sixteenBit;
     sample.frames = std::move(frames);
+    sample.relativeNote = relativeNote;
     sample.volume = volume;
     return sample;
 }
 
+// Sampled at twice the rate of C-4 (relative note 12) unless said otherwise: drums of a
+// fifth of a second or less, a plucked tone of a third, looped tones of many cycles.
 std::vector<Instrument> instruments() {
     Lcg random;
     std::vector<Instrument> made;
-    made.push_back(instrument(oneShot(decaying(6000, 0.004, 0.05, 0.0007, random), false, 64)));
-    made.push_back(instrument(oneShot(decaying(5000, 0.011, 0.7, 0.0009, random), true, 50)));
-    made.push_back(instrument(oneShot(decaying(1200, 0.05, 0.95, 0.004, random), false, 30)));
-    // Cycles of 64 frames play C-4 at about 130 Hz; the relative notes pick the octave.
-    made.push_back(instrument(looped(cycle(64, 12), Loop::forward, -12, 56), sustained(6), 400));
-    made.push_back(instrument(looped(cycle(128, 5), Loop::pingPong, 12, 40), sustained(20), 200));
-    made.push_back(instrument(looped(cycle(256, 3), Loop::forward, 0, 30), sustained(40), 100));
-    made.push_back(instrument(looped(cycle(32, 8), Loop::forward, 12, 36),
-                              {.points = {{0, 64}, {30, 0}}, .type = 1}));
+    made.push_back(
+        instrument(oneShot(decaying(4000, 0.004, 0.002, 0.05, 0.0011, random), false, 12, 64)));
+    made.push_back(
+        instrument(oneShot(decaying(3500, 0.011, 0.002, 0.7, 0.0013, random), true, 12, 50)));
+    made.push_back(
+        instrument(oneShot(decaying(800, 0.05, 0.002, 0.95, 0.006, random), false, 24, 30)));
+    // 128 frames a cycle at the rate of C-4: about 65 Hz; the notes pick the octave.
+    made.push_back(instrument(looped(tone(128, 16, 12), Loop::forward, 0, 56), sustained(6), 400));
+    made.push_back(instrument(looped(tone(128, 8, 5), Loop::pingPong, 12, 40), sustained(20), 200));
+    made.push_back(instrument(looped(tone(256, 16, 3), Loop::forward, 0, 30), sustained(40), 100));
+    std::vector<std::int16_t> pluck = decaying(6000, 1.0 / 32, 0, 0.02, 0.0006, random);
+    made.push_back(instrument(oneShot(std::move(pluck), true, 12, 40)));
     return made;
 }
 
