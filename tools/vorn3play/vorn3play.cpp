@@ -2,14 +2,18 @@
 // display, or renders it to a WAV file.
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/sdl/sdl_audio.h"
@@ -17,9 +21,11 @@
 
 namespace {
 
-constexpr std::int32_t kRate = 44100;           // Hz
-constexpr std::int32_t kPlayBufferMs = 100;     // the ring holds twice this
-constexpr std::int32_t kPieceFrames = 1024;     // rendered per call, more than a chunk
+constexpr std::int32_t kRate = 44100;        // Hz
+constexpr std::int32_t kPlayBufferMs = 100;  // the ring holds twice this
+constexpr std::int32_t kPieceFrames = 1024;  // rendered per call, more than a chunk
+constexpr std::size_t kBlockFrames = 32768;  // handed to the writing thread at once
+constexpr std::size_t kQueuedBlocks = 8;
 constexpr double kLongestWavSeconds = 30 * 60;  // a song that loops forever stops here
 constexpr auto kDisplayInterval = std::chrono::milliseconds(100);
 constexpr std::int32_t kChannels = 2;
@@ -137,6 +143,51 @@ std::vector<std::uint8_t> wavHeader(std::uint32_t frames) {
     return header;
 }
 
+// Writes blocks of frames on a thread of its own, so that the file system's work
+// overlaps the mixing.
+struct BlockWriter {
+    explicit BlockWriter(std::FILE* output) : file(output), thread([this] { run(); }) {}
+
+    void write(std::vector<std::int16_t> block) {
+        std::unique_lock hold(lock);
+        changed.wait(hold, [this] { return queue.size() < kQueuedBlocks; });
+        queue.push_back(std::move(block));
+        changed.notify_all();
+    }
+
+    // Returns once every block is in the file.
+    void finish() {
+        {
+            const std::lock_guard hold(lock);
+            done = true;
+            changed.notify_all();
+        }
+        thread.join();
+    }
+
+    void run() {
+        for (;;) {
+            std::vector<std::int16_t> block;
+            {
+                std::unique_lock hold(lock);
+                changed.wait(hold, [this] { return done || !queue.empty(); });
+                if (queue.empty()) return;
+                block = std::move(queue.front());
+                queue.pop_front();
+                changed.notify_all();
+            }
+            std::fwrite(block.data(), sizeof block[0], block.size(), file);
+        }
+    }
+
+    std::FILE* file;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::vector<std::int16_t>> queue;
+    bool done = false;
+    std::thread thread;
+};
+
 int renderWav(vorn3::Song* song, const Options& options) {
     std::FILE* out = std::fopen(options.wav.c_str(), "wb");
     if (!out) {
@@ -146,8 +197,9 @@ int renderWav(vorn3::Song* song, const Options& options) {
     }
     const auto limit =
         static_cast<std::uint32_t>(options.seconds.value_or(kLongestWavSeconds) * kRate);
-    std::vector<std::int16_t> piece(kPieceFrames * kChannels);
     std::fwrite(wavHeader(0).data(), 1, kWavHeaderBytes, out);
+    BlockWriter writer(out);
+    std::vector<std::int16_t> block;
     vorn3::songStart(song);
     EndWatch end;
     std::uint32_t frames = 0;
@@ -158,13 +210,17 @@ int renderWav(vorn3::Song* song, const Options& options) {
         lastPiece = end.finished(song);
         const auto count =
             static_cast<std::int32_t>(std::min<std::uint32_t>(kPieceFrames, limit - frames));
-        vorn3::renderAudio(piece.data(), count);
-        std::fwrite(piece.data(), kBytesPerFrame, static_cast<std::size_t>(count), out);
+        block.resize(block.size() + static_cast<std::size_t>(count) * kChannels);
+        vorn3::renderAudio(
+            block.data() + block.size() - static_cast<std::size_t>(count) * kChannels, count);
         frames += static_cast<std::uint32_t>(count);
+        if (block.size() >= kBlockFrames * kChannels) writer.write(std::exchange(block, {}));
     }
+    writer.write(std::move(block));
+    writer.finish();
     std::rewind(out);
     std::fwrite(wavHeader(frames).data(), 1, kWavHeaderBytes, out);
-    if (std::fclose(out) != 0) {
+    if (std::ferror(out) || std::fclose(out) != 0) {
         std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.wav.c_str(),
                      std::strerror(errno));
         return kFailure;
