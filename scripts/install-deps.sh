@@ -8,6 +8,7 @@ packages=(
     libsdl2-dev libpng-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+    ffmpeg
 )
 
 missing=()

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/content.h"
 #include "platform/resources.h"
 #include "scenes/timeline.h"
 #include "shell/music.h"
+#include "shell/resource_stream.h"
 #include "tools/xm_writer/xm_writer.h"
 
 namespace glint {
@@ -20,14 +22,50 @@ constexpr std::int32_t kSongId = 112;
 constexpr std::int64_t kChunkFrames = 884;
 constexpr std::int64_t kFramesPerRow = 5712;  // speed 7 at 135 BPM: 7 × 816
 
+constexpr std::int32_t kRingFrames = 88400;  // the show's 1000 ms ring: 100 chunks
+
+// Speed 7 at 135 BPM like the show's song, with a note on every fourth row so that the
+// sound tells one moment from another.
 std::vector<std::uint8_t> showPacedSong() {
     xm::Module module;
     module.channels = 2;
     module.tempo = 7;
     module.bpm = 135;
     module.orders = {0, 0, 0, 0};
-    module.patterns = {xm::Pattern{}};
+    xm::Pattern pattern;
+    pattern.cells.resize(64 * 2);
+    for (int row = 0; row < 64; row += 4) {
+        pattern.cells[static_cast<std::size_t>(row * 2)] = {
+            static_cast<std::uint8_t>(37 + row % 24), 1, 0, 0, 0};
+    }
+    module.patterns = {pattern};
+    xm::Sample saw;
+    for (int i = 0; i < 64; ++i)
+        saw.frames.push_back(static_cast<std::int16_t>(i * 800 - 25600));
+    saw.sixteenBit = true;
+    saw.loop = xm::Loop::forward;
+    saw.loopLength = 64;
+    xm::Instrument instrument;
+    instrument.samples = {saw};
+    module.instruments = {instrument};
     return xm::writeModule(module);
+}
+
+// The song as rendered offline, without a device: what the show must be heard to play.
+std::vector<std::int16_t> renderOffline(std::int32_t frames) {
+    vorn3::setStreamCallbacks(resourceOpen, resourceClose, resourceRead, resourceSeek,
+                              resourceTell);
+    vorn3::Song* song = vorn3::songCreate("intro.xm", nullptr);
+    EXPECT_NE(song, nullptr);
+    vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);
+    vorn3::setBufferLength(1000);
+    EXPECT_TRUE(vorn3::openAudio(kOutputRate));
+    EXPECT_TRUE(vorn3::songStart(song));
+    std::vector<std::int16_t> sound(static_cast<std::size_t>(frames) * 2);
+    EXPECT_EQ(vorn3::renderAudio(sound.data(), frames), frames);
+    vorn3::songFree(song);
+    vorn3::closeAudio();
+    return sound;
 }
 
 class DeterministicShowTest : public ::testing::Test {
@@ -68,7 +106,8 @@ TEST_F(DeterministicShowTest, TheFirstFrameShowsOnlyTheClearColour) {
     ASSERT_TRUE(advanceFrame(show, events));
     const gfx::Surface* frame = lastFrame(show);
     ASSERT_NE(frame, nullptr);
-    for (std::uint32_t pixel : frame->pixels) ASSERT_EQ(pixel & 0xFFFFFF, 0x0A1428u);
+    for (std::uint32_t pixel : frame->pixels)
+        ASSERT_EQ(pixel & 0xFFFFFF, 0x0A1428u);
 }
 
 TEST_F(DeterministicShowTest, TheSongRunsAheadByTheFilledPartOfTheRing) {
@@ -83,6 +122,23 @@ TEST_F(DeterministicShowTest, TheSongRunsAheadByTheFilledPartOfTheRing) {
         ASSERT_EQ(timeline().songPosition().row, row % 64) << "frame " << frame;
         ASSERT_EQ(timeline().songPosition().order, row / 64) << "frame " << frame;
     }
+}
+
+TEST_F(DeterministicShowTest, TheSoundHeardIsTheOfflineRenderOneRingLater) {
+    const std::vector<std::int16_t> offline = renderOffline(60000);
+    DeterministicShow show(60);
+    ASSERT_EQ(startDeterministicShow(show), 0);
+    std::vector<std::int16_t> heard;
+    show.heard = &heard;
+    while (show.framesHeard < kRingFrames + 60000)
+        ASSERT_TRUE(advanceFrame(show, events));
+
+    const auto ringSamples = static_cast<std::ptrdiff_t>(kRingFrames) * 2;
+    EXPECT_TRUE(std::all_of(heard.begin(), heard.begin() + ringSamples, [](std::int16_t value) {
+        return value == 0;
+    })) << "the ring is silent until the device comes round to the first chunk filled";
+    ASSERT_TRUE(std::any_of(offline.begin(), offline.end(), [](std::int16_t v) { return v != 0; }));
+    EXPECT_TRUE(std::equal(offline.begin(), offline.end(), heard.begin() + ringSamples));
 }
 
 TEST_F(DeterministicShowTest, EventsAreReportedOncePerChangeAndFlashRun) {

@@ -1,8 +1,10 @@
 // Runs the show deterministically, as fast as the machine allows, and reports what a
-// viewer would see: the timeline's events, or chosen frames as PNG files.
+// viewer would see: the timeline's events, chosen frames as PNG files, or the whole
+// show as a video file with its sound.
 //
 //   glint-capture --timeline [--fps N]
 //   glint-capture --frames T1,T2,... --out DIR [--fps N]
+//   glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,9 @@
 #include "platform/image/png_writer.h"
 #include "platform/resources.h"
 #include "shell/deterministic_show.h"
+#include "shell/music.h"
+#include "tools/glint_capture/progress_bar.h"
+#include "tools/glint_capture/video_encoder.h"
 
 namespace {
 
@@ -25,10 +30,13 @@ constexpr std::int32_t kDefaultFps = 60;
 constexpr std::int32_t kMaxFps = 1000;
 // Without a song the show never ends; a run stops here, well past the show's length.
 constexpr float kLastSceneTime = 2000.0f;
+// How long the show runs with its own song: the progress bar's whole.
+constexpr double kExpectedShowSeconds = 162.4;
 
 const char kUsage[] =
     "usage: glint-capture --timeline [--fps N]\n"
     "       glint-capture --frames T1,T2,... --out DIR [--fps N]\n"
+    "       glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N]\n"
     "\n"
     "Runs the show deterministically on a virtual clock and a virtual sound device.\n"
     "  --timeline        print each event: 'tau=<t> scene <a> -> <b>', 'tau=<t> flash',\n"
@@ -36,13 +44,19 @@ const char kUsage[] =
     "  --frames T,...    save the first frame at or after each scene time T as\n"
     "                    DIR/frame-<t>.png\n"
     "  --out DIR         folder for --frames (created if missing)\n"
+    "  --video FILE      record the show with its sound through ffmpeg: H.264 and AAC\n"
+    "                    in MP4, or VP9 and Opus in WebM with --format webm\n"
+    "  --seconds S       stop after S seconds of the show\n"
     "  --fps N           frames per second of the run (default 60)\n";
 
 struct Options {
     bool timeline = false;
     std::vector<float> frameTimes;  // ascending
     std::string outDir;
+    std::string videoPath;
+    glint::capture::VideoFormat videoFormat = glint::capture::VideoFormat::mp4;
     std::int32_t fps = kDefaultFps;
+    double seconds = 0;  // 0: until the show ends
 };
 
 bool parseTimes(const std::string& list, std::vector<float>& times) {
@@ -68,6 +82,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
             if (!parseTimes(argv[++i], options.frameTimes)) return false;
         } else if (argument == "--out" && hasValue) {
             options.outDir = argv[++i];
+        } else if (argument == "--video" && hasValue) {
+            options.videoPath = argv[++i];
+        } else if (argument == "--format" && hasValue) {
+            const std::string_view format = argv[++i];
+            if (format != "mp4" && format != "webm") return false;
+            options.videoFormat = format == "mp4" ? glint::capture::VideoFormat::mp4
+                                                  : glint::capture::VideoFormat::webm;
+        } else if (argument == "--seconds" && hasValue) {
+            options.seconds = std::atof(argv[++i]);
+            if (!(options.seconds > 0)) return false;
         } else if (argument == "--fps" && hasValue) {
             options.fps = std::atoi(argv[++i]);
             if (options.fps < 1 || options.fps > kMaxFps) return false;
@@ -76,7 +100,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
         }
     }
     const bool savesFrames = !options.frameTimes.empty();
-    return options.timeline != savesFrames && (!savesFrames || !options.outDir.empty());
+    const bool records = !options.videoPath.empty();
+    const int modes = int(options.timeline) + int(savesFrames) + int(records);
+    return modes == 1 && (!savesFrames || !options.outDir.empty());
 }
 
 void printEvent(const ShowEvent& event) {
@@ -100,7 +126,29 @@ std::string framePath(const std::string& folder, float sceneTime) {
     return (std::filesystem::path(folder) / name).string();
 }
 
+bool saveFrames(const Options& options, const glint::DeterministicShow& show,
+                std::size_t& nextSaved) {
+    while (nextSaved < options.frameTimes.size() &&
+           options.frameTimes[nextSaved] <= show.shell.sceneTime) {
+        const glint::gfx::Surface* frame = lastFrame(show);
+        const std::string path = framePath(options.outDir, options.frameTimes[nextSaved]);
+        if (frame == nullptr ||
+            !glint::image::writePng(path, frame->width, frame->height, frame->pixels.data())) {
+            std::fprintf(stderr, "glint-capture: cannot write %s\n", path.c_str());
+            return false;
+        }
+        ++nextSaved;
+    }
+    return true;
+}
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "glint-capture: %s\n", reason.c_str());
+    return 1;
+}
+
 int run(const Options& options) {
+    using namespace glint::capture;
     if (!options.outDir.empty()) std::filesystem::create_directories(options.outDir);
     glint::useResources(glint::embeddedResources());
     glint::DeterministicShow show(options.fps);
@@ -110,30 +158,50 @@ int run(const Options& options) {
                      static_cast<unsigned>(started));
         return 1;
     }
+
+    const bool recording = !options.videoPath.empty();
+    std::string error;
+    VideoEncoder encoder;
+    std::vector<std::int16_t> heard;
+    if (recording) {
+        if (!openVideoEncoder(encoder, options.videoPath, options.videoFormat, glint::kWindowWidth,
+                              glint::kWindowHeight, options.fps, error)) {
+            return fail(error);
+        }
+        show.heard = &heard;
+    }
+    const double seconds = options.seconds > 0 ? options.seconds : kExpectedShowSeconds;
+    const auto frameLimit = static_cast<std::int64_t>(options.seconds * options.fps);
+    ProgressBar bar = startProgress(static_cast<std::int64_t>(seconds * options.fps));
+
     std::size_t nextSaved = 0;
     std::vector<ShowEvent> events;
-    while (show.shell.sceneTime <= kLastSceneTime && advanceFrame(show, events)) {
+    while (show.shell.sceneTime <= kLastSceneTime &&
+           (frameLimit == 0 || show.nextFrame < frameLimit) && advanceFrame(show, events)) {
         for (const ShowEvent& event : events) {
             if (options.timeline) printEvent(event);
         }
         events.clear();
-        const float sceneTime = show.shell.sceneTime;
-        while (nextSaved < options.frameTimes.size() &&
-               options.frameTimes[nextSaved] <= sceneTime) {
-            const glint::gfx::Surface* frame = lastFrame(show);
-            const std::string path = framePath(options.outDir, options.frameTimes[nextSaved]);
-            if (frame == nullptr ||
-                !glint::image::writePng(path, frame->width, frame->height, frame->pixels.data())) {
-                std::fprintf(stderr, "glint-capture: cannot write %s\n", path.c_str());
-                return 1;
+        if (!saveFrames(options, show, nextSaved)) return 1;
+        if (!options.frameTimes.empty() && nextSaved == options.frameTimes.size()) return 0;
+        if (recording) {
+            if (!encodeFrame(encoder, *lastFrame(show)) || !encodeSound(encoder, heard)) {
+                finishProgress(bar, show.nextFrame);
+                closeVideoEncoder(encoder, glint::kOutputRate, error);
+                return fail("ffmpeg stopped taking frames");
             }
-            ++nextSaved;
+            heard.clear();
+            showProgress(bar, show.nextFrame);
         }
-        if (!options.timeline && nextSaved == options.frameTimes.size()) return 0;
     }
-    if (!show.quitSeen) {
-        std::fprintf(stderr, "glint-capture: the show did not end by tau=%.2f\n", kLastSceneTime);
-        return 1;
+    if (recording) {
+        finishProgress(bar, show.nextFrame);
+        if (!closeVideoEncoder(encoder, glint::kOutputRate, error)) return fail(error);
+        std::printf("glint-capture: wrote %s\n", options.videoPath.c_str());
+        return 0;
+    }
+    if (frameLimit == 0 && !show.quitSeen) {
+        return fail("the show did not end by tau=2000.00");
     }
     return nextSaved == options.frameTimes.size() ? 0 : 1;
 }

@@ -1,0 +1,96 @@
+// Records a few seconds of the show through ffmpeg and reads the file back with ffprobe.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+const std::string kCapture = GLINT_CAPTURE_PATH;
+
+std::string outputOf(const std::string& command) {
+    std::string output;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    std::array<char, 256> buffer;
+    while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr)
+        output += buffer.data();
+    pclose(pipe);
+    return output;
+}
+
+bool ffmpegInstalled() {
+    return std::system("ffprobe -version >/dev/null 2>&1") == 0;
+}
+
+class VideoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ffmpegInstalled()) {
+            if (std::getenv("CI") != nullptr) FAIL() << "ffmpeg is missing";
+            GTEST_SKIP() << "ffmpeg is not installed";
+        }
+        folder =
+            std::filesystem::temp_directory_path() / ("glint-video-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string probe(const std::filesystem::path& file, const std::string& entries) {
+        return outputOf("ffprobe -v error -show_entries " + entries +
+                        " -of default=noprint_wrappers=1 '" + file.string() + "'");
+    }
+
+    std::filesystem::path folder;
+};
+
+TEST_F(VideoTest, ShortRecordingHasTheShowsPictureAndSound) {
+    const std::filesystem::path file = folder / "short.mp4";
+    ASSERT_EQ(
+        std::system((kCapture + " --video '" + file.string() + "' --seconds 3 >/dev/null").c_str()),
+        0);
+
+    const std::string video =
+        probe(file, "stream=codec_name,width,height,r_frame_rate -select_streams v");
+    EXPECT_NE(video.find("codec_name=h264"), std::string::npos) << video;
+    EXPECT_NE(video.find("width=640"), std::string::npos);
+    EXPECT_NE(video.find("height=480"), std::string::npos);
+    EXPECT_NE(video.find("r_frame_rate=60/1"), std::string::npos);
+
+    const std::string sound =
+        probe(file, "stream=codec_name,sample_rate,channels -select_streams a");
+    EXPECT_NE(sound.find("codec_name=aac"), std::string::npos) << sound;
+    EXPECT_NE(sound.find("sample_rate=44100"), std::string::npos);
+    EXPECT_NE(sound.find("channels=2"), std::string::npos);
+
+    const double duration = std::atof(probe(file, "format=duration").substr(9).c_str());
+    EXPECT_NEAR(duration, 3.0, 0.05);
+    EXPECT_FALSE(std::filesystem::exists(folder / "short.mp4.pictures.mkv"))
+        << "temporaries removed";
+}
+
+TEST_F(VideoTest, WebmOnRequestAndAtAnotherRate) {
+    const std::filesystem::path file = folder / "short.webm";
+    ASSERT_EQ(std::system((kCapture + " --video '" + file.string() +
+                           "' --format webm --fps 30 --seconds 1 >/dev/null")
+                              .c_str()),
+              0);
+    const std::string streams = probe(file, "stream=codec_name,r_frame_rate");
+    EXPECT_NE(streams.find("codec_name=vp9"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("codec_name=opus"), std::string::npos);
+    EXPECT_NE(streams.find("r_frame_rate=30/1"), std::string::npos);
+}
+
+TEST_F(VideoTest, UnwritableOutputFailsWithOneLine) {
+    const std::string output =
+        outputOf(kCapture +
+                 " --video /nonexistent-folder/x.mp4 --seconds 1 2>&1 >/dev/null; echo status=$?");
+    EXPECT_NE(output.find("glint-capture: "), std::string::npos) << output;
+    EXPECT_EQ(output.find("status=0"), std::string::npos) << output;
+}
+
+}  // namespace

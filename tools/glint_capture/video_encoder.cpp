@@ -1,0 +1,104 @@
+#include "tools/glint_capture/video_encoder.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+namespace glint::capture {
+namespace {
+
+constexpr const char* kQuiet = "ffmpeg -hide_banner -loglevel error -nostdin -y";
+
+// Single quotes keep every character of a path as it is, in sh.
+std::string shellQuoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+std::string pictureCodec(VideoFormat format) {
+    return format == VideoFormat::mp4 ? "-c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p"
+                                      : "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1 "
+                                        "-b:v 4M -pix_fmt yuv420p";
+}
+
+std::string soundCodec(VideoFormat format) {
+    return format == VideoFormat::mp4 ? "-c:a aac -b:a 192k" : "-c:a libopus -b:a 160k";
+}
+
+bool succeeded(int status) {
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void removeTemporaries(const VideoEncoder& encoder) {
+    std::error_code ignored;
+    std::filesystem::remove(encoder.picturePath, ignored);
+    std::filesystem::remove(encoder.soundPath, ignored);
+}
+
+}  // namespace
+
+bool openVideoEncoder(VideoEncoder& encoder, const std::string& outputPath, VideoFormat format,
+                      std::int32_t width, std::int32_t height, std::int32_t fps,
+                      std::string& error) {
+    if (!succeeded(std::system("ffmpeg -version >/dev/null 2>&1"))) {
+        error = "ffmpeg is not installed (apt-get install ffmpeg)";
+        return false;
+    }
+    // A dead encoder must turn writes into errors, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    encoder.outputPath = outputPath;
+    encoder.format = format;
+    encoder.picturePath = outputPath + ".pictures.mkv";
+    encoder.soundPath = outputPath + ".sound.raw";
+    encoder.sound = std::fopen(encoder.soundPath.c_str(), "wb");
+    if (encoder.sound == nullptr) {
+        error = "cannot write " + encoder.soundPath;
+        return false;
+    }
+    const std::string command = std::string(kQuiet) + " -f rawvideo -pix_fmt bgr0 -s " +
+                                std::to_string(width) + "x" + std::to_string(height) + " -r " +
+                                std::to_string(fps) + " -i - " + pictureCodec(format) + " " +
+                                shellQuoted(encoder.picturePath);
+    encoder.pictures = popen(command.c_str(), "w");
+    if (encoder.pictures == nullptr) {
+        error = "cannot start ffmpeg";
+        return false;
+    }
+    return true;
+}
+
+bool encodeFrame(VideoEncoder& encoder, const gfx::Surface& frame) {
+    const std::size_t count = frame.pixels.size();
+    return std::fwrite(frame.pixels.data(), sizeof(std::uint32_t), count, encoder.pictures) ==
+           count;
+}
+
+bool encodeSound(VideoEncoder& encoder, const std::vector<std::int16_t>& frames) {
+    return std::fwrite(frames.data(), sizeof(std::int16_t), frames.size(), encoder.sound) ==
+           frames.size();
+}
+
+bool closeVideoEncoder(VideoEncoder& encoder, std::int32_t soundRate, std::string& error) {
+    const bool soundWritten = std::fclose(encoder.sound) == 0;
+    const bool picturesEncoded = succeeded(pclose(encoder.pictures));
+    encoder.sound = nullptr;
+    encoder.pictures = nullptr;
+    if (!soundWritten || !picturesEncoded) {
+        error = picturesEncoded ? "cannot write " + encoder.soundPath
+                                : "ffmpeg failed to encode the pictures";
+        removeTemporaries(encoder);
+        return false;
+    }
+    const std::string command = std::string(kQuiet) + " -i " + shellQuoted(encoder.picturePath) +
+                                " -f s16le -ar " + std::to_string(soundRate) + " -ac 2 -i " +
+                                shellQuoted(encoder.soundPath) + " -map 0:v -map 1:a -c:v copy " +
+                                soundCodec(encoder.format) + " " + shellQuoted(encoder.outputPath);
+    const bool joined = succeeded(std::system(command.c_str()));
+    removeTemporaries(encoder);
+    if (!joined) error = "ffmpeg failed to join pictures and sound into " + encoder.outputPath;
+    return joined;
+}
+
+}  // namespace glint::capture
