@@ -419,9 +419,9 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return;
     const __m128i snappedX = snap(x);
     const __m128i snappedY = snap(y);
-    Corner ring[5] = {{lane<0>(snappedX), lane<0>(snappedY)},
-                      {lane<1>(snappedX), lane<1>(snappedY)},
-                      {lane<2>(snappedX), lane<2>(snappedY)}};
+    // Kept in scalars: swapping corners through memory would stall the loads after.
+    std::int64_t x0 = lane<0>(snappedX), x1 = lane<1>(snappedX), x2 = lane<2>(snappedX);
+    std::int64_t y0 = lane<0>(snappedY), y1 = lane<1>(snappedY), y2 = lane<2>(snappedY);
     // Per corner its attributes: depth, 1/w, u/w, v/w.
     const __m128 depthAndQLow = _mm_unpacklo_ps(z, q);
     const __m128 depthAndQHigh = _mm_unpackhi_ps(z, q);
@@ -430,21 +430,21 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     __m128 attributes[3] = {_mm_movelh_ps(depthAndQLow, uvLow), _mm_movehl_ps(uvLow, depthAndQLow),
                             _mm_movelh_ps(depthAndQHigh, uvHigh)};
 
-    std::int64_t area = (ring[1].x - ring[0].x) * (ring[2].y - ring[0].y) -
-                        (ring[2].x - ring[0].x) * (ring[1].y - ring[0].y);
+    std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     if (area == 0) return;
     // With y pointing down, a positive area runs clockwise on the screen.
     if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return;
     if (area < 0) {
-        std::swap(ring[1], ring[2]);
+        std::swap(x1, x2);
+        std::swap(y1, y2);
         std::swap(attributes[1], attributes[2]);
         area = -area;
     }
     // The pixel rows and columns the triangle may cover.
-    const std::int64_t minX = std::min({ring[0].x, ring[1].x, ring[2].x});
-    const std::int64_t maxX = std::max({ring[0].x, ring[1].x, ring[2].x});
-    const std::int64_t minY = std::min({ring[0].y, ring[1].y, ring[2].y});
-    const std::int64_t maxY = std::max({ring[0].y, ring[1].y, ring[2].y});
+    const std::int64_t minX = std::min({x0, x1, x2});
+    const std::int64_t maxX = std::max({x0, x1, x2});
+    const std::int64_t minY = std::min({y0, y1, y2});
+    const std::int64_t maxY = std::max({y0, y1, y2});
     const std::int64_t left = std::max<std::int64_t>(ceilToPixel(minX), target.left);
     const std::int64_t right =
         std::min<std::int64_t>(maxX >> kSubPixelBits, static_cast<std::int64_t>(target.right) - 1);
@@ -453,14 +453,13 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         std::min<std::int64_t>(maxY >> kSubPixelBits, static_cast<std::int64_t>(target.bottom) - 1);
     if (left > right || top > last) return;
 
-    const EdgeFunction edges[3] = {edgeFunction(ring[0].x, ring[0].y, ring[1].x, ring[1].y),
-                                   edgeFunction(ring[1].x, ring[1].y, ring[2].x, ring[2].y),
-                                   edgeFunction(ring[2].x, ring[2].y, ring[0].x, ring[0].y)};
+    const EdgeFunction edges[3] = {edgeFunction(x0, y0, x1, y1), edgeFunction(x1, y1, x2, y2),
+                                   edgeFunction(x2, y2, x0, y0)};
     constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
-    const double dx1 = static_cast<double>(ring[1].x - ring[0].x) * kUnit;
-    const double dy1 = static_cast<double>(ring[1].y - ring[0].y) * kUnit;
-    const double dx2 = static_cast<double>(ring[2].x - ring[0].x) * kUnit;
-    const double dy2 = static_cast<double>(ring[2].y - ring[0].y) * kUnit;
+    const double dx1 = static_cast<double>(x1 - x0) * kUnit;
+    const double dy1 = static_cast<double>(y1 - y0) * kUnit;
+    const double dx2 = static_cast<double>(x2 - x0) * kUnit;
+    const double dy2 = static_cast<double>(y2 - y0) * kUnit;
     const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
 
     const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
@@ -480,9 +479,8 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                        scalar(inverseArea));
         const __m128 atCorner = _mm_add_ps(
             _mm_add_ps(a0, _mm_mul_ps(stepX, scalar(static_cast<double>(left) -
-                                                    static_cast<double>(ring[0].x) * kUnit))),
-            _mm_mul_ps(stepY,
-                       scalar(static_cast<double>(top) - static_cast<double>(ring[0].y) * kUnit)));
+                                                    static_cast<double>(x0) * kUnit))),
+            _mm_mul_ps(stepY, scalar(static_cast<double>(top) - static_cast<double>(y0) * kUnit)));
         fillNarrow<kTexture, kFog, kBlend, kDepthTest>(
             edges, static_cast<std::int32_t>(left), static_cast<std::int32_t>(right),
             static_cast<std::int32_t>(top), static_cast<std::int32_t>(last), atCorner, stepX, stepY,
@@ -491,8 +489,8 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     }
 
     TriangleSetup s;
-    s.originX = static_cast<double>(ring[0].x) * kUnit;
-    s.originY = static_cast<double>(ring[0].y) * kUnit;
+    s.originX = static_cast<double>(x0) * kUnit;
+    s.originY = static_cast<double>(y0) * kUnit;
     const auto pairs = [](__m128 v) {
         return std::array{_mm_cvtps_pd(v), _mm_cvtps_pd(_mm_movehl_ps(v, v))};
     };
@@ -511,12 +509,10 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
             _mm_set1_pd(inverseArea));
     }
 
-    ring[3] = ring[0];
-    ring[4] = ring[1];
+    const Corner ring[5] = {{x0, y0}, {x1, y1}, {x2, y2}, {x0, y0}, {x1, y1}};
     // Walking clockwise from the top corner: the long edge comes last when the
     // third corner is the lowest (then it runs up the left side), first otherwise.
-    const int topIndex =
-        ring[1].y < ring[0].y ? (ring[2].y < ring[1].y ? 2 : 1) : (ring[2].y < ring[0].y ? 2 : 0);
+    const int topIndex = y1 < y0 ? (y2 < y1 ? 2 : 1) : (y2 < y0 ? 2 : 0);
     const Corner& a = ring[topIndex + 1];
     const Corner& b = ring[topIndex + 2];
     s.longEdgeIsLeft = b.y >= a.y;
