@@ -1,5 +1,6 @@
 // vorn3play: plays an XM module through the sound device with a one-line progress
 // display, or renders it to a WAV file.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -13,7 +14,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "platform/sdl/sdl_audio.h"
@@ -143,16 +143,32 @@ std::vector<std::uint8_t> wavHeader(std::uint32_t frames) {
     return header;
 }
 
-// Writes blocks of frames on a thread of its own, so that the file system's work
-// overlaps the mixing.
+// Frames on their way to the file; the vectors are allocated once and come back empty.
+struct Block {
+    std::vector<std::int16_t> samples;  // kBlockFrames frames
+    std::size_t used = 0;               // values filled
+};
+
+// Writes blocks on a thread of its own, so that the file system's work overlaps the
+// mixing.
 struct BlockWriter {
     explicit BlockWriter(std::FILE* output) : file(output), thread([this] { run(); }) {}
 
-    void write(std::vector<std::int16_t> block) {
+    // Hands a filled block over and returns an empty one.
+    Block exchange(Block filled) {
         std::unique_lock hold(lock);
         changed.wait(hold, [this] { return queue.size() < kQueuedBlocks; });
-        queue.push_back(std::move(block));
+        queue.push_back(std::move(filled));
         changed.notify_all();
+        Block empty;
+        if (spare.empty()) {
+            empty.samples.resize(kBlockFrames * kChannels);
+        } else {
+            empty = std::move(spare.back());
+            spare.pop_back();
+        }
+        empty.used = 0;
+        return empty;
     }
 
     // Returns once every block is in the file.
@@ -167,7 +183,7 @@ struct BlockWriter {
 
     void run() {
         for (;;) {
-            std::vector<std::int16_t> block;
+            Block block;
             {
                 std::unique_lock hold(lock);
                 changed.wait(hold, [this] { return done || !queue.empty(); });
@@ -176,14 +192,17 @@ struct BlockWriter {
                 queue.pop_front();
                 changed.notify_all();
             }
-            std::fwrite(block.data(), sizeof block[0], block.size(), file);
+            std::fwrite(block.samples.data(), sizeof block.samples[0], block.used, file);
+            const std::lock_guard hold(lock);
+            spare.push_back(std::move(block));
         }
     }
 
     std::FILE* file;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<std::vector<std::int16_t>> queue;
+    std::deque<Block> queue;
+    std::vector<Block> spare;
     bool done = false;
     std::thread thread;
 };
@@ -199,7 +218,8 @@ int renderWav(vorn3::Song* song, const Options& options) {
         static_cast<std::uint32_t>(options.seconds.value_or(kLongestWavSeconds) * kRate);
     std::fwrite(wavHeader(0).data(), 1, kWavHeaderBytes, out);
     BlockWriter writer(out);
-    std::vector<std::int16_t> block;
+    Block block;
+    block.samples.resize(kBlockFrames * kChannels);
     vorn3::songStart(song);
     EndWatch end;
     std::uint32_t frames = 0;
@@ -208,15 +228,15 @@ int renderWav(vorn3::Song* song, const Options& options) {
     bool lastPiece = false;
     while (frames < limit && !lastPiece) {
         lastPiece = end.finished(song);
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::uint32_t>(kPieceFrames, limit - frames));
-        block.resize(block.size() + static_cast<std::size_t>(count) * kChannels);
-        vorn3::renderAudio(
-            block.data() + block.size() - static_cast<std::size_t>(count) * kChannels, count);
+        const std::size_t room = block.samples.size() - block.used;
+        const auto count = static_cast<std::int32_t>(
+            std::min({std::size_t{kPieceFrames}, std::size_t{limit - frames}, room / kChannels}));
+        vorn3::renderAudio(block.samples.data() + block.used, count);
+        block.used += static_cast<std::size_t>(count) * kChannels;
         frames += static_cast<std::uint32_t>(count);
-        if (block.size() >= kBlockFrames * kChannels) writer.write(std::exchange(block, {}));
+        if (block.used == block.samples.size()) block = writer.exchange(std::move(block));
     }
-    writer.write(std::move(block));
+    writer.exchange(std::move(block));
     writer.finish();
     std::rewind(out);
     std::fwrite(wavHeader(frames).data(), 1, kWavHeaderBytes, out);
