@@ -455,32 +455,28 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
 
     const EdgeFunction edges[3] = {edgeFunction(x0, y0, x1, y1), edgeFunction(x1, y1, x2, y2),
                                    edgeFunction(x2, y2, x0, y0)};
-    constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
-    const double dx1 = static_cast<double>(x1 - x0) * kUnit;
-    const double dy1 = static_cast<double>(y1 - y0) * kUnit;
-    const double dx2 = static_cast<double>(x2 - x0) * kUnit;
-    const double dy2 = static_cast<double>(y2 - y0) * kUnit;
-    const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
-
     const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
     if (maxX - minX < kNarrowColumns * kSubPixelScale &&
         maxY - minY < kNarrowRows * kSubPixelScale &&
         last * target.pitch + left + 4 <= bufferSize) {
         // Over so few pixels single precision is ample: all four attributes at once.
+        constexpr float kUnit = 1.0f / static_cast<float>(kSubPixelScale);
+        const auto scalar = [](std::int64_t snapped) {
+            return _mm_set1_ps(static_cast<float>(snapped) * kUnit);
+        };
+        const __m128 dx1 = scalar(x1 - x0), dy1 = scalar(y1 - y0);
+        const __m128 dx2 = scalar(x2 - x0), dy2 = scalar(y2 - y0);
+        const __m128 inverseArea = _mm_set1_ps(1.0f / (static_cast<float>(area) * kUnit * kUnit));
         const __m128 a0 = attributes[0];
         const __m128 d1 = _mm_sub_ps(attributes[1], a0);
         const __m128 d2 = _mm_sub_ps(attributes[2], a0);
-        const auto scalar = [](double value) { return _mm_set1_ps(static_cast<float>(value)); };
         const __m128 stepX =
-            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, scalar(dy2)), _mm_mul_ps(d2, scalar(dy1))),
-                       scalar(inverseArea));
+            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, dy2), _mm_mul_ps(d2, dy1)), inverseArea);
         const __m128 stepY =
-            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, scalar(dx1)), _mm_mul_ps(d1, scalar(dx2))),
-                       scalar(inverseArea));
-        const __m128 atCorner = _mm_add_ps(
-            _mm_add_ps(a0, _mm_mul_ps(stepX, scalar(static_cast<double>(left) -
-                                                    static_cast<double>(x0) * kUnit))),
-            _mm_mul_ps(stepY, scalar(static_cast<double>(top) - static_cast<double>(y0) * kUnit)));
+            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, dx1), _mm_mul_ps(d1, dx2)), inverseArea);
+        const __m128 atCorner =
+            _mm_add_ps(_mm_add_ps(a0, _mm_mul_ps(stepX, scalar(left * kSubPixelScale - x0))),
+                       _mm_mul_ps(stepY, scalar(top * kSubPixelScale - y0)));
         fillNarrow<kTexture, kFog, kBlend, kDepthTest>(
             edges, static_cast<std::int32_t>(left), static_cast<std::int32_t>(right),
             static_cast<std::int32_t>(top), static_cast<std::int32_t>(last), atCorner, stepX, stepY,
@@ -488,6 +484,12 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         return;
     }
 
+    constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
+    const double dx1 = static_cast<double>(x1 - x0) * kUnit;
+    const double dy1 = static_cast<double>(y1 - y0) * kUnit;
+    const double dx2 = static_cast<double>(x2 - x0) * kUnit;
+    const double dy2 = static_cast<double>(y2 - y0) * kUnit;
+    const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
     TriangleSetup s;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
