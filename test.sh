@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds with warnings as errors, runs the
-# suite, then runs it again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Runs every test: installs what is missing, builds with warnings as errors and runs the
+# suite; runs it again under AddressSanitizer and UndefinedBehaviorSanitizer; and runs
+# the player's tests under ThreadSanitizer, where the mixing thread plays while songs
+# and outputs come and go.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/install-deps.sh"
 jobs=$(nproc)
 
-run_suite() {
-    local dir=$1
-    shift
-    "$root/scripts/build.sh" "$dir" -DGLINT_WERROR=ON -DGLINT_BENCH=OFF "$@"
-    ctest --test-dir "$root/$dir" --output-on-failure -j "$jobs"
-}
-
 echo "== tests =="
-run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/scripts/build.sh" build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLINT_WERROR=ON -DGLINT_BENCH=OFF
+ctest --test-dir "$root/build/test" --output-on-failure -j "$jobs"
+
 echo "== tests under ASan and UBSan =="
-run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DGLINT_SANITIZE=ON
+"$root/scripts/build.sh" build/asan -DCMAKE_BUILD_TYPE=Debug -DGLINT_WERROR=ON -DGLINT_BENCH=OFF \
+    -DGLINT_SANITIZE=ON
+ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
+
+echo "== player tests under TSan =="
+"$root/scripts/build.sh" build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLINT_WERROR=ON \
+    -DGLINT_BENCH=OFF -DGLINT_TSAN=ON -- player_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
+    -R '^(Output|MusicOutput|Song|Render)'
