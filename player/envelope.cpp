@@ -72,6 +72,28 @@ void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelo
     channel.updateFlags |= flag;
 }
 
+// Stops at the last loaded point, where a tick beyond every point leaves the envelope.
+void setVolumeEnvelopePosition(Channel& channel, const Envelope& envelope, std::int32_t tick) {
+    EnvelopeState& state = channel.volumeEnvelope;
+    const std::int32_t count = envelope.pointCount;
+    const auto& points = envelope.points;
+    std::int32_t point = 0;
+    while (point + 1 < count && tick > points[point + 1].tick)
+        point += 1;
+    state.point = point;
+    if (point >= count - 1) {
+        state.output = points[count - 1].value;
+        state.done = true;
+        return;
+    }
+    state.done = false;
+    state.tick = tick;
+    state.slope = slopeBetween(points[point], points[point + 1]);
+    state.value = points[point].value * kFixedOne + (tick - points[point].tick) * state.slope;
+    state.point = point + 1;
+    state.output = state.value >> kFixedShift;
+}
+
 void autoVibratoStep(Channel& channel, const Instrument& instrument) {
     // The sine costs more than the rest of a tick; without depth it adds nothing.
     std::int32_t delta = instrument.vibratoDepth == 0
