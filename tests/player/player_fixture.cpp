@@ -49,6 +49,53 @@ xm::Module smallModule() {
     return module;
 }
 
+xm::Cell noteCell(std::uint8_t value, std::uint8_t effect, std::uint8_t parameter) {
+    return {.note = value, .instrument = 1, .effect = effect, .parameter = parameter};
+}
+
+xm::Cell effectCell(std::uint8_t number, std::uint8_t parameter) {
+    return {.effect = number, .parameter = parameter};
+}
+
+xm::Cell columnCell(std::uint8_t volume, std::uint8_t number, std::uint8_t parameter) {
+    return {.volume = volume, .effect = number, .parameter = parameter};
+}
+
+xm::Module patternsModule(std::vector<std::vector<xm::Cell>> cells, std::uint16_t tempo,
+                          std::uint16_t channels) {
+    xm::Module module = smallModule();
+    module.channels = channels;
+    module.tempo = tempo;
+    module.patterns.clear();
+    module.orders.clear();
+    for (auto& pattern : cells) {
+        module.orders.push_back(static_cast<std::uint8_t>(module.patterns.size()));
+        const auto rowCount = static_cast<std::uint16_t>(pattern.size() / channels);
+        module.patterns.push_back({.rows = rowCount, .cells = std::move(pattern)});
+    }
+    return module;
+}
+
+xm::Module rowsModule(std::vector<xm::Cell> cells, std::uint16_t tempo, std::uint16_t channels) {
+    return patternsModule({std::move(cells)}, tempo, channels);
+}
+
+void TickingTest::SetUp() {
+    PlayerTest::SetUp();
+    ASSERT_TRUE(openAudio(44100));
+}
+
+SongPtr TickingTest::start(const xm::Module& module) {
+    SongPtr song = load(module);
+    EXPECT_TRUE(songStart(song.get()));
+    return song;
+}
+
+void TickingTest::runTicks(Song& song, std::int32_t ticks) {
+    for (std::int32_t i = 0; i < ticks; ++i)
+        song.tickHook(song);
+}
+
 void expectPlayable(const Song& song) {
     ASSERT_GE(song.songLength, 1);
     ASSERT_LE(song.songLength, kMaxOrders);
