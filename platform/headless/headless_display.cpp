@@ -1,5 +1,6 @@
 #include "platform/headless/headless_display.h"
 
+#include "platform/gfx/null_device.h"
 #include "platform/gfx/results.h"
 #include "platform/gfx/software_device.h"
 
@@ -84,7 +85,7 @@ std::uint32_t HeadlessGraphicsDriver::displayBitsPerPixel() const {
 std::int32_t HeadlessGraphicsDriver::createDevice(gfx::DeviceKind kind, gfx::Surface& backBuffer,
                                                   std::unique_ptr<gfx::Device>& device) {
     if (kind == gfx::DeviceKind::hardware) return gfx::kErrNoDevice;
-    device = gfx::createSoftwareDevice(backBuffer);
+    device = drawsPictures ? gfx::createSoftwareDevice(backBuffer) : gfx::createNullDevice();
     return gfx::kOk;
 }
 

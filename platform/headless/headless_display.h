@@ -58,6 +58,8 @@ public:
 
     // The back buffer of the last present, until the device is released.
     const gfx::Surface* lastPresented() const { return lastPresented_; }
+
+    bool drawsPictures = true;  // false: a device that draws nothing, for events alone
     std::uint64_t presentCount() const { return presentCount_; }
 
 private:
