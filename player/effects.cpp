@@ -77,10 +77,9 @@ constexpr std::int32_t kArpeggioSteps = 3;         // none, x, y
 constexpr std::int32_t kLastBreakRow = 63;
 constexpr std::int32_t kColumnPortamentoScale = 16;
 
-// Vibrato: 64 positions per cycle, −32..31; half a cycle is 32 of them.
+// Vibrato: 64 positions per cycle, −32..31; each half cycle takes 32 of them.
 constexpr std::int32_t kVibratoPositions = 64;
 constexpr std::int32_t kLastVibratoPosition = 31;
-constexpr std::int32_t kHalfVibratoCycle = 32;
 constexpr std::int32_t kVibratoMagnitude = 255;
 constexpr std::int32_t kVibratoPositionScale = 8;  // ramp magnitude per position
 constexpr std::int32_t kVibratoDepthShift = 5;
@@ -88,7 +87,7 @@ constexpr std::int32_t kVibratoDeltaMask = ~3;
 constexpr double kRadiansPerVibratoPosition = 0.09817477042468103;  // π / 32
 enum VibratoWave : std::uint8_t { sine = 0, ramp = 1 };
 constexpr std::uint8_t kVibratoWaveMask = 3;
-constexpr std::uint8_t kWaveControlLowNibble = 15;
+constexpr std::uint8_t kWaveControlKept = 0xF0;  // E4 sets only the low nibble
 
 constexpr std::uint8_t nibbleHigh(std::uint8_t value) {
     return static_cast<std::uint8_t>(value >> 4);
@@ -251,7 +250,8 @@ void extendedRow(CellTick& cell, RowTick& row) {
             channel.period += y * kPeriodUnitsPerSpeed;
             break;
         case vibratoControl:
-            channel.waveControl = static_cast<std::uint8_t>((channel.waveControl & 0xF0) | y);
+            channel.waveControl =
+                static_cast<std::uint8_t>((channel.waveControl & kWaveControlKept) | y);
             break;
         case setFinetune:
             // The shared stand-in for missing samples stays as it is.

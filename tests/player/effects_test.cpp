@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "vorn3/vorn3.h"
+
 #include "mixer/voice.h"
 #include "player/tick.h"
 #include "tests/player/player_fixture.h"
@@ -351,6 +353,101 @@ TEST_F(TickingTest, FinetuneChangesTheSampleForLaterNotesButNeverTheSharedEmptyO
     EXPECT_EQ(song->channels[0].period, 4604);
     runTicks(*song, 1);
     EXPECT_EQ(emptySample.finetune, 0);
+}
+
+// Every effect with a few parameters on channel 0 over notes of two instruments, every
+// volume-column command on channel 1, tone portamentos on channel 2 and key offs on 3;
+// a jump, a break and a loop lead through three orders to the end.
+xm::Module everyCommand(bool linear) {
+    constexpr std::uint16_t kChannels = 4;
+    std::vector<xm::Cell> cells;
+    std::int32_t row = 0;
+    const auto addRow = [&](xm::Cell first) {
+        const auto instrument = static_cast<std::uint8_t>(1 + row % 2);
+        cells.push_back(first);
+        cells.push_back({.note = static_cast<std::uint8_t>(30 + row % 40),
+                         .instrument = instrument,
+                         .volume = static_cast<std::uint8_t>(0x10 + (row * 7) % 0xF0)});
+        cells.push_back({.note = static_cast<std::uint8_t>(40 + row % 20),
+                         .volume = static_cast<std::uint8_t>(row % 3 == 0 ? 0xF3 : 0),
+                         .effect = static_cast<std::uint8_t>(row % 2 == 0 ? 3 : 5),
+                         .parameter = 0x21});
+        cells.push_back(row % 8 == 7 ? xm::Cell{.note = xm::kKeyOff}
+                                     : xm::Cell{.note = kC4, .instrument = instrument});
+        ++row;
+    };
+    for (std::uint8_t number = 0; number <= 35; ++number) {
+        if (number == positionJump || number == patternBreak || number == setSpeed) continue;
+        for (std::uint8_t parameter : {0x00, 0x01, 0x37, 0x9F, 0xF2}) {
+            if (number == extended && (parameter >> 4) == 6) continue;  // loops come below
+            const auto instrument = static_cast<std::uint8_t>(1 + row % 2);
+            addRow({.note = static_cast<std::uint8_t>(1 + row % 96),
+                    .instrument = instrument,
+                    .effect = number,
+                    .parameter = parameter});
+        }
+    }
+    for (std::uint8_t y = 0; y < 16; ++y)
+        addRow(effectCell(extended, static_cast<std::uint8_t>(0xE0 | y)));
+    for (std::uint8_t parameter : {0x00, 0x03, 0x1F, 0x20, 0xFF})
+        addRow(effectCell(setSpeed, parameter));
+    addRow(effectCell(setSpeed, 3));
+    addRow(effectCell(positionJump, 1));
+    const auto firstRows = static_cast<std::uint16_t>(row);
+
+    std::vector<xm::Cell> breaking(16 * kChannels);
+    breaking[4 * kChannels] = effectCell(patternBreak, 0x08);
+    std::vector<xm::Cell> looping(16 * kChannels);
+    looping[2 * kChannels] = effectCell(extended, 0x60);
+    looping[5 * kChannels] = effectCell(extended, 0x63);
+
+    xm::Module module = patternsModule({cells, breaking, looping}, 3, kChannels);
+    module.patterns[0].rows = firstRows;
+    module.linearFrequencies = linear;
+    module.bpm = 255;
+    xm::Instrument& first = module.instruments[0];
+    first.samples[0] = rampSample(300);
+    first.samples[0].loop = xm::Loop::forward;
+    first.samples[0].loopStart = 100;
+    first.samples[0].loopLength = 200;
+    first.volumeEnvelope = {.points = {{0, 0}, {3, 64}, {6, 40}, {12, 50}, {20, 0}},
+                            .sustainPoint = 2,
+                            .loopStart = 1,
+                            .loopEnd = 3,
+                            .type = 1 | 2 | 4};
+    first.panningEnvelope = {
+        .points = {{0, 0}, {5, 64}, {10, 32}}, .loopStart = 0, .loopEnd = 2, .type = 1 | 4};
+    first.vibratoType = 1;
+    first.vibratoSweep = 8;
+    first.vibratoDepth = 8;
+    first.vibratoRate = 20;
+    first.fadeout = 300;
+    xm::Instrument pingPong = first;
+    pingPong.samples[0] = rampSample(80, false);
+    pingPong.samples[0].loop = xm::Loop::pingPong;
+    pingPong.samples[0].loopLength = 80;
+    pingPong.samples[0].relativeNote = -24;
+    pingPong.volumeEnvelope = {};
+    pingPong.vibratoType = 0;
+    pingPong.vibratoSweep = 0;
+    module.instruments.push_back(pingPong);
+    return module;
+}
+
+TEST_F(TickingTest, AModuleWithEveryCommandRendersToItsEnd) {
+    for (bool linear : {true, false}) {
+        SongPtr song = start(everyCommand(linear));
+        std::vector<std::int16_t> frames(2 * 4096);
+        bool sounded = false;
+        for (std::int32_t chunk = 0; chunk < 2000 && !songEnded(song.get()); ++chunk) {
+            ASSERT_EQ(renderAudio(frames.data(), 4096), 4096);
+            for (std::int16_t frame : frames)
+                sounded = sounded || frame != 0;
+        }
+        EXPECT_TRUE(songEnded(song.get())) << linear;
+        EXPECT_TRUE(sounded) << linear;
+        EXPECT_EQ(emptySample.finetune, 0);
+    }
 }
 
 }  // namespace
