@@ -93,10 +93,11 @@ constexpr std::uint8_t kC4 = 49;  // drums sound at their own pitch on C-4
 struct Chord {
     int root;  // semitones above C
     bool minor;
+    // index counts chord tones upwards from the root: 0 root, 1 third, 2 fifth, 3 root + 12 …
     int tone(int index) const {
-        constexpr int kMajor[] = {0, 4, 7};
-        constexpr int kMinor[] = {0, 3, 7};
-        return root + (minor ? kMinor : kMajor)[index % 3] + 12 * (index / 3);
+        const int third = minor ? 3 : 4;
+        const int step = index % 3;
+        return root + (step == 0 ? 0 : step == 1 ? third : 7) + 12 * (index / 3);
     }
 };
 
