@@ -56,7 +56,7 @@ DeterministicShow::DeterministicShow(std::int32_t rate) : framesPerSecond(rate) 
 }
 
 DeterministicShow::~DeterministicShow() {
-    vorn3::closeAudio();
+    stopMusic();
 }
 
 std::int32_t startDeterministicShow(DeterministicShow& show) {

@@ -25,7 +25,7 @@ struct ShowEvent {
 
 struct DeterministicShow {
     explicit DeterministicShow(std::int32_t framesPerSecond);
-    // Closes the output, which plays through `sound`.
+    // Frees the song and closes the output, which plays through `sound`.
     ~DeterministicShow();
     DeterministicShow(const DeterministicShow&) = delete;
     DeterministicShow& operator=(const DeterministicShow&) = delete;

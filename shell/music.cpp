@@ -53,6 +53,12 @@ bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
     return playSong();
 }
 
+void stopMusic() {
+    vorn3::songFree(music.currentSong);
+    music.currentSong = nullptr;
+    vorn3::closeAudio();
+}
+
 vorn3::Song* currentSong() {
     return music.currentSong;
 }

@@ -18,6 +18,9 @@ bool startMusic();
 // The same through the given device, driven as given (recorders and tests).
 bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver);
 
+// Frees the song and closes the output: for runs that end before the process does.
+void stopMusic();
+
 // The song startMusic started, or null; the music position test reads its position.
 vorn3::Song* currentSong();
 

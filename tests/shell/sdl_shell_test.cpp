@@ -9,6 +9,7 @@
 #include "platform/sdl/sdl_event_injection.h"
 #include "platform/sdl/sdl_video.h"
 #include "scenes/timeline.h"
+#include "shell/music.h"
 #include "shell/shell.h"
 
 namespace glint {
@@ -29,7 +30,7 @@ protected:
         resetTimeline();
     }
     void TearDown() override {
-        vorn3::closeAudio();
+        stopMusic();
         shell.reset();
         display = {};
         quitVideo();

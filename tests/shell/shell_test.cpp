@@ -8,6 +8,7 @@
 #include "platform/gfx/results.h"
 #include "platform/resources.h"
 #include "scenes/timeline.h"
+#include "shell/music.h"
 #include "tests/shell/fake_display.h"
 
 namespace glint {
@@ -32,7 +33,7 @@ protected:
         shell.audio = &sound;
         shell.mixing = vorn3::MixingDriver::host;
     }
-    void TearDown() override { vorn3::closeAudio(); }
+    void TearDown() override { stopMusic(); }
 
     std::int32_t start() { return startShow(shell); }
 
