@@ -2,7 +2,7 @@
 # Runs every test: installs what is missing, builds with warnings as errors and runs the
 # suite; runs it again under AddressSanitizer and UndefinedBehaviorSanitizer; and runs
 # the player's tests under ThreadSanitizer, where the mixing thread plays while songs
-# and outputs come and go.
+# and outputs come and go; and fuzzes the module loader and player for a while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/install-deps.sh"
@@ -22,3 +22,6 @@ echo "== player tests under TSan =="
     -DGLINT_BENCH=OFF -DGLINT_TSAN=ON -- player_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
     -R '^(Output|MusicOutput|Song|Render)'
+
+echo "== module fuzzer =="
+"$root/scripts/fuzz.sh" 90

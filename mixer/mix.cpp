@@ -138,9 +138,12 @@ void reflect(Voice& voice, std::uint64_t loopStart, std::uint64_t loopEnd) {
 }
 
 // Frames the voice plays before it reaches the boundary ahead of it, counted in 2^-24
-// frame and rounded up; more than `frames` when the boundary lies beyond them.
+// frame and rounded up; more than `frames` when the boundary lies beyond them. A voice
+// standing on its boundary reaches it at once even without a step: the end of a sample
+// without frames has no data to read.
 std::uint64_t framesToBoundary(std::uint64_t distance, std::uint64_t stepUnits,
                                std::int32_t frames) {
+    if (distance == 0) return 0;
     if ((distance >> kFrameShift) >= kFarFrames || stepUnits == 0) {
         return static_cast<std::uint64_t>(frames) + 1;
     }

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
     ffmpeg
+    clang libclang-rt-14-dev
 )
 
 missing=()

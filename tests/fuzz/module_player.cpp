@@ -1,0 +1,83 @@
+#include "tests/fuzz/module_player.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "vorn3/vorn3.h"
+
+namespace glint {
+namespace {
+
+// The lowest rate the output takes: every tick still runs, with the fewest frames mixed.
+constexpr std::int32_t kOutputRate = 8000;
+constexpr std::int32_t kRingLengthMs = 20;
+constexpr std::int32_t kPlayedSeconds = 3;
+constexpr std::int32_t kPieceFrames = 1000;
+
+struct MemoryStream {
+    const std::uint8_t* data = nullptr;
+    std::int32_t size = 0;
+    std::int32_t position = 0;
+};
+
+MemoryStream stream;
+
+void* openStream(const char*) {
+    stream.position = 0;
+    return &stream;
+}
+
+void closeStream(void*) {}
+
+std::int32_t readStream(void* destination, std::int32_t byteCount, void*) {
+    const std::int32_t count = std::clamp(byteCount, 0, stream.size - stream.position);
+    if (count > 0) std::memcpy(destination, stream.data + stream.position, std::size_t(count));
+    stream.position += count;
+    return count;
+}
+
+void* seekStream(void* handle, std::int32_t offset, std::int32_t whence) {
+    std::int64_t position = stream.position;
+    if (whence == vorn3::kSeekFromStart) position = offset;
+    if (whence == vorn3::kSeekFromCurrent) position += offset;
+    if (whence == vorn3::kSeekToEnd) position = stream.size;
+    stream.position = static_cast<std::int32_t>(std::clamp<std::int64_t>(position, 0, stream.size));
+    return handle;
+}
+
+std::int32_t tellStream(void*) {
+    return stream.position;
+}
+
+// Leaves the frames as zeroed by the loader but for a rising edge, so that hooked
+// samples are not all silent.
+void supplySampleData(void* destination, std::int32_t storedBytes, std::int32_t, std::int32_t,
+                      std::int32_t) {
+    auto* bytes = static_cast<std::uint8_t*>(destination);
+    for (std::int32_t i = 0; i < storedBytes; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i);
+}
+
+}  // namespace
+
+bool playModule(std::span<const std::uint8_t> bytes) {
+    stream = {bytes.data(), static_cast<std::int32_t>(bytes.size()), 0};
+    vorn3::setStreamCallbacks(openStream, closeStream, readStream, seekStream, tellStream);
+    vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);
+    vorn3::setBufferLength(kRingLengthMs);
+    vorn3::openAudio(kOutputRate);
+    // Inputs of odd length take the loader's other road for sample data.
+    vorn3::Song* song = vorn3::songCreate("fuzz.xm", bytes.size() % 2 ? supplySampleData : nullptr);
+    if (song) {
+        vorn3::songStart(song);
+        std::array<std::int16_t, 2 * kPieceFrames> sound{};
+        for (std::int32_t done = 0; done < kOutputRate * kPlayedSeconds; done += kPieceFrames)
+            vorn3::renderAudio(sound.data(), kPieceFrames);
+        vorn3::songFree(song);
+    }
+    vorn3::closeAudio();
+    return song != nullptr;
+}
+
+}  // namespace glint
