@@ -286,12 +286,12 @@ TEST_F(TickTest, AKeyOffReleasesTheSustainAndStartsTheFadeout) {
 TEST_F(TickTest, RowsOutsideThePatternReadAsEmpty) {
     SongPtr song = start(oneChannel({note(kC4), note(kC4)}));
     runTicks(*song, 6);
-    song->nextRow = 40;  // as a break to a row the pattern lacks
+    song->nextRow = 40;  // a row the pattern lacks
     runTicks(*song, 1);
     EXPECT_EQ(songGetRow(song.get()), 40);
     EXPECT_EQ(song->nextOrder, 0);
     EXPECT_EQ(song->nextRow, 0);
-    song->currentRow = -1;  // as a pattern loop back to row 0
+    song->currentRow = -1;  // a row no pattern has
     runTicks(*song, 1);
     EXPECT_EQ(songGetRow(song.get()), -1);
 }
