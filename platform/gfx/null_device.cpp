@@ -26,13 +26,7 @@ public:
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
         if (width <= 0 || height <= 0) return nullptr;
-        auto texture = std::make_unique<Texture>();
-        texture->width = width;
-        texture->height = height;
-        texture->format = format;
-        texture->texels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                               0);
-        return texture;
+        return makeZeroedTexture(width, height, format);
     }
 };
 

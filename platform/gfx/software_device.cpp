@@ -90,7 +90,8 @@ public:
     }
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
-        refresh();
+        // A clear needs the target alone; the texture still set may already be gone.
+        refreshTarget();
         const RasterTarget& target = target_;
         for (std::int32_t row = target.top; row < target.bottom; ++row) {
             const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
@@ -233,12 +234,7 @@ public:
         }
         if (requirements_.square && width != height) return nullptr;
         if (!isOfferedFormat(format)) return nullptr;
-        auto texture = std::make_unique<Texture>();
-        texture->width = width;
-        texture->height = height;
-        texture->format = format;
-        texture->texels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                               0);
+        auto texture = makeZeroedTexture(width, height, format);
         return texture;
     }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gfx/pixel_format.h"
@@ -24,5 +25,16 @@ struct Texture {
     PixelFormat format;                 // a 16-bit RGB format without alpha
     std::vector<std::uint16_t> texels;  // row-major, top row first
 };
+
+// A texture of width × height zeroed texels; sizes are the caller's to check.
+inline std::unique_ptr<Texture> makeZeroedTexture(std::int32_t width, std::int32_t height,
+                                                  const PixelFormat& format) {
+    auto texture = std::make_unique<Texture>();
+    texture->width = width;
+    texture->height = height;
+    texture->format = format;
+    texture->texels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    return texture;
+}
 
 }  // namespace glint::gfx

@@ -289,12 +289,7 @@ public:
             !isOfferedFormat(format)) {
             return nullptr;
         }
-        auto texture = std::make_unique<Texture>();
-        texture->width = width;
-        texture->height = height;
-        texture->format = format;
-        texture->texels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                               0);
+        auto texture = makeZeroedTexture(width, height, format);
         // A texture released earlier may have lived at this address.
         forgetUpload(texture.get());
         return texture;

@@ -152,7 +152,8 @@ TEST_F(DeterministicShowTest, EventsAreReportedOncePerChangeAndFlashRun) {
     ASSERT_TRUE(advanceFrame(show, events));
     ASSERT_EQ(events.size(), 1u) << "a flash lasting two frames is one event";
     EXPECT_EQ(events[0].kind, ShowEvent::Kind::flash);
-    for (std::uint32_t pixel : lastFrame(show)->pixels) ASSERT_EQ(pixel & 0xFFFFFF, 0xFFFFFFu);
+    for (std::uint32_t pixel : lastFrame(show)->pixels)
+        ASSERT_EQ(pixel & 0xFFFFFF, 0xFFFFFFu);
 
     events.clear();
     timeline().songPosition = [] { return SongPosition{4, 14}; };  // heard: (3, 62)

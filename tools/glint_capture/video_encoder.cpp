@@ -76,6 +76,7 @@ bool encodeFrame(VideoEncoder& encoder, const gfx::Surface& frame) {
 }
 
 bool encodeSound(VideoEncoder& encoder, const std::vector<std::int16_t>& frames) {
+    if (frames.empty()) return true;
     return std::fwrite(frames.data(), sizeof(std::int16_t), frames.size(), encoder.sound) ==
            frames.size();
 }
