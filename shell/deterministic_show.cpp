@@ -15,16 +15,18 @@ constexpr std::int64_t kChunkFrames = (kOutputRate * 20 / 1000 + 3) / 4 * 4;
 // Plays the device to `target` frames since it opened, refilling the ring each time
 // the device leaves a chunk.
 void playSoundTo(DeterministicShow& show, std::uint64_t target) {
-    std::vector<std::int16_t> piece;
     while (show.framesHeard < target) {
         const std::uint64_t chunkEnd =
             (show.framesHeard / kChunkFrames + 1) * static_cast<std::uint64_t>(kChunkFrames);
         const auto frames =
             static_cast<std::int32_t>(std::min(target, chunkEnd) - show.framesHeard);
-        if (show.heard != nullptr) piece.resize(static_cast<std::size_t>(frames) * 2);
-        show.sound.play(frames, show.heard != nullptr ? piece.data() : nullptr);
-        if (show.heard != nullptr)
-            show.heard->insert(show.heard->end(), piece.begin(), piece.end());
+        std::int16_t* heard = nullptr;
+        if (show.heard != nullptr) {
+            const std::size_t start = show.heard->size();
+            show.heard->resize(start + static_cast<std::size_t>(frames) * 2);
+            heard = show.heard->data() + start;
+        }
+        show.sound.play(frames, heard);
         show.framesHeard += static_cast<std::uint64_t>(frames);
         while (vorn3::pumpAudio()) {
         }
