@@ -1,9 +1,12 @@
 // The whole show with its own song, run deterministically at 60 frames per second: it
 // hands over, flashes and quits in the first frame at or after the moment the song's
-// rows put each event, given the output's latency.
+// rows put each event, given the output's latency; and every flash is seen within a
+// frame of its hit being heard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/content.h"
@@ -19,6 +22,7 @@ constexpr std::int64_t kSoundFramesPerFrame = 44100 / kFps;
 constexpr std::int64_t kChunkFrames = 884;
 constexpr std::int64_t kFramesPerRow = 5712;
 constexpr std::int64_t kHeardLag = 16;  // rows
+constexpr std::int64_t kSoundRate = 44100;
 
 // A position (order, row) is seen when the player processes row N = 64·order + row + 16,
 // which it does when the device enters the chunk after the one holding song frame
@@ -31,6 +35,36 @@ float expectedSceneTime(std::int64_t order, std::int64_t row) {
     return sceneTimeAt(static_cast<std::uint32_t>(frame * 1000 / kFps), 0);
 }
 
+float frameOf(const ShowEvent& event) {
+    return event.sceneTime * 100 * kFps / 1000;
+}
+
+// Where a hit begins in the heard sound, near `around` (a sound frame): the block
+// whose loudness rises most over the stretch just before it.
+std::int64_t onsetNear(const std::vector<std::int16_t>& heard, std::int64_t around) {
+    constexpr std::int64_t kBlock = 88;      // 2 ms
+    constexpr std::int64_t kBefore = 15;     // blocks: 30 ms
+    constexpr std::int64_t kSearch = 11025;  // a quarter of a second either side
+    const auto energy = [&heard](std::int64_t from, std::int64_t to) {
+        double sum = 1;
+        for (std::int64_t i = from; i < to; ++i) {
+            const double mono = heard[2 * i] + heard[2 * i + 1];
+            sum += mono * mono;
+        }
+        return sum / static_cast<double>(to - from);
+    };
+    std::int64_t onset = around;
+    double steepest = 0;
+    for (std::int64_t at = around - kSearch; at < around + kSearch; at += kBlock) {
+        const double rise = energy(at, at + kBlock) / energy(at - kBefore * kBlock, at);
+        if (rise > steepest) {
+            steepest = rise;
+            onset = at;
+        }
+    }
+    return onset;
+}
+
 TEST(ShowTimeline, EventsFallOnTheSongsRows) {
     resetSceneContent();
     resetTimeline();
@@ -38,6 +72,8 @@ TEST(ShowTimeline, EventsFallOnTheSongsRows) {
     DeterministicShow show(kFps);
     show.graphics.drawsPictures = false;
     ASSERT_EQ(startDeterministicShow(show), 0);
+    std::vector<std::int16_t> heard;
+    show.heard = &heard;
     std::vector<ShowEvent> events;
     while (advanceFrame(show, events))
         ASSERT_LT(show.nextFrame, 200000) << "the show must end";
@@ -60,6 +96,14 @@ TEST(ShowTimeline, EventsFallOnTheSongsRows) {
             << "event " << i;
     }
     EXPECT_NEAR(events.back().sceneTime, 1621.83f, 0.005f);
+
+    for (const ShowEvent& event : events) {
+        if (event.kind != Kind::flash) continue;
+        const float frame = frameOf(event);
+        const std::int64_t onset = onsetNear(heard, std::lround(frame * kSoundRate / kFps));
+        EXPECT_LE(std::abs(frame - static_cast<float>(onset * kFps) / kSoundRate), 1.0f)
+            << "flash at " << event.sceneTime << " heard at " << onset;
+    }
     EXPECT_EQ(timeline().sceneIndex, kSceneCount);
     useResources({});
 }

@@ -282,9 +282,19 @@ void gatedPads(Score& score, const Bars& bars, Instrument instrument, int level)
     }
 }
 
+// The show sees a row a little after it is heard (its lag in rows is longer than the
+// output's latency), so the hits of a flash sound these ticks into their row: heard
+// with the flash rather than about 90 ms before it.
+constexpr std::uint8_t kHitDelayTicks = 5;
+
+// A note held back by the hit delay.
+xm::Cell hit(std::uint8_t note, std::uint8_t instrument, std::uint8_t level) {
+    return {note, instrument, volume(level), extended, noteDelay | kHitDelayTicks};
+}
+
 void brassChord(Score& score, int row, const Chord& chord) {
     for (int voice = 0; voice < 3; ++voice) {
-        score.put(row, padChannel + voice, {chordPitch(chord, voice, 4), brass, volume(48)});
+        score.put(row, padChannel + voice, hit(chordPitch(chord, voice, 4), brass, 48));
     }
 }
 
@@ -386,10 +396,10 @@ void tomFill(Score& score, int from, int to) {
 // The hit on a flash: kick, impact, crash and a stab of the chord.
 void accent(Score& score, int row, const Chord& chord) {
     const int shift = (chord.root - kAm.root + 18) % 12 - 6;
-    score.put(row, kickChannel, {kC4, kick, volume(64)});
-    score.put(row, snareChannel, {kC4, impact, volume(64)});
-    crashAt(score, row, 60);
-    score.put(row, percChannel, {static_cast<std::uint8_t>(kC4 + shift), orchestraHit, volume(60)});
+    score.put(row, kickChannel, hit(kC4, kick, 64));
+    score.put(row, snareChannel, hit(kC4, impact, 64));
+    score.put(row, fxChannel, hit(kC4, crash, 60));
+    score.put(row, percChannel, hit(static_cast<std::uint8_t>(kC4 + shift), orchestraHit, 60));
 }
 
 // Everything but the pads stops, and rests until the hit.
