@@ -49,6 +49,7 @@ struct TriangleSetup {
 
 constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
 constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
+constexpr FloatLanes kByteMax{{255.0f, 255.0f, 255.0f, 255.0f}};
 constexpr FloatLanes kByteToUnit{{1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f}};
 constexpr FloatLanes kFours{{4.0f, 4.0f, 4.0f, 4.0f}};
 constexpr FloatLanes kLaneIndex{{0.0f, 1.0f, 2.0f, 3.0f}};
@@ -234,10 +235,18 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
     if constexpr (kBlend == BlendKind::sourceColour) {
-        // s·s + d·(1 − s) in units of 1/255: d + (s/255)·(s − d).
+        // s·s + d·(1 − s) on 8-bit values, as a blender works: the source rounded
+        // to 8 bits, each product rounded to the nearest, the sum kept within 255.
         const auto blend = [](__m128 source, __m128 destination) {
-            const __m128 weight = _mm_mul_ps(source, load(kByteToUnit));
-            return _mm_add_ps(destination, _mm_mul_ps(weight, _mm_sub_ps(source, destination)));
+            const auto round = [](__m128 v) {
+                return _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_add_ps(v, load(kHalves))));
+            };
+            const __m128 s = round(source);
+            const __m128 kept = _mm_sub_ps(load(kByteMax), s);
+            const __m128 sum =
+                _mm_add_ps(round(_mm_mul_ps(_mm_mul_ps(s, s), load(kByteToUnit))),
+                           round(_mm_mul_ps(_mm_mul_ps(destination, kept), load(kByteToUnit))));
+            return _mm_min_ps(sum, load(kByteMax));
         };
         red = blend(red, unpackChannel(old, 16));
         green = blend(green, unpackChannel(old, 8));

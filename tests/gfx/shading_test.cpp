@@ -114,6 +114,14 @@ void setSourceColourBlend(Device& device) {
     device.setRenderState(RenderState::destBlend, kBlendInvSrcColor);
 }
 
+// One channel of s·s + d·(1 − s) as the blender takes it: the source rounded to 8
+// bits, each product rounded, over a destination byte.
+std::uint32_t blendedByte(double source, std::uint32_t destination) {
+    const std::uint32_t s = toByte(source);
+    const auto rounded = [](std::uint32_t product) { return (2 * product + 255) / 510; };
+    return std::min(rounded(s * s) + rounded(destination * (255 - s)), 255u);
+}
+
 TEST(Blend, ReplaceAndSourceColourOnKnownColours) {
     constexpr std::uint32_t kBackground = 0x204080;
     const auto drawOver = [](auto setUp) {
@@ -133,8 +141,7 @@ TEST(Blend, ReplaceAndSourceColourOnKnownColours) {
               }),
               replaced);
     const std::uint32_t blended =
-        rgb(0.6 * 0.6 + 0x20 / 255.0 * 0.4, 0.2 * 0.2 + 0x40 / 255.0 * 0.8,
-            0.8 * 0.8 + 0x80 / 255.0 * 0.2);
+        blendedByte(0.6, 0x20) << 16 | blendedByte(0.2, 0x40) << 8 | blendedByte(0.8, 0x80);
     EXPECT_EQ(blended, 0x693DBDu);
     EXPECT_EQ(drawOver(setSourceColourBlend), blended);
     // The factors count only while blending is enabled.
@@ -148,17 +155,14 @@ TEST(Blend, ReplaceAndSourceColourOnKnownColours) {
 TEST(Blend, TheFoggedColourIsBlended) {
     Canvas canvas(8, 8);
     canvas.device->clear(kClearTarget, 0x808080, 1.0f);
-    canvas.setColour(1.0f, 1.0f, 1.0f);
+    canvas.setColour(0.9f, 0.9f, 0.9f);  // halfway to the fog: no ties to round
     setFog(*canvas.device, 0.1f, 100.8f);
     setSourceColourBlend(*canvas.device);
     drawQuadAtDepth(canvas, 50.45f);
-    const double background = 0x80 / 255.0;
-    const auto channel = [&](double fog) {
-        const double s = 0.5 + 0.5 * fog;
-        return s * s + background * (1 - s);
+    const auto channel = [](std::uint32_t fog) {
+        return blendedByte(0.5 * 0.9 + 0.5 * fog / 255.0, 0x80);
     };
-    EXPECT_EQ(canvas.at(2, 2),
-              rgb(channel(0x0A / 255.0), channel(0x14 / 255.0), channel(0x28 / 255.0)));
+    EXPECT_EQ(canvas.at(2, 2), channel(0x0A) << 16 | channel(0x14) << 8 | channel(0x28));
 }
 
 TEST(Lighting, AmbientTimesLightPlusEmissiveClamped) {
