@@ -33,14 +33,6 @@ constexpr TransformMatrix kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {
 // Triangles wait here until a state change, a clear or the end of the scene.
 constexpr std::size_t kBatchVertices = 3 * 4096;
 
-// Pixel centres lie at integers on the software device and at halves here, so
-// the image moves by half a pixel. Exactly half: texture coordinates and depth
-// are then taken where the software device takes them, and vertices snap alike.
-// Centres exactly on an edge follow the GL rasterizer's own rule; in a
-// framebuffer whose rows run down the image, Mesa's is the software device's
-// top-left rule.
-constexpr float kCentreShift = 0.5f;
-
 std::uint32_t floatBits(float value) {
     return std::bit_cast<std::uint32_t>(value);
 }
@@ -61,15 +53,6 @@ TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
         }
     }
     return product;
-}
-
-// From the show's clip space (depth 0 … 1, y up, centres at integers) to GL's
-// (depth −1 … 1) with y flipped, so that row 0 of the framebuffer is the top
-// row of the image and reads back in the back buffer's order.
-TransformMatrix toGlClipSpace(const Viewport& viewport) {
-    const float shiftX = 2.0f * kCentreShift / static_cast<float>(std::max(viewport.width, 1u));
-    const float shiftY = 2.0f * kCentreShift / static_cast<float>(std::max(viewport.height, 1u));
-    return {{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {shiftX, shiftY, -1, 1}}};
 }
 
 bool isOfferedFormat(const PixelFormat& format) {
@@ -349,11 +332,20 @@ private:
         gl_.glScissor(x, y, std::min(width, surface_.width - x),
                       std::min(height, surface_.height - y));
         gl_.glDepthRange(viewport_.minZ, viewport_.maxZ);
+        // Where the vertex program puts corners: the viewport's centre and half
+        // size, and GL's window-to-device mapping of what was set.
+        const float fullWidth = static_cast<float>(viewport_.width);
+        const float fullHeight = static_cast<float>(viewport_.height);
+        gl_.glUniform4f(program_.viewportMap, static_cast<float>(viewport_.x) + fullWidth * 0.5f,
+                        static_cast<float>(viewport_.y) + fullHeight * 0.5f, fullWidth * 0.5f,
+                        fullHeight * 0.5f);
+        gl_.glUniform4f(program_.windowToNdc, static_cast<float>(x), static_cast<float>(y),
+                        2.0f / static_cast<float>(std::max(width, 1)),
+                        2.0f / static_cast<float>(std::max(height, 1)));
     }
 
     void applyTransform() {
-        const TransformMatrix combined =
-            multiply(multiply(multiply(world_, view_), projection_), toGlClipSpace(viewport_));
+        const TransformMatrix combined = multiply(multiply(world_, view_), projection_);
         gl_.glUniformMatrix4fv(program_.transform, 1, GL_FALSE, &combined.m[0][0]);
     }
 

@@ -59,6 +59,7 @@ namespace glint::gl {
     X(glUniform1f)               \
     X(glUniform1i)               \
     X(glUniform3f)               \
+    X(glUniform4f)               \
     X(glUniformMatrix4fv)        \
     X(glUseProgram)              \
     X(glVertexAttribPointer)     \

@@ -3,18 +3,39 @@
 namespace glint::gl {
 namespace {
 
-// The view-space depth is the clip w of the show's projection, which the
-// conversion to GL's clip space leaves alone.
+// The view-space depth is the clip w of the show's projection. GL's clip space
+// has y flipped, since the framebuffer's rows run down the image, and depth from
+// −w to w. A corner in front of the eye is put exactly where the software device
+// puts it: divided by w, mapped to the viewport with pixel centres at integers,
+// snapped to its 1/256-pixel grid, then moved by half a pixel to GL's centres.
+// Both devices then set up edges and attributes over the same corners, and pick
+// the same texels. Corners far outside the window keep GL's own placing. Centres
+// exactly on an edge follow GL's own fill rule; with the framebuffer's rows running
+// down the image, Mesa's is the software device's top-left rule.
 constexpr const char* kVertexSource = R"(#version 120
 uniform mat4 transform;
+uniform vec4 viewportMap;
+uniform vec4 windowToNdc;
 attribute vec3 position;
 attribute vec2 texCoordIn;
 varying vec2 texCoord;
 varying float viewDepth;
+const float subPixels = 256.0;
+const float snapLimit = 16384.0;
 void main() {
-    gl_Position = transform * vec4(position, 1.0);
+    vec4 clip = transform * vec4(position, 1.0);
+    vec2 xy = vec2(clip.x, -clip.y) + 0.5 * windowToNdc.zw * clip.w;
+    if (clip.w > 0.0) {
+        float q = 1.0 / clip.w;
+        vec2 screen = viewportMap.xy + vec2(clip.x * q, -(clip.y * q)) * viewportMap.zw;
+        if (all(lessThan(abs(screen), vec2(snapLimit)))) {
+            screen = floor(screen * subPixels + 0.5) / subPixels;
+            xy = ((screen + 0.5 - windowToNdc.xy) * windowToNdc.zw - 1.0) * clip.w;
+        }
+    }
+    gl_Position = vec4(xy, 2.0 * clip.z - clip.w, clip.w);
     texCoord = texCoordIn;
-    viewDepth = gl_Position.w;
+    viewDepth = clip.w;
 }
 )";
 
@@ -80,6 +101,8 @@ bool buildProgram(const Functions& gl, Program& program) {
         return gl.glGetUniformLocation(program.name, name);
     };
     program.transform = uniform("transform");
+    program.viewportMap = uniform("viewportMap");
+    program.windowToNdc = uniform("windowToNdc");
     program.colour = uniform("colour");
     program.textured = uniform("textured");
     program.texels = uniform("texels");

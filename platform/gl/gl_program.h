@@ -11,12 +11,14 @@ inline constexpr GLuint kTexCoordAttribute = 1;
 
 struct Program {
     GLuint name = 0;
-    GLint transform = -1;  // mat4: world · view · projection, in GL's clip space
-    GLint colour = -1;     // vec3: the lit vertex colour
-    GLint textured = -1;   // bool
-    GLint texels = -1;     // sampler2D on unit 0
-    GLint linearFog = -1;  // bool
-    GLint stepFog = -1;    // bool
+    GLint transform = -1;    // mat4: world · view · projection, the show's clip space
+    GLint viewportMap = -1;  // vec4: centre x, y and half width, height, y down
+    GLint windowToNdc = -1;  // vec4: GL viewport x, y and 2 / width, 2 / height
+    GLint colour = -1;       // vec3: the lit vertex colour
+    GLint textured = -1;     // bool
+    GLint texels = -1;       // sampler2D on unit 0
+    GLint linearFog = -1;    // bool
+    GLint stepFog = -1;      // bool
     GLint fogStart = -1, fogEnd = -1;
     GLint fogScale = -1;  // 1 / (end − start)
     GLint fogColour = -1;
