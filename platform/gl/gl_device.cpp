@@ -445,11 +445,14 @@ private:
         return entry.name;
     }
 
+    // A texture set for drawing may be released and another made at its address,
+    // which setTexture then takes for the same: it is bound anew before drawing.
     void forgetUpload(const Texture* texture) {
         const auto found = uploads_.find(texture);
         if (found == uploads_.end()) return;
         gl_.glDeleteTextures(1, &found->second.name);
         uploads_.erase(found);
+        if (texture == texture_) textureDirty_ = true;
     }
 
     void readBack() {
