@@ -1,6 +1,6 @@
 // What the fuzzer does with each input, shared with the tests that replay its findings:
 // the bytes are read as a module through the stream callbacks and, when they load,
-// played offline for a few seconds.
+// played offline for a few seconds, wide modules for less.
 #pragma once
 
 #include <cstdint>
