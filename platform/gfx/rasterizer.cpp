@@ -49,11 +49,13 @@ struct TriangleSetup {
 
 constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
 constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
-constexpr FloatLanes kByteMax{{255.0f, 255.0f, 255.0f, 255.0f}};
-constexpr FloatLanes kByteToUnit{{1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f}};
 constexpr FloatLanes kFours{{4.0f, 4.0f, 4.0f, 4.0f}};
 constexpr FloatLanes kLaneIndex{{0.0f, 1.0f, 2.0f, 3.0f}};
 constexpr IntLanes kByteMask{{0xFF, 0xFF, 0xFF, 0xFF}};
+// 255, 128 and 257 in every 16-bit lane.
+constexpr IntLanes kBytes16{{0x00FF00FF, 0x00FF00FF, 0x00FF00FF, 0x00FF00FF}};
+constexpr IntLanes kHalfBytes16{{0x00800080, 0x00800080, 0x00800080, 0x00800080}};
+constexpr IntLanes k257s16{{0x01010101, 0x01010101, 0x01010101, 0x01010101}};
 
 inline __m128 load(const FloatLanes& lanes) {
     return _mm_load_ps(lanes.lane);
@@ -168,14 +170,32 @@ inline __m128 channel(__m128i texels, const IntLanes& mask, const FloatLanes& sc
     return _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(texels, load(mask))), load(scale));
 }
 
-inline __m128 unpackChannel(__m128i pixels, int shift) {
-    return _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(pixels, shift), load(kByteMask)));
-}
-
 // Every colour reaching here lies in 0 … 255 (lit colours are clamped, the fog
 // factor is, and fog and blend mix within the range), so no clamp is needed.
 inline __m128i packChannel(__m128 value, int shift) {
     return _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(value, load(kHalves))), shift);
+}
+
+// Products of two bytes, in 16-bit lanes, divided by 255 and rounded to the
+// nearest: ((p + 128) · 257) >> 16 is exact over that range.
+inline __m128i divideBy255(__m128i products) {
+    return _mm_mulhi_epu16(_mm_add_epi16(products, load(kHalfBytes16)), load(k257s16));
+}
+
+// s·s + d·(1 − s) on 8-bit values, as a blender works: each product rounded to the
+// nearest, the sum kept within 255. Both colours are whole 0x00RRGGBB pixels; the
+// channels go through in 16-bit lanes, two pixels at a time.
+inline __m128i blendSourceColour(__m128i source, __m128i destination) {
+    const auto blend = [](__m128i s, __m128i d) {
+        const __m128i kept = _mm_sub_epi16(load(kBytes16), s);
+        const __m128i sum = _mm_add_epi16(divideBy255(_mm_mullo_epi16(s, s)),
+                                          divideBy255(_mm_mullo_epi16(d, kept)));
+        return _mm_min_epi16(sum, load(kBytes16));
+    };
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi16(
+        blend(_mm_unpacklo_epi8(source, zero), _mm_unpacklo_epi8(destination, zero)),
+        blend(_mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(destination, zero)));
 }
 
 inline __m128 attribute(const SpanStart& span, int which, __m128 offsets) {
@@ -234,27 +254,9 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     }
 
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-    if constexpr (kBlend == BlendKind::sourceColour) {
-        // s·s + d·(1 − s) on 8-bit values, as a blender works: the source rounded
-        // to 8 bits, each product rounded to the nearest, the sum kept within 255.
-        const auto blend = [](__m128 source, __m128 destination) {
-            const auto round = [](__m128 v) {
-                return _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_add_ps(v, load(kHalves))));
-            };
-            const __m128 s = round(source);
-            const __m128 kept = _mm_sub_ps(load(kByteMax), s);
-            const __m128 sum =
-                _mm_add_ps(round(_mm_mul_ps(_mm_mul_ps(s, s), load(kByteToUnit))),
-                           round(_mm_mul_ps(_mm_mul_ps(destination, kept), load(kByteToUnit))));
-            return _mm_min_ps(sum, load(kByteMax));
-        };
-        red = blend(red, unpackChannel(old, 16));
-        green = blend(green, unpackChannel(old, 8));
-        blue = blend(blue, unpackChannel(old, 0));
-    }
-
-    const __m128i colour = _mm_or_si128(_mm_or_si128(packChannel(red, 16), packChannel(green, 8)),
-                                        packChannel(blue, 0));
+    __m128i colour = _mm_or_si128(_mm_or_si128(packChannel(red, 16), packChannel(green, 8)),
+                                  packChannel(blue, 0));
+    if constexpr (kBlend == BlendKind::sourceColour) colour = blendSourceColour(colour, old);
     const __m128i mask = _mm_castps_si128(pass);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels),
                      _mm_or_si128(_mm_and_si128(mask, colour), _mm_andnot_si128(mask, old)));
