@@ -171,7 +171,7 @@ inline __m128 channel(__m128i texels, const IntLanes& mask, const FloatLanes& sc
 }
 
 // Every colour reaching here lies in 0 … 255 (lit colours are clamped, the fog
-// factor is, and fog and blend mix within the range), so no clamp is needed.
+// factor is, and fog mixes within the range), so no clamp is needed.
 inline __m128i packChannel(__m128 value, int shift) {
     return _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(value, load(kHalves))), shift);
 }
