@@ -9,8 +9,7 @@
 namespace glint {
 namespace {
 
-// Any of three rows ends the show, so a late frame still catches the end.
-constexpr SongPosition kClosingExits[] = {{19, 20}, {19, 21}, {19, 22}};
+constexpr SongPosition kClosingExit{19, 20};
 
 constexpr double kFogClosesFrom = 1560;  // clock units
 
@@ -49,12 +48,7 @@ void scene7(gfx::Device& device, float sceneTime) {
     drawCaptionPlates(device, u);
     device.endScene();
 
-    for (const SongPosition& exit : kClosingExits) {
-        if (atSongPosition(exit)) {
-            timeline().sceneIndex += 1;
-            break;
-        }
-    }
+    if (reachedSongPosition(kClosingExit)) timeline().sceneIndex += 1;
 }
 
 }  // namespace glint

@@ -40,7 +40,7 @@ void scene2(gfx::Device& device, float sceneTime) {
     blobStep(device, cubePulseShape(pulse), u);
     device.endScene();
 
-    if (atSongPosition(kCubeExit)) {
+    if (reachedSongPosition(kCubeExit)) {
         timeline().sceneIndex += 1;
         content.fog.disable(device);
     } else if (atSongPosition(kCubeFlash)) {

@@ -113,7 +113,7 @@ BlobShape flightPulseShape(double pulse) {
 
 void scene5(gfx::Device& device, float sceneTime) {
     flight(device, sceneTime, Flight::level);
-    if (atSongPosition(kFlightExit)) {
+    if (reachedSongPosition(kFlightExit)) {
         SceneContent& content = sceneContent();
         timeline().sceneIndex += 1;
         content.tunnelCopy().setOpacity(kHalfOpaque);
@@ -124,7 +124,7 @@ void scene5(gfx::Device& device, float sceneTime) {
 
 void scene6(gfx::Device& device, float sceneTime) {
     flight(device, sceneTime, Flight::rolling);
-    if (atSongPosition(kRollingExit)) {
+    if (reachedSongPosition(kRollingExit)) {
         SceneContent& content = sceneContent();
         timeline().sceneIndex += 1;
         content.mainCamera.rotX = content.mainCamera.rotY = content.mainCamera.rotZ = 0;

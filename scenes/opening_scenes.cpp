@@ -75,7 +75,7 @@ void scene0(gfx::Device& device, float sceneTime) {
         whiteFlash(device);
         content.waveA().setOpacity(kHalfOpaque);
         content.waveB().setOpacity(kHalfOpaque);
-    } else if (atSongPosition(kOpeningExit)) {
+    } else if (reachedSongPosition(kOpeningExit)) {
         timeline().sceneIndex += 1;
         content.fog.fogEnd = kTitleFogEnd;
         content.fog.enable(device);
@@ -104,7 +104,7 @@ void scene1(gfx::Device& device, float sceneTime) {
     content.titlePlate.draw(device);
     device.endScene();
 
-    if (atSongPosition(kTitleExit)) {
+    if (reachedSongPosition(kTitleExit)) {
         timeline().sceneIndex += 1;
     } else if (atSongPosition(kTitleFlash)) {
         whiteFlash(device);

@@ -39,14 +39,29 @@ std::int32_t runTimeline(gfx::Device& device, float sceneTime) {
     return 0;
 }
 
-bool atSongPosition(SongPosition position) {
+namespace {
+
+SongPosition heardPosition() {
     SongPosition heard = state.songPosition ? state.songPosition() : SongPosition{};
     heard.row -= kHeardLag;
     if (heard.row < 0) {
         heard.row += kPatternRows;
         heard.order -= 1;
     }
+    return heard;
+}
+
+}  // namespace
+
+bool atSongPosition(SongPosition position) {
+    const SongPosition heard = heardPosition();
     return heard.order == position.order && heard.row == position.row;
+}
+
+bool reachedSongPosition(SongPosition position) {
+    const SongPosition heard = heardPosition();
+    return heard.order > position.order ||
+           (heard.order == position.order && heard.row >= position.row);
 }
 
 }  // namespace glint

@@ -34,5 +34,8 @@ std::int32_t runTimeline(gfx::Device& device, float sceneTime);
 
 // Whether the song is audibly at `position`: 16 rows behind the row being processed.
 bool atSongPosition(SongPosition position);
+// Whether the song is audibly at `position` or past it: a scene ends on the first
+// frame after its exit row even when no frame fell inside that row.
+bool reachedSongPosition(SongPosition position);
 
 }  // namespace glint

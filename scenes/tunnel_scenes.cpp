@@ -117,7 +117,7 @@ void scene3(gfx::Device& device, float sceneTime) {
     drawCaptionPlates(device, u);
     device.endScene();
 
-    if (atSongPosition(kCreditsExit)) {
+    if (reachedSongPosition(kCreditsExit)) {
         timeline().sceneIndex += 1;
         content.fog.fogEnd = kGreetingsFogEnd;
         content.fog.fogStart = kGreetingsFogStart;
@@ -153,7 +153,7 @@ void scene4(gfx::Device& device, float sceneTime) {
     device.endScene();
 
     if (atSongPosition(kGreetingsFlash)) whiteFlash(device);
-    if (atSongPosition(kGreetingsExit)) timeline().sceneIndex += 1;
+    if (reachedSongPosition(kGreetingsExit)) timeline().sceneIndex += 1;
 }
 
 }  // namespace glint

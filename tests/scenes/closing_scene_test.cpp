@@ -38,20 +38,20 @@ TEST_F(ClosingScene, BlackFogClosesInAfterFifteenSixty) {
     EXPECT_EQ(device.fog.end, 2.0f);
 }
 
-TEST_F(ClosingScene, AnyOfThreeRowsEndsTheShowEvenWhenOnlyTheLastIsSeen) {
-    for (std::int32_t row : {19, 23}) {
+TEST_F(ClosingScene, TheFirstFrameAtOrPastItsLastRowEndsTheShow) {
+    for (SongPosition heard : {SongPosition{18, 63}, SongPosition{19, 19}}) {
         resetTimeline();
         timeline().sceneIndex = 7;
-        hear({19, row});
+        hear(heard);
         frame(1620);
-        EXPECT_EQ(timeline().sceneIndex, 7) << row;
+        EXPECT_EQ(timeline().sceneIndex, 7) << heard.order << "," << heard.row;
     }
-    for (std::int32_t row : {20, 21, 22}) {
+    for (SongPosition heard : {SongPosition{19, 20}, SongPosition{19, 23}, SongPosition{20, 0}}) {
         resetTimeline();
         timeline().sceneIndex = 7;
-        hear({19, row});
+        hear(heard);
         frame(1626);
-        EXPECT_EQ(timeline().sceneIndex, 8) << row;
+        EXPECT_EQ(timeline().sceneIndex, 8) << heard.order << "," << heard.row;
         EXPECT_TRUE(timeline().quitRequested);
     }
 }

@@ -18,7 +18,6 @@ namespace glint {
 namespace {
 
 constexpr std::int32_t kFps = 60;
-constexpr std::int64_t kSoundFramesPerFrame = 44100 / kFps;
 constexpr std::int64_t kChunkFrames = 884;
 constexpr std::int64_t kFramesPerRow = 5712;
 constexpr std::int64_t kHeardLag = 16;  // rows
@@ -27,12 +26,38 @@ constexpr std::int64_t kSoundRate = 44100;
 // A position (order, row) is seen when the player processes row N = 64·order + row + 16,
 // which it does when the device enters the chunk after the one holding song frame
 // N × 5712; the event shows in the first frame whose sound has reached that point.
-float expectedSceneTime(std::int64_t order, std::int64_t row) {
+float expectedSceneTime(std::int64_t order, std::int64_t row, std::int64_t fps = kFps) {
     const std::int64_t processedRow = 64 * order + row + kHeardLag;
     const std::int64_t filledWhen =
         (processedRow * kFramesPerRow / kChunkFrames + 1) * kChunkFrames;
-    const std::int64_t frame = (filledWhen + kSoundFramesPerFrame - 1) / kSoundFramesPerFrame;
-    return sceneTimeAt(static_cast<std::uint32_t>(frame * 1000 / kFps), 0);
+    const std::int64_t soundFramesPerFrame = kSoundRate / fps;
+    const std::int64_t frame = (filledWhen + soundFramesPerFrame - 1) / soundFramesPerFrame;
+    return sceneTimeAt(static_cast<std::uint32_t>(frame * 1000 / fps), 0);
+}
+
+struct ExpectedEvent {
+    ShowEvent::Kind kind;
+    std::int64_t order, row;
+};
+
+std::vector<ShowEvent> runShow(std::int32_t fps, std::vector<std::int16_t>* heard = nullptr) {
+    resetSceneContent();
+    resetTimeline();
+    useResources(embeddedResources());
+    DeterministicShow show(fps);
+    show.graphics.drawsPictures = false;
+    EXPECT_EQ(startDeterministicShow(show), 0);
+    show.heard = heard;
+    std::vector<ShowEvent> events;
+    while (advanceFrame(show, events)) {
+        if (show.nextFrame >= 200000) {
+            ADD_FAILURE() << "the show must end";
+            break;
+        }
+    }
+    EXPECT_EQ(timeline().sceneIndex, kSceneCount);
+    useResources({});
+    return events;
 }
 
 float frameOf(const ShowEvent& event) {
@@ -66,23 +91,10 @@ std::int64_t onsetNear(const std::vector<std::int16_t>& heard, std::int64_t arou
 }
 
 TEST(ShowTimeline, EventsFallOnTheSongsRows) {
-    resetSceneContent();
-    resetTimeline();
-    useResources(embeddedResources());
-    DeterministicShow show(kFps);
-    show.graphics.drawsPictures = false;
-    ASSERT_EQ(startDeterministicShow(show), 0);
     std::vector<std::int16_t> heard;
-    show.heard = &heard;
-    std::vector<ShowEvent> events;
-    while (advanceFrame(show, events))
-        ASSERT_LT(show.nextFrame, 200000) << "the show must end";
-
+    const std::vector<ShowEvent> events = runShow(kFps, &heard);
     using Kind = ShowEvent::Kind;
-    const struct {
-        Kind kind;
-        std::int64_t order, row;
-    } expected[] = {
+    const ExpectedEvent expected[] = {
         {Kind::flash, 3, 61},       {Kind::sceneChange, 3, 62}, {Kind::flash, 5, 63},
         {Kind::sceneChange, 6, 0},  {Kind::flash, 7, 63},       {Kind::sceneChange, 8, 0},
         {Kind::sceneChange, 10, 0}, {Kind::flash, 11, 63},      {Kind::sceneChange, 12, 0},
@@ -104,8 +116,30 @@ TEST(ShowTimeline, EventsFallOnTheSongsRows) {
         EXPECT_LE(std::abs(frame - static_cast<float>(onset * kFps) / kSoundRate), 1.0f)
             << "flash at " << event.sceneTime << " heard at " << onset;
     }
-    EXPECT_EQ(timeline().sceneIndex, kSceneCount);
-    useResources({});
+}
+
+// At 4 frames a second no frame may fall inside an exit row: each scene still ends on
+// the first frame past it, and the show reaches its end.
+TEST(ShowTimeline, AtFourFramesASecondEveryHandOverAndTheQuitStillCome) {
+    constexpr std::int64_t kSlowFps = 4;
+    const std::vector<ShowEvent> events = runShow(kSlowFps);
+    using Kind = ShowEvent::Kind;
+    const ExpectedEvent expected[] = {
+        {Kind::sceneChange, 3, 62}, {Kind::sceneChange, 6, 0},   {Kind::sceneChange, 8, 0},
+        {Kind::sceneChange, 10, 0}, {Kind::sceneChange, 12, 0},  {Kind::sceneChange, 14, 0},
+        {Kind::sceneChange, 16, 0}, {Kind::sceneChange, 19, 20}, {Kind::quit, 19, 20},
+    };
+    std::vector<ShowEvent> handOvers;
+    for (const ShowEvent& event : events) {
+        if (event.kind != Kind::flash) handOvers.push_back(event);
+    }
+    ASSERT_EQ(handOvers.size(), std::size(expected));
+    for (std::size_t i = 0; i < handOvers.size(); ++i) {
+        EXPECT_EQ(handOvers[i].kind, expected[i].kind) << "event " << i;
+        EXPECT_EQ(handOvers[i].sceneTime,
+                  expectedSceneTime(expected[i].order, expected[i].row, kSlowFps))
+            << "event " << i;
+    }
 }
 
 }  // namespace
