@@ -1,5 +1,6 @@
 #include "engine/content.h"
 #include "platform/gfx/results.h"
+#include "platform/picture_area.h"
 #include "shell/shell.h"
 
 namespace glint {
@@ -9,7 +10,7 @@ namespace {
 constexpr std::uint32_t kPaletteDisplayBits = 8;
 
 // Clip space (2x, 2y, z − 1, z): near plane at z = 1, far plane at infinity, both
-// fields of view 2·atan(1/2), no aspect correction.
+// fields of view 2·atan(1/2), no aspect correction: the viewport is always 4:3.
 constexpr gfx::TransformMatrix kProjection{{
     {2, 0, 0, 0},
     {0, 2, 0, 0},
@@ -19,6 +20,26 @@ constexpr gfx::TransformMatrix kProjection{{
 
 constexpr std::uint32_t kWhiteAmbient = 0xFFFFFFFF;
 constexpr float kMainCameraDistance = 50.0f;
+
+// OpenGL through a driver that draws on the processor is slower than our own device.
+bool onGraphicsHardware(const gfx::Device& device) {
+    gfx::DeviceCaps caps;
+    device.getCaps(caps);
+    return !caps.softwareRenderer;
+}
+
+std::int32_t createChosenDevice(Shell& shell) {
+    gfx::GraphicsDriver& graphics = shell.graphics;
+    DeviceState& state = shell.devices;
+    if (shell.deviceChoice != DeviceChoice::software) {
+        const std::int32_t result =
+            graphics.createDevice(gfx::DeviceKind::hardware, *state.backBuffer, state.device);
+        if (shell.deviceChoice == DeviceChoice::opengl) return result;
+        if (!gfx::failed(result) && onGraphicsHardware(*state.device)) return result;
+        state.device.reset();
+    }
+    return graphics.createDevice(gfx::DeviceKind::software, *state.backBuffer, state.device);
+}
 
 }  // namespace
 
@@ -39,8 +60,9 @@ std::int32_t createDevice(Shell& shell) {
     if (gfx::failed(result)) return shell.lastCreateResult = result;
 
     shell.windowRect = graphics.clientRectOnScreen();
-    const std::int32_t width = shell.windowRect.width();
-    const std::int32_t height = shell.windowRect.height();
+    const bool sized = shell.drawWidth > 0 && shell.drawHeight > 0;
+    const std::int32_t width = sized ? shell.drawWidth : shell.windowRect.width();
+    const std::int32_t height = sized ? shell.drawHeight : shell.windowRect.height();
     result = graphics.createBackBuffer(width, height, state.backBuffer);
     if (gfx::failed(result)) return shell.lastCreateResult = result;
 
@@ -54,20 +76,24 @@ std::int32_t createDevice(Shell& shell) {
     if (graphics.displayBitsPerPixel() <= kPaletteDisplayBits) {
         return shell.lastCreateResult = gfx::kErrInvalidMode;
     }
-    result = graphics.createDevice(gfx::DeviceKind::hardware, *state.backBuffer, state.device);
-    if (gfx::failed(result)) {
-        result = graphics.createDevice(gfx::DeviceKind::software, *state.backBuffer, state.device);
-        if (gfx::failed(result)) return shell.lastCreateResult = result;
-    }
-
-    gfx::Device& device = *state.device;
-    device.clear(gfx::kClearTarget | gfx::kClearZBuffer, 0x00000000, 1.0f);
-    const gfx::Viewport viewport{
-        0, 0, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 0.0f, 1.0f};
-    result = device.setViewport(viewport);
+    result = createChosenDevice(shell);
     if (gfx::failed(result)) return shell.lastCreateResult = result;
+    return shell.lastCreateResult = setupDevice(*state.device, width, height);
+}
+
+std::int32_t setupDevice(gfx::Device& device, std::int32_t width, std::int32_t height) {
+    device.clear(gfx::kClearTarget | gfx::kClearZBuffer, 0x00000000, 1.0f);
+    const Rect picture = pictureArea(width, height);
+    const gfx::Viewport viewport{static_cast<std::uint32_t>(picture.left),
+                                 static_cast<std::uint32_t>(picture.top),
+                                 static_cast<std::uint32_t>(picture.width()),
+                                 static_cast<std::uint32_t>(picture.height()),
+                                 0.0f,
+                                 1.0f};
+    const std::int32_t result = device.setViewport(viewport);
+    if (gfx::failed(result)) return result;
     device.setRenderState(gfx::RenderState::cullMode, gfx::kCullNone);
-    return shell.lastCreateResult = setupScene(device);
+    return setupScene(device);
 }
 
 std::int32_t setupScene(gfx::Device& device) {

@@ -24,6 +24,9 @@ inline constexpr std::int32_t kAcceleratorTableId = 109;
 // The accelerator command of the Escape key: ends the show like a close request.
 inline constexpr std::uint16_t kCommandEndShow = 40001;
 
+// Which 3-D device draws: OpenGL only on real graphics hardware, or the one named.
+enum class DeviceChoice : std::uint8_t { automatic, opengl, software };
+
 struct DeviceState {
     bool displayOpen = false;
     std::unique_ptr<gfx::Surface> primarySurface;
@@ -42,6 +45,10 @@ struct Shell {
     // a device of their own and say who drives its mixing.
     vorn3::WaveDevice* audio = nullptr;
     vorn3::MixingDriver mixing = vorn3::MixingDriver::thread;
+    DeviceChoice deviceChoice = DeviceChoice::automatic;
+    // The size the device draws at, kept across re-creations; 0: the client area's.
+    std::int32_t drawWidth = 0;
+    std::int32_t drawHeight = 0;
 
     bool appActive = false;       // neither minimised nor hidden
     bool deviceReady = false;     // a device exists and frames may be drawn
@@ -70,6 +77,9 @@ void onWindowMoved(Shell& shell, std::int32_t x, std::int32_t y);
 
 std::int32_t createDevice(Shell& shell);
 std::int32_t releaseDevice(Shell& shell);
+// A new device made ready for the show: cleared, the picture's 4:3 area of a
+// `width` × `height` target as its viewport, and the content built.
+std::int32_t setupDevice(gfx::Device& device, std::int32_t width, std::int32_t height);
 std::int32_t setupScene(gfx::Device& device);
 // The first offered depth format carrying only depth bits, or size 0 when none.
 gfx::PixelFormat findZBufferFormat(const std::vector<gfx::PixelFormat>& offered);

@@ -77,6 +77,8 @@ struct DeviceCaps {
     DeviceKind kind = DeviceKind::software;
     bool texturesPowerOfTwo = false;  // textures must have power-of-two sides
     bool texturesSquare = false;      // textures must be square
+    // A hardware device whose driver draws on the processor: no graphics hardware.
+    bool softwareRenderer = false;
 };
 
 class Device {

@@ -66,19 +66,15 @@ private:
 // The show from its first frame, one frame per clock unit, on one device.
 class ShowFrames {
 public:
-    // Builds the content from the embedded bitmaps on `device` as the shell's
-    // device creation does.
+    // Builds the content from the embedded bitmaps on `device` for a `width` ×
+    // `height` target as the shell's device creation does.
     ShowFrames(gfx::Device& device, std::int32_t width, std::int32_t height) : device_(device) {
         useResources(embeddedResources());
         resetSceneContent();
         resetRandom();
         resetTimeline();
         timeline().songPosition = [this] { return modelledSongAt(now_); };
-        device.clear(gfx::kClearTarget | gfx::kClearZBuffer, 0, 1.0f);
-        device.setViewport({0, 0, static_cast<std::uint32_t>(width),
-                            static_cast<std::uint32_t>(height), 0.0f, 1.0f});
-        device.setRenderState(gfx::RenderState::cullMode, gfx::kCullNone);
-        setupScene(device);
+        setupDevice(device, width, height);
     }
     ~ShowFrames() {
         resetTimeline();
