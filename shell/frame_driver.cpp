@@ -31,7 +31,8 @@ std::int32_t renderFrame(Shell& shell) {
 std::int32_t presentFrame(Shell& shell) {
     DeviceState& state = shell.devices;
     if (!state.primarySurface || !state.backBuffer) return gfx::kErrFail;
-    return shell.graphics.present(*state.backBuffer, *state.primarySurface, shell.windowRect);
+    return shell.graphics.present(state.device.get(), *state.backBuffer, *state.primarySurface,
+                                  shell.windowRect);
 }
 
 std::int32_t restoreSurfaces(Shell& shell) {

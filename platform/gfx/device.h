@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx/pixel_format.h"
+#include "platform/gfx/results.h"
 #include "platform/gfx/surface.h"
 
 namespace glint::gfx {
@@ -96,6 +97,10 @@ public:
     virtual std::int32_t setTexture(std::uint32_t stage, const Texture* texture) = 0;
     // One triangle list of three vertices in the engine's layout.
     virtual std::int32_t drawTriangle(const Vertex (&corners)[3]) = 0;
+    // Brings the back buffer's pixels up to date with everything drawn so far. A
+    // device that draws elsewhere copies its picture home only here, so whoever
+    // reads the back buffer (a screenshot, a recording) calls this first.
+    virtual std::int32_t readBack() { return kOk; }
 
     virtual std::int32_t getCaps(DeviceCaps& caps) const = 0;
     // The 16-bit and other texture formats, in the device's order of preference.

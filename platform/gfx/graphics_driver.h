@@ -38,9 +38,10 @@ public:
 
     // Negative while the display is not available to the program.
     virtual std::int32_t testCooperativeLevel() const = 0;
-    // Copies the whole back buffer to `destination` on the screen; kErrSurfaceLost
-    // when either surface was lost.
-    virtual std::int32_t present(const Surface& backBuffer, Surface& primary,
+    // Shows the picture `device` drew for the back buffer at `destination` on the
+    // screen; kErrSurfaceLost when either surface was lost. `device` may be null
+    // when none is left to read the picture back.
+    virtual std::int32_t present(Device* device, const Surface& backBuffer, Surface& primary,
                                  const Rect& destination) = 0;
     virtual bool isLost(const Surface& surface) const = 0;
     virtual void restore(Surface& surface) = 0;

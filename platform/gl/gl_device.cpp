@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -144,6 +146,8 @@ public:
         if (surface_.width <= 0 || surface_.height <= 0) return false;
         if (!createTarget() || !buildProgram(gl_, program_)) return false;
         gl_.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide_);
+        const auto* renderer = reinterpret_cast<const char*>(gl_.glGetString(GL_RENDERER));
+        softwareRenderer_ = renderer == nullptr || isSoftwareRenderer(renderer);
 
         gl_.glUseProgram(program_.name);
         gl_.glUniform1i(program_.texels, 0);
@@ -178,20 +182,16 @@ public:
             mask |= GL_DEPTH_BUFFER_BIT;
         }
         if (mask != 0) gl_.glClear(mask);
-        if (!inScene_) readBack();
         return gfx::kOk;
     }
 
     std::int32_t beginScene() override {
         context_.makeCurrent();
-        inScene_ = true;
         return gfx::kOk;
     }
 
     std::int32_t endScene() override {
         flush();
-        readBack();
-        inScene_ = false;
         return gfx::kOk;
     }
 
@@ -258,8 +258,42 @@ public:
     }
 
     std::int32_t getCaps(gfx::DeviceCaps& caps) const override {
-        caps = gfx::DeviceCaps{gfx::DeviceKind::hardware, false, false};
+        caps = gfx::DeviceCaps{gfx::DeviceKind::hardware, false, false, softwareRenderer_};
         return gfx::kOk;
+    }
+
+    std::int32_t readBack() override {
+        context_.makeCurrent();
+        flush();
+        const std::size_t count =
+            static_cast<std::size_t>(surface_.width) * static_cast<std::size_t>(surface_.height);
+        if (surface_.pixels.size() < count) return gfx::kErrFail;
+        gl_.glReadPixels(0, 0, surface_.width, surface_.height, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, surface_.pixels.data());
+        return gfx::kOk;
+    }
+
+    // The framebuffer's rows run down the picture and the window's up, so the
+    // copy turns it over; it is cut by the scissor, which is off for it.
+    void present(const Rect& picture, const Rect& target, const Rect& window) {
+        context_.makeCurrent();
+        flush();
+        const std::int32_t windowHeight = window.height();
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        gl_.glDisable(GL_SCISSOR_TEST);
+        gl_.glViewport(0, 0, window.width(), windowHeight);
+        gl_.glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        gl_.glClear(GL_COLOR_BUFFER_BIT);
+        gl_.glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        const bool sameSize =
+            picture.width() == target.width() && picture.height() == target.height();
+        gl_.glBlitFramebuffer(picture.left, picture.top, picture.right, picture.bottom, target.left,
+                              windowHeight - target.top, target.right, windowHeight - target.bottom,
+                              GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+        context_.swap();
+        gl_.glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        gl_.glEnable(GL_SCISSOR_TEST);
+        viewportDirty_ = true;
     }
 
     std::vector<PixelFormat> textureFormats() const override {
@@ -455,14 +489,6 @@ private:
         if (texture == texture_) textureDirty_ = true;
     }
 
-    void readBack() {
-        const std::size_t count =
-            static_cast<std::size_t>(surface_.width) * static_cast<std::size_t>(surface_.height);
-        if (surface_.pixels.size() < count) return;
-        gl_.glReadPixels(0, 0, surface_.width, surface_.height, GL_BGRA,
-                         GL_UNSIGNED_INT_8_8_8_8_REV, surface_.pixels.data());
-    }
-
     Surface& surface_;
     Context context_;
     Functions gl_;
@@ -478,7 +504,7 @@ private:
     std::array<std::uint32_t, kRenderStateCount> states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
-    bool inScene_ = false;
+    bool softwareRenderer_ = false;
 
     bool viewportDirty_ = true, transformDirty_ = true, pixelStateDirty_ = true,
          textureDirty_ = true;
@@ -486,6 +512,25 @@ private:
 };
 
 }  // namespace
+
+bool isSoftwareRenderer(std::string_view renderer) {
+    std::string lower(renderer);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::string_view name :
+         {"llvmpipe", "softpipe", "swiftshader", "swrast", "software", "basic render driver"}) {
+        if (lower.find(name) != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool presentToWindow(gfx::Device& device, const Rect& picture, const Rect& target,
+                     const Rect& window) {
+    auto* gl = dynamic_cast<GlDevice*>(&device);
+    if (gl == nullptr) return false;
+    gl->present(picture, target, window);
+    return true;
+}
 
 std::unique_ptr<gfx::Device> createGlDevice(Surface& backBuffer, Context context) {
     auto device = std::make_unique<GlDevice>(backBuffer, std::move(context));

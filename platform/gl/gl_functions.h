@@ -17,6 +17,7 @@ namespace glint::gl {
     X(glBindFramebuffer)         \
     X(glBindRenderbuffer)        \
     X(glBindTexture)             \
+    X(glBlitFramebuffer)         \
     X(glBlendFunc)               \
     X(glCheckFramebufferStatus)  \
     X(glClear)                   \

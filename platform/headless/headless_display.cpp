@@ -89,8 +89,9 @@ std::int32_t HeadlessGraphicsDriver::createDevice(gfx::DeviceKind kind, gfx::Sur
     return gfx::kOk;
 }
 
-std::int32_t HeadlessGraphicsDriver::present(const gfx::Surface& backBuffer, gfx::Surface&,
-                                             const Rect&) {
+std::int32_t HeadlessGraphicsDriver::present(gfx::Device* device, const gfx::Surface& backBuffer,
+                                             gfx::Surface&, const Rect&) {
+    if (device != nullptr) device->readBack();
     lastPresented_ = &backBuffer;
     ++presentCount_;
     return gfx::kOk;

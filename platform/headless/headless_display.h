@@ -51,7 +51,7 @@ public:
                               std::unique_ptr<gfx::Device>& device) override;
     void closeDisplay() override {}
     std::int32_t testCooperativeLevel() const override { return 0; }
-    std::int32_t present(const gfx::Surface& backBuffer, gfx::Surface& primary,
+    std::int32_t present(gfx::Device* device, const gfx::Surface& backBuffer, gfx::Surface& primary,
                          const Rect& destination) override;
     bool isLost(const gfx::Surface& surface) const override { return surface.lost; }
     void restore(gfx::Surface& surface) override { surface.lost = false; }

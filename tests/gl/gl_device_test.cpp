@@ -4,6 +4,7 @@
 #include <bit>
 #include <functional>
 
+#include "platform/gl/gl_device.h"
 #include "tests/gl/gl_fixture.h"
 
 namespace glint::test {
@@ -115,9 +116,9 @@ protected:
     // Pixels where the two devices differ by more than `tolerance` in a channel.
     int differences(int tolerance = 0) const {
         int count = 0;
-        for (std::size_t i = 0; i < gl.surface->pixels.size(); ++i) {
-            if (largestChannelDifference(gl.surface->pixels[i], software.surface->pixels[i]) >
-                tolerance) {
+        const std::vector<std::uint32_t>& drawn = gl.pixels();
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            if (largestChannelDifference(drawn[i], software.surface->pixels[i]) > tolerance) {
                 ++count;
             }
         }
@@ -125,8 +126,7 @@ protected:
     }
 
     int pixelsOf(std::uint32_t colour) const {
-        return static_cast<int>(
-            std::count(gl.surface->pixels.begin(), gl.surface->pixels.end(), colour));
+        return static_cast<int>(std::count(gl.pixels().begin(), gl.pixels().end(), colour));
     }
 
     Target gl, software;
@@ -377,6 +377,26 @@ TEST_F(GlDeviceTest, IsTheHardwareKindAndOffersTheSoftwareDevicesFormats) {
     EXPECT_EQ(gl.device->createTexture(0, 4, gfx::kFormatRgb565), nullptr);
     EXPECT_EQ(gl.device->createTexture(4, 4, gfx::kFormatDepth32), nullptr);
     EXPECT_EQ(gl.device->setTexture(1, nullptr), gfx::kErrFail);
+}
+
+TEST(GlRenderer, DriversThatDrawOnTheProcessorAreToldFromHardware) {
+    const struct {
+        const char* renderer;
+        bool software;
+    } cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"softpipe", true},
+        {"Google SwiftShader", true},
+        {"Software Rasterizer", true},
+        {"zink Vulkan 1.3(llvmpipe (LLVM 15.0.6, 256 bits) (MESA_LLVMPIPE))", true},
+        {"Microsoft Basic Render Driver", true},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {"AMD Radeon RX 6600 (navi23, LLVM 15.0.7, DRM 3.49, 6.1.0-13-amd64)", false},
+        {"NVIDIA GeForce GTX 1080/PCIe/SSE2", false},
+        {"virgl (Intel(R) UHD Graphics 620)", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(gl::isSoftwareRenderer(c.renderer), c.software) << c.renderer;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gfx/device.h"
 #include "platform/gfx/results.h"
@@ -23,8 +24,13 @@ struct Target {
     std::unique_ptr<gfx::Surface> surface;
     std::unique_ptr<gfx::Device> device;
 
+    // What the device drew, read back.
+    const std::vector<std::uint32_t>& pixels() const {
+        device->readBack();
+        return surface->pixels;
+    }
     std::uint32_t pixel(std::int32_t x, std::int32_t y) const {
-        return surface->pixels[static_cast<std::size_t>(y) * surface->width + x];
+        return pixels()[static_cast<std::size_t>(y) * surface->width + x];
     }
 };
 

@@ -97,6 +97,7 @@ public:
     }
     std::int32_t beginScene() override { return device_.beginScene(); }
     std::int32_t endScene() override { return device_.endScene(); }
+    std::int32_t readBack() override { return device_.readBack(); }
     std::int32_t setViewport(const gfx::Viewport& viewport) override {
         viewport_ = viewport;
         return device_.setViewport(viewport);
@@ -232,6 +233,7 @@ std::vector<Frame> drawFrames(gfx::Device& device, const gfx::Surface& target,
             if (beforeEach) beforeEach();
             show.drawAt(sceneTime);
             EXPECT_EQ(timeline().sceneIndex, scene) << "at " << sceneTime;
+            device.readBack();
             frames.push_back(target.pixels);
         }
     }

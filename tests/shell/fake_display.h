@@ -114,7 +114,7 @@ public:
     }
     void closeDisplay() override { ++closes; }
     std::int32_t testCooperativeLevel() const override { return cooperativeLevel; }
-    std::int32_t present(const gfx::Surface&, gfx::Surface& primary,
+    std::int32_t present(gfx::Device*, const gfx::Surface&, gfx::Surface& primary,
                          const Rect& destination) override {
         ++presents;
         lastDestination = destination;
