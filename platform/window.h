@@ -34,8 +34,11 @@ struct WindowMessage {
 
 struct WindowSettings {
     const char* title;
-    std::int32_t width;  // client size in pixels
+    std::int32_t width;  // client size in pixels, when not fullscreen
     std::int32_t height;
+    bool fullscreen = false;  // covers its screen; Alt+Enter and F11 toggle
+    bool openGl = true;       // the hardware device may draw into it
+    bool vsync = true;        // presents at most once a refresh of the display
 };
 
 class Window {

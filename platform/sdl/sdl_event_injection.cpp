@@ -13,6 +13,14 @@ void pushWindowEvent(Window& window, SDL_WindowEventID id) {
     SDL_PushEvent(&event);
 }
 
+void pushKey(SDL_Keycode key, Uint16 modifiers) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = modifiers;
+    SDL_PushEvent(&event);
+}
+
 }  // namespace
 
 void injectSizeEvent(Window& window, SizeKind kind) {
@@ -34,10 +42,19 @@ void injectCloseEvent(Window& window) {
 }
 
 void injectEscapeKey(Window&) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.sym = SDLK_ESCAPE;
-    SDL_PushEvent(&event);
+    pushKey(SDLK_ESCAPE, KMOD_NONE);
+}
+
+void injectFullscreenKey(Window&, bool altEnter) {
+    if (altEnter) {
+        pushKey(SDLK_RETURN, KMOD_LALT);
+    } else {
+        pushKey(SDLK_F11, KMOD_NONE);
+    }
+}
+
+bool isFullscreen(const Window& window) {
+    return static_cast<const SdlWindow&>(window).fullscreen();
 }
 
 }  // namespace glint

@@ -10,5 +10,8 @@ namespace glint {
 void injectSizeEvent(Window& window, SizeKind kind);
 void injectCloseEvent(Window& window);
 void injectEscapeKey(Window& window);
+// F11, or Alt+Enter with `altEnter`: the keys that toggle fullscreen.
+void injectFullscreenKey(Window& window, bool altEnter = false);
+bool isFullscreen(const Window& window);
 
 }  // namespace glint

@@ -34,28 +34,27 @@ void keepLibrariesResident() {
 
 }  // namespace
 
-bool openGlContext(gl::Context& context) {
+void setGlAttributes() {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kContextMajor);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kContextMinor);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    // The device draws into a framebuffer object; the window's own buffers go unused.
+    // The device draws into a framebuffer object of its own with its depth buffer.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1,
-                                          1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window == nullptr) return false;
+}
+
+bool openGlContext(SDL_Window* window, bool vsync, gl::Context& context) {
+    if (window == nullptr || (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL) == 0) return false;
+    setGlAttributes();
     SDL_GLContext handle = SDL_GL_CreateContext(window);
-    if (handle == nullptr) {
-        SDL_DestroyWindow(window);
-        return false;
-    }
+    if (handle == nullptr) return false;
     keepLibrariesResident();
+    // Refused by some drivers; the presenter then keeps the pace itself.
+    SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     context.procAddress = SDL_GL_GetProcAddress;
     context.makeCurrent = [window, handle] { SDL_GL_MakeCurrent(window, handle); };
-    context.close = [window, handle] {
-        SDL_GL_DeleteContext(handle);
-        SDL_DestroyWindow(window);
-    };
+    context.close = [handle] { SDL_GL_DeleteContext(handle); };
+    context.swap = [window] { SDL_GL_SwapWindow(window); };
     return true;
 }
 

@@ -1,10 +1,13 @@
 #include <SDL.h>
 
+#include <thread>
 #include <utility>
 
+#include "platform/frame_pacer.h"
 #include "platform/gfx/results.h"
 #include "platform/gfx/software_device.h"
 #include "platform/gl/gl_device.h"
+#include "platform/picture_area.h"
 #include "platform/sdl/sdl_gl_context.h"
 #include "platform/sdl/sdl_window.h"
 
@@ -24,9 +27,30 @@ std::size_t pixelCount(const Surface& surface) {
     return static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
 }
 
+SDL_Rect toSdl(const Rect& rect) {
+    return {rect.left, rect.top, rect.width(), rect.height()};
+}
+
+// The parts of a `width` × `height` area that the centred picture leaves.
+void fillBars(SDL_Surface* screen, const Rect& picture) {
+    const std::int32_t width = screen->w, height = screen->h;
+    const Uint32 black = SDL_MapRGB(screen->format, 0, 0, 0);
+    const Rect bars[] = {
+        {0, 0, picture.left, height},
+        {picture.right, 0, width, height},
+        {picture.left, 0, picture.right, picture.top},
+        {picture.left, picture.bottom, picture.right, height},
+    };
+    for (const Rect& bar : bars) {
+        if (bar.width() <= 0 || bar.height() <= 0) continue;
+        const SDL_Rect area = toSdl(bar);
+        SDL_FillRect(screen, &area, black);
+    }
+}
+
 class SdlGraphicsDriver final : public gfx::GraphicsDriver {
 public:
-    explicit SdlGraphicsDriver(SdlWindow& window) : window_(window) {}
+    SdlGraphicsDriver(SdlWindow& window, bool vsync) : window_(window), vsync_(vsync) {}
 
     std::int32_t openDisplay() override {
         return window_.destroyed() ? gfx::kErrNoDisplay : gfx::kOk;
@@ -34,6 +58,9 @@ public:
 
     std::int32_t createPrimarySurface(std::unique_ptr<Surface>& primary) override {
         if (window_.bindFramebuffer() == nullptr) return gfx::kErrNoDisplay;
+        SDL_DisplayMode mode{};
+        SDL_GetWindowDisplayMode(window_.handle(), &mode);
+        pacer_.period = refreshPeriod(mode.refresh_rate);
         const Rect client = window_.clientRectOnScreen();
         primary = std::make_unique<Surface>();
         primary->width = client.width();
@@ -77,7 +104,7 @@ public:
             return gfx::kOk;
         }
         gl::Context context;
-        if (!openGlContext(context)) return gfx::kErrNoDevice;
+        if (!openGlContext(window_.handle(), vsync_, context)) return gfx::kErrNoDevice;
         device = gl::createGlDevice(backBuffer, std::move(context));
         return device ? gfx::kOk : gfx::kErrNoDevice;
     }
@@ -88,40 +115,66 @@ public:
         return window_.destroyed() ? gfx::kErrNoDisplay : gfx::kOk;
     }
 
-    std::int32_t present(const Surface& backBuffer, Surface& primary,
-                         const Rect& destination) override {
+    // The picture goes to the largest 4:3 area of the window, whatever its size.
+    std::int32_t present(Device* device, const Surface& backBuffer, Surface& primary,
+                         const Rect&) override {
         SDL_Window* handle = window_.handle();
         if (handle == nullptr) return gfx::kErrNoDisplay;
-        SDL_Surface* screen = window_.bindFramebuffer();
-        if (screen == nullptr) {
-            primary.lost = true;
-            return gfx::kErrSurfaceLost;
+        const Rect picture = pictureArea(backBuffer.width, backBuffer.height);
+        std::int32_t result = gfx::kOk;
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(handle, &width, &height);
+        const Rect window{0, 0, width, height};
+        if (device == nullptr ||
+            !gl::presentToWindow(*device, picture, pictureArea(width, height), window)) {
+            result = presentSurface(device, backBuffer, primary, picture);
         }
-        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-            const_cast<std::uint32_t*>(backBuffer.pixels.data()), backBuffer.width,
-            backBuffer.height, 32, backBuffer.width * 4, SDL_PIXELFORMAT_XRGB8888);
-        if (source == nullptr) return gfx::kErrOutOfMemory;
-        // The destination is on the screen; the window surface starts at the client origin.
-        const Rect client = window_.clientRectOnScreen();
-        SDL_Rect target{destination.left - client.left, destination.top - client.top,
-                        destination.width(), destination.height()};
-        const int blit = SDL_BlitSurface(source, nullptr, screen, &target);
-        SDL_FreeSurface(source);
-        if (blit != 0) return gfx::kErrFail;
-        return SDL_UpdateWindowSurface(handle) == 0 ? gfx::kOk : gfx::kErrFail;
+        if (vsync_) std::this_thread::sleep_for(waitAfterPresent(pacer_, PacerClock::now()));
+        return result;
     }
 
     bool isLost(const Surface& surface) const override { return surface.lost; }
     void restore(Surface& surface) override { surface.lost = false; }
 
 private:
+    std::int32_t presentSurface(Device* device, const Surface& backBuffer, Surface& primary,
+                                const Rect& picture) {
+        SDL_Surface* screen = window_.bindFramebuffer();
+        if (screen == nullptr) {
+            primary.lost = true;
+            return gfx::kErrSurfaceLost;
+        }
+        if (device != nullptr) device->readBack();
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<std::uint32_t*>(backBuffer.pixels.data()), backBuffer.width,
+            backBuffer.height, 32, backBuffer.width * 4, SDL_PIXELFORMAT_XRGB8888);
+        if (source == nullptr) return gfx::kErrOutOfMemory;
+        const Rect target = pictureArea(screen->w, screen->h);
+        fillBars(screen, target);
+        SDL_Rect from = toSdl(picture);
+        SDL_Rect to = toSdl(target);
+        int copied = 0;
+        if (from.w == to.w && from.h == to.h) {
+            copied = SDL_BlitSurface(source, &from, screen, &to);
+        } else if (screen->format->format == source->format->format) {
+            copied = SDL_SoftStretchLinear(source, &from, screen, &to);
+        } else {
+            copied = SDL_BlitScaled(source, &from, screen, &to);
+        }
+        SDL_FreeSurface(source);
+        if (copied != 0) return gfx::kErrFail;
+        return SDL_UpdateWindowSurface(window_.handle()) == 0 ? gfx::kOk : gfx::kErrFail;
+    }
+
     SdlWindow& window_;
+    bool vsync_;
+    FramePacer pacer_;
 };
 
 }  // namespace
 
-std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window) {
-    return std::make_unique<SdlGraphicsDriver>(window);
+std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window, bool vsync) {
+    return std::make_unique<SdlGraphicsDriver>(window, vsync);
 }
 
 }  // namespace glint

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/sdl/sdl_gl_context.h"
 #include "platform/sdl/sdl_video.h"
 
 namespace glint {
@@ -19,6 +20,11 @@ bool set(const char* variable) {
 // a caller who asked for one by name (tests, capture) gets it.
 bool showsNothing(const char* driver) {
     return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+bool togglesFullscreen(const SDL_Keysym& key) {
+    return key.sym == SDLK_F11 ||
+           (key.sym == SDLK_RETURN && (key.mod & KMOD_ALT) != 0 && (key.mod & KMOD_CTRL) == 0);
 }
 
 }  // namespace
@@ -55,15 +61,25 @@ void quitVideo() {
 }
 
 SdlDisplay openSdlDisplay(const WindowSettings& settings, std::string& error) {
-    SDL_Window* window = SDL_CreateWindow(settings.title, SDL_WINDOWPOS_UNDEFINED,
-                                          SDL_WINDOWPOS_UNDEFINED, settings.width, settings.height,
-                                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+    if (settings.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_Window* window = nullptr;
+    if (settings.openGl) {
+        setGlAttributes();
+        window = SDL_CreateWindow(settings.title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                  settings.width, settings.height, flags | SDL_WINDOW_OPENGL);
+    }
+    // A display without OpenGL still shows the software device's pictures.
+    if (window == nullptr) {
+        window = SDL_CreateWindow(settings.title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                  settings.width, settings.height, flags);
+    }
     if (window == nullptr) {
         error = SDL_GetError();
         return {};
     }
     auto sdlWindow = std::make_unique<SdlWindow>(window);
-    auto graphics = createSdlGraphicsDriver(*sdlWindow);
+    auto graphics = createSdlGraphicsDriver(*sdlWindow, settings.vsync);
     return {std::move(sdlWindow), std::move(graphics)};
 }
 
@@ -71,7 +87,15 @@ std::uint32_t SystemClock::milliseconds() {
     return SDL_GetTicks();
 }
 
-bool SdlWindow::translate(const SDL_Event& event, WindowMessage& message) const {
+bool SdlWindow::becomesVisible(WindowMessage& message) {
+    if (visible_) return false;
+    visible_ = true;
+    message.kind = MessageKind::size;
+    message.sizeKind = SizeKind::restored;
+    return true;
+}
+
+bool SdlWindow::translate(const SDL_Event& event, WindowMessage& message) {
     message = WindowMessage{};
     if (window_ == nullptr) return false;
     switch (event.type) {
@@ -79,6 +103,10 @@ bool SdlWindow::translate(const SDL_Event& event, WindowMessage& message) const 
             message.kind = MessageKind::close;
             return true;
         case SDL_KEYDOWN:
+            if (togglesFullscreen(event.key.keysym)) {
+                toggleFullscreen();
+                return false;
+            }
             message.kind = MessageKind::keyDown;
             message.key = event.key.keysym.sym == SDLK_ESCAPE ? Key::escape : Key::other;
             return true;
@@ -95,14 +123,14 @@ bool SdlWindow::translate(const SDL_Event& event, WindowMessage& message) const 
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_MAXIMIZED:
-            message.kind = MessageKind::size;
-            message.sizeKind = SizeKind::restored;
-            return true;
+            return becomesVisible(message);
         case SDL_WINDOWEVENT_MINIMIZED:
+            visible_ = false;
             message.kind = MessageKind::size;
             message.sizeKind = SizeKind::minimized;
             return true;
         case SDL_WINDOWEVENT_HIDDEN:
+            visible_ = false;
             message.kind = MessageKind::size;
             message.sizeKind = SizeKind::maxHide;
             return true;
@@ -166,6 +194,15 @@ void SdlWindow::destroy() {
     if (window_ == nullptr) return;
     SDL_DestroyWindow(window_);
     window_ = nullptr;
+}
+
+void SdlWindow::toggleFullscreen() {
+    if (window_ == nullptr) return;
+    SDL_SetWindowFullscreen(window_, fullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+bool SdlWindow::fullscreen() const {
+    return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 SDL_Surface* SdlWindow::bindFramebuffer() {

@@ -31,16 +31,23 @@ public:
     SDL_Window* handle() const { return window_; }
     // The window's framebuffer, created on first use.
     SDL_Surface* bindFramebuffer();
+    // Fullscreen on the window's screen, or back to the window; the picture is
+    // only shown larger or smaller, so the shell hears nothing of it.
+    void toggleFullscreen();
+    bool fullscreen() const;
 
 private:
-    bool translate(const SDL_Event& event, WindowMessage& message) const;
+    bool translate(const SDL_Event& event, WindowMessage& message);
+    // Shown, restored or maximised after being hidden or minimised.
+    bool becomesVisible(WindowMessage& message);
     bool takeQuit(WindowMessage& message);
 
     SDL_Window* window_;
+    bool visible_ = false;  // shown and not minimised, as last reported
     bool quitPosted_ = false;
     std::int32_t quitCode_ = 0;
 };
 
-std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window);
+std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window, bool vsync);
 
 }  // namespace glint

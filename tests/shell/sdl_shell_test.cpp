@@ -86,6 +86,26 @@ TEST_F(SdlShellTest, MinimiseRestoreAndCloseFollowTheWindowEvents) {
     EXPECT_TRUE(display.window->destroyed());
 }
 
+TEST_F(SdlShellTest, FullscreenTogglesOnlyHowThePictureIsShown) {
+    ASSERT_EQ(startShow(*shell), gfx::kOk);
+    step();
+    const gfx::Device* device = shell->devices.device.get();
+    for (bool altEnter : {false, true}) {
+        const bool wasFullscreen = isFullscreen(*display.window);
+        injectFullscreenKey(*display.window, altEnter);
+        for (int i = 0; i < 20; ++i) {
+            clock.now += 16;
+            step();
+        }
+        EXPECT_NE(isFullscreen(*display.window), wasFullscreen) << altEnter;
+        EXPECT_TRUE(shell->appActive);
+        EXPECT_EQ(shell->devices.device.get(), device);
+        EXPECT_EQ(sceneContent().buildCount, 1u);
+    }
+    EXPECT_EQ(shell->devices.backBuffer->width, kWindowWidth);
+    EXPECT_EQ(presentFrame(*shell), gfx::kOk);
+}
+
 TEST_F(SdlShellTest, EscapeEndsTheShow) {
     ASSERT_EQ(startShow(*shell), gfx::kOk);
     shell->accelerators = {{Key::escape, kCommandEndShow}};
