@@ -235,6 +235,28 @@ TEST_F(ShellTest, HardwareDeviceIsTriedFirstThenSoftware) {
     EXPECT_EQ(graphics.triedKinds, (std::vector<gfx::DeviceKind>{gfx::DeviceKind::hardware}));
 }
 
+TEST_F(ShellTest, ANamedDeviceIsTheOnlyOneTried) {
+    const struct {
+        DeviceChoice choice;
+        bool hardwareAvailable;
+        std::int32_t result;
+        std::vector<gfx::DeviceKind> tried;
+    } cases[] = {
+        {DeviceChoice::software, true, gfx::kOk, {gfx::DeviceKind::software}},
+        {DeviceChoice::opengl, true, gfx::kOk, {gfx::DeviceKind::hardware}},
+        {DeviceChoice::opengl, false, gfx::kErrNoDevice, {gfx::DeviceKind::hardware}},
+    };
+    for (const auto& c : cases) {
+        releaseDevice(shell);
+        graphics.triedKinds.clear();
+        graphics.hardwareAvailable = c.hardwareAvailable;
+        shell.deviceChoice = c.choice;
+        EXPECT_EQ(createDevice(shell), c.result);
+        EXPECT_EQ(graphics.triedKinds, c.tried);
+    }
+    releaseDevice(shell);
+}
+
 TEST_F(ShellTest, NoDeviceAtAllEndsStartUpWithTheSoftwareResult) {
     graphics.softwareAvailable = false;
     EXPECT_EQ(start(), gfx::kErrNoDevice);

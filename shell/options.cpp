@@ -1,0 +1,145 @@
+#include "shell/options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "platform/gfx/raster_precision.h"
+
+namespace glint {
+
+const char kShowUsage[] =
+    "usage: glint [OPTION]...\n"
+    "Plays \"Quorlane : Glint\" in a 640 x 480 window; Escape ends it.\n"
+    "\n"
+    "  -f, --fullscreen        start fullscreen (Alt+Enter or F11 toggles at any time)\n"
+    "      --scale N           a window N times 640 x 480, N = 1..8 (default 1)\n"
+    "      --size WxH|native   draw at W x H pixels, or at the largest 4:3 area of the\n"
+    "                          window or screen (default: the window's size)\n"
+    "      --device KIND       auto (OpenGL on graphics hardware, else our own),\n"
+    "                          opengl or software (default auto)\n"
+    "      --no-vsync          draw as fast as possible instead of once a refresh\n"
+    "      --threads N         threads of the software device (default: one per core)\n"
+    "  -h, --help              show this and exit\n"
+    "  -V, --version           show the version and exit\n";
+
+namespace {
+
+// Below this the 4:3 picture inside would be too small to hold a scene.
+constexpr std::int32_t kMinDrawSide = 16;
+
+bool parseWhole(std::string_view text, std::int32_t low, std::int32_t high, std::int32_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, status] = std::from_chars(text.data(), end, value);
+    return status == std::errc{} && stop == end && value >= low && value <= high;
+}
+
+bool parseSize(std::string_view text, ShowOptions& options) {
+    if (text == "native") {
+        options.drawSize = DrawSize::native;
+        return true;
+    }
+    const std::size_t by = text.find('x');
+    if (by == std::string_view::npos) return false;
+    options.drawSize = DrawSize::fixed;
+    return parseWhole(text.substr(0, by), kMinDrawSide, gfx::kMaxTargetSide, options.drawWidth) &&
+           parseWhole(text.substr(by + 1), kMinDrawSide, gfx::kMaxTargetSide, options.drawHeight);
+}
+
+bool parseDevice(std::string_view text, DeviceChoice& device) {
+    if (text == "auto") {
+        device = DeviceChoice::automatic;
+    } else if (text == "opengl") {
+        device = DeviceChoice::opengl;
+    } else if (text == "software") {
+        device = DeviceChoice::software;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+template <bool ShowOptions::*flag, bool value>
+bool setFlag(ShowOptions& options, std::string_view) {
+    options.*flag = value;
+    return true;
+}
+
+struct Option {
+    std::string_view name;
+    char shortName;         // 0: none
+    const char* valueRule;  // what a value must be; null: a flag
+    bool (*apply)(ShowOptions& options, std::string_view value);
+};
+
+const Option kOptions[] = {
+    {"help", 'h', nullptr, setFlag<&ShowOptions::help, true>},
+    {"version", 'V', nullptr, setFlag<&ShowOptions::version, true>},
+    {"fullscreen", 'f', nullptr, setFlag<&ShowOptions::fullscreen, true>},
+    {"no-vsync", 0, nullptr, setFlag<&ShowOptions::vsync, false>},
+    {"scale", 0, "a whole number from 1 to 8",
+     [](ShowOptions& o, std::string_view v) { return parseWhole(v, 1, kMaxScale, o.scale); }},
+    {"size", 0, "WxH (16 to 16384 each) or native",
+     [](ShowOptions& o, std::string_view v) { return parseSize(v, o); }},
+    {"device", 0, "auto, opengl or software",
+     [](ShowOptions& o, std::string_view v) { return parseDevice(v, o.device); }},
+    {"threads", 0, "a whole number from 1 to 64",
+     [](ShowOptions& o, std::string_view v) { return parseWhole(v, 1, kMaxThreads, o.threads); }},
+};
+
+const Option* findOption(std::string_view argument, std::string_view& inlineValue,
+                         bool& hasInlineValue) {
+    hasInlineValue = false;
+    if (argument.size() == 2 && argument[0] == '-' && argument[1] != '-') {
+        for (const Option& option : kOptions) {
+            if (option.shortName == argument[1]) return &option;
+        }
+        return nullptr;
+    }
+    if (!argument.starts_with("--")) return nullptr;
+    std::string_view name = argument.substr(2);
+    const std::size_t equals = name.find('=');
+    if (equals != std::string_view::npos) {
+        inlineValue = name.substr(equals + 1);
+        hasInlineValue = true;
+        name = name.substr(0, equals);
+    }
+    for (const Option& option : kOptions) {
+        if (option.name == name) return &option;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool parseShowOptions(int argc, const char* const* argv, ShowOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        std::string_view value;
+        bool hasInlineValue = false;
+        const Option* option = findOption(argument, value, hasInlineValue);
+        if (option == nullptr) {
+            error = "unknown option '" + std::string(argument) + "'";
+            return false;
+        }
+        const std::string name = "--" + std::string(option->name);
+        if (option->valueRule == nullptr) {
+            if (hasInlineValue) {
+                error = name + " takes no value";
+                return false;
+            }
+        } else if (!hasInlineValue) {
+            if (i + 1 >= argc) {
+                error = name + " needs " + option->valueRule;
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (!option->apply(options, value)) {
+            error = name + " takes " + option->valueRule + ", not '" + std::string(value) + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace glint

@@ -1,0 +1,35 @@
+// The command line of `glint`: how the show is shown, never what it shows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "shell/shell.h"
+
+namespace glint {
+
+inline constexpr std::int32_t kMaxScale = 8;
+inline constexpr std::int32_t kMaxThreads = 64;
+
+enum class DrawSize : std::uint8_t { window, fixed, native };
+
+struct ShowOptions {
+    bool help = false;
+    bool version = false;
+    bool fullscreen = false;
+    std::int32_t scale = 1;  // the window is scale × 640 × 480
+    DrawSize drawSize = DrawSize::window;
+    std::int32_t drawWidth = 0;  // with DrawSize::fixed, pixels
+    std::int32_t drawHeight = 0;
+    DeviceChoice device = DeviceChoice::automatic;
+    bool vsync = true;
+    std::int32_t threads = 0;  // the software device's threads; 0: one per core
+};
+
+extern const char kShowUsage[];
+
+// Reads `--name value`, `--name=value` and the short forms. False on the first
+// bad option or value, with `error` a line naming it.
+bool parseShowOptions(int argc, const char* const* argv, ShowOptions& options, std::string& error);
+
+}  // namespace glint
