@@ -50,9 +50,10 @@ void recordEvents(DeterministicShow& show, std::int32_t sceneBefore, std::uint32
 
 }  // namespace
 
-DeterministicShow::DeterministicShow(std::int32_t rate) : framesPerSecond(rate) {
-    window.width = kWindowWidth;
-    window.height = kWindowHeight;
+DeterministicShow::DeterministicShow(std::int32_t rate, std::int32_t width, std::int32_t height)
+    : framesPerSecond(rate) {
+    window.width = width;
+    window.height = height;
     shell.audio = &sound;
     shell.mixing = vorn3::MixingDriver::host;
 }

@@ -24,7 +24,9 @@ struct ShowEvent {
 };
 
 struct DeterministicShow {
-    explicit DeterministicShow(std::int32_t framesPerSecond);
+    // Draws at `width` × `height`, the 4:3 picture in the middle.
+    explicit DeterministicShow(std::int32_t framesPerSecond, std::int32_t width = kWindowWidth,
+                               std::int32_t height = kWindowHeight);
     // Frees the song and closes the output, which plays through `sound`.
     ~DeterministicShow();
     DeterministicShow(const DeterministicShow&) = delete;

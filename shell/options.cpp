@@ -22,6 +22,8 @@ const char kShowUsage[] =
     "  -h, --help              show this and exit\n"
     "  -V, --version           show the version and exit\n";
 
+const char kDrawSizeRule[] = "WxH (16 to 16384 each)";
+
 namespace {
 
 // Below this the 4:3 picture inside would be too small to hold a scene.
@@ -34,15 +36,8 @@ bool parseWhole(std::string_view text, std::int32_t low, std::int32_t high, std:
 }
 
 bool parseSize(std::string_view text, ShowOptions& options) {
-    if (text == "native") {
-        options.drawSize = DrawSize::native;
-        return true;
-    }
-    const std::size_t by = text.find('x');
-    if (by == std::string_view::npos) return false;
-    options.drawSize = DrawSize::fixed;
-    return parseWhole(text.substr(0, by), kMinDrawSide, gfx::kMaxTargetSide, options.drawWidth) &&
-           parseWhole(text.substr(by + 1), kMinDrawSide, gfx::kMaxTargetSide, options.drawHeight);
+    options.drawSize = text == "native" ? DrawSize::native : DrawSize::fixed;
+    return text == "native" || parseDrawSize(text, options.drawWidth, options.drawHeight);
 }
 
 bool parseDevice(std::string_view text, DeviceChoice& device) {
@@ -110,6 +105,13 @@ const Option* findOption(std::string_view argument, std::string_view& inlineValu
 }
 
 }  // namespace
+
+bool parseDrawSize(std::string_view text, std::int32_t& width, std::int32_t& height) {
+    const std::size_t by = text.find('x');
+    return by != std::string_view::npos &&
+           parseWhole(text.substr(0, by), kMinDrawSide, gfx::kMaxTargetSide, width) &&
+           parseWhole(text.substr(by + 1), kMinDrawSide, gfx::kMaxTargetSide, height);
+}
 
 bool parseShowOptions(int argc, const char* const* argv, ShowOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "shell/shell.h"
 
@@ -27,6 +28,11 @@ struct ShowOptions {
 };
 
 extern const char kShowUsage[];
+// What a WxH drawing size may be, for messages.
+extern const char kDrawSizeRule[];
+
+// A drawing size of `WxH` with each side within what the devices draw.
+bool parseDrawSize(std::string_view text, std::int32_t& width, std::int32_t& height);
 
 // Reads `--name value`, `--name=value` and the short forms. False on the first
 // bad option or value, with `error` a line naming it.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +84,40 @@ TEST_F(VideoTest, WebmOnRequestAndAtAnotherRate) {
     EXPECT_NE(streams.find("codec_name=vp9"), std::string::npos) << streams;
     EXPECT_NE(streams.find("codec_name=opus"), std::string::npos);
     EXPECT_NE(streams.find("r_frame_rate=30/1"), std::string::npos);
+}
+
+// The width and height of a PNG file, from its header.
+std::array<std::uint32_t, 2> pngSize(const std::filesystem::path& file) {
+    std::array<unsigned char, 24> header{};
+    std::FILE* png = std::fopen(file.c_str(), "rb");
+    if (png == nullptr) return {};
+    const std::size_t read = std::fread(header.data(), 1, header.size(), png);
+    std::fclose(png);
+    if (read != header.size()) return {};
+    const auto bigEndian = [&header](std::size_t at) {
+        return std::uint32_t{header[at]} << 24 | std::uint32_t{header[at + 1]} << 16 |
+               std::uint32_t{header[at + 2]} << 8 | header[at + 3];
+    };
+    return {bigEndian(16), bigEndian(20)};
+}
+
+TEST_F(VideoTest, VideoAndFramesAtTheSizeAsked) {
+    const std::filesystem::path file = folder / "wide.mp4";
+    ASSERT_EQ(std::system((kCapture + " --video '" + file.string() +
+                           "' --size 1920x1080 --fps 10 --seconds 1 >/dev/null")
+                              .c_str()),
+              0);
+    const std::string video = probe(file, "stream=width,height -select_streams v");
+    EXPECT_NE(video.find("width=1920"), std::string::npos) << video;
+    EXPECT_NE(video.find("height=1080"), std::string::npos) << video;
+
+    ASSERT_EQ(std::system((kCapture + " --size 1280x720 --frames 5 --out '" + folder.string() +
+                           "' >/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_EQ(pngSize(folder / "frame-5.00.png"), (std::array<std::uint32_t, 2>{1280, 720}));
+    EXPECT_NE(std::system((kCapture + " --video x.mp4 --size 641x480 2>/dev/null").c_str()), 0)
+        << "odd sides cannot be encoded";
 }
 
 TEST_F(VideoTest, UnwritableOutputFailsWithOneLine) {

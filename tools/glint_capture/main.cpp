@@ -3,8 +3,8 @@
 // show as a video file with its sound.
 //
 //   glint-capture --timeline [--fps N]
-//   glint-capture --frames T1,T2,... --out DIR [--fps N]
-//   glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N]
+//   glint-capture --frames T1,T2,... --out DIR [--fps N] [--size WxH]
+//   glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N] [--size WxH]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +19,7 @@
 #include "platform/resources.h"
 #include "shell/deterministic_show.h"
 #include "shell/music.h"
+#include "shell/options.h"
 #include "tools/glint_capture/progress_bar.h"
 #include "tools/glint_capture/video_encoder.h"
 
@@ -35,8 +36,9 @@ constexpr double kExpectedShowSeconds = 162.4;
 
 const char kUsage[] =
     "usage: glint-capture --timeline [--fps N]\n"
-    "       glint-capture --frames T1,T2,... --out DIR [--fps N]\n"
+    "       glint-capture --frames T1,T2,... --out DIR [--fps N] [--size WxH]\n"
     "       glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N]\n"
+    "                     [--size WxH]\n"
     "\n"
     "Runs the show deterministically on a virtual clock and a virtual sound device.\n"
     "  --timeline        print each event: 'tau=<t> scene <a> -> <b>', 'tau=<t> flash',\n"
@@ -47,7 +49,10 @@ const char kUsage[] =
     "  --video FILE      record the show with its sound through ffmpeg: H.264 and AAC\n"
     "                    in MP4, or VP9 and Opus in WebM with --format webm\n"
     "  --seconds S       stop after S seconds of the show\n"
-    "  --fps N           frames per second of the run (default 60)\n";
+    "  --fps N           frames per second of the run (default 60)\n"
+    "  --size WxH        draw at W x H pixels, the 4:3 picture in the middle with black\n"
+    "                    bars (default 640x480; 1920x1080 for a 1080p video; a video's\n"
+    "                    sides must be even)\n";
 
 struct Options {
     bool timeline = false;
@@ -57,6 +62,8 @@ struct Options {
     glint::capture::VideoFormat videoFormat = glint::capture::VideoFormat::mp4;
     std::int32_t fps = kDefaultFps;
     double seconds = 0;  // 0: until the show ends
+    std::int32_t width = glint::kWindowWidth;
+    std::int32_t height = glint::kWindowHeight;
 };
 
 bool parseTimes(const std::string& list, std::vector<float>& times) {
@@ -95,6 +102,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
         } else if (argument == "--fps" && hasValue) {
             options.fps = std::atoi(argv[++i]);
             if (options.fps < 1 || options.fps > kMaxFps) return false;
+        } else if (argument == "--size" && hasValue) {
+            if (!glint::parseDrawSize(argv[++i], options.width, options.height)) return false;
         } else {
             return false;
         }
@@ -102,7 +111,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
     const bool savesFrames = !options.frameTimes.empty();
     const bool records = !options.videoPath.empty();
     const int modes = int(options.timeline) + int(savesFrames) + int(records);
-    return modes == 1 && (!savesFrames || !options.outDir.empty());
+    // Both codecs keep colour at half the resolution each way.
+    const bool evenSides = options.width % 2 == 0 && options.height % 2 == 0;
+    return modes == 1 && (!savesFrames || !options.outDir.empty()) && (!records || evenSides);
 }
 
 void printEvent(const ShowEvent& event) {
@@ -151,7 +162,7 @@ int run(const Options& options) {
     using namespace glint::capture;
     if (!options.outDir.empty()) std::filesystem::create_directories(options.outDir);
     glint::useResources(glint::embeddedResources());
-    glint::DeterministicShow show(options.fps);
+    glint::DeterministicShow show(options.fps, options.width, options.height);
     // The events do not depend on the pictures: the timeline alone runs without drawing.
     show.graphics.drawsPictures = !options.timeline;
     const std::int32_t started = glint::startDeterministicShow(show);
@@ -166,8 +177,8 @@ int run(const Options& options) {
     VideoEncoder encoder;
     std::vector<std::int16_t> heard;
     if (recording) {
-        if (!openVideoEncoder(encoder, options.videoPath, options.videoFormat, glint::kWindowWidth,
-                              glint::kWindowHeight, options.fps, error)) {
+        if (!openVideoEncoder(encoder, options.videoPath, options.videoFormat, options.width,
+                              options.height, options.fps, error)) {
             return fail(error);
         }
         show.heard = &heard;
