@@ -20,32 +20,12 @@ namespace {
 
 enum class TextureKind : std::uint8_t { none, powerOfTwo, anySize };
 
-// One inclusive span bound per row: floor((b·row + c) / d) with d > 0. A left
-// edge bounds the span by the negated value, a right edge by the value itself.
-struct EdgeBound {
-    std::int64_t b, c, d;
-    double inverseD;
-};
-
 // A horizontal edge bounds rows, not spans; in its place a bound that never binds.
 constexpr EdgeBound kUnbounded{0, std::int64_t{1} << 60, 1, 1.0};
 
 // The screen-linear attributes: depth, 1/w, u/w, v/w; set up in pairs.
 enum Attribute : int { kDepth, kInverseW, kUOverW, kVOverW, kAttributeCount };
 constexpr int kAttributePairs = kAttributeCount / 2;
-
-// A triangle ready for its rows. The long edge joins the top and bottom
-// corners and bounds one side of every row; the upper and lower edges meet at
-// the middle corner and bound the other side.
-struct TriangleSetup {
-    EdgeBound longEdge, upperEdge, lowerEdge;
-    bool longEdgeIsLeft;
-    std::int32_t top, bottom;                  // rows, inclusive
-    std::int32_t lastUpperRow, firstLowerRow;  // rows strictly above / below the middle corner
-    double originX, originY;
-    // Attribute pairs at the first corner and their steps per pixel in x and y.
-    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
-};
 
 constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
 constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
@@ -262,14 +242,41 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
                      _mm_or_si128(_mm_and_si128(mask, colour), _mm_andnot_si128(mask, old)));
 }
 
-// A span whose last quad lies wholly inside the buffers: every quad is read
-// and written in place.
+// The lanes of a quad from `first` up to but not including `end`.
+inline __m128 lanesBetween(std::int32_t first, std::int32_t end) {
+    const __m128 index = load(kLaneIndex);
+    return _mm_and_ps(_mm_cmpge_ps(index, _mm_set1_ps(static_cast<float>(first))),
+                      _mm_cmplt_ps(index, _mm_set1_ps(static_cast<float>(end))));
+}
+
+// A quad of which only lanes first … end − 1 may be touched: they go through a
+// local copy, so that no lane reads or writes beyond them.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::noinline]] void shadePartOfQuad(std::uint32_t* pixels, float* depth, __m128 offsets,
+                                       __m128 live, std::int32_t first, std::int32_t end,
+                                       const SpanStart& span, const PreparedPipeline& p) {
+    alignas(16) std::uint32_t localPixels[4] = {};
+    alignas(16) float localDepth[4] = {};
+    for (std::int32_t i = first; i < end; ++i) {
+        localPixels[i] = pixels[i];
+        if constexpr (kDepthTest) localDepth[i] = depth[i];
+    }
+    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
+        localPixels, localDepth, offsets, _mm_and_ps(live, lanesBetween(first, end)), span, p);
+    for (std::int32_t i = first; i < end; ++i) {
+        pixels[i] = localPixels[i];
+        if constexpr (kDepthTest) depth[i] = localDepth[i];
+    }
+}
+
+// `count` pixels of a span from `pixels` on, whose attributes start `skipped`
+// pixels further left, with room for every quad: each is read and written in place.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 [[gnu::always_inline]] inline void shadeSpan(std::uint32_t* pixels, float* depth,
-                                             std::int32_t count, const SpanStart& span,
-                                             const PreparedPipeline& p) {
-    const __m128 end = _mm_set1_ps(static_cast<float>(count));
-    __m128 offsets = load(kLaneIndex);
+                                             std::int32_t count, float skipped,
+                                             const SpanStart& span, const PreparedPipeline& p) {
+    const __m128 end = _mm_set1_ps(skipped + static_cast<float>(count));
+    __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped));
     std::int32_t i = 0;
     do {
         shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
@@ -279,36 +286,45 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     } while (i < count);
 }
 
-// A span ending within three pixels of the buffers' end: its last pixels go
-// through a local copy, so that no lane reads or writes past the end.
+// A span ending within three pixels of the edge of what may be touched: its
+// last pixels go through a local copy.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::noinline]] void shadeSpanAtBufferEnd(std::uint32_t* pixels, float* depth, std::int32_t count,
-                                            const SpanStart& span, const PreparedPipeline& p) {
+[[gnu::noinline]] void shadeSpanAtEdge(std::uint32_t* pixels, float* depth, std::int32_t count,
+                                       float skipped, const SpanStart& span,
+                                       const PreparedPipeline& p) {
     const std::int32_t whole = count & ~3;
-    if (whole > 0) shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, span, p);
+    if (whole > 0) {
+        shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
+    }
     const std::int32_t rest = count - whole;
     if (rest == 0) return;
-    alignas(16) std::uint32_t localPixels[4] = {};
-    alignas(16) float localDepth[4] = {};
-    for (std::int32_t i = 0; i < rest; ++i) {
-        localPixels[i] = pixels[whole + i];
-        if constexpr (kDepthTest) localDepth[i] = depth[whole + i];
-    }
-    const __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(whole)));
-    const __m128 live = _mm_cmplt_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(rest)));
-    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth, offsets, live, span, p);
-    for (std::int32_t i = 0; i < rest; ++i) {
-        pixels[whole + i] = localPixels[i];
-        if constexpr (kDepthTest) depth[whole + i] = localDepth[i];
-    }
+    const __m128 offsets =
+        _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped + static_cast<float>(whole)));
+    shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(
+        pixels + whole, kDepthTest ? depth + whole : nullptr, offsets,
+        _mm_castsi128_ps(_mm_set1_epi32(-1)), 0, rest, span, p);
 }
 
+inline void loadPairs(const double (&values)[kAttributeCount], __m128d (&pairs)[kAttributePairs]) {
+    for (int i = 0; i < kAttributePairs; ++i)
+        pairs[i] = _mm_load_pd(&values[2 * i]);
+}
+
+// Each span starts where the triangle's own bounds put it, whatever the tile,
+// so that its attributes are the same wherever the tile edges lie.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillRows(const TriangleSetup& s, const RasterTarget& target, const PreparedPipeline& p) {
-    const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
+void fillRows(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
+              const PreparedPipeline& p) {
+    const WideSetup& s = setup.wideRows;
+    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
+    loadPairs(s.value, value);
+    loadPairs(s.dx, dx);
+    loadPairs(s.dy, dy);
     SpanStart span;
-    broadcastLanes(toFloats(s.dx), span.dx);
-    for (std::int32_t row = s.top; row <= s.bottom; ++row) {
+    broadcastLanes(toFloats(dx), span.dx);
+    const std::int32_t top = std::max(setup.top, tile.top);
+    const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
+    for (std::int32_t row = top; row <= bottom; ++row) {
         const std::int64_t longBound = rowBound(s.longEdge, row);
         // Each short edge binds on its own rows, both on the middle corner's
         // row; on either side the tighter bound is the smaller raw value.
@@ -323,34 +339,95 @@ void fillRows(const TriangleSetup& s, const RasterTarget& target, const Prepared
                                            static_cast<std::int64_t>(target.left));
         const std::int64_t right = std::min(s.longEdgeIsLeft ? shortBound : longBound,
                                             static_cast<std::int64_t>(target.right) - 1);
-        if (left > right) continue;
-        const std::int32_t first = static_cast<std::int32_t>(left);
-        const std::int32_t count = static_cast<std::int32_t>(right - left + 1);
-        const __m128d offsetX = _mm_set1_pd(static_cast<double>(first) - s.originX);
+        const std::int64_t from = std::max(left, static_cast<std::int64_t>(tile.left));
+        const std::int64_t to = std::min(right, static_cast<std::int64_t>(tile.right) - 1);
+        if (from > to) continue;
+        const std::int32_t first = static_cast<std::int32_t>(from);
+        const std::int32_t count = static_cast<std::int32_t>(to - from + 1);
+        const __m128d offsetX = _mm_set1_pd(static_cast<double>(left) - s.originX);
         const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
-        __m128d atFirst[kAttributePairs];
+        __m128d atLeft[kAttributePairs];
         for (int i = 0; i < kAttributePairs; ++i) {
-            atFirst[i] = _mm_add_pd(_mm_add_pd(s.value[i], _mm_mul_pd(s.dx[i], offsetX)),
-                                    _mm_mul_pd(s.dy[i], offsetY));
+            atLeft[i] = _mm_add_pd(_mm_add_pd(value[i], _mm_mul_pd(dx[i], offsetX)),
+                                   _mm_mul_pd(dy[i], offsetY));
         }
-        broadcastLanes(toFloats(atFirst), span.value);
+        broadcastLanes(toFloats(atLeft), span.value);
         const std::ptrdiff_t start =
             static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(first);
         std::uint32_t* const pixels = target.pixels + start;
         float* const depth = kDepthTest ? target.depth + start : nullptr;
-        if (start + ((count + 3) & ~3) <= bufferSize) {
-            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+        const auto skipped = static_cast<float>(from - left);
+        if (((count + 3) & ~3) <= tile.right - first) {
+            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, skipped, span, p);
         } else {
-            shadeSpanAtBufferEnd<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+            shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, skipped, span,
+                                                                p);
         }
     }
 }
 
-// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
-// with the top-left rule folded into c.
-struct EdgeFunction {
-    std::int64_t a, b, c;
-};
+// A narrow triangle: columns left … left + 3 of its rows, the attributes
+// stepped down from its top row whichever rows the tile holds.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+void fillNarrow(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
+                const PreparedPipeline& p) {
+    const NarrowSetup& s = setup.narrowRows;
+    const std::int32_t left = setup.left;
+    // The lanes of the quad inside the tile: all four unless it crosses an edge.
+    const std::int32_t firstLane = std::max(tile.left - left, 0);
+    const std::int32_t endLane = std::min(tile.right - left, 4);
+    if (firstLane >= endLane) return;
+    const bool wholeQuad = firstLane == 0 && endLane == 4;
+    __m128i value[3], rowStep[3];
+    for (int e = 0; e < 3; ++e) {
+        const auto atLeft = static_cast<std::int32_t>(s.edges[e].a * left +
+                                                      s.edges[e].b * setup.top + s.edges[e].c);
+        const auto a = static_cast<std::int32_t>(s.edges[e].a);
+        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
+        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(s.edges[e].b));
+    }
+    const __m128i inColumns =
+        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(setup.right - left + 1));
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    SpanStart span;
+    broadcastLanes(load(s.stepX), span.dx);
+    const __m128 stepY = load(s.stepY);
+    __m128 atRow = load(s.atCorner);
+    const std::int32_t last = std::min(setup.bottom, tile.bottom - 1);
+    for (std::int32_t row = setup.top; row <= last; ++row) {
+        const __m128i inside = _mm_and_si128(
+            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
+            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
+        if (row >= tile.top && _mm_movemask_epi8(inside) != 0) {
+            broadcastLanes(atRow, span.value);
+            const std::ptrdiff_t start =
+                static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
+            std::uint32_t* const pixels = target.pixels + start;
+            float* const depth = kDepthTest ? target.depth + start : nullptr;
+            if (wholeQuad) {
+                shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
+                                                              _mm_castsi128_ps(inside), span, p);
+            } else {
+                shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
+                                                                    _mm_castsi128_ps(inside),
+                                                                    firstLane, endLane, span, p);
+            }
+        }
+        for (int e = 0; e < 3; ++e)
+            value[e] = _mm_add_epi32(value[e], rowStep[e]);
+        atRow = _mm_add_ps(atRow, stepY);
+    }
+}
+
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+void fillTriangle(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
+                  const PreparedPipeline& p) {
+    if (setup.narrow) {
+        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+    } else {
+        fillRows<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+    }
+}
 
 inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t xj,
                                  std::int64_t yj) {
@@ -368,44 +445,6 @@ inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t 
 constexpr std::int64_t kNarrowColumns = 4;
 constexpr std::int64_t kNarrowRows = 16;
 
-// A narrow triangle: columns left … left + 3 of rows top … last. The attribute
-// values at (left, top) and their steps are in z, q, u/w, v/w order.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillNarrow(const EdgeFunction (&edges)[3], std::int32_t left, std::int32_t right,
-                std::int32_t top, std::int32_t last, __m128 atCorner, __m128 stepX, __m128 stepY,
-                const RasterTarget& target, const PreparedPipeline& p) {
-    __m128i value[3], rowStep[3];
-    for (int e = 0; e < 3; ++e) {
-        const auto atLeft =
-            static_cast<std::int32_t>(edges[e].a * left + edges[e].b * top + edges[e].c);
-        const auto a = static_cast<std::int32_t>(edges[e].a);
-        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
-        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(edges[e].b));
-    }
-    const __m128i inColumns =
-        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(right - left + 1));
-    const __m128i minusOne = _mm_set1_epi32(-1);
-    SpanStart span;
-    broadcastLanes(stepX, span.dx);
-    __m128 atRow = atCorner;
-    for (std::int32_t row = top; row <= last; ++row) {
-        const __m128i inside = _mm_and_si128(
-            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
-            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
-        if (_mm_movemask_epi8(inside) != 0) {
-            broadcastLanes(atRow, span.value);
-            const std::ptrdiff_t start =
-                static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
-            shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
-                target.pixels + start, kDepthTest ? target.depth + start : nullptr,
-                load(kLaneIndex), _mm_castsi128_ps(inside), span, p);
-        }
-        for (int e = 0; e < 3; ++e)
-            value[e] = _mm_add_epi32(value[e], rowStep[e]);
-        atRow = _mm_add_ps(atRow, stepY);
-    }
-}
-
 // The span bound of an edge function; a horizontal edge bounds rows instead.
 inline EdgeBound edgeBound(const EdgeFunction& edge) {
     if (edge.a == 0) return kUnbounded;
@@ -417,9 +456,50 @@ struct Corner {
     std::int64_t x, y;  // in 1/256 pixel
 };
 
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
-                  const PreparedPipeline& p, CullWinding cull) {
+constexpr std::size_t kFogKinds = 3;
+constexpr std::size_t kBlendKinds = 2;
+constexpr std::size_t kDepthModes = 2;
+constexpr std::size_t kVariants = 3 * kFogKinds * kBlendKinds * kDepthModes;
+
+constexpr std::size_t variantIndex(TextureKind texture, FogKind fog, BlendKind blend, bool depth) {
+    return ((static_cast<std::size_t>(texture) * kFogKinds + static_cast<std::size_t>(fog)) *
+                kBlendKinds +
+            static_cast<std::size_t>(blend)) *
+               kDepthModes +
+           (depth ? 1 : 0);
+}
+
+template <std::size_t kIndex>
+constexpr FillFunction fillVariant() {
+    constexpr auto texture =
+        static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
+    constexpr auto fog = static_cast<FogKind>(kIndex / (kBlendKinds * kDepthModes) % kFogKinds);
+    constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
+    constexpr bool depth = kIndex % kDepthModes != 0;
+    static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
+    return &fillTriangle<texture, fog, blend, depth>;
+}
+
+template <std::size_t... kIndex>
+constexpr std::array<FillFunction, sizeof...(kIndex)> makeFillTable(
+    std::index_sequence<kIndex...>) {
+    return {fillVariant<kIndex>()...};
+}
+
+constexpr auto kFillTable = makeFillTable(std::make_index_sequence<kVariants>{});
+
+bool isPowerOfTwo(std::int32_t n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+float channelOf(std::uint32_t colour, int shift) {
+    return static_cast<float>((colour >> shift) & 0xFF);
+}
+
+}  // namespace
+
+bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
+                   TriangleSetup& setup) {
     const __m128 x = load(triangle.x);
     const __m128 y = load(triangle.y);
     const __m128 z = load(triangle.z);
@@ -427,7 +507,7 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     // x − x is NaN exactly for infinities and NaN.
     const __m128 zeroIfFinite = _mm_add_ps(_mm_add_ps(_mm_sub_ps(x, x), _mm_sub_ps(y, y)),
                                            _mm_add_ps(_mm_sub_ps(z, z), _mm_sub_ps(q, q)));
-    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return;
+    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return false;
     const __m128i snappedX = snap(x);
     const __m128i snappedY = snap(y);
     // Kept in scalars: swapping corners through memory would stall the loads after.
@@ -442,9 +522,9 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                             _mm_movelh_ps(depthAndQHigh, uvHigh)};
 
     std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-    if (area == 0) return;
+    if (area == 0) return false;
     // With y pointing down, a positive area runs clockwise on the screen.
-    if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return;
+    if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return false;
     if (area < 0) {
         std::swap(x1, x2);
         std::swap(y1, y2);
@@ -462,7 +542,10 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     std::int64_t top = std::max<std::int64_t>(ceilToPixel(minY), target.top);
     std::int64_t last =
         std::min<std::int64_t>(maxY >> kSubPixelBits, static_cast<std::int64_t>(target.bottom) - 1);
-    if (left > right || top > last) return;
+    if (left > right || top > last) return false;
+    setup.left = static_cast<std::int32_t>(left);
+    setup.right = static_cast<std::int32_t>(right);
+    setup.top = static_cast<std::int32_t>(top);
 
     const EdgeFunction edges[3] = {edgeFunction(x0, y0, x1, y1), edgeFunction(x1, y1, x2, y2),
                                    edgeFunction(x2, y2, x0, y0)};
@@ -488,11 +571,15 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         const __m128 atCorner =
             _mm_add_ps(_mm_add_ps(a0, _mm_mul_ps(stepX, scalar(left * kSubPixelScale - x0))),
                        _mm_mul_ps(stepY, scalar(top * kSubPixelScale - y0)));
-        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(
-            edges, static_cast<std::int32_t>(left), static_cast<std::int32_t>(right),
-            static_cast<std::int32_t>(top), static_cast<std::int32_t>(last), atCorner, stepX, stepY,
-            target, p);
-        return;
+        setup.bottom = static_cast<std::int32_t>(last);
+        setup.narrow = true;
+        NarrowSetup& s = setup.narrowRows;
+        for (int e = 0; e < 3; ++e)
+            s.edges[e] = edges[e];
+        _mm_store_ps(s.atCorner.lane, atCorner);
+        _mm_store_ps(s.stepX.lane, stepX);
+        _mm_store_ps(s.stepY.lane, stepY);
+        return true;
     }
 
     constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
@@ -501,7 +588,8 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     const double dx2 = static_cast<double>(x2 - x0) * kUnit;
     const double dy2 = static_cast<double>(y2 - y0) * kUnit;
     const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
-    TriangleSetup s;
+    setup.narrow = false;
+    WideSetup& s = setup.wideRows;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
     const auto pairs = [](__m128 v) {
@@ -513,13 +601,13 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     for (int i = 0; i < kAttributePairs; ++i) {
         const __m128d d1 = _mm_sub_pd(a1[i], a0[i]);
         const __m128d d2 = _mm_sub_pd(a2[i], a0[i]);
-        s.value[i] = a0[i];
-        s.dx[i] = _mm_mul_pd(
-            _mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)), _mm_mul_pd(d2, _mm_set1_pd(dy1))),
-            _mm_set1_pd(inverseArea));
-        s.dy[i] = _mm_mul_pd(
-            _mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)), _mm_mul_pd(d1, _mm_set1_pd(dx2))),
-            _mm_set1_pd(inverseArea));
+        _mm_store_pd(&s.value[2 * i], a0[i]);
+        _mm_store_pd(&s.dx[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)),
+                                                         _mm_mul_pd(d2, _mm_set1_pd(dy1))),
+                                              _mm_set1_pd(inverseArea)));
+        _mm_store_pd(&s.dy[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)),
+                                                         _mm_mul_pd(d1, _mm_set1_pd(dx2))),
+                                              _mm_set1_pd(inverseArea)));
     }
 
     const Corner ring[5] = {{x0, y0}, {x1, y1}, {x2, y2}, {x0, y0}, {x1, y1}};
@@ -540,57 +628,14 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
     if (middle.y == maxY) last = std::min(last, ceilToPixel(maxY) - 1);
-    if (top > last) return;
-    s.top = static_cast<std::int32_t>(top);
-    s.bottom = static_cast<std::int32_t>(last);
+    if (top > last) return false;
+    setup.bottom = static_cast<std::int32_t>(last);
     s.lastUpperRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
-    fillRows<kTexture, kFog, kBlend, kDepthTest>(s, target, p);
+    return true;
 }
-
-constexpr std::size_t kFogKinds = 3;
-constexpr std::size_t kBlendKinds = 2;
-constexpr std::size_t kDepthModes = 2;
-constexpr std::size_t kVariants = 3 * kFogKinds * kBlendKinds * kDepthModes;
-
-constexpr std::size_t variantIndex(TextureKind texture, FogKind fog, BlendKind blend, bool depth) {
-    return ((static_cast<std::size_t>(texture) * kFogKinds + static_cast<std::size_t>(fog)) *
-                kBlendKinds +
-            static_cast<std::size_t>(blend)) *
-               kDepthModes +
-           (depth ? 1 : 0);
-}
-
-template <std::size_t kIndex>
-constexpr DrawFunction drawVariant() {
-    constexpr auto texture =
-        static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
-    constexpr auto fog = static_cast<FogKind>(kIndex / (kBlendKinds * kDepthModes) % kFogKinds);
-    constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
-    constexpr bool depth = kIndex % kDepthModes != 0;
-    static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
-    return &drawTriangle<texture, fog, blend, depth>;
-}
-
-template <std::size_t... kIndex>
-constexpr std::array<DrawFunction, sizeof...(kIndex)> makeDrawTable(
-    std::index_sequence<kIndex...>) {
-    return {drawVariant<kIndex>()...};
-}
-
-constexpr auto kDrawTable = makeDrawTable(std::make_index_sequence<kVariants>{});
-
-bool isPowerOfTwo(std::int32_t n) {
-    return n > 0 && (n & (n - 1)) == 0;
-}
-
-float channelOf(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF);
-}
-
-}  // namespace
 
 PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture) {
     const auto lanes = [](float value) { return FloatLanes{{value, value, value, value}}; };
@@ -630,7 +675,7 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
     p.fogColour[0] = lanes(channelOf(state.fogColour, 16));
     p.fogColour[1] = lanes(channelOf(state.fogColour, 8));
     p.fogColour[2] = lanes(channelOf(state.fogColour, 0));
-    p.draw = kDrawTable[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+    p.fill = kFillTable[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
     return p;
 }
 

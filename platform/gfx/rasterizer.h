@@ -62,14 +62,65 @@ struct PixelState {
     std::uint32_t fogColour = 0;  // 0x00RRGGBB
 };
 
-struct PreparedPipeline;
-using DrawFunction = void (*)(const ScreenTriangle&, const RasterTarget&, const PreparedPipeline&,
-                              CullWinding);
+// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
+// with the top-left rule folded into c.
+struct EdgeFunction {
+    std::int64_t a, b, c;
+};
 
-// The pixel state in the form the span loops read, with the triangle routine
+// One inclusive span bound per row: floor((b·row + c) / d) with d > 0. A left
+// edge bounds the span by the negated value, a right edge by the value itself.
+struct EdgeBound {
+    std::int64_t b, c, d;
+    double inverseD;
+};
+
+// A triangle of few pixels: one quad per row from its left column, its edge
+// functions tested at each pixel; depth, 1/w, u/w and v/w at the quad's first
+// pixel on the top row, and their steps per pixel.
+struct NarrowSetup {
+    EdgeFunction edges[3];
+    FloatLanes atCorner, stepX, stepY;
+};
+
+// Any other triangle, row by row. The long edge joins the top and bottom
+// corners and bounds one side of every row; the upper and lower edges meet at
+// the middle corner and bound the other side. The attributes, at the first
+// corner and per pixel in x and y, are kept in double.
+struct WideSetup {
+    EdgeBound longEdge, upperEdge, lowerEdge;
+    double originX, originY;
+    alignas(16) double value[4], dx[4], dy[4];
+    std::int32_t lastUpperRow, firstLowerRow;  // rows strictly above / below the middle corner
+    bool longEdgeIsLeft;
+};
+
+// A triangle set up once, ready to be filled into any part of its target.
+struct TriangleSetup {
+    // The pixels it may cover, inclusive, within the target's rectangle.
+    std::int32_t left, right, top, bottom;
+    bool narrow;
+    union {
+        NarrowSetup narrowRows;
+        WideSetup wideRows;
+    };
+};
+
+// The part of the target one fill may touch, right and bottom exclusive; its
+// left side lies on a multiple of four pixels. Pixels beside it may belong to
+// another thread, so nothing outside it is read or written.
+struct Tile {
+    std::int32_t left, top, right, bottom;
+};
+
+struct PreparedPipeline;
+using FillFunction = void (*)(const TriangleSetup&, const RasterTarget&, const Tile&,
+                              const PreparedPipeline&);
+
+// The pixel state in the form the span loops read, with the fill routine
 // compiled for it.
 struct PreparedPipeline {
-    DrawFunction draw = nullptr;
+    FillFunction fill = nullptr;
     const std::uint16_t* texels = nullptr;
     // Per channel r, g, b: the texel mask and the factor turning a masked texel
     // into the modulated colour, or the plain colour without a texture.
@@ -87,9 +138,22 @@ struct PreparedPipeline {
 // `texture` may be null for untextured drawing.
 PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture);
 
+// False when the triangle covers no pixel of the target's rectangle or faces
+// away; every pixel it draws depends on the setup alone, never on the tile.
+bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
+                   TriangleSetup& setup);
+
+// The whole target as one tile.
+inline Tile wholeTarget(const RasterTarget& target) {
+    return {0, 0, target.pitch, target.rows};
+}
+
 inline void rasterizeTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                               const PreparedPipeline& pipeline, CullWinding cull) {
-    pipeline.draw(triangle, target, pipeline, cull);
+    TriangleSetup setup;
+    if (setUpTriangle(triangle, target, cull, setup)) {
+        pipeline.fill(setup, target, wholeTarget(target), pipeline);
+    }
 }
 
 }  // namespace glint::gfx
