@@ -5,13 +5,19 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 
 #include "platform/gfx/clipper.h"
 #include "platform/gfx/raster_precision.h"
 #include "platform/gfx/rasterizer.h"
 #include "platform/gfx/results.h"
+#include "platform/gfx/worker_pool.h"
 
 namespace glint::gfx {
 namespace {
@@ -36,6 +42,27 @@ TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
         }
     }
     return product;
+}
+
+constexpr std::int32_t kMaxThreads = 64;
+constexpr const char* kThreadsVariable = "GLINT_THREADS";
+
+// Recorded triangles beyond this are drawn before more are taken.
+constexpr std::size_t kMaxPendingTriangles = std::size_t{1} << 16;
+
+// The count asked for, else the environment's, else one per core.
+std::int32_t resolveThreadCount(std::int32_t asked) {
+    if (asked > 0) return std::min(asked, kMaxThreads);
+    if (const char* text = std::getenv(kThreadsVariable); text != nullptr) {
+        std::int32_t count = 0;
+        const char* end = text + std::strlen(text);
+        const auto [stop, error] = std::from_chars(text, end, count);
+        if (error == std::errc{} && stop == end && count >= 1 && count <= kMaxThreads) return count;
+        std::fprintf(stderr, "%s: '%s' is not a thread count from 1 to %d; using one per core\n",
+                     kThreadsVariable, text, kMaxThreads);
+    }
+    return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1,
+                      kMaxThreads);
 }
 
 std::size_t pixelCount(const Surface& surface) {
@@ -69,10 +96,41 @@ struct BufferSnapshot {
     bool operator==(const BufferSnapshot&) const = default;
 };
 
+// A state the recorded triangles were drawn under.
+struct RecordedState {
+    RasterTarget target;
+    PreparedPipeline pipeline;
+};
+
+struct ClearRequest {
+    std::uint32_t flags, colour;
+    float depth;
+};
+
+// Fills the part of the target's rectangle inside `tile`.
+void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest& request) {
+    const std::int32_t left = std::max(target.left, tile.left);
+    const std::int32_t right = std::min(target.right, tile.right);
+    for (std::int32_t row = std::max(target.top, tile.top);
+         row < std::min(target.bottom, tile.bottom); ++row) {
+        if (left >= right) return;
+        const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
+        if (request.flags & kClearTarget) {
+            std::fill(target.pixels + start + left, target.pixels + start + right, request.colour);
+        }
+        if ((request.flags & kClearZBuffer) && target.depth != nullptr) {
+            std::fill(target.depth + start + left, target.depth + start + right, request.depth);
+        }
+    }
+}
+
 class SoftwareDevice final : public Device {
 public:
-    SoftwareDevice(Surface& target, TextureRequirements requirements)
-        : surface_(target), requirements_(requirements) {
+    SoftwareDevice(Surface& target, TextureRequirements requirements, DrawingThreads threads)
+        : surface_(target),
+          requirements_(requirements),
+          tileSide_(std::max(threads.tileSide / 4 * 4, 4)),
+          workers_(resolveThreadCount(threads.count)) {
         viewport_ = {0,
                      0,
                      static_cast<std::uint32_t>(std::max(target.width, 0)),
@@ -91,24 +149,27 @@ public:
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
         // A clear needs the target alone; the texture still set may already be gone.
+        keepPendingSafe();
         refreshTarget();
-        const RasterTarget& target = target_;
-        for (std::int32_t row = target.top; row < target.bottom; ++row) {
-            const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
-            if (flags & kClearTarget) {
-                std::fill(target.pixels + start + target.left, target.pixels + start + target.right,
-                          colour);
-            }
-            if ((flags & kClearZBuffer) && target.depth != nullptr) {
-                std::fill(target.depth + start + target.left, target.depth + start + target.right,
-                          depth);
-            }
+        const ClearRequest request{flags, colour, depth};
+        if (workers_.hasWorkers()) {
+            drawPending(&request);
+        } else {
+            clearTile(target_, wholeTarget(target_), request);
         }
         return kOk;
     }
 
-    std::int32_t beginScene() override { return kOk; }
-    std::int32_t endScene() override { return kOk; }
+    std::int32_t beginScene() override {
+        inScene_ = true;
+        return kOk;
+    }
+
+    std::int32_t endScene() override {
+        drawPending(nullptr);
+        inScene_ = false;
+        return kOk;
+    }
 
     std::int32_t setViewport(const Viewport& viewport) override {
         viewport_ = viewport;
@@ -209,7 +270,7 @@ public:
         const __m128 uv22 = _mm_unpacklo_ps(uv2, uv2);
         ScreenTriangle screen;
         project(cx, cy, cz, cw, _mm_movelh_ps(uv01, uv22), _mm_movehl_ps(uv22, uv01), screen);
-        rasterizeTriangle(screen, target_, pipeline_, cull_);
+        emit(screen);
         return kOk;
     }
 
@@ -259,11 +320,93 @@ private:
     }
 
     [[gnu::noinline]] void rebuild() {
+        keepPendingSafe();
         snapshot_ = snapshot();
         refreshTarget();
         refreshTransform();
         refreshPipeline();
         dirty_ = false;
+        stateRecorded_ = false;
+    }
+
+    // Recorded triangles point into the target's buffers as they were. Buffers
+    // replaced since leave nothing to draw them into; a target resized in place
+    // gets them before its new size reshapes the tiles.
+    void keepPendingSafe() {
+        if (setups_.empty()) return;
+        const bool moved = surface_.pixels.data() != pendingTarget_.pixels ||
+                           surface_.depth.data() != pendingTarget_.depth;
+        if (moved) {
+            dropPending();
+        } else if (surface_.width != pendingTarget_.pitch ||
+                   surface_.height != pendingTarget_.rows) {
+            drawPending(nullptr);
+        }
+    }
+
+    // Inside a scene, with threads to share it, a triangle waits in the tiles
+    // it may cover; otherwise it is drawn at once.
+    void emit(const ScreenTriangle& screen) {
+        if (!inScene_ || !workers_.hasWorkers()) {
+            rasterizeTriangle(screen, target_, pipeline_, cull_);
+            return;
+        }
+        TriangleSetup setup;
+        if (!setUpTriangle(screen, target_, cull_, setup)) return;
+        if (setups_.size() == kMaxPendingTriangles) drawPending(nullptr);
+        if (setups_.empty()) startPending();
+        if (!stateRecorded_) {
+            recorded_.push_back({target_, pipeline_});
+            stateRecorded_ = true;
+        }
+        const auto index = static_cast<std::uint32_t>(setups_.size());
+        setups_.push_back(setup);
+        setupStates_.push_back(static_cast<std::uint32_t>(recorded_.size() - 1));
+        const std::int32_t lastColumn = std::min(setup.right / tileSide_, tileColumns_ - 1);
+        const std::int32_t lastRow = std::min(setup.bottom / tileSide_, tileRows_ - 1);
+        for (std::int32_t row = setup.top / tileSide_; row <= lastRow; ++row) {
+            for (std::int32_t column = setup.left / tileSide_; column <= lastColumn; ++column)
+                bins_[static_cast<std::size_t>(row * tileColumns_ + column)].push_back(index);
+        }
+    }
+
+    // The tiles laid over the target as it is now, for the work to come.
+    void startPending() {
+        pendingTarget_ = target_;
+        tileColumns_ = (target_.pitch + tileSide_ - 1) / tileSide_;
+        tileRows_ = (target_.rows + tileSide_ - 1) / tileSide_;
+        bins_.resize(static_cast<std::size_t>(tileColumns_) * static_cast<std::size_t>(tileRows_));
+        recorded_.clear();
+        stateRecorded_ = false;
+    }
+
+    // Every tile draws its triangles in the order given, then the clear if any.
+    void drawPending(const ClearRequest* request) {
+        if (setups_.empty() && request == nullptr) return;
+        if (setups_.empty()) startPending();
+        const RasterTarget clearTarget = target_;
+        workers_.run(tileColumns_ * tileRows_, [&](std::int32_t index) {
+            const std::int32_t column = index % tileColumns_;
+            const std::int32_t row = index / tileColumns_;
+            const Tile tile{column * tileSide_, row * tileSide_,
+                            std::min((column + 1) * tileSide_, pendingTarget_.pitch),
+                            std::min((row + 1) * tileSide_, pendingTarget_.rows)};
+            for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
+                const RecordedState& state = recorded_[setupStates_[triangle]];
+                state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
+            }
+            if (request != nullptr) clearTile(clearTarget, tile, *request);
+        });
+        dropPending();
+    }
+
+    void dropPending() {
+        setups_.clear();
+        setupStates_.clear();
+        recorded_.clear();
+        stateRecorded_ = false;
+        for (std::vector<std::uint32_t>& bin : bins_)
+            bin.clear();
     }
 
     // The drawable rectangle: the viewport cut to the target. Empty when the
@@ -353,7 +496,7 @@ private:
             project(_mm_setr_ps(a.x, b.x, c.x, c.x), _mm_setr_ps(a.y, b.y, c.y, c.y),
                     _mm_setr_ps(a.z, b.z, c.z, c.z), _mm_setr_ps(a.w, b.w, c.w, c.w),
                     _mm_setr_ps(a.u, b.u, c.u, c.u), _mm_setr_ps(a.v, b.v, c.v, c.v), screen);
-            rasterizeTriangle(screen, target_, pipeline_, cull_);
+            emit(screen);
         }
     }
 
@@ -423,12 +566,26 @@ private:
     FloatLanes guardX_{}, guardY_{};
     CullWinding cull_ = CullWinding::counterClockwise;
     PreparedPipeline pipeline_{};
+
+    // Triangles recorded in the scene and not yet drawn, each with the state it
+    // was made in, and for every tile the triangles that may cover it.
+    std::int32_t tileSide_;
+    WorkerPool workers_;
+    bool inScene_ = false;
+    RasterTarget pendingTarget_;
+    std::int32_t tileColumns_ = 0, tileRows_ = 0;
+    std::vector<TriangleSetup> setups_;
+    std::vector<std::uint32_t> setupStates_;
+    std::vector<RecordedState> recorded_;
+    bool stateRecorded_ = false;  // the current state is the last one recorded
+    std::vector<std::vector<std::uint32_t>> bins_;
 };
 
 }  // namespace
 
-std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements) {
-    return std::make_unique<SoftwareDevice>(target, requirements);
+std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements,
+                                             DrawingThreads threads) {
+    return std::make_unique<SoftwareDevice>(target, requirements, threads);
 }
 
 }  // namespace glint::gfx

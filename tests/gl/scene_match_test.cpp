@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numeric>
 #include <vector>
 
+#include "platform/gfx/software_device.h"
 #include "tests/gl/gl_fixture.h"
 #include "tests/gl/show_frames.h"
 
@@ -226,7 +228,7 @@ Comparison compare(const Frame& gl, const Frame& software, const Frame (&nudged)
 std::vector<Frame> drawFrames(gfx::Device& device, const gfx::Surface& target,
                               const std::function<void()>& beforeEach = {}) {
     std::vector<Frame> frames;
-    ShowFrames show(device, kWindowWidth, kWindowHeight);
+    ShowFrames show(device, target.width, target.height);
     for (std::int32_t scene = 0; scene < kSceneCount; ++scene) {
         for (std::int32_t sceneTime : kSceneFrames[scene]) {
             if (beforeEach) beforeEach();
@@ -277,6 +279,32 @@ TEST_F(SceneMatch, EveryScenesFramesMatchTheSoftwareDeviceOffTheEdges) {
             EXPECT_LE(c.texelBoundaries, kMostOnTexelBoundaries)
                 << "scene " << scene << " at " << sceneTime;
             EXPECT_LE(c.unexplained, kMostUnexplained) << "scene " << scene << " at " << sceneTime;
+        }
+    }
+}
+
+// Shared among threads, tile by tile, the frames come out as drawn one triangle
+// at a time on one thread: at a size no tile divides, whose rows end within a
+// quad, with tiles down to a single quad across.
+TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
+    constexpr std::int32_t kWidth = 637;
+    constexpr std::int32_t kHeight = 479;
+    const auto framesWith = [](gfx::DrawingThreads threads) {
+        gfx::Surface target = surfaceWithDepth(kWidth, kHeight);
+        const auto device = gfx::createSoftwareDevice(target, {}, threads);
+        return drawFrames(*device, target);
+    };
+    const std::vector<Frame> alone = framesWith({1, 64});
+    for (const gfx::DrawingThreads threads :
+         {gfx::DrawingThreads{2, 64}, gfx::DrawingThreads{7, 36}, gfx::DrawingThreads{2, 4}}) {
+        const std::vector<Frame> shared = framesWith(threads);
+        ASSERT_EQ(shared.size(), alone.size());
+        for (std::size_t frame = 0; frame < alone.size(); ++frame) {
+            const auto differing =
+                std::inner_product(alone[frame].begin(), alone[frame].end(), shared[frame].begin(),
+                                   0, std::plus<>(), std::not_equal_to<>());
+            EXPECT_EQ(differing, 0) << threads.count << " threads, tiles of " << threads.tileSide
+                                    << ", frame " << frame;
         }
     }
 }
