@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/gfx/fixed_function.h"
+
 namespace glint::gfx {
 
 // One value in each of the four lanes the span loops work in.
@@ -32,34 +34,11 @@ struct RasterTarget {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-enum class FogKind : std::uint8_t {
-    none,
-    linear,  // factor (end - d) / (end - start), clamped
-    step,    // unfogged up to start, fully fogged beyond (end <= start)
-};
-
-enum class BlendKind : std::uint8_t {
-    replace,       // ONE / ZERO
-    sourceColour,  // SRCCOLOR / INVSRCCOLOR: s·s + d·(1 − s) per channel
-};
-
-// The face orientation on screen that is not drawn.
-enum class CullWinding : std::uint8_t { none, clockwise, counterClockwise };
-
 // A 16-bit texture as the pipeline samples it; masks select each channel.
 struct TextureView {
     const std::uint16_t* texels = nullptr;
     std::int32_t width = 0, height = 0;
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
-};
-
-struct PixelState {
-    bool depthTest = false;  // less-or-equal test and write
-    FogKind fog = FogKind::none;
-    BlendKind blend = BlendKind::replace;
-    float colour[3] = {1.0f, 1.0f, 1.0f};  // lit vertex colour r, g, b in 0..1
-    float fogStart = 0.0f, fogEnd = 0.0f;
-    std::uint32_t fogColour = 0;  // 0x00RRGGBB
 };
 
 // An edge function in whole pixels: inside where a·column + b·row + c >= 0,

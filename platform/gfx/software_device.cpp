@@ -22,28 +22,6 @@
 namespace glint::gfx {
 namespace {
 
-constexpr std::size_t kRenderStateCount = static_cast<std::size_t>(RenderState::lighting) + 1;
-
-constexpr TransformMatrix kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
-
-std::uint32_t floatBits(float value) {
-    return std::bit_cast<std::uint32_t>(value);
-}
-
-TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
-    TransformMatrix product{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                sum += static_cast<double>(a.m[row][k]) * static_cast<double>(b.m[k][column]);
-            }
-            product.m[row][column] = static_cast<float>(sum);
-        }
-    }
-    return product;
-}
-
 constexpr std::int32_t kMaxThreads = 64;
 constexpr const char* kThreadsVariable = "GLINT_THREADS";
 
@@ -67,21 +45,6 @@ std::int32_t resolveThreadCount(std::int32_t asked) {
 
 std::size_t pixelCount(const Surface& surface) {
     return static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
-}
-
-bool isOfferedFormat(const PixelFormat& format) {
-    for (const PixelFormat& offered : {kFormatRgb565, kFormatRgb555}) {
-        if (format.flags == offered.flags && format.bitCount == offered.bitCount &&
-            format.redMask == offered.redMask && format.greenMask == offered.greenMask &&
-            format.blueMask == offered.blueMask && format.alphaMask == offered.alphaMask) {
-            return true;
-        }
-    }
-    return false;
-}
-
-float channel(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
 }
 
 // The buffers the prepared drawing state points into; a target or texture
@@ -131,20 +94,8 @@ public:
           requirements_(requirements),
           tileSide_(std::max(threads.tileSide / 4 * 4, 4)),
           workers_(resolveThreadCount(threads.count)) {
-        viewport_ = {0,
-                     0,
-                     static_cast<std::uint32_t>(std::max(target.width, 0)),
-                     static_cast<std::uint32_t>(std::max(target.height, 0)),
-                     0.0f,
-                     1.0f};
-        states_[index(RenderState::zEnable)] = target.depth.empty() ? 0 : 1;
-        states_[index(RenderState::srcBlend)] = kBlendOne;
-        states_[index(RenderState::destBlend)] = kBlendZero;
-        states_[index(RenderState::cullMode)] = kCullCounterClockwise;
-        states_[index(RenderState::fogTableMode)] = kFogNone;
-        states_[index(RenderState::fogEnd)] = floatBits(1.0f);
-        states_[index(RenderState::fogDensity)] = floatBits(1.0f);
-        states_[index(RenderState::lighting)] = 1;
+        viewport_ = defaultViewport(target);
+        states_ = defaultRenderStates(!target.depth.empty());
     }
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
@@ -196,8 +147,8 @@ public:
     }
 
     std::int32_t setRenderState(RenderState state, std::uint32_t value) override {
-        if (index(state) >= kRenderStateCount) return kErrFail;
-        states_[index(state)] = value;
+        if (stateIndex(state) >= kRenderStateCount) return kErrFail;
+        states_[stateIndex(state)] = value;
         dirty_ = true;
         return kOk;
     }
@@ -279,9 +230,7 @@ public:
         return kOk;
     }
 
-    std::vector<PixelFormat> textureFormats() const override {
-        return {kFormatRgb565, kFormatRgb555};
-    }
+    std::vector<PixelFormat> textureFormats() const override { return offeredTextureFormats(); }
 
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
@@ -294,17 +243,12 @@ public:
             return nullptr;
         }
         if (requirements_.square && width != height) return nullptr;
-        if (!isOfferedFormat(format)) return nullptr;
+        if (!isOfferedTextureFormat(format)) return nullptr;
         auto texture = makeZeroedTexture(width, height, format);
         return texture;
     }
 
 private:
-    static std::size_t index(RenderState state) { return static_cast<std::size_t>(state); }
-
-    std::uint32_t state(RenderState which) const { return states_[index(which)]; }
-    float floatState(RenderState which) const { return std::bit_cast<float>(state(which)); }
-
     BufferSnapshot snapshot() const {
         BufferSnapshot s{surface_.pixels.data(), surface_.depth.data(), nullptr,
                          surface_.pixels.size(), surface_.depth.size(), 0};
@@ -515,35 +459,9 @@ private:
     }
 
     void refreshPipeline() {
-        PixelState pixel;
-        pixel.depthTest = target_.depth != nullptr && state(RenderState::zEnable) != 0;
-        pixel.fogStart = floatState(RenderState::fogStart);
-        pixel.fogEnd = floatState(RenderState::fogEnd);
-        pixel.fogColour = state(RenderState::fogColor);
-        if (state(RenderState::fogEnable) != 0 && state(RenderState::fogTableMode) == kFogLinear) {
-            pixel.fog = pixel.fogEnd > pixel.fogStart ? FogKind::linear : FogKind::step;
-        }
-        if (state(RenderState::alphaBlendEnable) != 0 &&
-            state(RenderState::srcBlend) == kBlendSrcColor &&
-            state(RenderState::destBlend) == kBlendInvSrcColor) {
-            pixel.blend = BlendKind::sourceColour;
-        }
-        if (state(RenderState::lighting) != 0) {
-            const std::uint32_t light = state(RenderState::ambient);
-            const float ambient[3] = {channel(light, 16), channel(light, 8), channel(light, 0)};
-            const float materialAmbient[3] = {material_.ambient.r, material_.ambient.g,
-                                              material_.ambient.b};
-            const float emissive[3] = {material_.emissive.r, material_.emissive.g,
-                                       material_.emissive.b};
-            for (int c = 0; c < 3; ++c) {
-                pixel.colour[c] =
-                    std::clamp(materialAmbient[c] * ambient[c] + emissive[c], 0.0f, 1.0f);
-            }
-        }
-        const std::uint32_t cull = state(RenderState::cullMode);
-        cull_ = cull == kCullClockwise          ? CullWinding::clockwise
-                : cull == kCullCounterClockwise ? CullWinding::counterClockwise
-                                                : CullWinding::none;
+        PixelState pixel = decodePixelState(states_, material_);
+        pixel.depthTest = pixel.depthTest && target_.depth != nullptr;
+        cull_ = decodeCulling(states_);
         TextureView view;
         pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr);
     }
@@ -552,7 +470,7 @@ private:
     TextureRequirements requirements_;
     Viewport viewport_{};
     TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
-    std::array<std::uint32_t, kRenderStateCount> states_{};
+    RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
 
