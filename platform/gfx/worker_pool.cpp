@@ -17,6 +17,8 @@ WorkerPool::~WorkerPool() {
         worker.join();
 }
 
+// The job is done when its parts are, not when every worker has seen it: on a
+// busy machine a worker may wake long after the caller took all the parts.
 void WorkerPool::run(std::int32_t count, const std::function<void(std::int32_t)>& part) {
     if (workers_.empty()) {
         for (std::int32_t i = 0; i < count; ++i)
@@ -28,27 +30,28 @@ void WorkerPool::run(std::int32_t count, const std::function<void(std::int32_t)>
         part_ = &part;
         count_ = count;
         next_ = 0;
-        busy_ = static_cast<std::int32_t>(workers_.size());
+        unfinished_ = count;
         ++generation_;
     }
     wake_.notify_all();
     work();
     std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return busy_ == 0; });
+    finished_.wait(lock, [this] { return unfinished_ == 0; });
     part_ = nullptr;
+    count_ = next_ = 0;
 }
 
 // Parts are claimed under the lock: a job has tens to hundreds of parts, each
 // far longer than taking the lock.
 void WorkerPool::work() {
-    for (;;) {
-        std::int32_t claimed;
-        {
-            const std::lock_guard lock(mutex_);
-            if (next_ >= count_) return;
-            claimed = next_++;
-        }
-        (*part_)(claimed);
+    std::unique_lock lock(mutex_);
+    while (next_ < count_) {
+        const std::int32_t claimed = next_++;
+        const std::function<void(std::int32_t)>& part = *part_;
+        lock.unlock();
+        part(claimed);
+        lock.lock();
+        if (--unfinished_ == 0) finished_.notify_one();
     }
 }
 
@@ -62,8 +65,6 @@ void WorkerPool::serve() {
             seen = generation_;
         }
         work();
-        const std::lock_guard lock(mutex_);
-        if (--busy_ == 0) finished_.notify_one();
     }
 }
 

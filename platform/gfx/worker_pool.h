@@ -33,9 +33,9 @@ private:
     std::condition_variable wake_, finished_;
     std::uint64_t generation_ = 0;  // one more for every job handed over
     bool stopping_ = false;
-    std::int32_t busy_ = 0;  // workers not yet done with the current job
     std::int32_t count_ = 0;
-    std::int32_t next_ = 0;  // the next unclaimed part
+    std::int32_t next_ = 0;        // the next unclaimed part
+    std::int32_t unfinished_ = 0;  // parts not yet done
     const std::function<void(std::int32_t)>* part_ = nullptr;
     std::vector<std::thread> workers_;
 };
