@@ -114,8 +114,13 @@ struct PreparedPipeline {
     FloatLanes fogColour[3] = {};  // r, g, b
 };
 
-// `texture` may be null for untextured drawing.
-PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture);
+// Whether this processor runs the spans eight pixels at a time (AVX2).
+bool eightPixelSpansAvailable();
+
+// `texture` may be null for untextured drawing. Eight-pixel spans, where the
+// processor has them, draw every pixel as four-pixel spans do.
+PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture,
+                                 bool eightPixelSpans);
 
 // False when the triangle covers no pixel of the target's rectangle or faces
 // away; every pixel it draws depends on the setup alone, never on the tile.

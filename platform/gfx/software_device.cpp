@@ -89,9 +89,11 @@ void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest&
 
 class SoftwareDevice final : public Device {
 public:
-    SoftwareDevice(Surface& target, TextureRequirements requirements, DrawingThreads threads)
+    SoftwareDevice(Surface& target, TextureRequirements requirements, DrawingThreads threads,
+                   SpanWidth spans)
         : surface_(target),
           requirements_(requirements),
+          eightPixelSpans_(spans == SpanWidth::widest && eightPixelSpansAvailable()),
           tileSide_(std::max(threads.tileSide / 4 * 4, 4)),
           workers_(resolveThreadCount(threads.count)) {
         viewport_ = defaultViewport(target);
@@ -463,11 +465,12 @@ private:
         pixel.depthTest = pixel.depthTest && target_.depth != nullptr;
         cull_ = decodeCulling(states_);
         TextureView view;
-        pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr);
+        pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr, eightPixelSpans_);
     }
 
     Surface& surface_;
     TextureRequirements requirements_;
+    bool eightPixelSpans_;
     Viewport viewport_{};
     TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
     RenderStates states_{};
@@ -502,8 +505,8 @@ private:
 }  // namespace
 
 std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements,
-                                             DrawingThreads threads) {
-    return std::make_unique<SoftwareDevice>(target, requirements, threads);
+                                             DrawingThreads threads, SpanWidth spans) {
+    return std::make_unique<SoftwareDevice>(target, requirements, threads, spans);
 }
 
 }  // namespace glint::gfx

@@ -26,10 +26,15 @@ struct DrawingThreads {
     std::int32_t tileSide = 64;
 };
 
+// Spans eight pixels at a time where the processor has AVX2, or four whatever
+// it has; the pixels are the same.
+enum class SpanWidth : std::uint8_t { widest, fourPixels };
+
 // A device drawing into `target`, which must outlive it. Without a depth buffer
 // on the target, depth testing is off whatever the render state says. Textures
 // drawn with inside a scene must live until its end.
 std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements = {},
-                                             DrawingThreads threads = {});
+                                             DrawingThreads threads = {},
+                                             SpanWidth spans = SpanWidth::widest);
 
 }  // namespace glint::gfx

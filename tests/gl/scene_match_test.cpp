@@ -283,28 +283,37 @@ TEST_F(SceneMatch, EveryScenesFramesMatchTheSoftwareDeviceOffTheEdges) {
     }
 }
 
-// Shared among threads, tile by tile, the frames come out as drawn one triangle
-// at a time on one thread: at a size no tile divides, whose rows end within a
-// quad, with tiles down to a single quad across.
+// Shared among threads, tile by tile, and with the widest spans, the frames
+// come out as drawn one triangle at a time on one thread four pixels at a time:
+// at a size no tile divides, whose rows end within a quad, with tiles down to a
+// single quad across.
 TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
     constexpr std::int32_t kWidth = 637;
     constexpr std::int32_t kHeight = 479;
-    const auto framesWith = [](gfx::DrawingThreads threads) {
+    const auto framesWith = [](gfx::DrawingThreads threads, gfx::SpanWidth spans) {
         gfx::Surface target = surfaceWithDepth(kWidth, kHeight);
-        const auto device = gfx::createSoftwareDevice(target, {}, threads);
+        const auto device = gfx::createSoftwareDevice(target, {}, threads, spans);
         return drawFrames(*device, target);
     };
-    const std::vector<Frame> alone = framesWith({1, 64});
-    for (const gfx::DrawingThreads threads :
-         {gfx::DrawingThreads{2, 64}, gfx::DrawingThreads{7, 36}, gfx::DrawingThreads{2, 4}}) {
-        const std::vector<Frame> shared = framesWith(threads);
+    const std::vector<Frame> alone = framesWith({1, 64}, gfx::SpanWidth::fourPixels);
+    const struct {
+        gfx::DrawingThreads threads;
+        gfx::SpanWidth spans;
+    } ways[] = {{{1, 64}, gfx::SpanWidth::widest},
+                {{2, 64}, gfx::SpanWidth::widest},
+                {{7, 36}, gfx::SpanWidth::widest},
+                {{2, 4}, gfx::SpanWidth::fourPixels}};
+    for (const auto& way : ways) {
+        const std::vector<Frame> shared = framesWith(way.threads, way.spans);
         ASSERT_EQ(shared.size(), alone.size());
         for (std::size_t frame = 0; frame < alone.size(); ++frame) {
             const auto differing =
                 std::inner_product(alone[frame].begin(), alone[frame].end(), shared[frame].begin(),
                                    0, std::plus<>(), std::not_equal_to<>());
-            EXPECT_EQ(differing, 0) << threads.count << " threads, tiles of " << threads.tileSide
-                                    << ", frame " << frame;
+            EXPECT_EQ(differing, 0)
+                << way.threads.count << " threads, tiles of " << way.threads.tileSide
+                << (way.spans == gfx::SpanWidth::widest ? ", widest spans" : ", four-pixel spans")
+                << ", frame " << frame;
         }
     }
 }
