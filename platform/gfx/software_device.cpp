@@ -94,7 +94,8 @@ public:
         : surface_(target),
           requirements_(requirements),
           eightPixelSpans_(spans == SpanWidth::widest && eightPixelSpansAvailable()),
-          tileSide_(std::max(threads.tileSide / 4 * 4, 4)),
+          chosenTileWidth_(threads.tileWidth > 0 ? std::max(threads.tileWidth / 4 * 4, 4) : 0),
+          tileHeight_(std::max(threads.tileHeight, 1)),
           workers_(resolveThreadCount(threads.count)) {
         viewport_ = defaultViewport(target);
         states_ = defaultRenderStates(!target.depth.empty());
@@ -308,10 +309,10 @@ private:
         const auto index = static_cast<std::uint32_t>(setups_.size());
         setups_.push_back(setup);
         setupStates_.push_back(static_cast<std::uint32_t>(recorded_.size() - 1));
-        const std::int32_t lastColumn = std::min(setup.right / tileSide_, tileColumns_ - 1);
-        const std::int32_t lastRow = std::min(setup.bottom / tileSide_, tileRows_ - 1);
-        for (std::int32_t row = setup.top / tileSide_; row <= lastRow; ++row) {
-            for (std::int32_t column = setup.left / tileSide_; column <= lastColumn; ++column)
+        const std::int32_t lastColumn = std::min(setup.right / tileWidth_, tileColumns_ - 1);
+        const std::int32_t lastRow = std::min(setup.bottom / tileHeight_, tileRows_ - 1);
+        for (std::int32_t row = setup.top / tileHeight_; row <= lastRow; ++row) {
+            for (std::int32_t column = setup.left / tileWidth_; column <= lastColumn; ++column)
                 bins_[static_cast<std::size_t>(row * tileColumns_ + column)].push_back(index);
         }
     }
@@ -319,8 +320,9 @@ private:
     // The tiles laid over the target as it is now, for the work to come.
     void startPending() {
         pendingTarget_ = target_;
-        tileColumns_ = (target_.pitch + tileSide_ - 1) / tileSide_;
-        tileRows_ = (target_.rows + tileSide_ - 1) / tileSide_;
+        tileWidth_ = chosenTileWidth_ > 0 ? chosenTileWidth_ : std::max(target_.pitch, 1);
+        tileColumns_ = (target_.pitch + tileWidth_ - 1) / tileWidth_;
+        tileRows_ = (target_.rows + tileHeight_ - 1) / tileHeight_;
         bins_.resize(static_cast<std::size_t>(tileColumns_) * static_cast<std::size_t>(tileRows_));
         recorded_.clear();
         stateRecorded_ = false;
@@ -334,9 +336,9 @@ private:
         workers_.run(tileColumns_ * tileRows_, [&](std::int32_t index) {
             const std::int32_t column = index % tileColumns_;
             const std::int32_t row = index / tileColumns_;
-            const Tile tile{column * tileSide_, row * tileSide_,
-                            std::min((column + 1) * tileSide_, pendingTarget_.pitch),
-                            std::min((row + 1) * tileSide_, pendingTarget_.rows)};
+            const Tile tile{column * tileWidth_, row * tileHeight_,
+                            std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
+                            std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
             for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
                 const RecordedState& state = recorded_[setupStates_[triangle]];
                 state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
@@ -490,7 +492,9 @@ private:
 
     // Triangles recorded in the scene and not yet drawn, each with the state it
     // was made in, and for every tile the triangles that may cover it.
-    std::int32_t tileSide_;
+    std::int32_t chosenTileWidth_;  // 0: the target's width
+    std::int32_t tileHeight_;
+    std::int32_t tileWidth_ = 1;
     WorkerPool workers_;
     bool inScene_ = false;
     RasterTarget pendingTarget_;

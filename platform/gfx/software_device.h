@@ -22,8 +22,10 @@ struct DrawingThreads {
     // Threads drawing, the caller's among them; 1 draws every triangle at once
     // on the caller's thread. 0 takes GLINT_THREADS, or else one per core.
     std::int32_t count = 0;
-    // The side of the square tiles in pixels, rounded down to a multiple of four.
-    std::int32_t tileSide = 64;
+    // The tiles' size in pixels: the width rounded down to a multiple of four,
+    // or 0 for the target's whole width.
+    std::int32_t tileWidth = 0;
+    std::int32_t tileHeight = 16;
 };
 
 // Spans eight pixels at a time where the processor has AVX2, or four whatever

@@ -283,10 +283,10 @@ TEST_F(SceneMatch, EveryScenesFramesMatchTheSoftwareDeviceOffTheEdges) {
     }
 }
 
-// Shared among threads, tile by tile, and with the widest spans, the frames
-// come out as drawn one triangle at a time on one thread four pixels at a time:
-// at a size no tile divides, whose rows end within a quad, with tiles down to a
-// single quad across.
+// Shared among threads, band by band or tile by tile, and with the widest
+// spans, the frames come out as drawn one triangle at a time on one thread four
+// pixels at a time: at a size no tile divides, whose rows end within a quad,
+// with tiles down to a single quad.
 TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
     constexpr std::int32_t kWidth = 637;
     constexpr std::int32_t kHeight = 479;
@@ -295,14 +295,14 @@ TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
         const auto device = gfx::createSoftwareDevice(target, {}, threads, spans);
         return drawFrames(*device, target);
     };
-    const std::vector<Frame> alone = framesWith({1, 64}, gfx::SpanWidth::fourPixels);
+    const std::vector<Frame> alone = framesWith({1}, gfx::SpanWidth::fourPixels);
     const struct {
         gfx::DrawingThreads threads;
         gfx::SpanWidth spans;
-    } ways[] = {{{1, 64}, gfx::SpanWidth::widest},
-                {{2, 64}, gfx::SpanWidth::widest},
-                {{7, 36}, gfx::SpanWidth::widest},
-                {{2, 4}, gfx::SpanWidth::fourPixels}};
+    } ways[] = {{{1}, gfx::SpanWidth::widest},
+                {{2}, gfx::SpanWidth::widest},
+                {{7, 36, 20}, gfx::SpanWidth::widest},
+                {{2, 4, 4}, gfx::SpanWidth::fourPixels}};
     for (const auto& way : ways) {
         const std::vector<Frame> shared = framesWith(way.threads, way.spans);
         ASSERT_EQ(shared.size(), alone.size());
@@ -311,7 +311,8 @@ TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
                 std::inner_product(alone[frame].begin(), alone[frame].end(), shared[frame].begin(),
                                    0, std::plus<>(), std::not_equal_to<>());
             EXPECT_EQ(differing, 0)
-                << way.threads.count << " threads, tiles of " << way.threads.tileSide
+                << way.threads.count << " threads, tiles " << way.threads.tileWidth << " by "
+                << way.threads.tileHeight
                 << (way.spans == gfx::SpanWidth::widest ? ", widest spans" : ", four-pixel spans")
                 << ", frame " << frame;
         }
