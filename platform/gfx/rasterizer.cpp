@@ -607,13 +607,27 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     const Gradients g(setup.wideRows);
     SpanStart8 span;
     broadcastLanes8(toFloats(g.dx), span.dx);
+    SpanStart quadSpan;
+    broadcastLanes(toFloats(g.dx), quadSpan.dx);
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
     for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
         RowSpan r;
         if (!rowSpan(setup.wideRows, g, target, tile, row, r)) continue;
-        broadcastLanes8(r.atSpanStart, span.value);
         std::uint32_t* const pixels = target.pixels + r.start;
         float* const depth = kDepthTest ? target.depth + r.start : nullptr;
+        // A span of a quad or less would waste half of every step.
+        if (r.count <= 4) {
+            broadcastLanes(r.atSpanStart, quadSpan.value);
+            if (r.room >= 4) {
+                shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
+                                                              quadSpan, p);
+            } else {
+                shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count,
+                                                                    r.skipped, quadSpan, p);
+            }
+            continue;
+        }
+        broadcastLanes8(r.atSpanStart, span.value);
         if (((r.count + 7) & ~7) <= r.room) {
             shadeSpan8<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
                                                            p);
@@ -629,8 +643,9 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 // A narrow triangle: columns left … left + 3 of its rows, the attributes
 // stepped down from its top row whichever rows the tile holds.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillNarrow(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
-                const PreparedPipeline& p) {
+[[gnu::always_inline]] inline void fillNarrow(const TriangleSetup& setup,
+                                              const RasterTarget& target, const Tile& tile,
+                                              const PreparedPipeline& p) {
     const NarrowSetup& s = setup.narrowRows;
     const std::int32_t left = setup.left;
     // The lanes of the quad inside the tile: all four unless it crosses an edge.
@@ -679,13 +694,15 @@ void fillNarrow(const TriangleSetup& setup, const RasterTarget& target, const Ti
     }
 }
 
-// Narrow triangles take one quad a row whatever the span width.
+// Narrow triangles take one quad a row whatever the span width, and triangles
+// no wider than a quad take quads.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
-void fillTriangle(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
-                  const PreparedPipeline& p) {
+[[gnu::always_inline]] inline void fillTriangle(const TriangleSetup& setup,
+                                                const RasterTarget& target, const Tile& tile,
+                                                const PreparedPipeline& p) {
     if (setup.narrow) {
         fillNarrow<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
-    } else if constexpr (kEightLanes) {
+    } else if (kEightLanes && setup.right - setup.left >= 4) {
         fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
     } else {
         fillRows<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
@@ -719,51 +736,8 @@ struct Corner {
     std::int64_t x, y;  // in 1/256 pixel
 };
 
-constexpr std::size_t kFogKinds = 3;
-constexpr std::size_t kBlendKinds = 2;
-constexpr std::size_t kDepthModes = 2;
-constexpr std::size_t kVariants = 3 * kFogKinds * kBlendKinds * kDepthModes;
-
-constexpr std::size_t variantIndex(TextureKind texture, FogKind fog, BlendKind blend, bool depth) {
-    return ((static_cast<std::size_t>(texture) * kFogKinds + static_cast<std::size_t>(fog)) *
-                kBlendKinds +
-            static_cast<std::size_t>(blend)) *
-               kDepthModes +
-           (depth ? 1 : 0);
-}
-
-template <std::size_t kIndex, bool kEightLanes>
-constexpr FillFunction fillVariant() {
-    constexpr auto texture =
-        static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
-    constexpr auto fog = static_cast<FogKind>(kIndex / (kBlendKinds * kDepthModes) % kFogKinds);
-    constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
-    constexpr bool depth = kIndex % kDepthModes != 0;
-    static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
-    return &fillTriangle<texture, fog, blend, depth, kEightLanes>;
-}
-
-template <bool kEightLanes, std::size_t... kIndex>
-constexpr std::array<FillFunction, sizeof...(kIndex)> makeFillTable(
-    std::index_sequence<kIndex...>) {
-    return {fillVariant<kIndex, kEightLanes>()...};
-}
-
-constexpr auto kFillTable = makeFillTable<false>(std::make_index_sequence<kVariants>{});
-constexpr auto kEightLaneFillTable = makeFillTable<true>(std::make_index_sequence<kVariants>{});
-
-bool isPowerOfTwo(std::int32_t n) {
-    return n > 0 && (n & (n - 1)) == 0;
-}
-
-float channelOf(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF);
-}
-
-}  // namespace
-
-bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
-                   TriangleSetup& setup) {
+[[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
+                                         CullWinding cull, TriangleSetup& setup) {
     const __m128 x = load(triangle.x);
     const __m128 y = load(triangle.y);
     const __m128 z = load(triangle.z);
@@ -901,6 +875,73 @@ bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, C
     return true;
 }
 
+// Set up and filled in one routine, for a triangle drawn at once: the setup
+// stays in registers.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
+void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
+                  const PreparedPipeline& p, CullWinding cull) {
+    TriangleSetup setup;
+    if (setUp(triangle, target, cull, setup)) {
+        fillTriangle<kTexture, kFog, kBlend, kDepthTest, kEightLanes>(setup, target,
+                                                                      wholeTarget(target), p);
+    }
+}
+
+constexpr std::size_t kFogKinds = 3;
+constexpr std::size_t kBlendKinds = 2;
+constexpr std::size_t kDepthModes = 2;
+constexpr std::size_t kVariants = 3 * kFogKinds * kBlendKinds * kDepthModes;
+
+constexpr std::size_t variantIndex(TextureKind texture, FogKind fog, BlendKind blend, bool depth) {
+    return ((static_cast<std::size_t>(texture) * kFogKinds + static_cast<std::size_t>(fog)) *
+                kBlendKinds +
+            static_cast<std::size_t>(blend)) *
+               kDepthModes +
+           (depth ? 1 : 0);
+}
+
+// The routines of one pixel state.
+struct Variant {
+    FillFunction fill;
+    DrawFunction draw;
+};
+
+template <std::size_t kIndex, bool kEightLanes>
+constexpr Variant variant() {
+    constexpr auto texture =
+        static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
+    constexpr auto fog = static_cast<FogKind>(kIndex / (kBlendKinds * kDepthModes) % kFogKinds);
+    constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
+    constexpr bool depth = kIndex % kDepthModes != 0;
+    static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
+    return {&fillTriangle<texture, fog, blend, depth, kEightLanes>,
+            &drawTriangle<texture, fog, blend, depth, kEightLanes>};
+}
+
+template <bool kEightLanes, std::size_t... kIndex>
+constexpr std::array<Variant, sizeof...(kIndex)> makeVariantTable(std::index_sequence<kIndex...>) {
+    return {variant<kIndex, kEightLanes>()...};
+}
+
+constexpr auto kVariantTable = makeVariantTable<false>(std::make_index_sequence<kVariants>{});
+constexpr auto kEightLaneVariantTable =
+    makeVariantTable<true>(std::make_index_sequence<kVariants>{});
+
+bool isPowerOfTwo(std::int32_t n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+float channelOf(std::uint32_t colour, int shift) {
+    return static_cast<float>((colour >> shift) & 0xFF);
+}
+
+}  // namespace
+
+bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
+                   TriangleSetup& setup) {
+    return setUp(triangle, target, cull, setup);
+}
+
 bool eightPixelSpansAvailable() {
     return __builtin_cpu_supports("avx2");
 }
@@ -944,9 +985,12 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
     p.fogColour[0] = lanes(channelOf(state.fogColour, 16));
     p.fogColour[1] = lanes(channelOf(state.fogColour, 8));
     p.fogColour[2] = lanes(channelOf(state.fogColour, 0));
-    p.fill = (eightPixelSpans
-                  ? kEightLaneFillTable
-                  : kFillTable)[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+    const Variant& chosen =
+        (eightPixelSpans
+             ? kEightLaneVariantTable
+             : kVariantTable)[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+    p.fill = chosen.fill;
+    p.draw = chosen.draw;
     return p;
 }
 

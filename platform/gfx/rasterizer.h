@@ -95,11 +95,14 @@ struct Tile {
 struct PreparedPipeline;
 using FillFunction = void (*)(const TriangleSetup&, const RasterTarget&, const Tile&,
                               const PreparedPipeline&);
+using DrawFunction = void (*)(const ScreenTriangle&, const RasterTarget&, const PreparedPipeline&,
+                              CullWinding);
 
-// The pixel state in the form the span loops read, with the fill routine
-// compiled for it.
+// The pixel state in the form the span loops read, with the routines compiled
+// for it: one filling a triangle set up before, one setting up and filling.
 struct PreparedPipeline {
     FillFunction fill = nullptr;
+    DrawFunction draw = nullptr;
     const std::uint16_t* texels = nullptr;
     // Per channel r, g, b: the texel mask and the factor turning a masked texel
     // into the modulated colour, or the plain colour without a texture.
@@ -132,12 +135,10 @@ inline Tile wholeTarget(const RasterTarget& target) {
     return {0, 0, target.pitch, target.rows};
 }
 
+// Sets the triangle up and fills it into the whole target at once.
 inline void rasterizeTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                               const PreparedPipeline& pipeline, CullWinding cull) {
-    TriangleSetup setup;
-    if (setUpTriangle(triangle, target, cull, setup)) {
-        pipeline.fill(setup, target, wholeTarget(target), pipeline);
-    }
+    pipeline.draw(triangle, target, pipeline, cull);
 }
 
 }  // namespace glint::gfx

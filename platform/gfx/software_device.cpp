@@ -22,7 +22,6 @@
 namespace glint::gfx {
 namespace {
 
-constexpr std::int32_t kMaxThreads = 64;
 constexpr const char* kThreadsVariable = "GLINT_THREADS";
 
 // Recorded triangles beyond this are drawn before more are taken.
@@ -30,17 +29,18 @@ constexpr std::size_t kMaxPendingTriangles = std::size_t{1} << 16;
 
 // The count asked for, else the environment's, else one per core.
 std::int32_t resolveThreadCount(std::int32_t asked) {
-    if (asked > 0) return std::min(asked, kMaxThreads);
+    if (asked > 0) return std::min(asked, kMaxDrawingThreads);
     if (const char* text = std::getenv(kThreadsVariable); text != nullptr) {
         std::int32_t count = 0;
         const char* end = text + std::strlen(text);
         const auto [stop, error] = std::from_chars(text, end, count);
-        if (error == std::errc{} && stop == end && count >= 1 && count <= kMaxThreads) return count;
+        if (error == std::errc{} && stop == end && count >= 1 && count <= kMaxDrawingThreads)
+            return count;
         std::fprintf(stderr, "%s: '%s' is not a thread count from 1 to %d; using one per core\n",
-                     kThreadsVariable, text, kMaxThreads);
+                     kThreadsVariable, text, kMaxDrawingThreads);
     }
     return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1,
-                      kMaxThreads);
+                      kMaxDrawingThreads);
 }
 
 std::size_t pixelCount(const Surface& surface) {
@@ -294,10 +294,14 @@ private:
     // Inside a scene, with threads to share it, a triangle waits in the tiles
     // it may cover; otherwise it is drawn at once.
     void emit(const ScreenTriangle& screen) {
-        if (!inScene_ || !workers_.hasWorkers()) {
+        if (inScene_ && workers_.hasWorkers()) {
+            record(screen);
+        } else {
             rasterizeTriangle(screen, target_, pipeline_, cull_);
-            return;
         }
+    }
+
+    [[gnu::noinline]] void record(const ScreenTriangle& screen) {
         TriangleSetup setup;
         if (!setUpTriangle(screen, target_, cull_, setup)) return;
         if (setups_.size() == kMaxPendingTriangles) drawPending(nullptr);

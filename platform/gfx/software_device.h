@@ -15,6 +15,8 @@ struct TextureRequirements {
     bool square = false;
 };
 
+inline constexpr std::int32_t kMaxDrawingThreads = 64;
+
 // How the device shares its drawing among threads. Inside a scene it records
 // the triangles and hands them over, tile by tile, at the scene's end and at a
 // clear; every pixel comes out the same whatever the count or the tile size.
