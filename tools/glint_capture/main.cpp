@@ -5,6 +5,7 @@
 //   glint-capture --timeline [--fps N]
 //   glint-capture --frames T1,T2,... --out DIR [--fps N]
 //   glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N]
+//   any of them with [--threads N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,9 @@ const char kUsage[] =
     "  --video FILE      record the show with its sound through ffmpeg: H.264 and AAC\n"
     "                    in MP4, or VP9 and Opus in WebM with --format webm\n"
     "  --seconds S       stop after S seconds of the show\n"
-    "  --fps N           frames per second of the run (default 60)\n";
+    "  --fps N           frames per second of the run (default 60)\n"
+    "  --threads N       threads drawing the pictures (default GLINT_THREADS, or one\n"
+    "                    per core); the pictures are the same whatever the count\n";
 
 struct Options {
     bool timeline = false;
@@ -56,7 +59,8 @@ struct Options {
     std::string videoPath;
     glint::capture::VideoFormat videoFormat = glint::capture::VideoFormat::mp4;
     std::int32_t fps = kDefaultFps;
-    double seconds = 0;  // 0: until the show ends
+    double seconds = 0;        // 0: until the show ends
+    std::int32_t threads = 0;  // 0: the device's own choice
 };
 
 bool parseTimes(const std::string& list, std::vector<float>& times) {
@@ -95,6 +99,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
         } else if (argument == "--fps" && hasValue) {
             options.fps = std::atoi(argv[++i]);
             if (options.fps < 1 || options.fps > kMaxFps) return false;
+        } else if (argument == "--threads" && hasValue) {
+            options.threads = std::atoi(argv[++i]);
+            if (options.threads < 1 || options.threads > glint::gfx::kMaxDrawingThreads) {
+                return false;
+            }
         } else {
             return false;
         }
@@ -154,6 +163,7 @@ int run(const Options& options) {
     glint::DeterministicShow show(options.fps);
     // The events do not depend on the pictures: the timeline alone runs without drawing.
     show.graphics.drawsPictures = !options.timeline;
+    show.graphics.drawingThreads.count = options.threads;
     const std::int32_t started = glint::startDeterministicShow(show);
     if (glint::gfx::failed(started)) {
         std::fprintf(stderr, "glint-capture: no device (error 0x%08X)\n",
