@@ -1,11 +1,14 @@
-// Frame rates of the GL and the software device in each scene at 640 × 480: the
-// show is played up to the scene on the device's state alone, then a fixed list
-// of the scene's frames is drawn over and over, each to the end of its scene.
+// Frame rates of the GL and the software device in each scene: the show is
+// played up to the scene on the device's state alone, then a fixed list of the
+// scene's frames is drawn over and over, each to the end of its scene. The GL
+// device draws at the window's size through the display; the software device
+// draws into a surface of its own at the show's size and a desktop's.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "platform/gfx/software_device.h"
 #include "platform/sdl/sdl_video.h"
 #include "tests/gl/show_frames.h"
 
@@ -15,7 +18,25 @@ namespace {
 // Eight frames a clock unit apart from each scene's first chosen frame.
 constexpr std::int32_t kFramesPerList = 8;
 
-void sceneFrames(benchmark::State& state, std::int32_t scene, gfx::DeviceKind kind) {
+struct FrameSize {
+    std::int32_t width, height;
+};
+
+constexpr FrameSize kSoftwareSizes[] = {{kWindowWidth, kWindowHeight}, {1440, 1080}};
+
+void drawFrames(benchmark::State& state, gfx::Device& device, std::int32_t scene, FrameSize size) {
+    ShowFrames show(device, size.width, size.height);
+    const std::int32_t first = kSceneFrames[scene][0];
+    show.drawAt(first);
+    for (auto _ : state) {
+        for (std::int32_t i = 0; i < kFramesPerList; ++i)
+            show.redrawAt(first + i);
+    }
+    state.counters["fps"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * kFramesPerList), benchmark::Counter::kIsRate);
+}
+
+void glFrames(benchmark::State& state, std::int32_t scene) {
     // Headless unless the caller names a video driver.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     std::string error;
@@ -31,34 +52,40 @@ void sceneFrames(benchmark::State& state, std::int32_t scene, gfx::DeviceKind ki
             display.graphics->createBackBuffer(kWindowWidth, kWindowHeight, target);
             display.graphics->createDepthBuffer(*target, gfx::kFormatDepth32,
                                                 gfx::MemoryKind::video);
-            display.graphics->createDevice(kind, *target, device);
+            display.graphics->createDevice(gfx::DeviceKind::hardware, *target, device);
         }
         if (device == nullptr) {
             state.SkipWithError("no device of this kind here");
         } else {
-            ShowFrames show(*device, kWindowWidth, kWindowHeight);
-            const std::int32_t first = kSceneFrames[scene][0];
-            show.drawAt(first);
-            for (auto _ : state) {
-                for (std::int32_t i = 0; i < kFramesPerList; ++i)
-                    show.redrawAt(first + i);
-            }
-            state.counters["fps"] =
-                benchmark::Counter(static_cast<double>(state.iterations() * kFramesPerList),
-                                   benchmark::Counter::kIsRate);
+            drawFrames(state, *device, scene, {kWindowWidth, kWindowHeight});
         }
     }
     quitVideo();
 }
 
+void softwareFrames(benchmark::State& state, std::int32_t scene, FrameSize size,
+                    std::int32_t threads) {
+    gfx::Surface target = surfaceWithDepth(size.width, size.height);
+    const auto device = gfx::createSoftwareDevice(target, {}, {threads});
+    drawFrames(state, *device, scene, size);
+}
+
 const bool registered = [] {
     for (std::int32_t scene = 0; scene < kSceneCount; ++scene) {
-        for (gfx::DeviceKind kind : {gfx::DeviceKind::hardware, gfx::DeviceKind::software}) {
-            const std::string name = "BM_SceneFrames/" + std::to_string(scene) +
-                                     (kind == gfx::DeviceKind::hardware ? "/gl" : "/software");
-            benchmark::RegisterBenchmark(name.c_str(), sceneFrames, scene, kind)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+        const std::string prefix = "BM_SceneFrames/" + std::to_string(scene);
+        benchmark::RegisterBenchmark((prefix + "/gl/640x480").c_str(), glFrames, scene)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        for (const FrameSize size : kSoftwareSizes) {
+            const std::string name = prefix + "/software/" + std::to_string(size.width) + "x" +
+                                     std::to_string(size.height);
+            // No count: as many as the device picks, all cores unless told otherwise.
+            for (const std::int32_t threads : {0, 1}) {
+                benchmark::RegisterBenchmark((threads == 0 ? name : name + "/threads:1").c_str(),
+                                             softwareFrames, scene, size, threads)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
         }
     }
     return true;

@@ -4,7 +4,7 @@
 #error "the span loops are written for SSE2 on x86-64"
 #endif
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <array>
@@ -20,32 +20,12 @@ namespace {
 
 enum class TextureKind : std::uint8_t { none, powerOfTwo, anySize };
 
-// One inclusive span bound per row: floor((b·row + c) / d) with d > 0. A left
-// edge bounds the span by the negated value, a right edge by the value itself.
-struct EdgeBound {
-    std::int64_t b, c, d;
-    double inverseD;
-};
-
 // A horizontal edge bounds rows, not spans; in its place a bound that never binds.
 constexpr EdgeBound kUnbounded{0, std::int64_t{1} << 60, 1, 1.0};
 
 // The screen-linear attributes: depth, 1/w, u/w, v/w; set up in pairs.
 enum Attribute : int { kDepth, kInverseW, kUOverW, kVOverW, kAttributeCount };
 constexpr int kAttributePairs = kAttributeCount / 2;
-
-// A triangle ready for its rows. The long edge joins the top and bottom
-// corners and bounds one side of every row; the upper and lower edges meet at
-// the middle corner and bound the other side.
-struct TriangleSetup {
-    EdgeBound longEdge, upperEdge, lowerEdge;
-    bool longEdgeIsLeft;
-    std::int32_t top, bottom;                  // rows, inclusive
-    std::int32_t lastUpperRow, firstLowerRow;  // rows strictly above / below the middle corner
-    double originX, originY;
-    // Attribute pairs at the first corner and their steps per pixel in x and y.
-    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
-};
 
 constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
 constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
@@ -262,14 +242,41 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
                      _mm_or_si128(_mm_and_si128(mask, colour), _mm_andnot_si128(mask, old)));
 }
 
-// A span whose last quad lies wholly inside the buffers: every quad is read
-// and written in place.
+// The lanes of a quad from `first` up to but not including `end`.
+inline __m128 lanesBetween(std::int32_t first, std::int32_t end) {
+    const __m128 index = load(kLaneIndex);
+    return _mm_and_ps(_mm_cmpge_ps(index, _mm_set1_ps(static_cast<float>(first))),
+                      _mm_cmplt_ps(index, _mm_set1_ps(static_cast<float>(end))));
+}
+
+// A quad of which only lanes first … end − 1 may be touched: they go through a
+// local copy, so that no lane reads or writes beyond them.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::noinline]] void shadePartOfQuad(std::uint32_t* pixels, float* depth, __m128 offsets,
+                                       __m128 live, std::int32_t first, std::int32_t end,
+                                       const SpanStart& span, const PreparedPipeline& p) {
+    alignas(16) std::uint32_t localPixels[4] = {};
+    alignas(16) float localDepth[4] = {};
+    for (std::int32_t i = first; i < end; ++i) {
+        localPixels[i] = pixels[i];
+        if constexpr (kDepthTest) localDepth[i] = depth[i];
+    }
+    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
+        localPixels, localDepth, offsets, _mm_and_ps(live, lanesBetween(first, end)), span, p);
+    for (std::int32_t i = first; i < end; ++i) {
+        pixels[i] = localPixels[i];
+        if constexpr (kDepthTest) depth[i] = localDepth[i];
+    }
+}
+
+// `count` pixels of a span from `pixels` on, whose attributes start `skipped`
+// pixels further left, with room for every quad: each is read and written in place.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 [[gnu::always_inline]] inline void shadeSpan(std::uint32_t* pixels, float* depth,
-                                             std::int32_t count, const SpanStart& span,
-                                             const PreparedPipeline& p) {
-    const __m128 end = _mm_set1_ps(static_cast<float>(count));
-    __m128 offsets = load(kLaneIndex);
+                                             std::int32_t count, float skipped,
+                                             const SpanStart& span, const PreparedPipeline& p) {
+    const __m128 end = _mm_set1_ps(skipped + static_cast<float>(count));
+    __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped));
     std::int32_t i = 0;
     do {
         shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
@@ -279,24 +286,315 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     } while (i < count);
 }
 
-// A span ending within three pixels of the buffers' end: its last pixels go
-// through a local copy, so that no lane reads or writes past the end.
+// A span ending within three pixels of the edge of what may be touched: its
+// last pixels go through a local copy.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::noinline]] void shadeSpanAtBufferEnd(std::uint32_t* pixels, float* depth, std::int32_t count,
-                                            const SpanStart& span, const PreparedPipeline& p) {
+[[gnu::noinline]] void shadeSpanAtEdge(std::uint32_t* pixels, float* depth, std::int32_t count,
+                                       float skipped, const SpanStart& span,
+                                       const PreparedPipeline& p) {
     const std::int32_t whole = count & ~3;
-    if (whole > 0) shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, span, p);
+    if (whole > 0) {
+        shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
+    }
     const std::int32_t rest = count - whole;
     if (rest == 0) return;
-    alignas(16) std::uint32_t localPixels[4] = {};
-    alignas(16) float localDepth[4] = {};
+    const __m128 offsets =
+        _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped + static_cast<float>(whole)));
+    shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(
+        pixels + whole, kDepthTest ? depth + whole : nullptr, offsets,
+        _mm_castsi128_ps(_mm_set1_epi32(-1)), 0, rest, span, p);
+}
+
+// A wide triangle's attributes at its first corner and their steps, as pairs.
+struct Gradients {
+    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
+
+    explicit Gradients(const WideSetup& s) {
+        for (int i = 0; i < kAttributePairs; ++i) {
+            value[i] = _mm_load_pd(&s.value[2 * i]);
+            dx[i] = _mm_load_pd(&s.dx[2 * i]);
+            dy[i] = _mm_load_pd(&s.dy[2 * i]);
+        }
+    }
+};
+
+// What of one row of a wide triangle lies in the tile: `count` pixels from
+// `start` in the buffers, `skipped` pixels right of where the row's own span
+// starts, with `room` pixels up to the tile's edge.
+struct RowSpan {
+    std::ptrdiff_t start;
+    std::int32_t count, room;
+    float skipped;
+    __m128 atSpanStart;  // the attributes where the row's own span starts
+};
+
+// Each span starts where the triangle's own bounds put it, whatever the tile,
+// so that its attributes are the same wherever the tile edges lie.
+[[gnu::always_inline]] inline bool rowSpan(const WideSetup& s, const Gradients& g,
+                                           const RasterTarget& target, const Tile& tile,
+                                           std::int32_t row, RowSpan& span) {
+    const std::int64_t longBound = rowBound(s.longEdge, row);
+    // Each short edge binds on its own rows, both on the middle corner's
+    // row; on either side the tighter bound is the smaller raw value.
+    // Chosen without branches: the row where the choice changes differs
+    // from one small triangle to the next.
+    constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
+    const std::int64_t upper = rowBound(s.upperEdge, row);
+    const std::int64_t lower = rowBound(s.lowerEdge, row);
+    const std::int64_t shortBound =
+        std::min(row < s.firstLowerRow ? upper : kNone, row > s.lastUpperRow ? lower : kNone);
+    const std::int64_t left = std::max(s.longEdgeIsLeft ? -longBound : -shortBound,
+                                       static_cast<std::int64_t>(target.left));
+    const std::int64_t right = std::min(s.longEdgeIsLeft ? shortBound : longBound,
+                                        static_cast<std::int64_t>(target.right) - 1);
+    const std::int64_t from = std::max(left, static_cast<std::int64_t>(tile.left));
+    const std::int64_t to = std::min(right, static_cast<std::int64_t>(tile.right) - 1);
+    if (from > to) return false;
+    const __m128d offsetX = _mm_set1_pd(static_cast<double>(left) - s.originX);
+    const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
+    __m128d atLeft[kAttributePairs];
+    for (int i = 0; i < kAttributePairs; ++i) {
+        atLeft[i] = _mm_add_pd(_mm_add_pd(g.value[i], _mm_mul_pd(g.dx[i], offsetX)),
+                               _mm_mul_pd(g.dy[i], offsetY));
+    }
+    span.start =
+        static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(from);
+    span.count = static_cast<std::int32_t>(to - from + 1);
+    span.room = tile.right - static_cast<std::int32_t>(from);
+    span.skipped = static_cast<float>(from - left);
+    span.atSpanStart = toFloats(atLeft);
+    return true;
+}
+
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+void fillRows(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
+              const PreparedPipeline& p) {
+    const Gradients g(setup.wideRows);
+    SpanStart span;
+    broadcastLanes(toFloats(g.dx), span.dx);
+    const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
+    for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
+        RowSpan r;
+        if (!rowSpan(setup.wideRows, g, target, tile, row, r)) continue;
+        broadcastLanes(r.atSpanStart, span.value);
+        std::uint32_t* const pixels = target.pixels + r.start;
+        float* const depth = kDepthTest ? target.depth + r.start : nullptr;
+        if (((r.count + 3) & ~3) <= r.room) {
+            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
+                                                          p);
+        } else {
+            shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
+                                                                span, p);
+        }
+    }
+}
+
+// The same pipeline eight pixels at a time, for processors with AVX2. Each
+// step is the four-pixel step on twice the lanes, and no multiply is fused
+// with an add, so every pixel rounds exactly as there.
+#define GLINT_EIGHT_LANES gnu::target("avx2"), gnu::always_inline
+
+alignas(32) constexpr float kLaneIndex8[8] = {0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
+
+struct SpanStart8 {
+    __m256 value[kAttributeCount];
+    __m256 dx[kAttributeCount];
+};
+
+[[GLINT_EIGHT_LANES]] inline __m256 load8(const FloatLanes& lanes) {
+    return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(lanes.lane));
+}
+[[GLINT_EIGHT_LANES]] inline __m256i load8(const IntLanes& lanes) {
+    return _mm256_broadcastsi128_si256(load(lanes));
+}
+
+// Each lane of `v` in all eight lanes of its own vector.
+[[GLINT_EIGHT_LANES]] inline void broadcastLanes8(__m128 v, __m256 (&lanes)[kAttributeCount]) {
+    alignas(16) float values[kAttributeCount];
+    _mm_store_ps(values, v);
+    for (int i = 0; i < kAttributeCount; ++i)
+        lanes[i] = _mm256_set1_ps(values[i]);
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256i floorToInt8(__m256 x) {
+    const __m256i truncated = _mm256_cvttps_epi32(x);
+    const __m256 above = _mm256_cmp_ps(_mm256_cvtepi32_ps(truncated), x, _CMP_GT_OS);
+    return _mm256_add_epi32(truncated, _mm256_castps_si256(above));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256 floorToFloat8(__m256 x) {
+    return _mm256_cvtepi32_ps(floorToInt8(x));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256 wrapAnySize8(__m256 t, __m256 size, __m256 inverseSize,
+                                                 __m256 last) {
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 whole = floorToFloat8(t);
+    __m256 wrapped =
+        _mm256_sub_ps(whole, _mm256_mul_ps(floorToFloat8(_mm256_mul_ps(whole, inverseSize)), size));
+    wrapped = _mm256_add_ps(wrapped, _mm256_and_ps(_mm256_cmp_ps(wrapped, zero, _CMP_LT_OS), size));
+    wrapped = _mm256_sub_ps(wrapped, _mm256_and_ps(_mm256_cmp_ps(wrapped, size, _CMP_GE_OS), size));
+    return _mm256_min_ps(_mm256_max_ps(wrapped, zero), last);
+}
+
+template <TextureKind kTexture>
+[[GLINT_EIGHT_LANES]] inline __m256i texelIndices8(__m256 u, __m256 v, const PreparedPipeline& p) {
+    const __m256 width = load8(p.width);
+    const __m256 height = load8(p.height);
+    if constexpr (kTexture == TextureKind::powerOfTwo) {
+        const __m256i column =
+            _mm256_and_si256(floorToInt8(_mm256_mul_ps(u, width)), load8(p.columnMask));
+        const __m256i row =
+            _mm256_and_si256(floorToInt8(_mm256_mul_ps(v, height)), load8(p.rowMask));
+        return _mm256_or_si256(_mm256_sll_epi32(row, _mm_cvtsi32_si128(p.rowShift)), column);
+    } else {
+        const __m256 column = wrapAnySize8(_mm256_mul_ps(u, width), width, load8(p.inverseWidth),
+                                           load8(p.lastColumn));
+        const __m256 row = wrapAnySize8(_mm256_mul_ps(v, height), height, load8(p.inverseHeight),
+                                        load8(p.lastRow));
+        return _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(row, width), column));
+    }
+}
+
+// Loaded one by one: a hardware gather of 32 bits would read past the last texel.
+[[GLINT_EIGHT_LANES]] inline __m256i gather8(const std::uint16_t* texels, __m256i index) {
+    return _mm256_set_m128i(gather(texels, _mm256_extracti128_si256(index, 1)),
+                            gather(texels, _mm256_castsi256_si128(index)));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256 channel8(__m256i texels, const IntLanes& mask,
+                                             const FloatLanes& scale) {
+    return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(texels, load8(mask))), load8(scale));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256i packChannel8(__m256 value, int shift) {
+    return _mm256_slli_epi32(_mm256_cvttps_epi32(_mm256_add_ps(value, load8(kHalves))), shift);
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256i divideBy255x8(__m256i products) {
+    return _mm256_mulhi_epu16(_mm256_add_epi16(products, load8(kHalfBytes16)), load8(k257s16));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256i blendChannels8(__m256i s, __m256i d) {
+    const __m256i kept = _mm256_sub_epi16(load8(kBytes16), s);
+    const __m256i sum = _mm256_add_epi16(divideBy255x8(_mm256_mullo_epi16(s, s)),
+                                         divideBy255x8(_mm256_mullo_epi16(d, kept)));
+    return _mm256_min_epi16(sum, load8(kBytes16));
+}
+
+// Unpacking and packing work within each half, which keeps every pixel in place.
+[[GLINT_EIGHT_LANES]] inline __m256i blendSourceColour8(__m256i source, __m256i destination) {
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_packus_epi16(
+        blendChannels8(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(destination, zero)),
+        blendChannels8(_mm256_unpackhi_epi8(source, zero),
+                       _mm256_unpackhi_epi8(destination, zero)));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256 attribute8(const SpanStart8& span, int which, __m256 offsets) {
+    return _mm256_add_ps(span.value[which], _mm256_mul_ps(span.dx[which], offsets));
+}
+
+[[GLINT_EIGHT_LANES]] inline __m256 fog8(__m256 colour, __m256 factor,
+                                         const FloatLanes& fogColour) {
+    const __m256 f = load8(fogColour);
+    return _mm256_add_ps(f, _mm256_mul_ps(factor, _mm256_sub_ps(colour, f)));
+}
+
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[GLINT_EIGHT_LANES]] inline void shadeOctet(std::uint32_t* pixels, float* depth, __m256 offsets,
+                                             __m256 live, const SpanStart8& span,
+                                             const PreparedPipeline& p) {
+    __m256 pass = live;
+    if constexpr (kDepthTest) {
+        const __m256 z = attribute8(span, kDepth, offsets);
+        const __m256 stored = _mm256_loadu_ps(depth);
+        pass = _mm256_and_ps(pass, _mm256_cmp_ps(z, stored, _CMP_LE_OS));
+        if (_mm256_movemask_ps(pass) == 0) return;
+        _mm256_storeu_ps(depth,
+                         _mm256_or_ps(_mm256_and_ps(pass, z), _mm256_andnot_ps(pass, stored)));
+    }
+
+    __m256 w = _mm256_setzero_ps();
+    if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
+        w = _mm256_div_ps(load8(kOnes), attribute8(span, kInverseW, offsets));
+    }
+
+    __m256 red, green, blue;
+    if constexpr (kTexture != TextureKind::none) {
+        const __m256 u = _mm256_mul_ps(attribute8(span, kUOverW, offsets), w);
+        const __m256 v = _mm256_mul_ps(attribute8(span, kVOverW, offsets), w);
+        const __m256i texels = gather8(p.texels, texelIndices8<kTexture>(u, v, p));
+        red = channel8(texels, p.masks[0], p.scales[0]);
+        green = channel8(texels, p.masks[1], p.scales[1]);
+        blue = channel8(texels, p.masks[2], p.scales[2]);
+    } else {
+        red = load8(p.scales[0]);
+        green = load8(p.scales[1]);
+        blue = load8(p.scales[2]);
+    }
+
+    if constexpr (kFog != FogKind::none) {
+        __m256 factor;
+        if constexpr (kFog == FogKind::linear) {
+            factor = _mm256_mul_ps(_mm256_sub_ps(load8(p.fogEnd), w), load8(p.fogScale));
+            factor = _mm256_min_ps(_mm256_max_ps(factor, _mm256_setzero_ps()), load8(kOnes));
+        } else {
+            factor = _mm256_and_ps(_mm256_cmp_ps(w, load8(p.fogStart), _CMP_LE_OS), load8(kOnes));
+        }
+        red = fog8(red, factor, p.fogColour[0]);
+        green = fog8(green, factor, p.fogColour[1]);
+        blue = fog8(blue, factor, p.fogColour[2]);
+    }
+
+    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
+    __m256i colour = _mm256_or_si256(_mm256_or_si256(packChannel8(red, 16), packChannel8(green, 8)),
+                                     packChannel8(blue, 0));
+    if constexpr (kBlend == BlendKind::sourceColour) colour = blendSourceColour8(colour, old);
+    const __m256i mask = _mm256_castps_si256(pass);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(pixels),
+        _mm256_or_si256(_mm256_and_si256(mask, colour), _mm256_andnot_si256(mask, old)));
+}
+
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[GLINT_EIGHT_LANES]] inline void shadeSpan8(std::uint32_t* pixels, float* depth,
+                                             std::int32_t count, float skipped,
+                                             const SpanStart8& span, const PreparedPipeline& p) {
+    const __m256 end = _mm256_set1_ps(skipped + static_cast<float>(count));
+    __m256 offsets = _mm256_add_ps(_mm256_load_ps(kLaneIndex8), _mm256_set1_ps(skipped));
+    std::int32_t i = 0;
+    do {
+        shadeOctet<kTexture, kFog, kBlend, kDepthTest>(
+            pixels + i, kDepthTest ? depth + i : nullptr, offsets,
+            _mm256_cmp_ps(offsets, end, _CMP_LT_OS), span, p);
+        offsets = _mm256_add_ps(offsets, _mm256_set1_ps(8.0f));
+        i += 8;
+    } while (i < count);
+}
+
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::target("avx2"), gnu::noinline]] void shadeSpan8AtEdge(std::uint32_t* pixels, float* depth,
+                                                             std::int32_t count, float skipped,
+                                                             const SpanStart8& span,
+                                                             const PreparedPipeline& p) {
+    const std::int32_t whole = count & ~7;
+    if (whole > 0) {
+        shadeSpan8<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
+    }
+    const std::int32_t rest = count - whole;
+    if (rest == 0) return;
+    alignas(32) std::uint32_t localPixels[8] = {};
+    alignas(32) float localDepth[8] = {};
     for (std::int32_t i = 0; i < rest; ++i) {
         localPixels[i] = pixels[whole + i];
         if constexpr (kDepthTest) localDepth[i] = depth[whole + i];
     }
-    const __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(whole)));
-    const __m128 live = _mm_cmplt_ps(load(kLaneIndex), _mm_set1_ps(static_cast<float>(rest)));
-    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth, offsets, live, span, p);
+    const __m256 index = _mm256_load_ps(kLaneIndex8);
+    shadeOctet<kTexture, kFog, kBlend, kDepthTest>(
+        localPixels, localDepth,
+        _mm256_add_ps(index, _mm256_set1_ps(skipped + static_cast<float>(whole))),
+        _mm256_cmp_ps(index, _mm256_set1_ps(static_cast<float>(rest)), _CMP_LT_OS), span, p);
     for (std::int32_t i = 0; i < rest; ++i) {
         pixels[whole + i] = localPixels[i];
         if constexpr (kDepthTest) depth[whole + i] = localDepth[i];
@@ -304,53 +602,112 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 }
 
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillRows(const TriangleSetup& s, const RasterTarget& target, const PreparedPipeline& p) {
-    const std::ptrdiff_t bufferSize = static_cast<std::ptrdiff_t>(target.rows) * target.pitch;
-    SpanStart span;
-    broadcastLanes(toFloats(s.dx), span.dx);
-    for (std::int32_t row = s.top; row <= s.bottom; ++row) {
-        const std::int64_t longBound = rowBound(s.longEdge, row);
-        // Each short edge binds on its own rows, both on the middle corner's
-        // row; on either side the tighter bound is the smaller raw value.
-        // Chosen without branches: the row where the choice changes differs
-        // from one small triangle to the next.
-        constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
-        const std::int64_t upper = rowBound(s.upperEdge, row);
-        const std::int64_t lower = rowBound(s.lowerEdge, row);
-        const std::int64_t shortBound =
-            std::min(row < s.firstLowerRow ? upper : kNone, row > s.lastUpperRow ? lower : kNone);
-        const std::int64_t left = std::max(s.longEdgeIsLeft ? -longBound : -shortBound,
-                                           static_cast<std::int64_t>(target.left));
-        const std::int64_t right = std::min(s.longEdgeIsLeft ? shortBound : longBound,
-                                            static_cast<std::int64_t>(target.right) - 1);
-        if (left > right) continue;
-        const std::int32_t first = static_cast<std::int32_t>(left);
-        const std::int32_t count = static_cast<std::int32_t>(right - left + 1);
-        const __m128d offsetX = _mm_set1_pd(static_cast<double>(first) - s.originX);
-        const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
-        __m128d atFirst[kAttributePairs];
-        for (int i = 0; i < kAttributePairs; ++i) {
-            atFirst[i] = _mm_add_pd(_mm_add_pd(s.value[i], _mm_mul_pd(s.dx[i], offsetX)),
-                                    _mm_mul_pd(s.dy[i], offsetY));
+[[gnu::target("avx2")]] void fillRows8(const TriangleSetup& setup, const RasterTarget& target,
+                                       const Tile& tile, const PreparedPipeline& p) {
+    const Gradients g(setup.wideRows);
+    SpanStart8 span;
+    broadcastLanes8(toFloats(g.dx), span.dx);
+    SpanStart quadSpan;
+    broadcastLanes(toFloats(g.dx), quadSpan.dx);
+    const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
+    for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
+        RowSpan r;
+        if (!rowSpan(setup.wideRows, g, target, tile, row, r)) continue;
+        std::uint32_t* const pixels = target.pixels + r.start;
+        float* const depth = kDepthTest ? target.depth + r.start : nullptr;
+        // A span of a quad or less would waste half of every step.
+        if (r.count <= 4) {
+            broadcastLanes(r.atSpanStart, quadSpan.value);
+            if (r.room >= 4) {
+                shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
+                                                              quadSpan, p);
+            } else {
+                shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count,
+                                                                    r.skipped, quadSpan, p);
+            }
+            continue;
         }
-        broadcastLanes(toFloats(atFirst), span.value);
-        const std::ptrdiff_t start =
-            static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(first);
-        std::uint32_t* const pixels = target.pixels + start;
-        float* const depth = kDepthTest ? target.depth + start : nullptr;
-        if (start + ((count + 3) & ~3) <= bufferSize) {
-            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+        broadcastLanes8(r.atSpanStart, span.value);
+        if (((r.count + 7) & ~7) <= r.room) {
+            shadeSpan8<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
+                                                           p);
         } else {
-            shadeSpanAtBufferEnd<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, count, span, p);
+            shadeSpan8AtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
+                                                                 span, p);
         }
     }
 }
 
-// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
-// with the top-left rule folded into c.
-struct EdgeFunction {
-    std::int64_t a, b, c;
-};
+#undef GLINT_EIGHT_LANES
+
+// A narrow triangle: columns left … left + 3 of its rows, the attributes
+// stepped down from its top row whichever rows the tile holds.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::always_inline]] inline void fillNarrow(const TriangleSetup& setup,
+                                              const RasterTarget& target, const Tile& tile,
+                                              const PreparedPipeline& p) {
+    const NarrowSetup& s = setup.narrowRows;
+    const std::int32_t left = setup.left;
+    // The lanes of the quad inside the tile: all four unless it crosses an edge.
+    const std::int32_t firstLane = std::max(tile.left - left, 0);
+    const std::int32_t endLane = std::min(tile.right - left, 4);
+    if (firstLane >= endLane) return;
+    const bool wholeQuad = firstLane == 0 && endLane == 4;
+    __m128i value[3], rowStep[3];
+    for (int e = 0; e < 3; ++e) {
+        const auto atLeft = static_cast<std::int32_t>(s.edges[e].a * left +
+                                                      s.edges[e].b * setup.top + s.edges[e].c);
+        const auto a = static_cast<std::int32_t>(s.edges[e].a);
+        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
+        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(s.edges[e].b));
+    }
+    const __m128i inColumns =
+        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(setup.right - left + 1));
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    SpanStart span;
+    broadcastLanes(load(s.stepX), span.dx);
+    const __m128 stepY = load(s.stepY);
+    __m128 atRow = load(s.atCorner);
+    const std::int32_t last = std::min(setup.bottom, tile.bottom - 1);
+    for (std::int32_t row = setup.top; row <= last; ++row) {
+        const __m128i inside = _mm_and_si128(
+            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
+            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
+        if (row >= tile.top && _mm_movemask_epi8(inside) != 0) {
+            broadcastLanes(atRow, span.value);
+            const std::ptrdiff_t start =
+                static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
+            std::uint32_t* const pixels = target.pixels + start;
+            float* const depth = kDepthTest ? target.depth + start : nullptr;
+            if (wholeQuad) {
+                shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
+                                                              _mm_castsi128_ps(inside), span, p);
+            } else {
+                shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
+                                                                    _mm_castsi128_ps(inside),
+                                                                    firstLane, endLane, span, p);
+            }
+        }
+        for (int e = 0; e < 3; ++e)
+            value[e] = _mm_add_epi32(value[e], rowStep[e]);
+        atRow = _mm_add_ps(atRow, stepY);
+    }
+}
+
+// Narrow triangles take one quad a row whatever the span width, and triangles
+// no wider than a quad take quads.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
+[[gnu::always_inline]] inline void fillTriangle(const TriangleSetup& setup,
+                                                const RasterTarget& target, const Tile& tile,
+                                                const PreparedPipeline& p) {
+    if (setup.narrow) {
+        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+    } else if (kEightLanes && setup.right - setup.left >= 4) {
+        fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+    } else {
+        fillRows<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+    }
+}
 
 inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t xj,
                                  std::int64_t yj) {
@@ -368,44 +725,6 @@ inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t 
 constexpr std::int64_t kNarrowColumns = 4;
 constexpr std::int64_t kNarrowRows = 16;
 
-// A narrow triangle: columns left … left + 3 of rows top … last. The attribute
-// values at (left, top) and their steps are in z, q, u/w, v/w order.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillNarrow(const EdgeFunction (&edges)[3], std::int32_t left, std::int32_t right,
-                std::int32_t top, std::int32_t last, __m128 atCorner, __m128 stepX, __m128 stepY,
-                const RasterTarget& target, const PreparedPipeline& p) {
-    __m128i value[3], rowStep[3];
-    for (int e = 0; e < 3; ++e) {
-        const auto atLeft =
-            static_cast<std::int32_t>(edges[e].a * left + edges[e].b * top + edges[e].c);
-        const auto a = static_cast<std::int32_t>(edges[e].a);
-        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
-        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(edges[e].b));
-    }
-    const __m128i inColumns =
-        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(right - left + 1));
-    const __m128i minusOne = _mm_set1_epi32(-1);
-    SpanStart span;
-    broadcastLanes(stepX, span.dx);
-    __m128 atRow = atCorner;
-    for (std::int32_t row = top; row <= last; ++row) {
-        const __m128i inside = _mm_and_si128(
-            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
-            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
-        if (_mm_movemask_epi8(inside) != 0) {
-            broadcastLanes(atRow, span.value);
-            const std::ptrdiff_t start =
-                static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
-            shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
-                target.pixels + start, kDepthTest ? target.depth + start : nullptr,
-                load(kLaneIndex), _mm_castsi128_ps(inside), span, p);
-        }
-        for (int e = 0; e < 3; ++e)
-            value[e] = _mm_add_epi32(value[e], rowStep[e]);
-        atRow = _mm_add_ps(atRow, stepY);
-    }
-}
-
 // The span bound of an edge function; a horizontal edge bounds rows instead.
 inline EdgeBound edgeBound(const EdgeFunction& edge) {
     if (edge.a == 0) return kUnbounded;
@@ -417,9 +736,8 @@ struct Corner {
     std::int64_t x, y;  // in 1/256 pixel
 };
 
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
-                  const PreparedPipeline& p, CullWinding cull) {
+[[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
+                                         CullWinding cull, TriangleSetup& setup) {
     const __m128 x = load(triangle.x);
     const __m128 y = load(triangle.y);
     const __m128 z = load(triangle.z);
@@ -427,7 +745,7 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     // x − x is NaN exactly for infinities and NaN.
     const __m128 zeroIfFinite = _mm_add_ps(_mm_add_ps(_mm_sub_ps(x, x), _mm_sub_ps(y, y)),
                                            _mm_add_ps(_mm_sub_ps(z, z), _mm_sub_ps(q, q)));
-    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return;
+    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return false;
     const __m128i snappedX = snap(x);
     const __m128i snappedY = snap(y);
     // Kept in scalars: swapping corners through memory would stall the loads after.
@@ -442,9 +760,9 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                             _mm_movelh_ps(depthAndQHigh, uvHigh)};
 
     std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-    if (area == 0) return;
+    if (area == 0) return false;
     // With y pointing down, a positive area runs clockwise on the screen.
-    if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return;
+    if (cull == (area > 0 ? CullWinding::clockwise : CullWinding::counterClockwise)) return false;
     if (area < 0) {
         std::swap(x1, x2);
         std::swap(y1, y2);
@@ -462,7 +780,10 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     std::int64_t top = std::max<std::int64_t>(ceilToPixel(minY), target.top);
     std::int64_t last =
         std::min<std::int64_t>(maxY >> kSubPixelBits, static_cast<std::int64_t>(target.bottom) - 1);
-    if (left > right || top > last) return;
+    if (left > right || top > last) return false;
+    setup.left = static_cast<std::int32_t>(left);
+    setup.right = static_cast<std::int32_t>(right);
+    setup.top = static_cast<std::int32_t>(top);
 
     const EdgeFunction edges[3] = {edgeFunction(x0, y0, x1, y1), edgeFunction(x1, y1, x2, y2),
                                    edgeFunction(x2, y2, x0, y0)};
@@ -488,11 +809,15 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         const __m128 atCorner =
             _mm_add_ps(_mm_add_ps(a0, _mm_mul_ps(stepX, scalar(left * kSubPixelScale - x0))),
                        _mm_mul_ps(stepY, scalar(top * kSubPixelScale - y0)));
-        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(
-            edges, static_cast<std::int32_t>(left), static_cast<std::int32_t>(right),
-            static_cast<std::int32_t>(top), static_cast<std::int32_t>(last), atCorner, stepX, stepY,
-            target, p);
-        return;
+        setup.bottom = static_cast<std::int32_t>(last);
+        setup.narrow = true;
+        NarrowSetup& s = setup.narrowRows;
+        for (int e = 0; e < 3; ++e)
+            s.edges[e] = edges[e];
+        _mm_store_ps(s.atCorner.lane, atCorner);
+        _mm_store_ps(s.stepX.lane, stepX);
+        _mm_store_ps(s.stepY.lane, stepY);
+        return true;
     }
 
     constexpr double kUnit = 1.0 / static_cast<double>(kSubPixelScale);
@@ -501,7 +826,8 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     const double dx2 = static_cast<double>(x2 - x0) * kUnit;
     const double dy2 = static_cast<double>(y2 - y0) * kUnit;
     const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
-    TriangleSetup s;
+    setup.narrow = false;
+    WideSetup& s = setup.wideRows;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
     const auto pairs = [](__m128 v) {
@@ -513,13 +839,13 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     for (int i = 0; i < kAttributePairs; ++i) {
         const __m128d d1 = _mm_sub_pd(a1[i], a0[i]);
         const __m128d d2 = _mm_sub_pd(a2[i], a0[i]);
-        s.value[i] = a0[i];
-        s.dx[i] = _mm_mul_pd(
-            _mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)), _mm_mul_pd(d2, _mm_set1_pd(dy1))),
-            _mm_set1_pd(inverseArea));
-        s.dy[i] = _mm_mul_pd(
-            _mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)), _mm_mul_pd(d1, _mm_set1_pd(dx2))),
-            _mm_set1_pd(inverseArea));
+        _mm_store_pd(&s.value[2 * i], a0[i]);
+        _mm_store_pd(&s.dx[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)),
+                                                         _mm_mul_pd(d2, _mm_set1_pd(dy1))),
+                                              _mm_set1_pd(inverseArea)));
+        _mm_store_pd(&s.dy[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)),
+                                                         _mm_mul_pd(d1, _mm_set1_pd(dx2))),
+                                              _mm_set1_pd(inverseArea)));
     }
 
     const Corner ring[5] = {{x0, y0}, {x1, y1}, {x2, y2}, {x0, y0}, {x1, y1}};
@@ -540,14 +866,25 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
     if (middle.y == maxY) last = std::min(last, ceilToPixel(maxY) - 1);
-    if (top > last) return;
-    s.top = static_cast<std::int32_t>(top);
-    s.bottom = static_cast<std::int32_t>(last);
+    if (top > last) return false;
+    setup.bottom = static_cast<std::int32_t>(last);
     s.lastUpperRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
-    fillRows<kTexture, kFog, kBlend, kDepthTest>(s, target, p);
+    return true;
+}
+
+// Set up and filled in one routine, for a triangle drawn at once: the setup
+// stays in registers.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
+void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
+                  const PreparedPipeline& p, CullWinding cull) {
+    TriangleSetup setup;
+    if (setUp(triangle, target, cull, setup)) {
+        fillTriangle<kTexture, kFog, kBlend, kDepthTest, kEightLanes>(setup, target,
+                                                                      wholeTarget(target), p);
+    }
 }
 
 constexpr std::size_t kFogKinds = 3;
@@ -563,24 +900,32 @@ constexpr std::size_t variantIndex(TextureKind texture, FogKind fog, BlendKind b
            (depth ? 1 : 0);
 }
 
-template <std::size_t kIndex>
-constexpr DrawFunction drawVariant() {
+// The routines of one pixel state.
+struct Variant {
+    FillFunction fill;
+    DrawFunction draw;
+};
+
+template <std::size_t kIndex, bool kEightLanes>
+constexpr Variant variant() {
     constexpr auto texture =
         static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
     constexpr auto fog = static_cast<FogKind>(kIndex / (kBlendKinds * kDepthModes) % kFogKinds);
     constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
     constexpr bool depth = kIndex % kDepthModes != 0;
     static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
-    return &drawTriangle<texture, fog, blend, depth>;
+    return {&fillTriangle<texture, fog, blend, depth, kEightLanes>,
+            &drawTriangle<texture, fog, blend, depth, kEightLanes>};
 }
 
-template <std::size_t... kIndex>
-constexpr std::array<DrawFunction, sizeof...(kIndex)> makeDrawTable(
-    std::index_sequence<kIndex...>) {
-    return {drawVariant<kIndex>()...};
+template <bool kEightLanes, std::size_t... kIndex>
+constexpr std::array<Variant, sizeof...(kIndex)> makeVariantTable(std::index_sequence<kIndex...>) {
+    return {variant<kIndex, kEightLanes>()...};
 }
 
-constexpr auto kDrawTable = makeDrawTable(std::make_index_sequence<kVariants>{});
+constexpr auto kVariantTable = makeVariantTable<false>(std::make_index_sequence<kVariants>{});
+constexpr auto kEightLaneVariantTable =
+    makeVariantTable<true>(std::make_index_sequence<kVariants>{});
 
 bool isPowerOfTwo(std::int32_t n) {
     return n > 0 && (n & (n - 1)) == 0;
@@ -592,7 +937,17 @@ float channelOf(std::uint32_t colour, int shift) {
 
 }  // namespace
 
-PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture) {
+bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
+                   TriangleSetup& setup) {
+    return setUp(triangle, target, cull, setup);
+}
+
+bool eightPixelSpansAvailable() {
+    return __builtin_cpu_supports("avx2");
+}
+
+PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture,
+                                 bool eightPixelSpans) {
     const auto lanes = [](float value) { return FloatLanes{{value, value, value, value}}; };
     const auto intLanes = [](std::int32_t value) { return IntLanes{{value, value, value, value}}; };
     PreparedPipeline p;
@@ -630,7 +985,12 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
     p.fogColour[0] = lanes(channelOf(state.fogColour, 16));
     p.fogColour[1] = lanes(channelOf(state.fogColour, 8));
     p.fogColour[2] = lanes(channelOf(state.fogColour, 0));
-    p.draw = kDrawTable[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+    const Variant& chosen =
+        (eightPixelSpans
+             ? kEightLaneVariantTable
+             : kVariantTable)[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+    p.fill = chosen.fill;
+    p.draw = chosen.draw;
     return p;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/gfx/fixed_function.h"
+
 namespace glint::gfx {
 
 // One value in each of the four lanes the span loops work in.
@@ -32,20 +34,6 @@ struct RasterTarget {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-enum class FogKind : std::uint8_t {
-    none,
-    linear,  // factor (end - d) / (end - start), clamped
-    step,    // unfogged up to start, fully fogged beyond (end <= start)
-};
-
-enum class BlendKind : std::uint8_t {
-    replace,       // ONE / ZERO
-    sourceColour,  // SRCCOLOR / INVSRCCOLOR: s·s + d·(1 − s) per channel
-};
-
-// The face orientation on screen that is not drawn.
-enum class CullWinding : std::uint8_t { none, clockwise, counterClockwise };
-
 // A 16-bit texture as the pipeline samples it; masks select each channel.
 struct TextureView {
     const std::uint16_t* texels = nullptr;
@@ -53,22 +41,67 @@ struct TextureView {
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
 };
 
-struct PixelState {
-    bool depthTest = false;  // less-or-equal test and write
-    FogKind fog = FogKind::none;
-    BlendKind blend = BlendKind::replace;
-    float colour[3] = {1.0f, 1.0f, 1.0f};  // lit vertex colour r, g, b in 0..1
-    float fogStart = 0.0f, fogEnd = 0.0f;
-    std::uint32_t fogColour = 0;  // 0x00RRGGBB
+// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
+// with the top-left rule folded into c.
+struct EdgeFunction {
+    std::int64_t a, b, c;
+};
+
+// One inclusive span bound per row: floor((b·row + c) / d) with d > 0. A left
+// edge bounds the span by the negated value, a right edge by the value itself.
+struct EdgeBound {
+    std::int64_t b, c, d;
+    double inverseD;
+};
+
+// A triangle of few pixels: one quad per row from its left column, its edge
+// functions tested at each pixel; depth, 1/w, u/w and v/w at the quad's first
+// pixel on the top row, and their steps per pixel.
+struct NarrowSetup {
+    EdgeFunction edges[3];
+    FloatLanes atCorner, stepX, stepY;
+};
+
+// Any other triangle, row by row. The long edge joins the top and bottom
+// corners and bounds one side of every row; the upper and lower edges meet at
+// the middle corner and bound the other side. The attributes, at the first
+// corner and per pixel in x and y, are kept in double.
+struct WideSetup {
+    EdgeBound longEdge, upperEdge, lowerEdge;
+    double originX, originY;
+    alignas(16) double value[4], dx[4], dy[4];
+    std::int32_t lastUpperRow, firstLowerRow;  // rows strictly above / below the middle corner
+    bool longEdgeIsLeft;
+};
+
+// A triangle set up once, ready to be filled into any part of its target.
+struct TriangleSetup {
+    // The pixels it may cover, inclusive, within the target's rectangle.
+    std::int32_t left, right, top, bottom;
+    bool narrow;
+    union {
+        NarrowSetup narrowRows;
+        WideSetup wideRows;
+    };
+};
+
+// The part of the target one fill may touch, right and bottom exclusive; its
+// left side lies on a multiple of four pixels. Pixels beside it may belong to
+// another thread, so nothing outside it is read or written.
+struct Tile {
+    std::int32_t left, top, right, bottom;
 };
 
 struct PreparedPipeline;
+using FillFunction = void (*)(const TriangleSetup&, const RasterTarget&, const Tile&,
+                              const PreparedPipeline&);
 using DrawFunction = void (*)(const ScreenTriangle&, const RasterTarget&, const PreparedPipeline&,
                               CullWinding);
 
-// The pixel state in the form the span loops read, with the triangle routine
-// compiled for it.
+// The pixel state in the form the span loops read, with the routines compiled
+// for it: one filling a triangle set up before, one setting up and filling.
 struct PreparedPipeline {
+    FillFunction fill = nullptr;
     DrawFunction draw = nullptr;
     const std::uint16_t* texels = nullptr;
     // Per channel r, g, b: the texel mask and the factor turning a masked texel
@@ -84,9 +117,25 @@ struct PreparedPipeline {
     FloatLanes fogColour[3] = {};  // r, g, b
 };
 
-// `texture` may be null for untextured drawing.
-PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture);
+// Whether this processor runs the spans eight pixels at a time (AVX2).
+bool eightPixelSpansAvailable();
 
+// `texture` may be null for untextured drawing. Eight-pixel spans, where the
+// processor has them, draw every pixel as four-pixel spans do.
+PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture,
+                                 bool eightPixelSpans);
+
+// False when the triangle covers no pixel of the target's rectangle or faces
+// away; every pixel it draws depends on the setup alone, never on the tile.
+bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
+                   TriangleSetup& setup);
+
+// The whole target as one tile.
+inline Tile wholeTarget(const RasterTarget& target) {
+    return {0, 0, target.pitch, target.rows};
+}
+
+// Sets the triangle up and fills it into the whole target at once.
 inline void rasterizeTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                               const PreparedPipeline& pipeline, CullWinding cull) {
     pipeline.draw(triangle, target, pipeline, cull);

@@ -5,56 +5,46 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 
 #include "platform/gfx/clipper.h"
 #include "platform/gfx/raster_precision.h"
 #include "platform/gfx/rasterizer.h"
 #include "platform/gfx/results.h"
+#include "platform/gfx/worker_pool.h"
 
 namespace glint::gfx {
 namespace {
 
-constexpr std::size_t kRenderStateCount = static_cast<std::size_t>(RenderState::lighting) + 1;
+constexpr const char* kThreadsVariable = "GLINT_THREADS";
 
-constexpr TransformMatrix kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+// Recorded triangles beyond this are drawn before more are taken.
+constexpr std::size_t kMaxPendingTriangles = std::size_t{1} << 16;
 
-std::uint32_t floatBits(float value) {
-    return std::bit_cast<std::uint32_t>(value);
-}
-
-TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
-    TransformMatrix product{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                sum += static_cast<double>(a.m[row][k]) * static_cast<double>(b.m[k][column]);
-            }
-            product.m[row][column] = static_cast<float>(sum);
-        }
+// The count asked for, else the environment's, else one per core.
+std::int32_t resolveThreadCount(std::int32_t asked) {
+    if (asked > 0) return std::min(asked, kMaxDrawingThreads);
+    if (const char* text = std::getenv(kThreadsVariable); text != nullptr) {
+        std::int32_t count = 0;
+        const char* end = text + std::strlen(text);
+        const auto [stop, error] = std::from_chars(text, end, count);
+        if (error == std::errc{} && stop == end && count >= 1 && count <= kMaxDrawingThreads)
+            return count;
+        std::fprintf(stderr, "%s: '%s' is not a thread count from 1 to %d; using one per core\n",
+                     kThreadsVariable, text, kMaxDrawingThreads);
     }
-    return product;
+    return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1,
+                      kMaxDrawingThreads);
 }
 
 std::size_t pixelCount(const Surface& surface) {
     return static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height);
-}
-
-bool isOfferedFormat(const PixelFormat& format) {
-    for (const PixelFormat& offered : {kFormatRgb565, kFormatRgb555}) {
-        if (format.flags == offered.flags && format.bitCount == offered.bitCount &&
-            format.redMask == offered.redMask && format.greenMask == offered.greenMask &&
-            format.blueMask == offered.blueMask && format.alphaMask == offered.alphaMask) {
-            return true;
-        }
-    }
-    return false;
-}
-
-float channel(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
 }
 
 // The buffers the prepared drawing state points into; a target or texture
@@ -69,46 +59,71 @@ struct BufferSnapshot {
     bool operator==(const BufferSnapshot&) const = default;
 };
 
+// A state the recorded triangles were drawn under.
+struct RecordedState {
+    RasterTarget target;
+    PreparedPipeline pipeline;
+};
+
+struct ClearRequest {
+    std::uint32_t flags, colour;
+    float depth;
+};
+
+// Fills the part of the target's rectangle inside `tile`.
+void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest& request) {
+    const std::int32_t left = std::max(target.left, tile.left);
+    const std::int32_t right = std::min(target.right, tile.right);
+    for (std::int32_t row = std::max(target.top, tile.top);
+         row < std::min(target.bottom, tile.bottom); ++row) {
+        if (left >= right) return;
+        const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
+        if (request.flags & kClearTarget) {
+            std::fill(target.pixels + start + left, target.pixels + start + right, request.colour);
+        }
+        if ((request.flags & kClearZBuffer) && target.depth != nullptr) {
+            std::fill(target.depth + start + left, target.depth + start + right, request.depth);
+        }
+    }
+}
+
 class SoftwareDevice final : public Device {
 public:
-    SoftwareDevice(Surface& target, TextureRequirements requirements)
-        : surface_(target), requirements_(requirements) {
-        viewport_ = {0,
-                     0,
-                     static_cast<std::uint32_t>(std::max(target.width, 0)),
-                     static_cast<std::uint32_t>(std::max(target.height, 0)),
-                     0.0f,
-                     1.0f};
-        states_[index(RenderState::zEnable)] = target.depth.empty() ? 0 : 1;
-        states_[index(RenderState::srcBlend)] = kBlendOne;
-        states_[index(RenderState::destBlend)] = kBlendZero;
-        states_[index(RenderState::cullMode)] = kCullCounterClockwise;
-        states_[index(RenderState::fogTableMode)] = kFogNone;
-        states_[index(RenderState::fogEnd)] = floatBits(1.0f);
-        states_[index(RenderState::fogDensity)] = floatBits(1.0f);
-        states_[index(RenderState::lighting)] = 1;
+    SoftwareDevice(Surface& target, TextureRequirements requirements, DrawingThreads threads,
+                   SpanWidth spans)
+        : surface_(target),
+          requirements_(requirements),
+          eightPixelSpans_(spans == SpanWidth::widest && eightPixelSpansAvailable()),
+          chosenTileWidth_(threads.tileWidth > 0 ? std::max(threads.tileWidth / 4 * 4, 4) : 0),
+          tileHeight_(std::max(threads.tileHeight, 1)),
+          workers_(resolveThreadCount(threads.count)) {
+        viewport_ = defaultViewport(target);
+        states_ = defaultRenderStates(!target.depth.empty());
     }
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
         // A clear needs the target alone; the texture still set may already be gone.
+        keepPendingSafe();
         refreshTarget();
-        const RasterTarget& target = target_;
-        for (std::int32_t row = target.top; row < target.bottom; ++row) {
-            const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(row) * target.pitch;
-            if (flags & kClearTarget) {
-                std::fill(target.pixels + start + target.left, target.pixels + start + target.right,
-                          colour);
-            }
-            if ((flags & kClearZBuffer) && target.depth != nullptr) {
-                std::fill(target.depth + start + target.left, target.depth + start + target.right,
-                          depth);
-            }
+        const ClearRequest request{flags, colour, depth};
+        if (workers_.hasWorkers()) {
+            drawPending(&request);
+        } else {
+            clearTile(target_, wholeTarget(target_), request);
         }
         return kOk;
     }
 
-    std::int32_t beginScene() override { return kOk; }
-    std::int32_t endScene() override { return kOk; }
+    std::int32_t beginScene() override {
+        inScene_ = true;
+        return kOk;
+    }
+
+    std::int32_t endScene() override {
+        drawPending(nullptr);
+        inScene_ = false;
+        return kOk;
+    }
 
     std::int32_t setViewport(const Viewport& viewport) override {
         viewport_ = viewport;
@@ -135,8 +150,8 @@ public:
     }
 
     std::int32_t setRenderState(RenderState state, std::uint32_t value) override {
-        if (index(state) >= kRenderStateCount) return kErrFail;
-        states_[index(state)] = value;
+        if (stateIndex(state) >= kRenderStateCount) return kErrFail;
+        states_[stateIndex(state)] = value;
         dirty_ = true;
         return kOk;
     }
@@ -209,7 +224,7 @@ public:
         const __m128 uv22 = _mm_unpacklo_ps(uv2, uv2);
         ScreenTriangle screen;
         project(cx, cy, cz, cw, _mm_movelh_ps(uv01, uv22), _mm_movehl_ps(uv22, uv01), screen);
-        rasterizeTriangle(screen, target_, pipeline_, cull_);
+        emit(screen);
         return kOk;
     }
 
@@ -218,9 +233,7 @@ public:
         return kOk;
     }
 
-    std::vector<PixelFormat> textureFormats() const override {
-        return {kFormatRgb565, kFormatRgb555};
-    }
+    std::vector<PixelFormat> textureFormats() const override { return offeredTextureFormats(); }
 
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
@@ -233,17 +246,12 @@ public:
             return nullptr;
         }
         if (requirements_.square && width != height) return nullptr;
-        if (!isOfferedFormat(format)) return nullptr;
+        if (!isOfferedTextureFormat(format)) return nullptr;
         auto texture = makeZeroedTexture(width, height, format);
         return texture;
     }
 
 private:
-    static std::size_t index(RenderState state) { return static_cast<std::size_t>(state); }
-
-    std::uint32_t state(RenderState which) const { return states_[index(which)]; }
-    float floatState(RenderState which) const { return std::bit_cast<float>(state(which)); }
-
     BufferSnapshot snapshot() const {
         BufferSnapshot s{surface_.pixels.data(), surface_.depth.data(), nullptr,
                          surface_.pixels.size(), surface_.depth.size(), 0};
@@ -259,11 +267,98 @@ private:
     }
 
     [[gnu::noinline]] void rebuild() {
+        keepPendingSafe();
         snapshot_ = snapshot();
         refreshTarget();
         refreshTransform();
         refreshPipeline();
         dirty_ = false;
+        stateRecorded_ = false;
+    }
+
+    // Recorded triangles point into the target's buffers as they were. Buffers
+    // replaced since leave nothing to draw them into; a target resized in place
+    // gets them before its new size reshapes the tiles.
+    void keepPendingSafe() {
+        if (setups_.empty()) return;
+        const bool moved = surface_.pixels.data() != pendingTarget_.pixels ||
+                           surface_.depth.data() != pendingTarget_.depth;
+        if (moved) {
+            dropPending();
+        } else if (surface_.width != pendingTarget_.pitch ||
+                   surface_.height != pendingTarget_.rows) {
+            drawPending(nullptr);
+        }
+    }
+
+    // Inside a scene, with threads to share it, a triangle waits in the tiles
+    // it may cover; otherwise it is drawn at once.
+    void emit(const ScreenTriangle& screen) {
+        if (inScene_ && workers_.hasWorkers()) {
+            record(screen);
+        } else {
+            rasterizeTriangle(screen, target_, pipeline_, cull_);
+        }
+    }
+
+    [[gnu::noinline]] void record(const ScreenTriangle& screen) {
+        TriangleSetup setup;
+        if (!setUpTriangle(screen, target_, cull_, setup)) return;
+        if (setups_.size() == kMaxPendingTriangles) drawPending(nullptr);
+        if (setups_.empty()) startPending();
+        if (!stateRecorded_) {
+            recorded_.push_back({target_, pipeline_});
+            stateRecorded_ = true;
+        }
+        const auto index = static_cast<std::uint32_t>(setups_.size());
+        setups_.push_back(setup);
+        setupStates_.push_back(static_cast<std::uint32_t>(recorded_.size() - 1));
+        const std::int32_t lastColumn = std::min(setup.right / tileWidth_, tileColumns_ - 1);
+        const std::int32_t lastRow = std::min(setup.bottom / tileHeight_, tileRows_ - 1);
+        for (std::int32_t row = setup.top / tileHeight_; row <= lastRow; ++row) {
+            for (std::int32_t column = setup.left / tileWidth_; column <= lastColumn; ++column)
+                bins_[static_cast<std::size_t>(row * tileColumns_ + column)].push_back(index);
+        }
+    }
+
+    // The tiles laid over the target as it is now, for the work to come.
+    void startPending() {
+        pendingTarget_ = target_;
+        tileWidth_ = chosenTileWidth_ > 0 ? chosenTileWidth_ : std::max(target_.pitch, 1);
+        tileColumns_ = (target_.pitch + tileWidth_ - 1) / tileWidth_;
+        tileRows_ = (target_.rows + tileHeight_ - 1) / tileHeight_;
+        bins_.resize(static_cast<std::size_t>(tileColumns_) * static_cast<std::size_t>(tileRows_));
+        recorded_.clear();
+        stateRecorded_ = false;
+    }
+
+    // Every tile draws its triangles in the order given, then the clear if any.
+    void drawPending(const ClearRequest* request) {
+        if (setups_.empty() && request == nullptr) return;
+        if (setups_.empty()) startPending();
+        const RasterTarget clearTarget = target_;
+        workers_.run(tileColumns_ * tileRows_, [&](std::int32_t index) {
+            const std::int32_t column = index % tileColumns_;
+            const std::int32_t row = index / tileColumns_;
+            const Tile tile{column * tileWidth_, row * tileHeight_,
+                            std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
+                            std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
+            for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
+                const RecordedState& state = recorded_[setupStates_[triangle]];
+                state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
+            }
+            if (request != nullptr) clearTile(clearTarget, tile, *request);
+        });
+        dropPending();
+    }
+
+    void dropPending() {
+        setups_.clear();
+        setupStates_.clear();
+        recorded_.clear();
+        stateRecorded_ = false;
+        for (std::vector<std::uint32_t>& bin : bins_)
+            bin.clear();
     }
 
     // The drawable rectangle: the viewport cut to the target. Empty when the
@@ -353,7 +448,7 @@ private:
             project(_mm_setr_ps(a.x, b.x, c.x, c.x), _mm_setr_ps(a.y, b.y, c.y, c.y),
                     _mm_setr_ps(a.z, b.z, c.z, c.z), _mm_setr_ps(a.w, b.w, c.w, c.w),
                     _mm_setr_ps(a.u, b.u, c.u, c.u), _mm_setr_ps(a.v, b.v, c.v, c.v), screen);
-            rasterizeTriangle(screen, target_, pipeline_, cull_);
+            emit(screen);
         }
     }
 
@@ -372,44 +467,19 @@ private:
     }
 
     void refreshPipeline() {
-        PixelState pixel;
-        pixel.depthTest = target_.depth != nullptr && state(RenderState::zEnable) != 0;
-        pixel.fogStart = floatState(RenderState::fogStart);
-        pixel.fogEnd = floatState(RenderState::fogEnd);
-        pixel.fogColour = state(RenderState::fogColor);
-        if (state(RenderState::fogEnable) != 0 && state(RenderState::fogTableMode) == kFogLinear) {
-            pixel.fog = pixel.fogEnd > pixel.fogStart ? FogKind::linear : FogKind::step;
-        }
-        if (state(RenderState::alphaBlendEnable) != 0 &&
-            state(RenderState::srcBlend) == kBlendSrcColor &&
-            state(RenderState::destBlend) == kBlendInvSrcColor) {
-            pixel.blend = BlendKind::sourceColour;
-        }
-        if (state(RenderState::lighting) != 0) {
-            const std::uint32_t light = state(RenderState::ambient);
-            const float ambient[3] = {channel(light, 16), channel(light, 8), channel(light, 0)};
-            const float materialAmbient[3] = {material_.ambient.r, material_.ambient.g,
-                                              material_.ambient.b};
-            const float emissive[3] = {material_.emissive.r, material_.emissive.g,
-                                       material_.emissive.b};
-            for (int c = 0; c < 3; ++c) {
-                pixel.colour[c] =
-                    std::clamp(materialAmbient[c] * ambient[c] + emissive[c], 0.0f, 1.0f);
-            }
-        }
-        const std::uint32_t cull = state(RenderState::cullMode);
-        cull_ = cull == kCullClockwise          ? CullWinding::clockwise
-                : cull == kCullCounterClockwise ? CullWinding::counterClockwise
-                                                : CullWinding::none;
+        PixelState pixel = decodePixelState(states_, material_);
+        pixel.depthTest = pixel.depthTest && target_.depth != nullptr;
+        cull_ = decodeCulling(states_);
         TextureView view;
-        pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr);
+        pipeline_ = preparePipeline(pixel, textureView(view) ? &view : nullptr, eightPixelSpans_);
     }
 
     Surface& surface_;
     TextureRequirements requirements_;
+    bool eightPixelSpans_;
     Viewport viewport_{};
     TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
-    std::array<std::uint32_t, kRenderStateCount> states_{};
+    RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
 
@@ -423,12 +493,28 @@ private:
     FloatLanes guardX_{}, guardY_{};
     CullWinding cull_ = CullWinding::counterClockwise;
     PreparedPipeline pipeline_{};
+
+    // Triangles recorded in the scene and not yet drawn, each with the state it
+    // was made in, and for every tile the triangles that may cover it.
+    std::int32_t chosenTileWidth_;  // 0: the target's width
+    std::int32_t tileHeight_;
+    std::int32_t tileWidth_ = 1;
+    WorkerPool workers_;
+    bool inScene_ = false;
+    RasterTarget pendingTarget_;
+    std::int32_t tileColumns_ = 0, tileRows_ = 0;
+    std::vector<TriangleSetup> setups_;
+    std::vector<std::uint32_t> setupStates_;
+    std::vector<RecordedState> recorded_;
+    bool stateRecorded_ = false;  // the current state is the last one recorded
+    std::vector<std::vector<std::uint32_t>> bins_;
 };
 
 }  // namespace
 
-std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements) {
-    return std::make_unique<SoftwareDevice>(target, requirements);
+std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements,
+                                             DrawingThreads threads, SpanWidth spans) {
+    return std::make_unique<SoftwareDevice>(target, requirements, threads, spans);
 }
 
 }  // namespace glint::gfx

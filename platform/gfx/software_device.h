@@ -1,6 +1,7 @@
 // The software 3-D device: draws into a Surface with its attached depth buffer.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/gfx/device.h"
@@ -14,9 +15,30 @@ struct TextureRequirements {
     bool square = false;
 };
 
+inline constexpr std::int32_t kMaxDrawingThreads = 64;
+
+// How the device shares its drawing among threads. Inside a scene it records
+// the triangles and hands them over, tile by tile, at the scene's end and at a
+// clear; every pixel comes out the same whatever the count or the tile size.
+struct DrawingThreads {
+    // Threads drawing, the caller's among them; 1 draws every triangle at once
+    // on the caller's thread. 0 takes GLINT_THREADS, or else one per core.
+    std::int32_t count = 0;
+    // The tiles' size in pixels: the width rounded down to a multiple of four,
+    // or 0 for the target's whole width.
+    std::int32_t tileWidth = 0;
+    std::int32_t tileHeight = 16;
+};
+
+// Spans eight pixels at a time where the processor has AVX2, or four whatever
+// it has; the pixels are the same.
+enum class SpanWidth : std::uint8_t { widest, fourPixels };
+
 // A device drawing into `target`, which must outlive it. Without a depth buffer
-// on the target, depth testing is off whatever the render state says.
-std::unique_ptr<Device> createSoftwareDevice(Surface& target,
-                                             TextureRequirements requirements = {});
+// on the target, depth testing is off whatever the render state says. Textures
+// drawn with inside a scene must live until its end.
+std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements = {},
+                                             DrawingThreads threads = {},
+                                             SpanWidth spans = SpanWidth::widest);
 
 }  // namespace glint::gfx

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/gfx/fixed_function.h"
 #include "platform/gfx/results.h"
 #include "platform/gl/gl_functions.h"
 #include "platform/gl/gl_program.h"
@@ -17,7 +18,9 @@
 namespace glint::gl {
 namespace {
 
-using gfx::ColourValue;
+using gfx::colourChannel;
+using gfx::isOfferedTextureFormat;
+using gfx::kIdentity;
 using gfx::MaterialColours;
 using gfx::PixelFormat;
 using gfx::RenderState;
@@ -28,45 +31,8 @@ using gfx::TransformMatrix;
 using gfx::Vertex;
 using gfx::Viewport;
 
-constexpr std::size_t kRenderStateCount = static_cast<std::size_t>(RenderState::lighting) + 1;
-
-constexpr TransformMatrix kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
-
 // Triangles wait here until a state change, a clear or the end of the scene.
 constexpr std::size_t kBatchVertices = 3 * 4096;
-
-std::uint32_t floatBits(float value) {
-    return std::bit_cast<std::uint32_t>(value);
-}
-
-float channel(std::uint32_t colour, int shift) {
-    return static_cast<float>((colour >> shift) & 0xFF) / 255.0f;
-}
-
-TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
-    TransformMatrix product{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                sum += static_cast<double>(a.m[row][k]) * static_cast<double>(b.m[k][column]);
-            }
-            product.m[row][column] = static_cast<float>(sum);
-        }
-    }
-    return product;
-}
-
-bool isOfferedFormat(const PixelFormat& format) {
-    for (const PixelFormat& offered : {gfx::kFormatRgb565, gfx::kFormatRgb555}) {
-        if (format.flags == offered.flags && format.bitCount == offered.bitCount &&
-            format.redMask == offered.redMask && format.greenMask == offered.greenMask &&
-            format.blueMask == offered.blueMask && format.alphaMask == offered.alphaMask) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // One channel of a 16-bit texel scaled to 0 … 255 and rounded, as the software
 // device scales it; the GL's own widening of 5- and 6-bit channels may round
@@ -107,20 +73,8 @@ struct Upload {
 class GlDevice final : public gfx::Device {
 public:
     GlDevice(Surface& target, Context context) : surface_(target), context_(std::move(context)) {
-        viewport_ = {0,
-                     0,
-                     static_cast<std::uint32_t>(std::max(target.width, 0)),
-                     static_cast<std::uint32_t>(std::max(target.height, 0)),
-                     0.0f,
-                     1.0f};
-        states_[index(RenderState::zEnable)] = 1;
-        states_[index(RenderState::srcBlend)] = gfx::kBlendOne;
-        states_[index(RenderState::destBlend)] = gfx::kBlendZero;
-        states_[index(RenderState::cullMode)] = gfx::kCullCounterClockwise;
-        states_[index(RenderState::fogTableMode)] = gfx::kFogNone;
-        states_[index(RenderState::fogEnd)] = floatBits(1.0f);
-        states_[index(RenderState::fogDensity)] = floatBits(1.0f);
-        states_[index(RenderState::lighting)] = 1;
+        viewport_ = gfx::defaultViewport(target);
+        states_ = gfx::defaultRenderStates(true);
         batch_.reserve(kBatchVertices);
     }
 
@@ -174,7 +128,8 @@ public:
         applyState();
         GLbitfield mask = 0;
         if (flags & gfx::kClearTarget) {
-            gl_.glClearColor(channel(colour, 16), channel(colour, 8), channel(colour, 0), 0.0f);
+            gl_.glClearColor(colourChannel(colour, 16), colourChannel(colour, 8),
+                             colourChannel(colour, 0), 0.0f);
             mask |= GL_COLOR_BUFFER_BIT;
         }
         if (flags & gfx::kClearZBuffer) {
@@ -226,10 +181,10 @@ public:
     }
 
     std::int32_t setRenderState(RenderState state, std::uint32_t value) override {
-        if (index(state) >= kRenderStateCount) return gfx::kErrFail;
-        if (states_[index(state)] == value) return gfx::kOk;
+        if (gfx::stateIndex(state) >= gfx::kRenderStateCount) return gfx::kErrFail;
+        if (states_[gfx::stateIndex(state)] == value) return gfx::kOk;
         flush();
-        states_[index(state)] = value;
+        states_[gfx::stateIndex(state)] = value;
         pixelStateDirty_ = true;
         return gfx::kOk;
     }
@@ -297,13 +252,13 @@ public:
     }
 
     std::vector<PixelFormat> textureFormats() const override {
-        return {gfx::kFormatRgb565, gfx::kFormatRgb555};
+        return gfx::offeredTextureFormats();
     }
 
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
         if (width <= 0 || height <= 0 || width > maxTextureSide_ || height > maxTextureSide_ ||
-            !isOfferedFormat(format)) {
+            !isOfferedTextureFormat(format)) {
             return nullptr;
         }
         auto texture = makeZeroedTexture(width, height, format);
@@ -313,11 +268,6 @@ public:
     }
 
 private:
-    static std::size_t index(RenderState state) { return static_cast<std::size_t>(state); }
-
-    std::uint32_t state(RenderState which) const { return states_[index(which)]; }
-    float floatState(RenderState which) const { return std::bit_cast<float>(state(which)); }
-
     bool createTarget() {
         gl_.glGenFramebuffers(1, &framebuffer_);
         gl_.glGenRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
@@ -384,57 +334,37 @@ private:
     }
 
     void applyPixelState() {
-        if (state(RenderState::zEnable) != 0) {
+        const gfx::PixelState pixel = gfx::decodePixelState(states_, material_);
+        if (pixel.depthTest) {
             gl_.glEnable(GL_DEPTH_TEST);
         } else {
             gl_.glDisable(GL_DEPTH_TEST);
         }
-        // Any other pair of factors draws as ONE / ZERO, as on the software device.
-        const bool blend = state(RenderState::alphaBlendEnable) != 0 &&
-                           state(RenderState::srcBlend) == gfx::kBlendSrcColor &&
-                           state(RenderState::destBlend) == gfx::kBlendInvSrcColor;
-        if (blend) {
+        if (pixel.blend == gfx::BlendKind::sourceColour) {
             gl_.glEnable(GL_BLEND);
         } else {
             gl_.glDisable(GL_BLEND);
         }
         applyCulling();
 
-        const bool fog = state(RenderState::fogEnable) != 0 &&
-                         state(RenderState::fogTableMode) == gfx::kFogLinear;
-        const float start = floatState(RenderState::fogStart);
-        const float end = floatState(RenderState::fogEnd);
-        const bool linear = fog && end > start;
+        const bool linear = pixel.fog == gfx::FogKind::linear;
         gl_.glUniform1i(program_.linearFog, linear ? 1 : 0);
-        gl_.glUniform1i(program_.stepFog, fog && !linear ? 1 : 0);
-        gl_.glUniform1f(program_.fogStart, start);
-        gl_.glUniform1f(program_.fogEnd, end);
-        gl_.glUniform1f(program_.fogScale, linear ? 1.0f / (end - start) : 0.0f);
-        const std::uint32_t fogColour = state(RenderState::fogColor);
-        gl_.glUniform3f(program_.fogColour, channel(fogColour, 16), channel(fogColour, 8),
-                        channel(fogColour, 0));
-
-        std::array<float, 3> colour{1.0f, 1.0f, 1.0f};
-        if (state(RenderState::lighting) != 0) {
-            const std::uint32_t light = state(RenderState::ambient);
-            const ColourValue& ambient = material_.ambient;
-            const ColourValue& emissive = material_.emissive;
-            colour = {ambient.r * channel(light, 16) + emissive.r,
-                      ambient.g * channel(light, 8) + emissive.g,
-                      ambient.b * channel(light, 0) + emissive.b};
-            for (float& c : colour)
-                c = std::clamp(c, 0.0f, 1.0f);
-        }
-        gl_.glUniform3f(program_.colour, colour[0], colour[1], colour[2]);
+        gl_.glUniform1i(program_.stepFog, pixel.fog == gfx::FogKind::step ? 1 : 0);
+        gl_.glUniform1f(program_.fogStart, pixel.fogStart);
+        gl_.glUniform1f(program_.fogEnd, pixel.fogEnd);
+        gl_.glUniform1f(program_.fogScale, linear ? 1.0f / (pixel.fogEnd - pixel.fogStart) : 0.0f);
+        gl_.glUniform3f(program_.fogColour, colourChannel(pixel.fogColour, 16),
+                        colourChannel(pixel.fogColour, 8), colourChannel(pixel.fogColour, 0));
+        gl_.glUniform3f(program_.colour, pixel.colour[0], pixel.colour[1], pixel.colour[2]);
     }
 
     // The framebuffer's rows run down the image, as the software device's do, so
     // a triangle's winding on the screen is its winding in GL's window space
     // read with y up: clockwise on the screen is counter-clockwise to GL.
     void applyCulling() {
-        const std::uint32_t cull = state(RenderState::cullMode);
-        if (cull == gfx::kCullClockwise || cull == gfx::kCullCounterClockwise) {
-            gl_.glFrontFace(cull == gfx::kCullClockwise ? GL_CW : GL_CCW);
+        const gfx::CullWinding cull = gfx::decodeCulling(states_);
+        if (cull != gfx::CullWinding::none) {
+            gl_.glFrontFace(cull == gfx::CullWinding::clockwise ? GL_CW : GL_CCW);
             gl_.glEnable(GL_CULL_FACE);
         } else {
             gl_.glDisable(GL_CULL_FACE);
@@ -452,7 +382,7 @@ private:
     GLuint upload(const Texture* texture) {
         if (texture == nullptr || texture->width <= 0 || texture->height <= 0 ||
             texture->width > maxTextureSide_ || texture->height > maxTextureSide_ ||
-            !isOfferedFormat(texture->format) ||
+            !isOfferedTextureFormat(texture->format) ||
             texture->texels.size() < static_cast<std::size_t>(texture->width) *
                                          static_cast<std::size_t>(texture->height)) {
             return 0;
@@ -501,7 +431,7 @@ private:
 
     Viewport viewport_{};
     TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
-    std::array<std::uint32_t, kRenderStateCount> states_{};
+    gfx::RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
     bool softwareRenderer_ = false;

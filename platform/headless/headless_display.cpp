@@ -85,7 +85,8 @@ std::uint32_t HeadlessGraphicsDriver::displayBitsPerPixel() const {
 std::int32_t HeadlessGraphicsDriver::createDevice(gfx::DeviceKind kind, gfx::Surface& backBuffer,
                                                   std::unique_ptr<gfx::Device>& device) {
     if (kind == gfx::DeviceKind::hardware) return gfx::kErrNoDevice;
-    device = drawsPictures ? gfx::createSoftwareDevice(backBuffer) : gfx::createNullDevice();
+    device = drawsPictures ? gfx::createSoftwareDevice(backBuffer, {}, drawingThreads)
+                           : gfx::createNullDevice();
     return gfx::kOk;
 }
 

@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "platform/gfx/graphics_driver.h"
+#include "platform/gfx/software_device.h"
 #include "platform/window.h"
 
 namespace glint {
@@ -60,6 +61,7 @@ public:
     const gfx::Surface* lastPresented() const { return lastPresented_; }
 
     bool drawsPictures = true;  // false: a device that draws nothing, for events alone
+    gfx::DrawingThreads drawingThreads;
     std::uint64_t presentCount() const { return presentCount_; }
 
 private:

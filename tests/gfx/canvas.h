@@ -18,12 +18,13 @@ struct Canvas {
     Surface surface;
     std::unique_ptr<Device> device;
 
-    Canvas(std::int32_t width, std::int32_t height, TextureRequirements requirements = {}) {
+    Canvas(std::int32_t width, std::int32_t height, TextureRequirements requirements = {},
+           SpanWidth spans = SpanWidth::widest) {
         surface.width = width;
         surface.height = height;
         surface.pixels.assign(static_cast<std::size_t>(width * height), kBlack);
         surface.depth.assign(static_cast<std::size_t>(width * height), 1.0f);
-        device = createSoftwareDevice(surface, requirements);
+        device = createSoftwareDevice(surface, requirements, {}, spans);
         device->setRenderState(RenderState::cullMode, kCullNone);
         device->setRenderState(RenderState::ambient, 0xFFFFFFFF);
         setColour(1.0f, 1.0f, 1.0f);

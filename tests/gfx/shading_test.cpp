@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <random>
 #include <vector>
 
+#include "platform/gfx/rasterizer.h"
 #include "tests/gfx/canvas.h"
 
 namespace glint::gfx::test {
@@ -376,6 +378,55 @@ TEST(Spans, NarrowTrianglesShadeAsLargeOnes) {
         }
         EXPECT_GT(drawn, 0);
     }
+}
+
+// Eight-pixel spans against four-pixel ones, on random triangles under every
+// pixel state: perspective, both kinds of texture, both fogs, blending, depth.
+// The odd width ends many spans within an eight-pixel step of the buffers' end.
+TEST(Spans, EightPixelSpansDrawEveryPixelAsFourPixelSpans) {
+    if (!eightPixelSpansAvailable()) GTEST_SKIP() << "this processor has no eight-pixel spans";
+    constexpr std::int32_t kWidth = 45, kHeight = 37;
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> coordinate(-20.0f, 65.0f), unit(0.0f, 1.0f),
+        texel(-3.0f, 3.0f);
+    Texture powerOfTwo = makeTexture(16, 8, kFormatRgb565);
+    Texture anySize = makeTexture(5, 3, kFormatRgb555);
+    const Texture* textures[] = {nullptr, &powerOfTwo, &anySize};
+    Canvas four(kWidth, kHeight, {}, SpanWidth::fourPixels);
+    Canvas eight(kWidth, kHeight, {}, SpanWidth::widest);
+    for (int trial = 0; trial < 600; ++trial) {
+        const Texture* texture = textures[trial % 3];
+        const float fogEnd = trial % 5 == 0 ? 0.5f : 3.0f;  // a step, or linear
+        const bool fog = trial / 3 % 2 == 0, blend = trial / 6 % 2 == 0;
+        const bool depth = trial / 12 % 2 == 0;
+        const float perspective = 4.0f * unit(random);
+        const float red = unit(random), green = unit(random);
+        Vertex corners[3];
+        for (Vertex& corner : corners) {
+            corner = four.corner(coordinate(random), coordinate(random), unit(random),
+                                 texel(random), texel(random));
+        }
+        for (Canvas* canvas : {&four, &eight}) {
+            Device& d = *canvas->device;
+            d.setTexture(0, texture);
+            setFog(d, 0.2f, fogEnd);
+            d.setRenderState(RenderState::fogEnable, fog ? 1 : 0);
+            if (blend) {
+                setSourceColourBlend(d);
+            } else {
+                d.setRenderState(RenderState::alphaBlendEnable, 0);
+            }
+            d.setRenderState(RenderState::zEnable, depth ? 1 : 0);
+            d.setTransform(TransformKind::projection,
+                           {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, perspective}, {0, 0, 0, 1}}});
+            canvas->setColour(red, green, 0.9f);
+            d.drawTriangle(corners);
+        }
+    }
+    EXPECT_EQ(four.surface.pixels, eight.surface.pixels);
+    EXPECT_EQ(four.surface.depth, eight.surface.depth);
+    EXPECT_GT(four.count(kBlack), 0);
+    EXPECT_LT(four.count(kBlack), kWidth * kHeight / 2) << "most pixels drawn";
 }
 
 }  // namespace

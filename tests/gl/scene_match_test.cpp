@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numeric>
 #include <vector>
 
+#include "platform/gfx/software_device.h"
 #include "tests/gl/gl_fixture.h"
 #include "tests/gl/show_frames.h"
 
@@ -227,7 +229,7 @@ Comparison compare(const Frame& gl, const Frame& software, const Frame (&nudged)
 std::vector<Frame> drawFrames(gfx::Device& device, const gfx::Surface& target,
                               const std::function<void()>& beforeEach = {}) {
     std::vector<Frame> frames;
-    ShowFrames show(device, kWindowWidth, kWindowHeight);
+    ShowFrames show(device, target.width, target.height);
     for (std::int32_t scene = 0; scene < kSceneCount; ++scene) {
         for (std::int32_t sceneTime : kSceneFrames[scene]) {
             if (beforeEach) beforeEach();
@@ -279,6 +281,42 @@ TEST_F(SceneMatch, EveryScenesFramesMatchTheSoftwareDeviceOffTheEdges) {
             EXPECT_LE(c.texelBoundaries, kMostOnTexelBoundaries)
                 << "scene " << scene << " at " << sceneTime;
             EXPECT_LE(c.unexplained, kMostUnexplained) << "scene " << scene << " at " << sceneTime;
+        }
+    }
+}
+
+// Shared among threads, band by band or tile by tile, and with the widest
+// spans, the frames come out as drawn one triangle at a time on one thread four
+// pixels at a time: at a size no tile divides, whose rows end within a quad,
+// with tiles down to a single quad.
+TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
+    constexpr std::int32_t kWidth = 637;
+    constexpr std::int32_t kHeight = 479;
+    const auto framesWith = [](gfx::DrawingThreads threads, gfx::SpanWidth spans) {
+        gfx::Surface target = surfaceWithDepth(kWidth, kHeight);
+        const auto device = gfx::createSoftwareDevice(target, {}, threads, spans);
+        return drawFrames(*device, target);
+    };
+    const std::vector<Frame> alone = framesWith({1}, gfx::SpanWidth::fourPixels);
+    const struct {
+        gfx::DrawingThreads threads;
+        gfx::SpanWidth spans;
+    } ways[] = {{{1}, gfx::SpanWidth::widest},
+                {{2}, gfx::SpanWidth::widest},
+                {{7, 36, 20}, gfx::SpanWidth::widest},
+                {{2, 4, 4}, gfx::SpanWidth::fourPixels}};
+    for (const auto& way : ways) {
+        const std::vector<Frame> shared = framesWith(way.threads, way.spans);
+        ASSERT_EQ(shared.size(), alone.size());
+        for (std::size_t frame = 0; frame < alone.size(); ++frame) {
+            const auto differing =
+                std::inner_product(alone[frame].begin(), alone[frame].end(), shared[frame].begin(),
+                                   0, std::plus<>(), std::not_equal_to<>());
+            EXPECT_EQ(differing, 0)
+                << way.threads.count << " threads, tiles " << way.threads.tileWidth << " by "
+                << way.threads.tileHeight
+                << (way.spans == gfx::SpanWidth::widest ? ", widest spans" : ", four-pixel spans")
+                << ", frame " << frame;
         }
     }
 }

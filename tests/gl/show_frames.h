@@ -104,6 +104,18 @@ private:
     std::int32_t now_ = 0;
 };
 
+// A target with its depth buffer for a software device of its own.
+inline gfx::Surface surfaceWithDepth(std::int32_t width, std::int32_t height) {
+    gfx::Surface target;
+    target.width = width;
+    target.height = height;
+    const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    target.pixels.assign(count, 0);
+    target.depth.assign(count, 1.0f);
+    target.depthFormat = gfx::kFormatDepth32;
+    return target;
+}
+
 // Frames inside each of the eight scenes under the modelled song, away from
 // flashes and hand-overs, in the show's order.
 inline constexpr std::int32_t kSceneFrames[kSceneCount][2] = {

@@ -5,6 +5,7 @@
 //   glint-capture --timeline [--fps N]
 //   glint-capture --frames T1,T2,... --out DIR [--fps N] [--size WxH]
 //   glint-capture --video FILE [--format mp4|webm] [--seconds S] [--fps N] [--size WxH]
+//   any of them with [--threads N]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +53,9 @@ const char kUsage[] =
     "  --fps N           frames per second of the run (default 60)\n"
     "  --size WxH        draw at W x H pixels, the 4:3 picture in the middle with black\n"
     "                    bars (default 640x480; 1920x1080 for a 1080p video; a video's\n"
-    "                    sides must be even)\n";
+    "                    sides must be even)\n"
+    "  --threads N       threads drawing the pictures (default GLINT_THREADS, or one\n"
+    "                    per core); the pictures are the same whatever the count\n";
 
 struct Options {
     bool timeline = false;
@@ -61,7 +64,8 @@ struct Options {
     std::string videoPath;
     glint::capture::VideoFormat videoFormat = glint::capture::VideoFormat::mp4;
     std::int32_t fps = kDefaultFps;
-    double seconds = 0;  // 0: until the show ends
+    double seconds = 0;        // 0: until the show ends
+    std::int32_t threads = 0;  // 0: the device's own choice
     std::int32_t width = glint::kWindowWidth;
     std::int32_t height = glint::kWindowHeight;
 };
@@ -104,6 +108,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
             if (options.fps < 1 || options.fps > kMaxFps) return false;
         } else if (argument == "--size" && hasValue) {
             if (!glint::parseDrawSize(argv[++i], options.width, options.height)) return false;
+        } else if (argument == "--threads" && hasValue) {
+            options.threads = std::atoi(argv[++i]);
+            if (options.threads < 1 || options.threads > glint::gfx::kMaxDrawingThreads) {
+                return false;
+            }
         } else {
             return false;
         }
@@ -165,6 +174,7 @@ int run(const Options& options) {
     glint::DeterministicShow show(options.fps, options.width, options.height);
     // The events do not depend on the pictures: the timeline alone runs without drawing.
     show.graphics.drawsPictures = !options.timeline;
+    show.graphics.drawingThreads.count = options.threads;
     const std::int32_t started = glint::startDeterministicShow(show);
     if (glint::gfx::failed(started)) {
         std::fprintf(stderr, "glint-capture: no device (error 0x%08X)\n",
