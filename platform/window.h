@@ -39,6 +39,8 @@ struct WindowSettings {
     bool fullscreen = false;  // covers its screen; Alt+Enter and F11 toggle
     bool openGl = true;       // the hardware device may draw into it
     bool vsync = true;        // presents at most once a refresh of the display
+    // Threads of the software device drawing into it; 0: its own choice.
+    std::int32_t drawingThreads = 0;
 };
 
 class Window {

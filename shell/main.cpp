@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
                                   kWindowHeight * options.scale,
                                   options.fullscreen,
                                   options.device != DeviceChoice::software,
-                                  options.vsync};
+                                  options.vsync,
+                                  options.threads};
     SdlDisplay display = openSdlDisplay(settings, error);
     if (!display.window) {
         std::fprintf(stderr, "glint: cannot open the window (%s)\n", error.c_str());

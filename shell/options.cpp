@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/gfx/raster_precision.h"
+#include "platform/gfx/software_device.h"
 
 namespace glint {
 
@@ -18,7 +19,8 @@ const char kShowUsage[] =
     "      --device KIND       auto (OpenGL on graphics hardware, else our own),\n"
     "                          opengl or software (default auto)\n"
     "      --no-vsync          draw as fast as possible instead of once a refresh\n"
-    "      --threads N         threads of the software device (default: one per core)\n"
+    "      --threads N         threads of the software device, 1..64 (default: GLINT_THREADS,\n"
+    "                          or one per core)\n"
     "  -h, --help              show this and exit\n"
     "  -V, --version           show the version and exit\n";
 
@@ -78,7 +80,9 @@ const Option kOptions[] = {
     {"device", 0, "auto, opengl or software",
      [](ShowOptions& o, std::string_view v) { return parseDevice(v, o.device); }},
     {"threads", 0, "a whole number from 1 to 64",
-     [](ShowOptions& o, std::string_view v) { return parseWhole(v, 1, kMaxThreads, o.threads); }},
+     [](ShowOptions& o, std::string_view v) {
+         return parseWhole(v, 1, gfx::kMaxDrawingThreads, o.threads);
+     }},
 };
 
 const Option* findOption(std::string_view argument, std::string_view& inlineValue,

@@ -10,7 +10,6 @@
 namespace glint {
 
 inline constexpr std::int32_t kMaxScale = 8;
-inline constexpr std::int32_t kMaxThreads = 64;
 
 enum class DrawSize : std::uint8_t { window, fixed, native };
 
@@ -24,7 +23,7 @@ struct ShowOptions {
     std::int32_t drawHeight = 0;
     DeviceChoice device = DeviceChoice::automatic;
     bool vsync = true;
-    std::int32_t threads = 0;  // the software device's threads; 0: one per core
+    std::int32_t threads = 0;  // the software device's; 0: GLINT_THREADS, or one per core
 };
 
 extern const char kShowUsage[];

@@ -50,7 +50,8 @@ void fillBars(SDL_Surface* screen, const Rect& picture) {
 
 class SdlGraphicsDriver final : public gfx::GraphicsDriver {
 public:
-    SdlGraphicsDriver(SdlWindow& window, bool vsync) : window_(window), vsync_(vsync) {}
+    SdlGraphicsDriver(SdlWindow& window, const WindowSettings& settings)
+        : window_(window), vsync_(settings.vsync), drawingThreads_{settings.drawingThreads} {}
 
     std::int32_t openDisplay() override {
         return window_.destroyed() ? gfx::kErrNoDisplay : gfx::kOk;
@@ -100,7 +101,7 @@ public:
     std::int32_t createDevice(DeviceKind kind, Surface& backBuffer,
                               std::unique_ptr<Device>& device) override {
         if (kind == DeviceKind::software) {
-            device = gfx::createSoftwareDevice(backBuffer);
+            device = gfx::createSoftwareDevice(backBuffer, {}, drawingThreads_);
             return gfx::kOk;
         }
         gl::Context context;
@@ -168,13 +169,15 @@ private:
 
     SdlWindow& window_;
     bool vsync_;
+    gfx::DrawingThreads drawingThreads_;
     FramePacer pacer_;
 };
 
 }  // namespace
 
-std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window, bool vsync) {
-    return std::make_unique<SdlGraphicsDriver>(window, vsync);
+std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window,
+                                                             const WindowSettings& settings) {
+    return std::make_unique<SdlGraphicsDriver>(window, settings);
 }
 
 }  // namespace glint

@@ -79,7 +79,7 @@ SdlDisplay openSdlDisplay(const WindowSettings& settings, std::string& error) {
         return {};
     }
     auto sdlWindow = std::make_unique<SdlWindow>(window);
-    auto graphics = createSdlGraphicsDriver(*sdlWindow, settings.vsync);
+    auto graphics = createSdlGraphicsDriver(*sdlWindow, settings);
     return {std::move(sdlWindow), std::move(graphics)};
 }
 

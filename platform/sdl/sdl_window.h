@@ -48,6 +48,7 @@ private:
     std::int32_t quitCode_ = 0;
 };
 
-std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window, bool vsync);
+std::unique_ptr<gfx::GraphicsDriver> createSdlGraphicsDriver(SdlWindow& window,
+                                                             const WindowSettings& settings);
 
 }  // namespace glint
