@@ -113,10 +113,10 @@ TEST_F(MusicTest, StartMusicPlaysTheSongResource) {
     ASSERT_TRUE(glint::startMusic());
     Song* song = glint::currentSong();
     ASSERT_NE(song, nullptr);
-    EXPECT_TRUE(song->playing);
-    EXPECT_EQ(song->samplesPerTick, 816);
-    EXPECT_EQ(mixerState().output.bufferLengthMs, 1000);
-    EXPECT_EQ(mixerState().output.ringFrames, 88400);
+    EXPECT_TRUE(song->client.playing);
+    EXPECT_EQ(song->client.samplesPerTick, 816);
+    EXPECT_EQ(defaultMixer().output.bufferLengthMs, 1000);
+    EXPECT_EQ(defaultMixer().output.ringFrames, 88400);
 
     glint::useResources({});
     ::testing::internal::CaptureStdout();
@@ -162,7 +162,7 @@ protected:
 TEST_F(MusicOutputTest, TheShowsSongPlaysThroughAGivenDevice) {
     serveResource(xm::writeModule(droneModule()));
     ASSERT_TRUE(glint::startMusic(device_, MixingDriver::host));
-    const std::int32_t ringFrames = mixerState().output.ringFrames;
+    const std::int32_t ringFrames = defaultMixer().output.ringFrames;
     EXPECT_EQ(ringFrames, 88400);
     const std::vector<std::int16_t> heard = playAndPump(ringFrames + kChunk);
     EXPECT_EQ(heard[2 * (ringFrames - 1)], 0);
@@ -185,8 +185,8 @@ TEST_F(MusicOutputTest, WithoutASoundDeviceTheShowsSongPlaysSilentlyAndSaysSo) {
     EXPECT_TRUE(started);
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("no sound device"), std::string::npos) << said;
-    EXPECT_TRUE(mixerState().thread.joinable());
-    EXPECT_TRUE(glint::currentSong()->playing);
+    EXPECT_TRUE(defaultMixer().thread.joinable());
+    EXPECT_TRUE(glint::currentSong()->client.playing);
 }
 
 }  // namespace

@@ -51,8 +51,7 @@ std::int32_t memoryTell(void*) {
 }
 
 void openOfflineOutput() {
-    resetMixerState();
-    resetPlayerState();
+    resetPlayer(defaultPlayer());
     setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
     openAudio(kRate);
 }
@@ -76,21 +75,21 @@ void BM_MixPass256Voices(benchmark::State& state) {
     Sample samples[] = {loopedWave(64, LoopType::forward), loopedWave(300, LoopType::pingPong),
                         loopedWave(2000, LoopType::forward), loopedWave(17, LoopType::forward)};
     for (std::int32_t i = 0; i < kVoiceCount; ++i) {
-        Voice& voice = *voiceAt(i);
+        Voice& voice = *voiceAt(defaultPlayer().mixer, i);
         setVoiceVolume(voice, 60 + i % 60);
         setVoicePanning(voice, i);
-        setVoiceFrequency(voice, 4000 + i * 211);
-        triggerVoice(i, &samples[i % std::size(samples)]);
+        setVoiceFrequency(defaultPlayer().mixer, voice, 4000 + i * 211);
+        triggerVoice(defaultPlayer().mixer, i, &samples[i % std::size(samples)]);
     }
     std::vector<float> accumulator(2 * kChunkFrames);
     std::vector<std::int16_t> pcm(2 * kChunkFrames);
     for (auto _ : state) {
         std::fill(accumulator.begin(), accumulator.end(), 0.0f);
-        mixVoices(accumulator.data(), mixerState().mixList, kChunkFrames);
+        mixVoices(defaultPlayer().mixer, accumulator.data(), kChunkFrames);
         convertToPcm16(pcm.data(), accumulator.data(), kChunkFrames);
         benchmark::DoNotOptimize(pcm.data());
     }
-    resetMixerState();
+    resetMixer(defaultPlayer().mixer);
     for (Sample& sample : samples)
         releaseFrames(sample.data);
 }
@@ -111,7 +110,7 @@ void BM_RenderModule12ch(benchmark::State& state) {
     state.counters["realtime"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     songFree(song);
-    resetMixerState();
+    resetMixer(defaultPlayer().mixer);
 }
 BENCHMARK(BM_RenderModule12ch)->Unit(benchmark::kMicrosecond);
 

@@ -111,7 +111,7 @@ TEST_F(TickingTest, SpeedUpTo31AndBpmFrom32) {
     EXPECT_EQ(songGetRow(song.get()), 1);
     EXPECT_EQ(song->speed, 31);
     EXPECT_EQ(song->bpm, 32);
-    EXPECT_EQ(song->samplesPerTick, 3445);
+    EXPECT_EQ(song->client.samplesPerTick, 3445);
 }
 
 TEST_F(TickingTest, GlobalVolumeIsSetAndSlidWithin0To64) {
@@ -134,7 +134,7 @@ TEST_F(TickingTest, SetVolumeAbove64Gives64) {
     expectTicks(*song, {64, 64, 64, 32}, [&] { return song->channels[0].volume; });
     runTicks(*song, 1);  // row 0 again
     runTicks(*song, 2);
-    EXPECT_EQ(voiceAt(0)->volume, 127);  // at most full
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 127);  // at most full
 }
 
 TEST_F(TickingTest, CutDelayAndRetriggerActOnTheirTickAndNeverAtZero) {
@@ -143,14 +143,15 @@ TEST_F(TickingTest, CutDelayAndRetriggerActOnTheirTickAndNeverAtZero) {
                                      noteCell(kC4, extended, 0x90), noteCell(kC4, extended, 0x92)},
                                     6, 6));
     for (std::int32_t tick = 0; tick < 6; ++tick) {
-        voiceAt(4)->position = voiceAt(5)->position = kMoved;
+        voiceAt(defaultMixer(), 4)->position = voiceAt(defaultMixer(), 5)->position = kMoved;
         runTicks(*song, 1);
-        EXPECT_EQ(voiceAt(0)->volume, 127) << tick;
-        EXPECT_EQ(voiceAt(1)->volume, tick < 2 ? 127 : 0) << tick;
-        EXPECT_EQ(voiceAt(2)->sample, nullptr) << tick;
-        EXPECT_EQ(voiceAt(3)->sample != nullptr, tick >= 2) << tick;
-        EXPECT_EQ(voiceAt(4)->position == 0, tick == 0) << tick;  // the note's own start
-        EXPECT_EQ(voiceAt(5)->position == 0, tick % 2 == 0) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 127) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 1)->volume, tick < 2 ? 127 : 0) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 2)->sample, nullptr) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 3)->sample != nullptr, tick >= 2) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 4)->position == 0, tick == 0)
+            << tick;  // the note's own start
+        EXPECT_EQ(voiceAt(defaultMixer(), 5)->position == 0, tick % 2 == 0) << tick;
     }
 }
 
@@ -165,11 +166,11 @@ TEST_F(TickingTest, ADelayedNoteKeepsThePreviousStateUntilItsTick) {
     runTicks(*song, 4);
     const Channel& channel = song->channels[0];
     for (std::int32_t tick = 0; tick < 4; ++tick) {
-        voiceAt(0)->position = kMoved;
+        voiceAt(defaultMixer(), 0)->position = kMoved;
         runTicks(*song, 1);
         EXPECT_EQ(channel.volume, tick < 2 ? 16 : 48) << tick;
         EXPECT_EQ(channel.period, tick < 2 ? 4608 : 4608 - 12 * 64) << tick;
-        EXPECT_EQ(voiceAt(0)->position == 0, tick == 2) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->position == 0, tick == 2) << tick;
     }
 }
 
@@ -190,7 +191,7 @@ TEST_F(TickingTest, PortamentoUpSlidesFromItsMemoryNeverBelow56) {
 TEST_F(TickingTest, ArpeggioAddsItsSemitonesOnTheTicksAfterTheRowTick) {
     SongPtr song = start(rowsModule({noteCell(kC4, arpeggio, 0x37)}, 6));
     expectTicks(*song, {0, 192, 448, 0, 192, 448}, [&] { return song->channels[0].periodDelta; });
-    EXPECT_EQ(voiceAt(0)->frequency, 12530);  // 7 semitones above 8363 Hz
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->frequency, 12530);  // 7 semitones above 8363 Hz
 
     xm::Module amiga = rowsModule({noteCell(kC4, arpeggio, 0x37)}, 6);
     amiga.linearFrequencies = false;
@@ -207,7 +208,7 @@ TEST_F(TickingTest, TremorT23IsAudibleForThreeTicksAndSilentForFour) {
         runTicks(*song, 1);
         const bool silent = tick % 7 >= 3;
         EXPECT_EQ(song->channels[0].volumeDelta, silent ? -64 : 0) << tick;
-        EXPECT_EQ(voiceAt(0)->volume == 0, silent) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume == 0, silent) << tick;
     }
 }
 
@@ -218,11 +219,11 @@ TEST_F(TickingTest, SampleOffsetStartsLaterOrStopsPastTheEnd) {
     module.instruments[0].samples[0] = rampSample(1024);
     SongPtr song = start(module);
     runTicks(*song, 1);
-    EXPECT_EQ(voiceAt(0)->position, std::uint64_t{512} << 32);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->position, std::uint64_t{512} << 32);
     runTicks(*song, 1);
-    EXPECT_EQ(voiceAt(0)->position, std::uint64_t{512} << 32);  // from memory
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->position, std::uint64_t{512} << 32);  // from memory
     runTicks(*song, 1);
-    EXPECT_EQ(voiceAt(0)->sample, nullptr);  // 1024 is the end: stopped
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, nullptr);  // 1024 is the end: stopped
 }
 
 TEST_F(TickingTest, VibratoFollowsTheChannelsOwnPositionInEachWaveform) {
@@ -283,10 +284,10 @@ TEST_F(TickingTest, TheVolumeColumnsTonePortamentoSlidesWithoutRestarting) {
     const Channel& channel = song->channels[0];
     expectTicks(*song, {5376, 5312, 5248, 5184}, [&] { return channel.period; });
     EXPECT_EQ(channel.portamentoSpeed, 16);
-    voiceAt(0)->position = kMoved;
+    voiceAt(defaultMixer(), 0)->position = kMoved;
     runTicks(*song, 1);
     EXPECT_EQ(channel.portamentoTarget, 4608 - 64);
-    EXPECT_EQ(voiceAt(0)->position, kMoved);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->position, kMoved);
 }
 
 TEST_F(TickingTest, PanningIsSetAndSlidWithin0To255) {
@@ -331,13 +332,13 @@ TEST_F(TickingTest, MultiRetriggerChangesTheVolumeOnEachInterval) {
     std::vector<std::int32_t> expected = {32, 32, 32, 33, 33, 33, 33, 33, 33, 34, 34, 34,
                                           34, 34, 22, 22, 14, 14, 14, 28, 56, 64, 64, 64};
     for (std::size_t tick = 0; tick < expected.size(); ++tick) {
-        voiceAt(0)->position = kMoved;
+        voiceAt(defaultMixer(), 0)->position = kMoved;
         runTicks(*song, 1);
         EXPECT_EQ(song->channels[0].volume, expected[tick]) << tick;
         const std::size_t inRow = tick % 6;
         const std::size_t interval = tick < 12 ? 3 : tick < 18 ? 2 : 1;
         const bool retriggered = tick == 0 || (inRow != 0 && inRow % interval == 0);
-        EXPECT_EQ(voiceAt(0)->position == 0, retriggered) << tick;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->position == 0, retriggered) << tick;
     }
 }
 

@@ -59,7 +59,7 @@ TEST_F(TickingTest, ThePanningEnvelopeStepsToItsLastPoint) {
     expectTicks(*song, {40, 48, 56, 64, 64},
                 [&] { return song->channels[0].panningEnvelope.output; });
     EXPECT_TRUE(song->channels[0].panningEnvelope.done);
-    EXPECT_EQ(voiceAt(0)->panning, 128 + 4 * 32);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 128 + 4 * 32);
 }
 
 TEST_F(TickingTest, EffectLMovesTheVolumeEnvelopeAndStopsAtTheLastPoint) {
@@ -76,7 +76,7 @@ TEST_F(TickingTest, EffectLMovesTheVolumeEnvelopeAndStopsAtTheLastPoint) {
     runTicks(*song, 1);
     EXPECT_TRUE(channel.volumeEnvelope.done);
     EXPECT_EQ(channel.volumeEnvelope.output, 0);
-    EXPECT_EQ(voiceAt(0)->volume, 0);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 0);
 
     // Without a volume envelope nothing moves.
     song = start(rowsModule({noteCell(kC4, kEnvelopePosition, 5)}, 4));

@@ -41,8 +41,8 @@ TEST_F(LoaderTest, HeaderFieldsLoadAsStored) {
     EXPECT_EQ(song->patternSlotCount, 3);
     EXPECT_EQ(song->defaultGlobalVolume, 64);
     EXPECT_EQ(song->tickHook, songTick);
-    EXPECT_FALSE(song->playing);
-    EXPECT_EQ(song->link.next, &song->link);
+    EXPECT_FALSE(song->client.playing);
+    EXPECT_EQ(song->client.link.next, &song->client.link);
     expectPlayable(*song);
 }
 

@@ -63,11 +63,11 @@ protected:
 
     // Voice 0 playing `sample` at `hz`, full volume on the left.
     Voice& play(const Sample& sample, std::int32_t hz, bool alreadyAtVolume = false) {
-        Voice& voice = *voiceAt(0);
+        Voice& voice = *voiceAt(defaultMixer(), 0);
         setVoiceVolume(voice, 255);
         setVoicePanning(voice, 0);
-        setVoiceFrequency(voice, hz);
-        triggerVoice(0, &sample);
+        setVoiceFrequency(defaultMixer(), voice, hz);
+        triggerVoice(defaultMixer(), 0, &sample);
         if (alreadyAtVolume) voice.currentLeft = voice.leftVolume;
         return voice;
     }
@@ -75,7 +75,7 @@ protected:
     // The left side of `frames` frames mixed into silence.
     std::vector<float> mixLeft(std::int32_t frames) {
         std::vector<float> out(2 * static_cast<std::size_t>(frames), 0.0f);
-        mixVoices(out.data(), mixerState().mixList, frames);
+        mixVoices(defaultMixer(), out.data(), frames);
         std::vector<float> left;
         for (std::int32_t i = 0; i < frames; ++i)
             left.push_back(out[2 * static_cast<std::size_t>(i)]);
@@ -122,7 +122,7 @@ TEST_F(MixTest, ARampCutIntoPiecesEndsOnTimeWithoutAJump) {
     play(sample.sample, 44100);
     const std::vector<float> whole = mixLeft(200);
 
-    resetMixerState();
+    resetMixer(defaultMixer());
     ASSERT_TRUE(openAudio(44100));
     Voice& voice = play(sample.sample, 44100);
     std::vector<float> pieces;
@@ -143,7 +143,7 @@ TEST_F(MixTest, ASideAtItsTargetStaysThereWhileTheOtherRamps) {
     setVoicePanning(voice, 128);
     voice.currentRight = voice.rightVolume;
     std::vector<float> out(2 * 200, 0.0f);
-    mixVoices(out.data(), mixerState().mixList, 200);
+    mixVoices(defaultMixer(), out.data(), 200);
     for (std::size_t i = 0; i < 200; ++i)
         EXPECT_EQ(out[2 * i + 1], static_cast<float>(kLevel * gainOf(voice.rightVolume))) << i;
     EXPECT_EQ(voice.currentLeft, 127);
@@ -233,10 +233,11 @@ TEST_F(MixTest, NoFramesOrNoVoicesChangeNothing) {
     OwnedSample sample(constant(64), LoopType::forward, 0, 64);
     Voice& voice = play(sample.sample, 30000);
     std::vector<float> out(8, 1.0f);
-    mixVoices(out.data(), mixerState().mixList, 0);
-    mixVoices(out.data(), mixerState().mixList, -3);
-    ListLink empty{&empty, &empty};
-    mixVoices(out.data(), empty, 4);
+    mixVoices(defaultMixer(), out.data(), 0);
+    mixVoices(defaultMixer(), out.data(), -3);
+    Mixer empty;
+    empty.output = defaultMixer().output;
+    mixVoices(empty, out.data(), 4);
     EXPECT_EQ(out, std::vector<float>(8, 1.0f));
     EXPECT_EQ(voice.position, 0u);
     EXPECT_EQ(voice.rampFramesLeft, 0);

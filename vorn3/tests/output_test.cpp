@@ -59,13 +59,13 @@ protected:
 
 TEST_F(OutputTest, ATwoChunkRingAlternatesBetweenItsChunks) {
     openVirtual(20);
-    EXPECT_EQ(mixerState().output.ringFrames, 2 * kChunk);
+    EXPECT_EQ(defaultMixer().output.ringFrames, 2 * kChunk);
     EXPECT_FALSE(pumpAudio());  // the device is in chunk 0, which is the next to fill
     for (std::int32_t round = 0; round < 6; ++round) {
         device_.play(kChunk);
         EXPECT_TRUE(pumpAudio()) << round;
         EXPECT_FALSE(pumpAudio()) << round;  // one chunk per pass, none twice
-        EXPECT_EQ(mixerState().writeChunk, (round + 1) % 2) << round;
+        EXPECT_EQ(defaultMixer().writeChunk, (round + 1) % 2) << round;
     }
 }
 
@@ -81,10 +81,10 @@ TEST_F(OutputTest, OnlyChunksBeforeTheOnePlayingAreFilledLaterThanChunkOne) {
                           {1, 0, true},  {9, 0, true},  {3, 3, false}, {2, 3, true},
                           {4, 3, false}, {8, 3, false}, {0, 9, true},  {9, 9, false}};
     for (const Case& test : cases) {
-        resetMixerState();
+        resetMixer(defaultMixer());
         openVirtual(100);
         device_.play(test.playChunk * kChunk + 17 + chunkCount * kChunk);
-        mixerState().writeChunk = test.writeChunk;
+        defaultMixer().writeChunk = test.writeChunk;
         EXPECT_EQ(pumpAudio(), test.due) << test.writeChunk << " " << test.playChunk;
     }
 }
@@ -100,7 +100,7 @@ TEST_F(OutputTest, TheFirstFillComesInChunkOneAndIsHeardAfterTheSilentRing) {
     EXPECT_TRUE(pumpAudio());
     EXPECT_EQ(song->tick, 2);  // ticks at frames 0 and 816 of the chunk
 
-    const std::int32_t ringFrames = mixerState().output.ringFrames;
+    const std::int32_t ringFrames = defaultMixer().output.ringFrames;
     const std::vector<std::int16_t> heard = playAndPump(2 * ringFrames);
     const auto firstSound = static_cast<std::int32_t>(
         std::find_if(heard.begin(), heard.end(), [](std::int16_t v) { return v != 0; }) -
@@ -125,7 +125,7 @@ TEST_F(OutputTest, TheRingAsHeardIsTheOfflineRenderOneRingLater) {
     openVirtual(60);
     SongPtr song = load(module);
     ASSERT_TRUE(songStart(song.get()));
-    const std::int32_t ringFrames = mixerState().output.ringFrames;
+    const std::int32_t ringFrames = defaultMixer().output.ringFrames;
     const std::vector<std::int16_t> heard = playAndPump(ringFrames + frames);
     EXPECT_TRUE(std::equal(offline.begin(), offline.end(), heard.begin() + 2 * ringFrames));
     EXPECT_NE(offline[2 * 5712 + 100], 0);
@@ -137,7 +137,7 @@ TEST_F(OutputTest, RenderingIsTheSameWhateverThePieces) {
     ASSERT_TRUE(songStart(song.get()));
     std::vector<std::int16_t> whole(2 * 9000);
     ASSERT_EQ(renderAudio(whole.data(), 9000), 9000);
-    EXPECT_NEAR(song->elapsedSeconds, 11 * kChunk / double{kRate}, 1e-4);  // whole chunks
+    EXPECT_NEAR(song->client.elapsedSeconds, 11 * kChunk / double{kRate}, 1e-4);  // whole chunks
 
     closeAudio();
     EXPECT_EQ(renderAudio(whole.data(), 10), 0);  // nothing open
@@ -157,14 +157,14 @@ TEST_F(OutputTest, ASongThatIsNotPlayingKeepsItsFramesAndGetsNoTicks) {
     ASSERT_TRUE(songStart(playing.get()));
     device_.play(kChunk);
     ASSERT_TRUE(pumpAudio());
-    const std::int32_t left = paused->samplesLeftInTick;
+    const std::int32_t left = paused->client.samplesLeftInTick;
     const std::int32_t tick = paused->tick;
-    paused->playing = false;
+    paused->client.playing = false;
     device_.play(kChunk);
     ASSERT_TRUE(pumpAudio());
-    EXPECT_EQ(paused->samplesLeftInTick, left);
+    EXPECT_EQ(paused->client.samplesLeftInTick, left);
     EXPECT_EQ(paused->tick, tick);
-    EXPECT_EQ(playing->samplesLeftInTick, (816 - 2 * kChunk % 816) % 816);
+    EXPECT_EQ(playing->client.samplesLeftInTick, (816 - 2 * kChunk % 816) % 816);
 }
 
 TEST_F(OutputTest, AnOutputWhoseDeviceFailsIsNotOpen) {
@@ -175,8 +175,8 @@ TEST_F(OutputTest, AnOutputWhoseDeviceFailsIsNotOpen) {
     } broken;
     setWaveDevice(&broken, MixingDriver::thread);
     EXPECT_FALSE(openAudio(kRate));
-    EXPECT_EQ(mixerState().voicePool, nullptr);
-    EXPECT_FALSE(mixerState().thread.joinable());
+    EXPECT_EQ(defaultMixer().voicePool, nullptr);
+    EXPECT_FALSE(defaultMixer().thread.joinable());
 }
 
 TEST_F(OutputTest, ALaterOutputStartsFillingAtChunkZero) {
@@ -184,9 +184,9 @@ TEST_F(OutputTest, ALaterOutputStartsFillingAtChunkZero) {
     device_.play(3 * kChunk);
     ASSERT_TRUE(pumpAudio());
     ASSERT_TRUE(pumpAudio());
-    EXPECT_EQ(mixerState().writeChunk, 2);
+    EXPECT_EQ(defaultMixer().writeChunk, 2);
     ASSERT_TRUE(openAudio(kRate));
-    EXPECT_EQ(mixerState().writeChunk, 0);
+    EXPECT_EQ(defaultMixer().writeChunk, 0);
     EXPECT_EQ(device_.framesPlayed(), 0u);
     EXPECT_FALSE(pumpAudio());
 }
@@ -221,7 +221,7 @@ TEST_F(OutputTest, ACloseDuringAFillLetsTheChunkFinish) {
     device_.play(kChunk);
     while (!insideTick)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(mixerState().mixBusy);
+    EXPECT_TRUE(defaultMixer().mixBusy);
 
     std::atomic<bool> closed{false};
     std::thread closer([&] {
@@ -232,9 +232,9 @@ TEST_F(OutputTest, ACloseDuringAFillLetsTheChunkFinish) {
     EXPECT_FALSE(closed);
     releaseTick = true;
     closer.join();
-    EXPECT_FALSE(mixerState().mixBusy);
-    EXPECT_TRUE(mixerState().threadExited);
-    EXPECT_EQ(song->samplesLeftInTick, 816 - kChunk % 816);  // the whole chunk was mixed
+    EXPECT_FALSE(defaultMixer().mixBusy);
+    EXPECT_TRUE(defaultMixer().threadExited);
+    EXPECT_EQ(song->client.samplesLeftInTick, 816 - kChunk % 816);  // the whole chunk was mixed
     EXPECT_FALSE(device_.isOpen());
 }
 
@@ -274,7 +274,7 @@ TEST_F(OutputTest, SongsStartStopAndGoWhileTheThreadMixes) {
     }
     EXPECT_GT(rowsSeen, 0);
     closeAudio();
-    EXPECT_TRUE(mixerState().threadExited);
+    EXPECT_TRUE(defaultMixer().threadExited);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ using SongTest = PlayerTest;
 
 std::vector<Song*> startedSongs() {
     std::vector<Song*> songs;
-    ListLink& head = playerState().songList;
+    ListLink& head = defaultMixer().clients;
     for (ListLink* link = head.next; link != &head; link = link->next) {
         songs.push_back(&listRecord<Song>(link));
     }
@@ -24,7 +24,7 @@ TEST_F(SongTest, BufferLengthIsAMultipleOf20AndAtLeast20) {
         {5, 20}, {-40, 20}, {1000, 1000}, {1019, 1000}, {1020, 1020}};
     for (auto [asked, stored] : cases) {
         EXPECT_TRUE(setBufferLength(asked));
-        EXPECT_EQ(mixerState().output.bufferLengthMs, stored) << asked;
+        EXPECT_EQ(defaultMixer().output.bufferLengthMs, stored) << asked;
     }
 }
 
@@ -40,12 +40,12 @@ TEST_F(SongTest, NullSongs) {
 TEST_F(SongTest, OpenAudioNeedsTheStreamCallbacks) {
     setStreamCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(openAudio(44100));
-    EXPECT_EQ(mixerState().voicePool, nullptr);
+    EXPECT_EQ(defaultMixer().voicePool, nullptr);
 }
 
 TEST_F(SongTest, OpenAudioDerivesTheOutputSettings) {
     ASSERT_TRUE(openAudio(44100));
-    const OutputSettings& output = mixerState().output;
+    const OutputSettings& output = defaultMixer().output;
     EXPECT_EQ(output.outputRate, 44100);
     EXPECT_EQ(output.chunkFrames, 884);
     EXPECT_EQ(output.ringFrames, 17680);  // the default 200 ms, doubled
@@ -60,17 +60,17 @@ TEST_F(SongTest, OpenAudioDerivesTheOutputSettings) {
     EXPECT_EQ(output.rampFrames, 139);
 
     EXPECT_FALSE(openAudio(0));
-    EXPECT_EQ(mixerState().voicePool, nullptr);  // the open output was closed first
+    EXPECT_EQ(defaultMixer().voicePool, nullptr);  // the open output was closed first
 }
 
 TEST_F(SongTest, ThePoolLinksEveryVoiceInIndexOrder) {
     ASSERT_TRUE(openAudio(44100));
-    ListLink& head = mixerState().mixList;
+    ListLink& head = defaultMixer().mixList;
     std::int32_t expected = 0;
     for (ListLink* link = head.next; link != &head; link = link->next) {
         const Voice& voice = listRecord<Voice>(link);
         EXPECT_EQ(voice.index, expected);
-        EXPECT_EQ(&voice, voiceAt(expected));
+        EXPECT_EQ(&voice, voiceAt(defaultMixer(), expected));
         EXPECT_EQ(voice.sample, nullptr);
         EXPECT_EQ(voice.panning, 0);
         ++expected;
@@ -78,7 +78,7 @@ TEST_F(SongTest, ThePoolLinksEveryVoiceInIndexOrder) {
     EXPECT_EQ(expected, kVoiceCount);
     closeAudio();
     EXPECT_EQ(head.next, &head);
-    EXPECT_EQ(voiceAt(0), nullptr);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0), nullptr);
 }
 
 TEST_F(SongTest, FramesPerTickFollowTheBpmAndTheRate) {
@@ -87,15 +87,15 @@ TEST_F(SongTest, FramesPerTickFollowTheBpmAndTheRate) {
     ASSERT_TRUE(song);
     setBpm(song.get(), 135);
     EXPECT_EQ(song->bpm, 135);
-    EXPECT_EQ(song->samplesPerTick, 816);
+    EXPECT_EQ(song->client.samplesPerTick, 816);
     setBpm(song.get(), 125);
-    EXPECT_EQ(song->samplesPerTick, 882);
+    EXPECT_EQ(song->client.samplesPerTick, 882);
     setBpm(song.get(), 0);
     EXPECT_EQ(song->bpm, 125);
 
     ASSERT_TRUE(songStart(song.get()));
     ASSERT_TRUE(openAudio(22050));
-    EXPECT_EQ(song->samplesPerTick, 441);  // started songs follow a new rate
+    EXPECT_EQ(song->client.samplesPerTick, 441);  // started songs follow a new rate
 }
 
 TEST_F(SongTest, StartingNeedsAnOpenOutput) {
@@ -118,12 +118,12 @@ TEST_F(SongTest, StartSetsThePlaybackStateAndBindsChannelsToVoices) {
     song->currentRow = 9;
     song->nextOrder = 4;
     ASSERT_TRUE(songStart(song.get()));
-    EXPECT_TRUE(song->playing);
+    EXPECT_TRUE(song->client.playing);
     EXPECT_FALSE(song->ended);
     EXPECT_EQ(song->globalVolume, 64);
     EXPECT_EQ(song->speed, 7);
-    EXPECT_EQ(song->samplesPerTick, 816);
-    EXPECT_EQ(song->samplesLeftInTick, 0);
+    EXPECT_EQ(song->client.samplesPerTick, 816);
+    EXPECT_EQ(song->client.samplesLeftInTick, 0);
     EXPECT_EQ(song->nextOrder, -1);
     EXPECT_EQ(song->nextRow, -1);
     EXPECT_EQ(songGetRow(song.get()), 0);
@@ -152,17 +152,17 @@ TEST_F(SongTest, StopUnlinksAndSilencesTheSongsVoices) {
     ASSERT_TRUE(songStart(song.get()));
     const Sample* sample = song->instruments[0].samples[0];
     for (std::int32_t i = 0; i < 5; ++i)
-        ASSERT_EQ(triggerVoice(i, sample), i);
-    voiceAt(1)->position = std::uint64_t{7} << 32;
+        ASSERT_EQ(triggerVoice(defaultMixer(), i, sample), i);
+    voiceAt(defaultMixer(), 1)->position = std::uint64_t{7} << 32;
     ASSERT_TRUE(songStop(song.get()));
-    EXPECT_FALSE(song->playing);
+    EXPECT_FALSE(song->client.playing);
     EXPECT_EQ(song->channels, nullptr);
     EXPECT_TRUE(startedSongs().empty());
-    EXPECT_EQ(song->link.next, &song->link);
+    EXPECT_EQ(song->client.link.next, &song->client.link);
     for (std::int32_t i = 0; i < 4; ++i)
-        EXPECT_EQ(voiceAt(i)->sample, nullptr);
-    EXPECT_EQ(voiceAt(1)->position, 0u);
-    EXPECT_EQ(voiceAt(4)->sample, sample);  // not one of the song's four channels
+        EXPECT_EQ(voiceAt(defaultMixer(), i)->sample, nullptr);
+    EXPECT_EQ(voiceAt(defaultMixer(), 1)->position, 0u);
+    EXPECT_EQ(voiceAt(defaultMixer(), 4)->sample, sample);  // not one of the song's four channels
     EXPECT_TRUE(songStop(song.get()));
 }
 

@@ -16,7 +16,7 @@ protected:
 };
 
 TEST_F(StreamTest, TheStreamLayerForwardsToTheCallbacks) {
-    SongStream* stream = streamOpen("any name");
+    SongStream* stream = streamOpen(defaultPlayer(), "any name");
     ASSERT_NE(stream, nullptr);
     std::uint8_t buffer[4] = {};
     EXPECT_EQ(streamRead(buffer, 4, stream), 4);
@@ -33,7 +33,7 @@ TEST_F(StreamTest, TheStreamLayerForwardsToTheCallbacks) {
 
 TEST_F(StreamTest, ANullCallbackClearsAllFive) {
     setStreamCallbacks(memoryOpen, memoryClose, nullptr, memorySeek, memoryTell);
-    EXPECT_EQ(streamOpen("intro.xm"), nullptr);
+    EXPECT_EQ(streamOpen(defaultPlayer(), "intro.xm"), nullptr);
     EXPECT_FALSE(openAudio(44100));
 }
 

@@ -48,7 +48,7 @@ protected:
     void mixFrameByFrame(std::int32_t frames) {
         for (std::int32_t i = 0; i < frames; ++i) {
             float out[2] = {};
-            mixSongs(out, 1);
+            mixClients(defaultMixer(), out, 1);
             ++tickLog.frame;
         }
     }
@@ -103,7 +103,7 @@ TEST_F(TickTest, ATempoChangeSetsTheLengthOfItsOwnTick) {
     EXPECT_EQ(tickLog.ticks[7], 5712);
     EXPECT_EQ(tickLog.ticks[8], 5712 + 882);
     EXPECT_EQ(tickLog.ticks[9], 5712 + 2 * 882);
-    EXPECT_EQ(song->samplesPerTick, 882);
+    EXPECT_EQ(song->client.samplesPerTick, 882);
 }
 
 TEST_F(TickTest, SpeedZeroMakesEveryTickARowTick) {
@@ -144,8 +144,8 @@ TEST_F(TickTest, LinearC4HasPeriod4608AndPlaysAt8363Hz) {
     const Channel& channel = song->channels[0];
     EXPECT_EQ(channel.note, 48);
     EXPECT_EQ(channel.period, 4608);
-    EXPECT_EQ(voiceAt(0)->frequency, 8363);
-    EXPECT_EQ(voiceAt(0)->sample, song->instruments[0].samples[0]);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->frequency, 8363);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, song->instruments[0].samples[0]);
 }
 
 TEST_F(TickTest, FinetuneAndRelativeNoteMoveTheLinearPeriod) {
@@ -164,7 +164,7 @@ TEST_F(TickTest, AmigaC4HasPeriod1712AndPlaysAt8362Hz) {
     SongPtr song = start(module);
     runTicks(*song, 1);
     EXPECT_EQ(song->channels[0].period, 1712);
-    EXPECT_EQ(voiceAt(0)->frequency, 8362);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->frequency, 8362);
 }
 
 TEST(AmigaPeriodTest, OctavesHalveThePeriodAndFinetuneMovesTowardTheNextNote) {
@@ -183,7 +183,7 @@ TEST_F(TickTest, ANoteTakesItsSamplesVolumeAndPanning) {
     module.instruments[0].samples[0].panning = 200;
     SongPtr song = start(module);
     runTicks(*song, 1);
-    const Voice& voice = *voiceAt(0);
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
     EXPECT_EQ(voice.volume, 63);  // 32 × 64 × 65536 × 64 × 255 / 2^35 = 63.75
     EXPECT_EQ(voice.panning, 200);
     EXPECT_EQ(voice.rightVolume, 200 * 63 / 255);
@@ -202,10 +202,10 @@ TEST_F(TickTest, ThePanningEnvelopeMovesPanningByUpToFourPerStep) {
     channel.panning = 128;
     channel.panningEnvelope.output = 40;
     updateVoice(channel, emptySample, *song);
-    EXPECT_EQ(voiceAt(0)->panning, 128 + 4 * 8);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 128 + 4 * 8);
     channel.panning = 240;  // (128 - 112) / 32 = 0: no room
     updateVoice(channel, emptySample, *song);
-    EXPECT_EQ(voiceAt(0)->panning, 240);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 240);
 }
 
 TEST_F(TickTest, ATonePortamentoRowKeepsNoteAndInstrumentAndAimsAtItsNote) {
@@ -215,7 +215,7 @@ TEST_F(TickTest, ATonePortamentoRowKeepsNoteAndInstrumentAndAimsAtItsNote) {
     module.tempo = 4;
     SongPtr song = start(module);
     runTicks(*song, 4);
-    Voice& voice = *voiceAt(0);
+    Voice& voice = *voiceAt(defaultMixer(), 0);
     const std::uint64_t positionBefore = voice.position = std::uint64_t{9} << 32;
 
     runTicks(*song, 1);
@@ -235,10 +235,10 @@ TEST_F(TickTest, ATonePortamentoRowKeepsNoteAndInstrumentAndAimsAtItsNote) {
 TEST_F(TickTest, AnInstrumentBeyondTheCountPlaysSilence) {
     SongPtr song = start(oneChannel({note(kC4, 5)}));
     runTicks(*song, 1);
-    Voice& voice = *voiceAt(0);
+    Voice& voice = *voiceAt(defaultMixer(), 0);
     EXPECT_EQ(voice.sample, &emptySample);
     std::vector<float> out(64, 0.0f);
-    mixVoices(out.data(), mixerState().mixList, 32);
+    mixVoices(defaultMixer(), out.data(), 32);
     EXPECT_EQ(voice.sample, nullptr);
     EXPECT_EQ(out, std::vector<float>(64, 0.0f));
 }
@@ -246,10 +246,10 @@ TEST_F(TickTest, AnInstrumentBeyondTheCountPlaysSilence) {
 TEST_F(TickTest, KeyOffWithoutAVolumeEnvelopeSilencesOnItsRowTick) {
     SongPtr song = start(oneChannel({note(kC4), {.note = xm::kKeyOff}}));
     runTicks(*song, 6);
-    EXPECT_GT(voiceAt(0)->volume, 0);
+    EXPECT_GT(voiceAt(defaultMixer(), 0)->volume, 0);
     runTicks(*song, 1);
     EXPECT_TRUE(song->channels[0].keyOff);
-    EXPECT_EQ(voiceAt(0)->volume, 0);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 0);
 }
 
 TEST_F(TickTest, AVolumeEnvelopeFallsTickByTickAndEndsDone) {

@@ -16,7 +16,7 @@ protected:
         sample_.loopStart = 20;
         sample_.loopLength = 50;
     }
-    Voice& voice(std::int32_t index) { return *voiceAt(index); }
+    Voice& voice(std::int32_t index) { return *voiceAt(defaultMixer(), index); }
 
     Sample sample_{};
 };
@@ -60,7 +60,7 @@ TEST_F(VoiceTest, FrequencyBecomesA32Point32StepWithinItsClamp) {
         {-5, (std::uint64_t{100} << 32) / 44100},
     };
     for (auto [hz, step] : cases) {
-        EXPECT_TRUE(setVoiceFrequency(v, hz));
+        EXPECT_TRUE(setVoiceFrequency(defaultMixer(), v, hz));
         EXPECT_EQ(v.frequency, hz);
         EXPECT_EQ(v.step, step) << hz;
     }
@@ -91,14 +91,14 @@ TEST_F(VoiceTest, VolumeAndPanningGiveLinearSideVolumes) {
 
 TEST_F(VoiceTest, TriggerStartsAtTheOffsetOnceAndKeepsTheRest) {
     Voice& v = voice(7);
-    setVoiceFrequency(v, 22050);
+    setVoiceFrequency(defaultMixer(), v, 22050);
     v.currentLeft = 90;
     v.currentRight = 12;
     v.rampFramesLeft = 40;
     v.direction = kBackward;
     v.position = 0x123456789;
     v.startOffset = 69;
-    EXPECT_EQ(triggerVoice(7, &sample_), 7);
+    EXPECT_EQ(triggerVoice(defaultMixer(), 7, &sample_), 7);
     EXPECT_EQ(v.sample, &sample_);
     EXPECT_EQ(v.position, std::uint64_t{69} << 32);
     EXPECT_EQ(v.startOffset, 0u);
@@ -108,14 +108,14 @@ TEST_F(VoiceTest, TriggerStartsAtTheOffsetOnceAndKeepsTheRest) {
     EXPECT_EQ(v.rampFramesLeft, 40);
     EXPECT_EQ(v.step, 0x80000000u);
 
-    EXPECT_EQ(triggerVoice(7, &sample_), 7);  // the offset was used up
+    EXPECT_EQ(triggerVoice(defaultMixer(), 7, &sample_), 7);  // the offset was used up
     EXPECT_EQ(v.position, 0u);
 
     v.startOffset = 70;  // the loop end
-    triggerVoice(7, &sample_);
+    triggerVoice(defaultMixer(), 7, &sample_);
     EXPECT_EQ(v.position, 0u);
     v.startOffset = 0xFFFFFFFF;
-    triggerVoice(7, &sample_);
+    triggerVoice(defaultMixer(), 7, &sample_);
     EXPECT_EQ(v.position, 0u);
 }
 
@@ -123,26 +123,26 @@ TEST_F(VoiceTest, TriggerWithoutASampleOrAVoiceChangesNothing) {
     Voice& v = voice(2);
     v.startOffset = 5;
     v.position = 99;
-    EXPECT_EQ(triggerVoice(2, nullptr), -1);
+    EXPECT_EQ(triggerVoice(defaultMixer(), 2, nullptr), -1);
     EXPECT_EQ(v.position, 99u);
     EXPECT_EQ(v.startOffset, 5u);
     EXPECT_EQ(v.sample, nullptr);
-    EXPECT_EQ(triggerVoice(kVoiceCount, &sample_), -1);
-    EXPECT_EQ(triggerVoice(-1, &sample_), -1);
+    EXPECT_EQ(triggerVoice(defaultMixer(), kVoiceCount, &sample_), -1);
+    EXPECT_EQ(triggerVoice(defaultMixer(), -1, &sample_), -1);
     closeAudio();
-    EXPECT_EQ(triggerVoice(0, &sample_), -1);
-    EXPECT_TRUE(stopVoice(0));
+    EXPECT_EQ(triggerVoice(defaultMixer(), 0, &sample_), -1);
+    EXPECT_TRUE(stopVoice(defaultMixer(), 0));
 }
 
 TEST_F(VoiceTest, StopClearsSampleAndPositionOnly) {
     Voice& v = voice(255);
     setVoiceVolume(v, 100);
     setVoicePanning(v, 128);
-    triggerVoice(255, &sample_);
+    triggerVoice(defaultMixer(), 255, &sample_);
     v.position = 0xABCDEF12345;
     v.currentLeft = 33;
     v.rampFramesLeft = 9;
-    EXPECT_TRUE(stopVoice(255));
+    EXPECT_TRUE(stopVoice(defaultMixer(), 255));
     EXPECT_EQ(v.sample, nullptr);
     EXPECT_EQ(v.position, 0u);
     EXPECT_EQ(v.volume, 100);

@@ -1,7 +1,9 @@
-// Vorn3: a module player library. The host hands it five stream callbacks through
-// which songs are read and a wave device to play through, opens the output and then
-// creates and starts songs by name. Everything a host needs is declared here; the
-// library throws no exceptions.
+// Vorn3: a module player library. A player reads songs through five stream callbacks
+// the host hands it and plays them through a wave device, or renders them for the host
+// to take: the host opens the output and then creates and starts songs by name. The
+// functions without a player act on one default player; others a host creates share
+// nothing with it or with each other, and may run on threads of their own. Everything a
+// host needs is declared here; the library throws no exceptions.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,8 @@ namespace vorn3 {
 
 // A loaded module with its playback state; created by songCreate, released by songFree.
 struct Song;
+// Stream callbacks, an output and the songs it created; see playerCreate.
+struct Player;
 
 // Stream callbacks. A handle is whatever the host's open returns; null means failure.
 using StreamOpen = void* (*)(const char* name);
@@ -103,6 +107,23 @@ bool songEnded(const Song* song);
 
 // Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1 are ignored.
 void setBpm(Song* song, std::int32_t bpm);
+
+// A player of the host's own, with its own callbacks, output, voices and songs, as the
+// default player is at program start. Null when memory runs out.
+Player* playerCreate();
+// Closes the player's output and frees the songs it created; nothing for null.
+void playerDestroy(Player* player);
+
+// The operations above, on a given player; a song's own operations act on its player.
+void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close, StreamRead read,
+                        StreamSeek seek, StreamTell tell);
+void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
+bool setBufferLength(Player& player, std::int32_t milliseconds);
+bool openAudio(Player& player, std::int32_t outputRate);
+void closeAudio(Player& player);
+bool pumpAudio(Player& player);
+std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
+Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "mixer/mixer.h"
 #include "mixer/voice.h"
 
 namespace vorn3 {
@@ -54,9 +53,16 @@ std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
 const bool wideLoops =
     (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 
+// Without `out` the position and gains move as mixing would move them: every sum of a
+// gain and its increments is exact (see mixFours).
 std::uint64_t mixSegment(float* out, const std::int16_t* data, std::uint64_t position,
                          std::uint64_t delta, std::int32_t frames, double& left, double& right,
                          double leftIncrement, double rightIncrement) {
+    if (!out) {
+        left += leftIncrement * frames;
+        right += rightIncrement * frames;
+        return position + delta * static_cast<std::uint64_t>(frames);
+    }
     if (wideLoops) {
         return mixWide(out, data, position, delta, frames, left, right, leftIncrement,
                        rightIncrement);
@@ -185,7 +191,7 @@ void mixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampFr
             voice.position =
                 mixSegment(out, sample->data, voice.position, delta, length, left, right, 0, 0);
         }
-        out += 2 * length;
+        if (out) out += 2 * length;
         remaining -= length;
         if (!reachesBoundary) continue;
         if (!looped) {
@@ -320,13 +326,17 @@ std::uint64_t mixWide(float* destination, const std::int16_t* data, std::uint64_
                           rightIncrement);
 }
 
-void mixVoices(float* destination, ListLink& voices, std::int32_t frames) {
+void mixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
     if (frames < 1) return;
-    const std::int32_t rampFrames = mixerState().output.rampFrames;
-    for (ListLink* link = voices.next; link != &voices; link = link->next) {
+    const std::int32_t rampFrames = mixer.output.rampFrames;
+    for (ListLink* link = mixer.mixList.next; link != &mixer.mixList; link = link->next) {
         Voice& voice = listRecord<Voice>(link);
         if (voice.sample) mixVoice(voice, destination, frames, rampFrames);
     }
+}
+
+void advanceVoices(Mixer& mixer, std::int32_t frames) {
+    mixVoices(mixer, nullptr, frames);
 }
 
 // Clipping first keeps every value within what the conversion and the packing carry

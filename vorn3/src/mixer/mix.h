@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "mixer/list.h"
+#include "mixer/mixer.h"
 
 namespace vorn3 {
 
@@ -11,8 +11,11 @@ namespace vorn3 {
 inline constexpr float kByteToGain = 0.003921569f;
 
 // Adds `frames` stereo frames (two floats each, left first, in 16-bit units) of every
-// voice of `voices` into destination, advancing positions, loops and volume ramps.
-void mixVoices(float* destination, ListLink& voices, std::int32_t frames);
+// voice of the mixer's pool into destination, advancing positions, loops and volume ramps.
+void mixVoices(Mixer& mixer, float* destination, std::int32_t frames);
+// Advances every voice as mixVoices would, to the same positions, loops and ramps,
+// adding nothing.
+void advanceVoices(Mixer& mixer, std::int32_t frames);
 
 // Rounds each of frames × 2 values to the nearest integer (ties to even) and clips it
 // to 16 bits.

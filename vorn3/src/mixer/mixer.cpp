@@ -1,21 +1,14 @@
 #include "mixer/mixer.h"
 
+#include "mixer/output.h"
+
 namespace vorn3 {
-namespace {
 
-MixerState state;
-
-}  // namespace
-
-MixerState& mixerState() {
-    return state;
-}
-
-void resetMixerState() {
-    closeAudio();
-    state.output = {};
-    state.nextDevice = nullptr;
-    state.nextDriver = MixingDriver::thread;
+void resetMixer(Mixer& mixer) {
+    closeOutput(mixer);
+    mixer.output = {};
+    mixer.nextDevice = nullptr;
+    mixer.nextDriver = MixingDriver::thread;
 }
 
 }  // namespace vorn3

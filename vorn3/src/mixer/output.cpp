@@ -7,9 +7,6 @@
 #include <system_error>
 
 #include "mixer/mix.h"
-#include "mixer/mixer.h"
-#include "player/player.h"
-#include "player/song.h"
 
 namespace vorn3 {
 namespace {
@@ -22,6 +19,7 @@ constexpr std::int32_t kRampFramesAt44100 = 128;
 constexpr std::int32_t kReferenceRate = 44100;
 constexpr std::size_t kAccumulatorAlignment = 16;  // bytes
 constexpr std::chrono::milliseconds kPollInterval{2};
+constexpr float kPcmToFloat = 1.0f / 32768.0f;
 
 std::int32_t chunkFramesAt(std::int32_t rate) {
     const std::int32_t frames = rate * kChunkMs / 1000;
@@ -35,7 +33,7 @@ std::int32_t chunkCount(const OutputSettings& output) {
 // Whether writeChunk may be filled now. While the device plays chunk 2 or later only the
 // chunks before it are filled; while it plays chunk 0 or 1, any but the one playing.
 // Right after opening this waits until the device has entered chunk 1.
-bool chunkDue(const MixerState& mixer, std::uint64_t framesPlayed) {
+bool chunkDue(const Mixer& mixer, std::uint64_t framesPlayed) {
     const OutputSettings& output = mixer.output;
     const auto playChunk =
         static_cast<std::int32_t>(framesPlayed % static_cast<std::uint64_t>(output.ringFrames) /
@@ -45,24 +43,26 @@ bool chunkDue(const MixerState& mixer, std::uint64_t framesPlayed) {
     return chunk != playChunk && (chunk <= previousChunk || (previousChunk == 0 && chunk != 1));
 }
 
-// Mixes and converts one chunk of the ring; the caller holds passLock.
-void fillChunk(MixerState& mixer, std::int32_t chunk) {
+// Mixes and converts one chunk of the ring; the caller holds passLock. Returns the
+// frames mixed: fewer when a client finished.
+std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk) {
     const std::int32_t frames = mixer.output.chunkFrames;
     const std::size_t first =
         static_cast<std::size_t>(chunk) * static_cast<std::size_t>(frames) * 2;
     float* accumulator = mixer.accumulator.get() + first;
     mixer.mixBusy = true;
     std::fill_n(accumulator, 2 * frames, 0.0f);
-    mixSongs(accumulator, frames);
+    const std::int32_t mixed = mixClients(mixer, accumulator, frames);
     convertToPcm16(mixer.ring.get() + first, accumulator, frames);
     mixer.mixBusy = false;
+    return mixed;
 }
 
-void advanceWriteChunk(MixerState& mixer) {
+void advanceWriteChunk(Mixer& mixer) {
     mixer.writeChunk = (mixer.writeChunk + 1) % chunkCount(mixer.output);
 }
 
-void mixThread(MixerState& mixer) {
+void mixThread(Mixer& mixer) {
     while (!mixer.stopRequested) {
         if (chunkDue(mixer, mixer.device->framesPlayed())) {
             {
@@ -76,7 +76,7 @@ void mixThread(MixerState& mixer) {
     mixer.threadExited = true;
 }
 
-void releaseOutput(MixerState& mixer) {
+void releaseOutput(Mixer& mixer) {
     mixer.open = false;
     listInit(mixer.mixList);
     delete[] mixer.voicePool;
@@ -85,27 +85,20 @@ void releaseOutput(MixerState& mixer) {
     mixer.accumulator.reset();
 }
 
-// A thread still running at exit would end the process abnormally when the state
-// holding it is destroyed.
-void closeAudioAtExit() {
-    closeAudio();
-}
-
-bool startThread(MixerState& mixer) {
-    [[maybe_unused]] static const bool closedAtExit = std::atexit(closeAudioAtExit) == 0;
+bool startThread(Mixer& mixer) {
     mixer.stopRequested = false;
     mixer.threadExited = false;
     try {
         mixer.thread = std::thread(mixThread, std::ref(mixer));
     } catch (const std::system_error&) {
         mixer.threadExited = true;
-        closeAudio();
+        closeOutput(mixer);
         return false;
     }
     return true;
 }
 
-bool allocateBuffers(MixerState& mixer) {
+bool allocateBuffers(Mixer& mixer) {
     const auto values = 2 * static_cast<std::size_t>(mixer.output.ringFrames);
     mixer.ring.reset(static_cast<std::int16_t*>(std::calloc(values, sizeof(std::int16_t))));
     mixer.accumulator.reset(
@@ -122,46 +115,61 @@ bool allocateBuffers(MixerState& mixer) {
 
 }  // namespace
 
-void mixSongs(float* destination, std::int32_t frames) {
-    MixerState& mixer = mixerState();
+namespace {
+
+// Runs `frames` frames of every playing client, ticking each whenever its frames for the
+// current tick run out and handing each piece between ticks to `piece` (its first frame
+// and its length). Returns the frames run: fewer when a client finished.
+template <typename Piece>
+std::int32_t runClients(Mixer& mixer, std::int32_t frames, Piece piece) {
     const float secondsPerFrame = mixer.output.secondsPerFrame;
-    ListLink& songs = playerState().songList;
-    for (ListLink* link = songs.next; link != &songs; link = link->next) {
-        Song& song = listRecord<Song>(link);
-        if (!song.playing) continue;
-        std::int32_t left = song.samplesLeftInTick;
-        for (std::int32_t done = 0; done < frames;) {
+    std::int32_t run = frames;
+    for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
+        MixClient& client = listRecord<MixClient>(link);
+        if (!client.playing) continue;
+        std::int32_t left = client.samplesLeftInTick;
+        for (std::int32_t done = 0; done < run;) {
             if (left == 0) {
-                song.tickHook(song);
-                left = std::max(song.samplesPerTick, 1);
+                if (!client.tick(client)) {
+                    run = done;
+                    break;
+                }
+                left = std::max(client.samplesPerTick, 1);
             }
-            const std::int32_t piece = std::min(left, frames - done);
-            mixVoices(destination + 2 * done, mixer.mixList, piece);
-            song.elapsedSeconds += static_cast<float>(piece) * secondsPerFrame;
-            done += piece;
-            left -= piece;
+            const std::int32_t length = std::min(left, run - done);
+            piece(done, length);
+            client.elapsedSeconds += static_cast<float>(length) * secondsPerFrame;
+            done += length;
+            left -= length;
         }
-        song.samplesLeftInTick = left;
+        client.samplesLeftInTick = left;
     }
+    return run;
 }
 
-void setWaveDevice(WaveDevice* device, MixingDriver driver) {
-    mixerState().nextDevice = device;
-    mixerState().nextDriver = driver;
+}  // namespace
+
+std::int32_t mixClients(Mixer& mixer, float* destination, std::int32_t frames) {
+    return runClients(mixer, frames, [&](std::int32_t first, std::int32_t length) {
+        mixVoices(mixer, destination + 2 * first, length);
+    });
 }
 
-bool setBufferLength(std::int32_t milliseconds) {
-    mixerState().output.bufferLengthMs = std::max(milliseconds, kChunkMs) / kChunkMs * kChunkMs;
+std::int32_t skipClients(Mixer& mixer, std::int32_t frames) {
+    return runClients(mixer, frames,
+                      [&](std::int32_t, std::int32_t length) { advanceVoices(mixer, length); });
+}
+
+bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds) {
+    mixer.output.bufferLengthMs = std::max(milliseconds, kChunkMs) / kChunkMs * kChunkMs;
     return true;
 }
 
 // A later output starts filling at chunk 0 again: its device starts playing from the
 // ring's first frame, so every output has the same latency.
-bool openAudio(std::int32_t outputRate) {
-    if (!streamCallbacksSet()) return false;
-    closeAudio();
+bool openOutput(Mixer& mixer, std::int32_t outputRate) {
+    closeOutput(mixer);
     if (outputRate < kMinOutputRate || outputRate > kMaxOutputRate) return false;
-    MixerState& mixer = mixerState();
     OutputSettings& output = mixer.output;
     const std::int32_t chunkFrames = chunkFramesAt(outputRate);
     const std::int64_t ringFrames =
@@ -179,12 +187,7 @@ bool openAudio(std::int32_t outputRate) {
     }
     mixer.writeChunk = 0;
     mixer.renderedFrames = chunkFrames;
-
-    ListLink& songs = playerState().songList;
-    for (ListLink* link = songs.next; link != &songs; link = link->next) {
-        Song& song = listRecord<Song>(link);
-        setBpm(&song, song.bpm);
-    }
+    mixer.chunkFramesMixed = chunkFrames;
 
     mixer.device = mixer.nextDevice;
     mixer.driver = mixer.nextDriver;
@@ -198,8 +201,7 @@ bool openAudio(std::int32_t outputRate) {
     return true;
 }
 
-void closeAudio() {
-    MixerState& mixer = mixerState();
+void closeOutput(Mixer& mixer) {
     mixer.stopRequested = true;
     if (mixer.thread.joinable()) mixer.thread.join();
     const std::lock_guard lock(mixer.passLock);
@@ -208,8 +210,7 @@ void closeAudio() {
     releaseOutput(mixer);
 }
 
-bool pumpAudio() {
-    MixerState& mixer = mixerState();
+bool pumpOutput(Mixer& mixer) {
     const std::lock_guard lock(mixer.passLock);
     if (!mixer.open || !mixer.device || mixer.driver != MixingDriver::host) return false;
     if (!chunkDue(mixer, mixer.device->framesPlayed())) return false;
@@ -218,22 +219,47 @@ bool pumpAudio() {
     return true;
 }
 
-std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames) {
-    MixerState& mixer = mixerState();
+namespace {
+
+void copyFrames(const Mixer& mixer, std::int16_t* destination, std::int32_t piece) {
+    std::copy_n(mixer.ring.get() + 2 * mixer.renderedFrames, 2 * piece, destination);
+}
+
+void copyFrames(const Mixer& mixer, float* destination, std::int32_t piece) {
+    const float* from = mixer.accumulator.get() + 2 * mixer.renderedFrames;
+    for (std::int32_t i = 0; i < 2 * piece; ++i)
+        destination[i] = from[i] * kPcmToFloat;
+}
+
+template <typename Value>
+std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames) {
     const std::lock_guard lock(mixer.passLock);
     if (!mixer.open || mixer.device || !destination || frames < 1) return 0;
-    const std::int32_t chunkFrames = mixer.output.chunkFrames;
-    for (std::int32_t done = 0; done < frames;) {
-        if (mixer.renderedFrames == chunkFrames) {
-            fillChunk(mixer, 0);
+    std::int32_t done = 0;
+    while (done < frames) {
+        if (mixer.renderedFrames == mixer.chunkFramesMixed) {
+            if (mixer.chunkFramesMixed < mixer.output.chunkFrames) break;  // a client finished
+            mixer.chunkFramesMixed = fillChunk(mixer, 0);
             mixer.renderedFrames = 0;
+            if (mixer.chunkFramesMixed == 0) break;
         }
-        const std::int32_t piece = std::min(chunkFrames - mixer.renderedFrames, frames - done);
-        std::copy_n(mixer.ring.get() + 2 * mixer.renderedFrames, 2 * piece, destination + 2 * done);
+        const std::int32_t piece =
+            std::min(mixer.chunkFramesMixed - mixer.renderedFrames, frames - done);
+        copyFrames(mixer, destination + 2 * done, piece);
         mixer.renderedFrames += piece;
         done += piece;
     }
-    return frames;
+    return done;
+}
+
+}  // namespace
+
+std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames) {
+    return renderFrames(mixer, destination, frames);
+}
+
+std::int32_t renderOutput(Mixer& mixer, float* destination, std::int32_t frames) {
+    return renderFrames(mixer, destination, frames);
 }
 
 }  // namespace vorn3

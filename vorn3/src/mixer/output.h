@@ -1,12 +1,33 @@
-// The output's mixing pass, shared by the mixing thread, pumpAudio and renderAudio.
+// The output of one mixer: the ring filled chunk by chunk, by its thread, by the host's
+// pumping or by rendering without a device.
 #pragma once
 
 #include <cstdint>
 
+#include "mixer/mixer.h"
+
 namespace vorn3 {
 
-// Mixes `frames` frames of every playing song into destination (stereo floats), calling
-// each song's tickHook whenever its frames for the current tick run out.
-void mixSongs(float* destination, std::int32_t frames);
+// Opens the output at the given rate in Hz (closing any open one first) with the device
+// and driver set for the next open. False when the rate is unusable, memory runs out or
+// the device cannot be opened.
+bool openOutput(Mixer& mixer, std::int32_t outputRate);
+void closeOutput(Mixer& mixer);
+bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds);
+// One pass for an output driven by the host; true when it filled a chunk.
+bool pumpOutput(Mixer& mixer);
+// The next `frames` frames for an output without a device, as 16-bit values or as the
+// mixer's floats scaled to ±1; fewer when a client finished. Returns the frames written.
+std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames);
+std::int32_t renderOutput(Mixer& mixer, float* destination, std::int32_t frames);
+
+// Mixes `frames` frames of every playing client into destination (stereo floats),
+// ticking each client whenever its frames for the current tick run out. Returns the
+// frames mixed: fewer when a client finished.
+std::int32_t mixClients(Mixer& mixer, float* destination, std::int32_t frames);
+
+// Advances the clients and their voices by `frames` frames as mixing would, adding
+// nothing anywhere; returns the frames advanced.
+std::int32_t skipClients(Mixer& mixer, std::int32_t frames);
 
 }  // namespace vorn3

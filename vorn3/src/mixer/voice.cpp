@@ -19,17 +19,17 @@ void updateSideVolumes(Voice& voice) {
 
 }  // namespace
 
-Voice* voiceAt(std::int32_t index) {
-    Voice* pool = mixerState().voicePool;
+Voice* voiceAt(Mixer& mixer, std::int32_t index) {
+    Voice* pool = mixer.voicePool;
     if (!pool || index < 0 || index >= kVoiceCount) return nullptr;
     return &pool[index];
 }
 
-bool setVoiceFrequency(Voice& voice, std::int32_t hz) {
+bool setVoiceFrequency(const Mixer& mixer, Voice& voice, std::int32_t hz) {
     voice.frequency = hz;
     const auto clamped =
         static_cast<std::uint64_t>(std::clamp(hz, kMinVoiceFrequency, kMaxVoiceFrequency));
-    voice.step = (clamped << 32) / static_cast<std::uint64_t>(mixerState().output.outputRate);
+    voice.step = (clamped << 32) / static_cast<std::uint64_t>(mixer.output.outputRate);
     return true;
 }
 
@@ -45,8 +45,8 @@ bool setVoicePanning(Voice& voice, std::int32_t panning) {
     return true;
 }
 
-std::int32_t triggerVoice(std::int32_t index, const Sample* sample) {
-    Voice* voice = voiceAt(index);
+std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample) {
+    Voice* voice = voiceAt(mixer, index);
     if (!voice || !sample) return -1;
     voice->sample = sample;
     if (voice->startOffset >= sample->loopStart + sample->loopLength) voice->startOffset = 0;
@@ -56,8 +56,8 @@ std::int32_t triggerVoice(std::int32_t index, const Sample* sample) {
     return index;
 }
 
-bool stopVoice(std::int32_t index) {
-    Voice* voice = voiceAt(index);
+bool stopVoice(Mixer& mixer, std::int32_t index) {
+    Voice* voice = voiceAt(mixer, index);
     if (!voice) return true;
     voice->position = 0;
     voice->sample = nullptr;

@@ -1,5 +1,5 @@
-// The voice pool: 256 mixer voices, each playing at most one sample. The replayer sets
-// them only through the operations below; the mixer reads them and moves position,
+// The voice pool: 256 mixer voices, each playing at most one sample. Clients set them
+// only through the operations below; the mixer reads them and moves position,
 // direction and ramp state.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "mixer/list.h"
-#include "player/module.h"
+#include "mixer/sample.h"
 
 namespace vorn3 {
 
@@ -40,16 +40,18 @@ struct Voice {
 };
 static_assert(std::is_standard_layout_v<Voice>, "listRecord needs the link first");
 
-// Voice i of the pool; null when the pool does not exist or i is outside it.
-Voice* voiceAt(std::int32_t index);
+struct Mixer;
 
-bool setVoiceFrequency(Voice& voice, std::int32_t hz);
+// Voice i of the mixer's pool; null when the pool does not exist or i is outside it.
+Voice* voiceAt(Mixer& mixer, std::int32_t index);
+
+bool setVoiceFrequency(const Mixer& mixer, Voice& voice, std::int32_t hz);
 bool setVoiceVolume(Voice& voice, std::int32_t volume);
 bool setVoicePanning(Voice& voice, std::int32_t panning);
 // Starts sample on voice i at its startOffset; returns i, or -1 (nothing changed) when
 // there is no such voice or the sample is null.
-std::int32_t triggerVoice(std::int32_t index, const Sample* sample);
+std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample);
 // Silences voice i; nothing when there is no such voice.
-bool stopVoice(std::int32_t index);
+bool stopVoice(Mixer& mixer, std::int32_t index);
 
 }  // namespace vorn3

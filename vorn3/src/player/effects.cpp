@@ -5,6 +5,7 @@
 
 #include "mixer/voice.h"
 #include "player/envelope.h"
+#include "player/player.h"
 #include "player/tick.h"
 
 namespace vorn3 {
@@ -448,7 +449,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             if (offset >= std::int64_t{cell.sample.loopStart} + cell.sample.loopLength) {
                 channel.updateFlags = static_cast<std::uint8_t>(
                     (channel.updateFlags & ~kUpdateTrigger) | kUpdateStop);
-            } else if (Voice* voice = voiceAt(channel.voiceIndex)) {
+            } else if (Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex)) {
                 voice->startOffset = static_cast<std::uint32_t>(offset);
             }
             break;

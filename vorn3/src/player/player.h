@@ -1,7 +1,10 @@
-// The player's process-wide state: the host's stream callbacks and the started songs.
+// A player: the host's stream callbacks, the songs it created and the mixer they play
+// through. Players share nothing; the functions without a player act on the default one.
 #pragma once
 
-#include "mixer/list.h"
+#include <vector>
+
+#include "mixer/mixer.h"
 #include "vorn3/vorn3.h"
 
 namespace vorn3 {
@@ -14,16 +17,18 @@ struct StreamCallbacks {
     StreamTell tell;
 };
 
-struct PlayerState {
-    StreamCallbacks callbacks{};              // all set or all null
-    ListLink songList{&songList, &songList};  // sentinel of the started songs, in start order
+struct Player {
+    StreamCallbacks callbacks{};  // all set or all null
+    Mixer mixer;
+    std::vector<Song*> songs;  // created and not yet freed
 };
 
-PlayerState& playerState();
+Player& defaultPlayer();
 
-bool streamCallbacksSet();
+bool streamCallbacksSet(const Player& player);
 
-// Back to the state at program start. Songs still started are forgotten, not freed.
-void resetPlayerState();
+// Back to the state of a new player: the output closed, the callbacks cleared. Songs
+// still started are forgotten, not freed.
+void resetPlayer(Player& player);
 
 }  // namespace vorn3

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <new>
+#include <vector>
 
-#include "mixer/mixer.h"
 #include "mixer/voice.h"
 #include "player/loader.h"
 #include "player/player.h"
@@ -34,25 +34,31 @@ void releasePatterns(Song& song) {
 
 // The caller holds passLock.
 void stopSong(Song& song) {
-    listUnlink(song.link);
-    song.playing = false;
+    listUnlink(song.client.link);
+    song.client.playing = false;
     if (song.channels) {
         for (std::int32_t i = 0; i < song.channelCount; ++i)
-            stopVoice(i);
+            stopVoice(song.player->mixer, i);
         delete[] song.channels;
         song.channels = nullptr;
     }
 }
 
+bool tickClient(MixClient& client) {
+    Song& song = listRecord<Song>(&client.link);
+    song.tickHook(song);
+    return true;
+}
+
 }  // namespace
 
-Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
+Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook) {
+    SongStream* stream = streamOpen(player, name);
+    if (!stream) return nullptr;
     auto* song = new (std::nothrow) Song{};
-    if (!song) return nullptr;
-    listInit(song->link);
-    SongStream* stream = streamOpen(name);
-    if (!stream) {
+    if (!song || !registerSong(player, *song)) {
         delete song;
+        streamClose(stream);
         return nullptr;
     }
     song->sampleDataHook = sampleDataHook;
@@ -65,17 +71,34 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
     return song;
 }
 
+Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
+    return songCreate(defaultPlayer(), name, sampleDataHook);
+}
+
+bool registerSong(Player& player, Song& song) {
+    listInit(song.client.link);
+    song.client.tick = tickClient;
+    song.player = &player;
+    try {
+        player.songs.push_back(&song);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 bool songStart(Song* song) {
-    if (!song || !mixerState().voicePool) return false;
-    const std::lock_guard lock(mixerState().passLock);
+    if (!song || !song->player->mixer.voicePool) return false;
+    Mixer& mixer = song->player->mixer;
+    const std::lock_guard lock(mixer.passLock);
     stopSong(*song);
     song->globalVolume = song->defaultGlobalVolume;
     song->nextRow = song->nextOrder = -1;
-    song->elapsedSeconds = 0.0f;
+    song->client.elapsedSeconds = 0.0f;
     song->speed = song->defaultTempo;
     song->currentRow = 0;
     song->currentOrder = 0;
-    song->samplesLeftInTick = 0;
+    song->client.samplesLeftInTick = 0;
     song->tick = 0;
     song->patternDelayTicks = 0;
     song->ended = false;
@@ -85,26 +108,28 @@ bool songStart(Song* song) {
     if (!song->channels) return false;
     for (std::int32_t i = 0; i < song->channelCount; ++i)
         song->channels[i].voiceIndex = i;
-    listInsertBefore(song->link, playerState().songList);
-    song->playing = true;
+    listInsertBefore(song->client.link, mixer.clients);
+    song->client.playing = true;
     return true;
 }
 
 bool songStop(Song* song) {
     if (!song) return false;
-    const std::lock_guard lock(mixerState().passLock);
+    const std::lock_guard lock(song->player->mixer.passLock);
     stopSong(*song);
     return true;
 }
 
 bool songFree(Song* song) {
     if (!song) return false;
+    Player& player = *song->player;
     {
-        const std::lock_guard lock(mixerState().passLock);
+        const std::lock_guard lock(player.mixer.passLock);
         stopSong(*song);
         releaseInstruments(*song);
         releasePatterns(*song);
     }
+    std::erase(player.songs, song);
     delete song;
     return true;
 }
@@ -127,8 +152,8 @@ void setBpm(Song* song, std::int32_t bpm) {
     // The constants are single precision; the arithmetic between them is extended.
     const long double tickMs = 1000.0f / (static_cast<long double>(bpm) * 0.4f);
     const long double frames =
-        tickMs * static_cast<long double>(mixerState().output.outputRate) * 0.001f;
-    song->samplesPerTick = std::max(1, static_cast<std::int32_t>(frames));
+        tickMs * static_cast<long double>(song->player->mixer.output.outputRate) * 0.001f;
+    song->client.samplesPerTick = std::max(1, static_cast<std::int32_t>(frames));
 }
 
 }  // namespace vorn3

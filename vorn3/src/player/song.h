@@ -1,5 +1,5 @@
-// The Song record: a loaded module and its playback state, and the song list the
-// mixing side walks.
+// The Song record: a loaded module and its playback state; a client of its player's
+// mixer while it plays.
 #pragma once
 
 #include <array>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "mixer/list.h"
+#include "mixer/mixer.h"
 #include "player/channel.h"
 #include "player/module.h"
 #include "vorn3/vorn3.h"
@@ -21,26 +21,24 @@ inline constexpr std::int16_t kLinearFrequencies = 1;
 using SongHook = void (*)(Song& song);
 
 struct Song {
-    ListLink link;  // songList; linked to itself while not started
+    MixClient client;  // first: the mixer's client list holds the song by it
+    Player* player;    // that created it
     PatternSlot* patterns;
     Instrument* instruments;
-    Channel* channels;               // channelCount records while started, else null
-    std::int32_t samplesLeftInTick;  // output frames before the next tick
-    std::int32_t samplesPerTick;     // output frames, at least 1 once setBpm ran
-    std::int16_t songLength;         // orders played, 1..kMaxOrders once loaded
-    std::int16_t restartPosition;    // order index, below songLength once loaded
-    std::int16_t channelCount;       // 1..kVoiceCount once loaded
-    std::int32_t usedPatternCount;   // 1 + highest pattern number among the played orders
-    std::int32_t patternSlotCount;   // 1..256 once loaded
-    std::int16_t instrumentCount;    // 0..128 once loaded
-    std::int16_t flags;              // kLinearFrequencies
-    std::int16_t defaultTempo;       // ticks per row
-    std::int16_t defaultBpm;         // beats per minute, 32..255 once loaded
+    Channel* channels;              // channelCount records while started, else null
+    std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
+    std::int16_t restartPosition;   // order index, below songLength once loaded
+    std::int16_t channelCount;      // 1..kVoiceCount once loaded
+    std::int32_t usedPatternCount;  // 1 + highest pattern number among the played orders
+    std::int32_t patternSlotCount;  // 1..256 once loaded
+    std::int16_t instrumentCount;   // 0..128 once loaded
+    std::int16_t flags;             // kLinearFrequencies
+    std::int16_t defaultTempo;      // ticks per row
+    std::int16_t defaultBpm;        // beats per minute, 32..255 once loaded
     std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
     std::uint8_t defaultGlobalVolume;                 // 0..64
     std::int32_t globalVolume;                        // 0..64
     std::uint8_t globalVolumeSlideMemory;
-    bool playing;  // the mixing side skips songs that are not
     // Playback has passed the last order at least once; read by the host's thread.
     std::atomic<bool> ended;
     std::int32_t tick;   // within the row, 0 = row tick
@@ -52,13 +50,15 @@ struct Song {
     std::int32_t patternDelayTicks;  // extra ticks of the current row
     std::int32_t nextRow;            // -1: none pending
     std::int32_t nextOrder;          // -1: none pending
-    float elapsedSeconds;            // seconds of mixed output
     SongHook startHook;
     SongHook tickHook;  // once per tick, on the mixing side
     SampleDataHook sampleDataHook;
 };
-static_assert(std::is_standard_layout_v<Song>, "listRecord needs the link first");
+static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Makes a new record a song of the player, not yet playing; false when memory runs out.
+bool registerSong(Player& player, Song& song);
 
 }  // namespace vorn3

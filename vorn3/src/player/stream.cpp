@@ -2,22 +2,13 @@
 
 #include <new>
 
-#include "player/player.h"
-
 namespace vorn3 {
 
-void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
-                        StreamTell tell) {
-    const bool complete = open && close && read && seek && tell;
-    playerState().callbacks =
-        complete ? StreamCallbacks{open, close, read, seek, tell} : StreamCallbacks{};
-}
-
-SongStream* streamOpen(const char* name) {
-    if (!streamCallbacksSet()) return nullptr;
-    auto* stream = new (std::nothrow) SongStream{};
+SongStream* streamOpen(const Player& player, const char* name) {
+    if (!streamCallbacksSet(player)) return nullptr;
+    auto* stream = new (std::nothrow) SongStream{player.callbacks, nullptr};
     if (!stream) return nullptr;
-    stream->handle = playerState().callbacks.open(name);
+    stream->handle = player.callbacks.open(name);
     if (!stream->handle) {
         delete stream;
         return nullptr;
@@ -27,23 +18,23 @@ SongStream* streamOpen(const char* name) {
 
 void streamClose(SongStream* stream) {
     if (!stream) return;
-    if (streamCallbacksSet()) playerState().callbacks.close(stream->handle);
+    stream->callbacks.close(stream->handle);
     delete stream;
 }
 
 std::int32_t streamRead(void* destination, std::int32_t byteCount, SongStream* stream) {
-    if (!stream || !streamCallbacksSet()) return 0;
-    return playerState().callbacks.read(destination, byteCount, stream->handle);
+    if (!stream) return 0;
+    return stream->callbacks.read(destination, byteCount, stream->handle);
 }
 
 void* streamSeek(SongStream* stream, std::int32_t offset, std::int32_t whence) {
-    if (!stream || !streamCallbacksSet()) return nullptr;
-    return playerState().callbacks.seek(stream->handle, offset, whence);
+    if (!stream) return nullptr;
+    return stream->callbacks.seek(stream->handle, offset, whence);
 }
 
 std::int32_t streamTell(SongStream* stream) {
-    if (!stream || !streamCallbacksSet()) return 0;
-    return playerState().callbacks.tell(stream->handle);
+    if (!stream) return 0;
+    return stream->callbacks.tell(stream->handle);
 }
 
 }  // namespace vorn3

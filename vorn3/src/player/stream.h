@@ -4,14 +4,17 @@
 
 #include <cstdint>
 
+#include "player/player.h"
+
 namespace vorn3 {
 
 struct SongStream {
-    void* handle;  // from the host's open
+    StreamCallbacks callbacks;  // the player's when the stream opened
+    void* handle;               // from the host's open
 };
 
-// Null when no callbacks are set, the host cannot open the name or memory runs out.
-SongStream* streamOpen(const char* name);
+// Null when the player has no callbacks, the host cannot open the name or memory runs out.
+SongStream* streamOpen(const Player& player, const char* name);
 // Closes the host's handle and releases the stream; nothing for null.
 void streamClose(SongStream* stream);
 // The host's result; 0 for a null stream.

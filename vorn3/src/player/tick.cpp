@@ -7,6 +7,7 @@
 #include "mixer/voice.h"
 #include "player/effects.h"
 #include "player/envelope.h"
+#include "player/player.h"
 
 namespace vorn3 {
 namespace {
@@ -227,11 +228,12 @@ std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) 
 void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (channel.period + channel.periodDelta == 0) channel.updateFlags &= ~kUpdateFrequency;
     const std::uint8_t flags = channel.updateFlags;
+    Mixer& mixer = song.player->mixer;
     if (flags & kUpdateTrigger) {
-        const std::int32_t index = triggerVoice(channel.voiceIndex, &sample);
+        const std::int32_t index = triggerVoice(mixer, channel.voiceIndex, &sample);
         if (index >= 0) channel.voiceIndex = index;
     }
-    Voice* voice = voiceAt(channel.voiceIndex);
+    Voice* voice = voiceAt(mixer, channel.voiceIndex);
     if (!voice) return;
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
@@ -248,14 +250,15 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdateFrequency) {
         const std::int32_t period = channel.period + channel.periodDelta;
         if (song.flags & kLinearFrequencies) {
-            setVoiceFrequency(*voice, linearFrequency(channel, kMiddlePeriod - channel.period +
-                                                                   channel.periodDelta));
+            setVoiceFrequency(
+                mixer, *voice,
+                linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
         } else {
-            setVoiceFrequency(*voice, kAmigaClock / period);
+            setVoiceFrequency(mixer, *voice, kAmigaClock / period);
         }
     }
     if (flags & kUpdateStop) {
-        stopVoice(channel.voiceIndex);
+        stopVoice(mixer, channel.voiceIndex);
         voice->startOffset = 0;
     }
 }

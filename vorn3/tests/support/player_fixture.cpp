@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
+#include <string_view>
 
 #include "mixer/mixer.h"
 #include "player/player.h"
@@ -9,61 +12,76 @@
 namespace vorn3 {
 namespace {
 
-struct MemoryStream {
-    std::vector<std::uint8_t> bytes;
-    std::int32_t position = 0;
+// Modules by name, and the one every other name opens.
+std::map<std::string, std::vector<std::uint8_t>, std::less<>> named;
+std::vector<std::uint8_t> served;
+
+// Each open reads on its own, so players on several threads may open at once.
+struct MemoryReader {
+    const std::vector<std::uint8_t>* bytes;
+    std::int32_t position;
 };
 
-MemoryStream served;
+MemoryReader& reader(void* handle) {
+    return *static_cast<MemoryReader*>(handle);
+}
+
+std::int32_t sizeOf(const MemoryReader& memory) {
+    return static_cast<std::int32_t>(memory.bytes->size());
+}
 
 }  // namespace
 
-void* memoryOpen(const char*) {
-    served.position = 0;
-    return &served;
+void* memoryOpen(const char* name) {
+    const auto found = named.find(std::string_view(name));
+    return new MemoryReader{found == named.end() ? &served : &found->second, 0};
 }
 
-void memoryClose(void*) {}
+void memoryClose(void* handle) {
+    delete &reader(handle);
+}
 
-std::int32_t memoryRead(void* destination, std::int32_t byteCount, void*) {
-    const auto size = static_cast<std::int32_t>(served.bytes.size());
-    const std::int32_t count = std::clamp(byteCount, 0, size - served.position);
+std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* handle) {
+    MemoryReader& memory = reader(handle);
+    const std::int32_t count = std::clamp(byteCount, 0, sizeOf(memory) - memory.position);
     if (count > 0) {
-        std::memcpy(destination, served.bytes.data() + served.position,
+        std::memcpy(destination, memory.bytes->data() + memory.position,
                     static_cast<std::size_t>(count));
     }
-    served.position += count;
+    memory.position += count;
     return count;
 }
 
 void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    const auto size = static_cast<std::int32_t>(served.bytes.size());
-    if (whence == kSeekFromStart) served.position = offset;
-    if (whence == kSeekFromCurrent) served.position += offset;
-    if (whence == kSeekToEnd) served.position = size;
-    served.position = std::clamp(served.position, 0, size);
+    MemoryReader& memory = reader(handle);
+    if (whence == kSeekFromStart) memory.position = offset;
+    if (whence == kSeekFromCurrent) memory.position += offset;
+    if (whence == kSeekToEnd) memory.position = sizeOf(memory);
+    memory.position = std::clamp(memory.position, 0, sizeOf(memory));
     return handle;
 }
 
-std::int32_t memoryTell(void*) {
-    return served.position;
+std::int32_t memoryTell(void* handle) {
+    return reader(handle).position;
+}
+
+void serveAs(const char* name, std::vector<std::uint8_t> bytes) {
+    named[name] = std::move(bytes);
 }
 
 void PlayerTest::SetUp() {
-    resetMixerState();
-    resetPlayerState();
+    resetPlayer(defaultPlayer());
     setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
 }
 
 void PlayerTest::TearDown() {
-    resetMixerState();
-    resetPlayerState();
+    resetPlayer(defaultPlayer());
     served = {};
+    named.clear();
 }
 
 void PlayerTest::serve(std::vector<std::uint8_t> bytes) {
-    served.bytes = std::move(bytes);
-    served.position = 0;
+    served = std::move(bytes);
 }
 
 SongPtr PlayerTest::load(std::vector<std::uint8_t> bytes, SampleDataHook hook) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "player/player.h"
 #include "player/song.h"
 #include "support/xm_writer.h"
 
@@ -17,6 +18,10 @@ struct SongDeleter {
     void operator()(Song* song) const { songFree(song); }
 };
 using SongPtr = std::unique_ptr<Song, SongDeleter>;
+
+inline Mixer& defaultMixer() {
+    return defaultPlayer().mixer;
+}
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -29,12 +34,15 @@ protected:
     SongPtr load(const xm::Module& module) { return load(xm::writeModule(module)); }
 };
 
-// Stream callbacks over the bytes last served; every name opens them.
+// Stream callbacks over modules in memory: a name given to serveAs opens its module,
+// every other name the bytes last served.
 void* memoryOpen(const char* name);
 void memoryClose(void* handle);
 std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* handle);
 void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence);
 std::int32_t memoryTell(void* handle);
+// Serves `bytes` under `name` until the test ends.
+void serveAs(const char* name, std::vector<std::uint8_t> bytes);
 
 // A sample of `length` 16-bit frames, each different from its neighbours.
 xm::Sample rampSample(std::uint32_t length, bool sixteenBit = true);
