@@ -6,8 +6,11 @@
 // host needs is declared here; the library throws no exceptions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace vorn3 {
 
@@ -124,6 +127,76 @@ void closeAudio(Player& player);
 bool pumpAudio(Player& player);
 std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
 Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
+
+// Playing a module for a host: a tune is one module with a player of its own, rendered
+// on the caller's thread at the caller's rate, with no device and no thread.
+struct Tune;
+
+// Whether an operation succeeded, and why not.
+struct Status {
+    bool ok = true;
+    std::string message;  // empty when ok
+};
+
+struct TuneLoad {
+    Tune* tune = nullptr;  // null when the status is not ok
+    Status status;
+};
+
+struct ModuleInfo {
+    std::string title;
+    std::string tracker;  // the program that wrote the file
+    std::string format;   // "XM 1.04"
+    std::int32_t channels = 0;
+    std::int32_t orders = 0;
+    std::int32_t patterns = 0;
+    std::vector<std::string> instruments;  // names, one per instrument
+    std::vector<std::string> samples;      // names, instrument by instrument
+    bool linearFrequencies = false;        // else Amiga periods
+    std::int32_t speed = 0;                // initial ticks per row
+    std::int32_t bpm = 0;                  // initial beats per minute
+};
+
+// The row being computed, up to 20 ms ahead of the frames handed out, and the time of
+// the next frame to be handed out.
+struct TunePosition {
+    std::int32_t order = 0;
+    std::int32_t row = 0;
+    double seconds = 0;
+};
+
+// Every pass, for tuneSetPasses.
+inline constexpr std::int32_t kPlayForever = 0;
+
+// Reads a module from `size` bytes (copied as needed) or from a file, to be rendered at
+// `rate` Hz (8000..384000).
+TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
+TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
+void tuneFree(Tune* tune);
+
+ModuleInfo tuneInfo(const Tune& tune);
+
+// The next `frames` stereo frames (left first): 16-bit, or floats with full scale at ±1
+// and nothing clipped. Fewer at the end of the last pass, 0 after it.
+std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
+std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
+
+// How many passes the tune plays before it ends: 1 at first, kPlayForever for no end. A
+// pass ends where playback comes to a row it has already played (after a jump, a break
+// or the last order), except for rows a pattern loop repeats.
+void tuneSetPasses(Tune& tune, std::int32_t passes);
+// Seconds of one pass, found by running the rows without mixing.
+double tuneDuration(const Tune& tune);
+
+// Moves playback to a time or to the first time a pass plays an order's row, arriving
+// with the state a straight play would have there (speed, tempo, volumes, loops, the
+// samples playing). Not ok, with playback at the start, for a row no pass plays.
+Status tuneSeekTime(Tune& tune, double seconds);
+Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row);
+TunePosition tunePosition(const Tune& tune);
+
+// A muted channel plays silently; its rows go on.
+void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.

@@ -40,6 +40,8 @@ struct MixClient {
     ListLink link;  // Mixer::clients; linked to itself while not playing
     // One tick; false when the client has finished, which ends the pass at that frame.
     bool (*tick)(MixClient& client);
+    // Sets samplesPerTick afresh when the output opens at a new rate.
+    void (*rateChanged)(MixClient& client);
     std::int32_t samplesLeftInTick;  // output frames before the next tick
     std::int32_t samplesPerTick;     // output frames, at least 1 once set
     float elapsedSeconds;            // seconds of mixed output

@@ -188,6 +188,10 @@ bool openOutput(Mixer& mixer, std::int32_t outputRate) {
     mixer.writeChunk = 0;
     mixer.renderedFrames = chunkFrames;
     mixer.chunkFramesMixed = chunkFrames;
+    for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
+        MixClient& client = listRecord<MixClient>(link);
+        client.rateChanged(client);
+    }
 
     mixer.device = mixer.nextDevice;
     mixer.driver = mixer.nextDriver;
@@ -253,6 +257,14 @@ std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames)
 }
 
 }  // namespace
+
+std::int32_t renderChunkFrom(Mixer& mixer, std::int32_t handedOut) {
+    const std::lock_guard lock(mixer.passLock);
+    if (!mixer.open || mixer.device) return 0;
+    mixer.chunkFramesMixed = fillChunk(mixer, 0);
+    mixer.renderedFrames = std::min(handedOut, mixer.chunkFramesMixed);
+    return mixer.renderedFrames;
+}
 
 std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames) {
     return renderFrames(mixer, destination, frames);

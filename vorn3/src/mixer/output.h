@@ -21,13 +21,18 @@ bool pumpOutput(Mixer& mixer);
 std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames);
 std::int32_t renderOutput(Mixer& mixer, float* destination, std::int32_t frames);
 
+// For an output without a device: mixes the next chunk as renderOutput would and counts
+// its first `handedOut` frames as handed out already. Returns the frames handed out.
+std::int32_t renderChunkFrom(Mixer& mixer, std::int32_t handedOut);
+
 // Mixes `frames` frames of every playing client into destination (stereo floats),
 // ticking each client whenever its frames for the current tick run out. Returns the
 // frames mixed: fewer when a client finished.
 std::int32_t mixClients(Mixer& mixer, float* destination, std::int32_t frames);
 
-// Advances the clients and their voices by `frames` frames as mixing would, adding
-// nothing anywhere; returns the frames advanced.
+// Advances the clients and their voices by `frames` frames as mixing them in one piece
+// would, adding nothing anywhere; returns the frames advanced. A voice's volume ramp
+// depends on where the pieces are cut.
 std::int32_t skipClients(Mixer& mixer, std::int32_t frames);
 
 }  // namespace vorn3

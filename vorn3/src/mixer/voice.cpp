@@ -56,6 +56,16 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     return index;
 }
 
+void resetVoices(Mixer& mixer) {
+    for (std::int32_t i = 0; mixer.voicePool && i < kVoiceCount; ++i) {
+        Voice& voice = mixer.voicePool[i];
+        const ListLink link = voice.link;
+        voice = Voice{};
+        voice.link = link;
+        voice.index = i;
+    }
+}
+
 bool stopVoice(Mixer& mixer, std::int32_t index) {
     Voice* voice = voiceAt(mixer, index);
     if (!voice) return true;

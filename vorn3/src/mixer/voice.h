@@ -51,6 +51,8 @@ bool setVoicePanning(Voice& voice, std::int32_t panning);
 // Starts sample on voice i at its startOffset; returns i, or -1 (nothing changed) when
 // there is no such voice or the sample is null.
 std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample);
+// Every voice of the pool as a new pool has it.
+void resetVoices(Mixer& mixer);
 // Silences voice i; nothing when there is no such voice.
 bool stopVoice(Mixer& mixer, std::int32_t index);
 

@@ -70,6 +70,7 @@ struct Channel {
     std::uint8_t fineVolumeSlideMemory;
     // The linear frequency last computed, in Hz, and the period it was computed for, in
     // 1/64 semitone above C-4.
+    bool muted;  // its voice plays at volume 0
     bool frequencyKnown;
     std::int32_t frequencyPeriods;
     std::int32_t frequency;

@@ -269,6 +269,7 @@ void extendedRow(CellTick& cell, RowTick& row) {
             // break or jump in the row keeps its place.
             if (channel.patternLoopCount != 0 && song.nextRow == -1) {
                 song.nextRow = rowInPattern(song, song.currentOrder, channel.patternLoopRow);
+                forgetRows(song, song.currentOrder, song.nextRow, song.currentRow);
             }
             break;
         case setPanningCoarse:

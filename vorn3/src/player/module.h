@@ -11,6 +11,7 @@ namespace vorn3 {
 
 inline constexpr std::uint8_t kKeyOff = 255;  // note value of a key-off cell
 inline constexpr std::int32_t kNoteCount = 96;
+inline constexpr std::int32_t kMaxPatternRows = 256;
 inline constexpr std::int32_t kSampleSlots = 16;
 inline constexpr std::int32_t kEnvelopeLoadedPoints = 12;
 // Room beyond the loaded points, so that a look one or two points past the last
@@ -51,6 +52,9 @@ struct Envelope {
     std::uint8_t type;  // kEnvelope bits; 0 with fewer than 2 points
 };
 
+inline constexpr std::int32_t kNameBytes = 22;  // of instrument and sample names
+using Name = std::array<char, kNameBytes + 1>;  // ends in a zero byte
+
 struct Instrument {
     std::int32_t sampleCount;  // 0..kSampleSlots; the first sampleCount slots are owned
     std::array<Sample*, kSampleSlots> samples;    // slots from sampleCount on: &emptySample
@@ -62,6 +66,8 @@ struct Instrument {
     std::uint8_t vibratoDepth;
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
+    Name name;
+    std::array<Name, kSampleSlots> sampleNames;
 };
 
 // Shared stand-ins for missing samples and instruments; never freed, never written.

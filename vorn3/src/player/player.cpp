@@ -67,16 +67,8 @@ bool setBufferLength(Player& player, std::int32_t milliseconds) {
     return setOutputBufferLength(player.mixer, milliseconds);
 }
 
-// Started songs follow the new rate.
 bool openAudio(Player& player, std::int32_t outputRate) {
-    if (!streamCallbacksSet(player)) return false;
-    if (!openOutput(player.mixer, outputRate)) return false;
-    ListLink& clients = player.mixer.clients;
-    for (ListLink* link = clients.next; link != &clients; link = link->next) {
-        Song& song = listRecord<Song>(link);
-        setBpm(&song, song.bpm);
-    }
-    return true;
+    return streamCallbacksSet(player) && openOutput(player.mixer, outputRate);
 }
 
 void closeAudio(Player& player) {

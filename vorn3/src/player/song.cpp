@@ -44,30 +44,77 @@ void stopSong(Song& song) {
     }
 }
 
+std::int32_t rowIndex(std::int32_t order, std::int32_t row) {
+    return order * kMaxPatternRows + row;
+}
+
+bool rowPlayed(const Song& song, std::int32_t order, std::int32_t row) {
+    const std::int32_t at = rowIndex(order, row);
+    return (song.playedRows[at / kRowBitsPerWord] >> (at % kRowBitsPerWord)) & 1;
+}
+
+void markRowPlayed(Song& song, std::int32_t order, std::int32_t row) {
+    const std::int32_t at = rowIndex(order, row);
+    song.playedRows[at / kRowBitsPerWord] |= std::uint64_t{1} << (at % kRowBitsPerWord);
+}
+
+// Before each row: whether it ends a pass, and whether the song stops there. The row a
+// song plays next is the one pending, or else the current one (a song's first).
 bool tickClient(MixClient& client) {
     Song& song = listRecord<Song>(&client.link);
+    if (song.finished) return false;
+    if (song.tick == 0) {
+        const std::int32_t order = song.nextOrder >= 0 ? song.nextOrder : song.currentOrder.load();
+        const std::int32_t row = song.nextRow >= 0 ? song.nextRow : song.currentRow.load();
+        if (order == song.seekOrder && row == song.seekRow) return false;
+        if (rowPlayed(song, order, row)) {
+            song.passesDone += 1;
+            if (song.passLimit > 0 && song.passesDone >= song.passLimit) {
+                song.finished = true;
+                return false;
+            }
+            song.playedRows.fill(0);
+        }
+        markRowPlayed(song, order, row);
+    }
     song.tickHook(song);
     return true;
 }
 
+// Started songs follow a new rate.
+void changeRate(MixClient& client) {
+    Song& song = listRecord<Song>(&client.link);
+    setBpm(&song, song.bpm);
+}
+
 }  // namespace
+
+void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last) {
+    for (std::int32_t row = std::max(first, 0); row <= last && row < kMaxPatternRows; ++row) {
+        const std::int32_t at = rowIndex(order, row);
+        song.playedRows[at / kRowBitsPerWord] &= ~(std::uint64_t{1} << (at % kRowBitsPerWord));
+    }
+}
+
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook) {
+    auto* song = new (std::nothrow) Song{};
+    if (!song || !registerSong(player, *song)) {
+        delete song;
+        return nullptr;
+    }
+    song->sampleDataHook = sampleDataHook;
+    if (!loadModule(*song, stream)) {
+        songFree(song);
+        return nullptr;
+    }
+    return song;
+}
 
 Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook) {
     SongStream* stream = streamOpen(player, name);
     if (!stream) return nullptr;
-    auto* song = new (std::nothrow) Song{};
-    if (!song || !registerSong(player, *song)) {
-        delete song;
-        streamClose(stream);
-        return nullptr;
-    }
-    song->sampleDataHook = sampleDataHook;
-    const bool loaded = loadModule(*song, stream);
+    Song* song = songLoad(player, stream, sampleDataHook);
     streamClose(stream);
-    if (!loaded) {
-        songFree(song);
-        return nullptr;
-    }
     return song;
 }
 
@@ -78,11 +125,38 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
 bool registerSong(Player& player, Song& song) {
     listInit(song.client.link);
     song.client.tick = tickClient;
+    song.client.rateChanged = changeRate;
     song.player = &player;
+    song.seekOrder = song.seekRow = -1;
     try {
         player.songs.push_back(&song);
     } catch (const std::bad_alloc&) {
         return false;
+    }
+    return true;
+}
+
+bool startPlayback(Song& song) {
+    song.globalVolume = song.defaultGlobalVolume;
+    song.nextRow = song.nextOrder = -1;
+    song.client.elapsedSeconds = 0.0f;
+    song.speed = song.defaultTempo;
+    song.currentRow = 0;
+    song.currentOrder = 0;
+    song.client.samplesLeftInTick = 0;
+    song.tick = 0;
+    song.patternDelayTicks = 0;
+    song.ended = false;
+    song.playedRows.fill(0);
+    song.passesDone = 0;
+    song.finished = false;
+    if (song.startHook) song.startHook(song);
+    setBpm(&song, song.defaultBpm);
+    song.channels = new (std::nothrow) Channel[song.channelCount]();
+    if (!song.channels) return false;
+    for (std::int32_t i = 0; i < song.channelCount; ++i) {
+        song.channels[i].voiceIndex = i;
+        song.channels[i].muted = song.mutedChannels[i];
     }
     return true;
 }
@@ -92,22 +166,7 @@ bool songStart(Song* song) {
     Mixer& mixer = song->player->mixer;
     const std::lock_guard lock(mixer.passLock);
     stopSong(*song);
-    song->globalVolume = song->defaultGlobalVolume;
-    song->nextRow = song->nextOrder = -1;
-    song->client.elapsedSeconds = 0.0f;
-    song->speed = song->defaultTempo;
-    song->currentRow = 0;
-    song->currentOrder = 0;
-    song->client.samplesLeftInTick = 0;
-    song->tick = 0;
-    song->patternDelayTicks = 0;
-    song->ended = false;
-    if (song->startHook) song->startHook(*song);
-    setBpm(song, song->defaultBpm);
-    song->channels = new (std::nothrow) Channel[song->channelCount]();
-    if (!song->channels) return false;
-    for (std::int32_t i = 0; i < song->channelCount; ++i)
-        song->channels[i].voiceIndex = i;
+    if (!startPlayback(*song)) return false;
     listInsertBefore(song->client.link, mixer.clients);
     song->client.playing = true;
     return true;

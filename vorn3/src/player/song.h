@@ -10,6 +10,7 @@
 #include "mixer/mixer.h"
 #include "player/channel.h"
 #include "player/module.h"
+#include "player/stream.h"
 #include "vorn3/vorn3.h"
 
 namespace vorn3 {
@@ -19,6 +20,8 @@ inline constexpr std::int32_t kMaxOrders = 256;
 inline constexpr std::int16_t kLinearFrequencies = 1;
 
 using SongHook = void (*)(Song& song);
+
+inline constexpr std::int32_t kRowBitsPerWord = 64;
 
 struct Song {
     MixClient client;  // first: the mixer's client list holds the song by it
@@ -53,10 +56,35 @@ struct Song {
     SongHook startHook;
     SongHook tickHook;  // once per tick, on the mixing side
     SampleDataHook sampleDataHook;
+    // Rows played in the current pass, a bit per order and row: a pass ends where
+    // playback comes to a row it has already played.
+    std::array<std::uint64_t, kMaxOrders * kMaxPatternRows / kRowBitsPerWord> playedRows;
+    std::int32_t passLimit;  // passes before the song finishes; 0: it never does
+    std::int32_t passesDone;
+    bool finished;           // its last pass ended: it ticks no more
+    std::int32_t seekOrder;  // with seekRow, a row the song stops before; -1: none
+    std::int32_t seekRow;
+    std::array<bool, kVoiceCount> mutedChannels;
+    const char* format;            // the format's name, as loaded
+    std::array<char, 21> title;    // ends in a zero byte
+    std::array<char, 21> tracker;  // that wrote the file
+    std::uint16_t formatVersion;   // as the file gives it
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Forgets that rows first..last of the order were played in this pass: a pattern loop
+// plays them again within it.
+void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last);
+
+// Reads a song of the player from the stream; null when it holds no module this library
+// can play or memory runs out.
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook);
+
+// Puts the song at its start with fresh channels, as songStart does, without touching
+// voices or the mixer's clients; false when memory runs out.
+bool startPlayback(Song& song);
 
 // Makes a new record a song of the player, not yet playing; false when memory runs out.
 bool registerSong(Player& player, Song& song);

@@ -239,7 +239,7 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
         const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
                               channel.volumeEnvelope.output * channel.fadeoutVolume *
                               song.globalVolume * kVoiceVolumeScale;
-        setVoiceVolume(*voice, static_cast<std::int32_t>(volume));
+        setVoiceVolume(*voice, channel.muted ? 0 : static_cast<std::int32_t>(volume));
     }
     if (flags & kUpdatePanning) {
         const std::int32_t room =
