@@ -188,6 +188,45 @@ TEST_F(TickingTest, PortamentoUpSlidesFromItsMemoryNeverBelow56) {
     expectTicks(*song, expected, [&] { return song->channels[0].period; });
 }
 
+// Pitches at the edges of the range: each note must sound, at the pitch nearest the
+// one it asks for.
+TEST_F(TickingTest, PitchesAtTheEdgesStayInTheirDirection) {
+    struct Case {
+        const char* name;
+        bool linear;
+        std::int8_t relativeNote;
+        std::vector<xm::Cell> rows;
+        std::int32_t frequency;  // of the voice after the rows
+    };
+    const xm::Cell fineUp = effectCell(extended, 0x1F);
+    const xm::Cell extraFineUp = effectCell(extraFinePortamento, 0x1F);
+    const std::int32_t highest = 14317056 / 56;  // the shortest Amiga period
+    const Case cases[] = {
+        // C-0 an octave lower is below the lowest note: it stays there.
+        {"relative note below", true, -12, {noteCell(1)}, 8363 / 16},
+        {"relative note below, Amiga", false, -12, {noteCell(1)}, 14317056 / 27392},
+        // Slides up from B-7 run past period 0 unless stopped.
+        {"fine slides up, Amiga",
+         false,
+         0,
+         {noteCell(kB7, extended, 0x1F), fineUp, fineUp, fineUp, fineUp, fineUp, fineUp, fineUp},
+         highest},
+        {"extra fine slides up, Amiga", false, 0, std::vector<xm::Cell>(40, extraFineUp), highest},
+        // B-7 two octaves and an augmented second up is period 0 exactly: it still plays.
+        {"period 0", true, 25, {noteCell(kB7)}, 8363 * 64},
+    };
+    for (const Case& test : cases) {
+        xm::Module module = rowsModule(test.rows, 1);
+        module.linearFrequencies = test.linear;
+        module.instruments[0].samples[0].relativeNote = test.relativeNote;
+        if (test.rows.front().note == 0) module.patterns[0].cells.front() = noteCell(kB7);
+        SongPtr song = start(module);
+        runTicks(*song, static_cast<std::int32_t>(test.rows.size()));
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->frequency, test.frequency) << test.name;
+        EXPECT_NE(voiceAt(defaultMixer(), 0)->step, 0u) << test.name;
+    }
+}
+
 TEST_F(TickingTest, ArpeggioAddsItsSemitonesOnTheTicksAfterTheRowTick) {
     SongPtr song = start(rowsModule({noteCell(kC4, arpeggio, 0x37)}, 6));
     expectTicks(*song, {0, 192, 448, 0, 192, 448}, [&] { return song->channels[0].periodDelta; });

@@ -123,6 +123,11 @@ void slidePanning(Channel& channel) {
     changePanning(channel, slid(channel.panning, channel.panningSlideMemory, kMaxPanning));
 }
 
+// Every slide up stops at the shortest period: below it an Amiga period would reach 0.
+void slidePeriodUp(Channel& channel, std::int32_t amount) {
+    channel.period = std::max(channel.period - amount, kMinPortamentoPeriod);
+}
+
 void tonePortamentoStep(Channel& channel) {
     const std::int32_t step = channel.portamentoSpeed * kPeriodUnitsPerSpeed;
     if (channel.period < channel.portamentoTarget) {
@@ -245,7 +250,7 @@ void extendedRow(CellTick& cell, RowTick& row) {
     const std::uint8_t y = nibbleLow(cell.cell.parameter);
     switch (nibbleHigh(cell.cell.parameter)) {
         case finePortamentoUp:
-            channel.period -= y * kPeriodUnitsPerSpeed;
+            slidePeriodUp(channel, y * kPeriodUnitsPerSpeed);
             break;
         case finePortamentoDown:
             channel.period += y * kPeriodUnitsPerSpeed;
@@ -513,7 +518,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case extraFinePortamento:
             if (x == 1) {
                 if (y != 0) channel.extraFineUpMemory = y;
-                channel.period -= channel.extraFineUpMemory;
+                slidePeriodUp(channel, channel.extraFineUpMemory);
             } else if (x == 2) {
                 if (y != 0) channel.extraFineDownMemory = y;
                 channel.period += channel.extraFineDownMemory;
@@ -532,9 +537,7 @@ void effectTick(CellTick& cell) {
             if (cell.cell.parameter != 0) arpeggioStep(cell);
             break;
         case portamentoUp:
-            channel.period =
-                std::max(channel.period - channel.portamentoUpMemory * kPeriodUnitsPerSpeed,
-                         kMinPortamentoPeriod);
+            slidePeriodUp(channel, channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;

@@ -96,7 +96,9 @@ void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick&
     channel.updateFlags = 0;
 
     if (isNote(cell.note)) {
-        channel.baseNote = static_cast<std::uint8_t>(sample.relativeNote + cell.note - 1);
+        // A relative note cannot push a note below the lowest one.
+        channel.baseNote =
+            static_cast<std::uint8_t>(std::max(sample.relativeNote + cell.note - 1, 0));
         channel.notePeriod =
             (song.flags & kLinearFrequencies)
                 ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - sample.finetune / 2
@@ -226,7 +228,6 @@ std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) 
 }  // namespace
 
 void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
-    if (channel.period + channel.periodDelta == 0) channel.updateFlags &= ~kUpdateFrequency;
     const std::uint8_t flags = channel.updateFlags;
     Mixer& mixer = song.player->mixer;
     if (flags & kUpdateTrigger) {
@@ -254,7 +255,8 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
                 mixer, *voice,
                 linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
         } else {
-            setVoiceFrequency(mixer, *voice, kAmigaClock / period);
+            // A period at or below 0 is higher than any: the shortest one stands for it.
+            setVoiceFrequency(mixer, *voice, kAmigaClock / std::max(period, 1));
         }
     }
     if (flags & kUpdateStop) {
