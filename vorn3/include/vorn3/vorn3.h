@@ -111,6 +111,17 @@ bool songEnded(const Song* song);
 // Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1 are ignored.
 void setBpm(Song* song, std::int32_t bpm);
 
+// Every pass, for setPasses and tuneSetPasses.
+inline constexpr std::int32_t kPlayForever = 0;
+
+// How many passes the song plays before it finishes (kPlayForever at first): a pass ends
+// where playback comes to a row it has already played (after a jump, a break or the last
+// order), except for rows a pattern loop repeats. A finished song ticks no more and adds
+// nothing to the output. Safe to call while the song plays.
+void setPasses(Song* song, std::int32_t passes);
+// Whether the song has played its passes. False for a null song. Safe from any thread.
+bool songFinished(const Song* song);
+
 // A player of the host's own, with its own callbacks, output, voices and songs, as the
 // default player is at program start. Null when memory runs out.
 Player* playerCreate();
@@ -165,9 +176,6 @@ struct TunePosition {
     double seconds = 0;
 };
 
-// Every pass, for tuneSetPasses.
-inline constexpr std::int32_t kPlayForever = 0;
-
 // Reads a module from `size` bytes (copied as needed) or from a file, to be rendered at
 // `rate` Hz (8000..384000).
 TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
@@ -181,9 +189,8 @@ ModuleInfo tuneInfo(const Tune& tune);
 std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
 std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
 
-// How many passes the tune plays before it ends: 1 at first, kPlayForever for no end. A
-// pass ends where playback comes to a row it has already played (after a jump, a break
-// or the last order), except for rows a pattern loop repeats.
+// How many passes the tune plays before it ends: 1 at first, kPlayForever for no end;
+// passes end as setPasses says.
 void tuneSetPasses(Tune& tune, std::int32_t passes);
 // Seconds of one pass, found by running the rows without mixing.
 double tuneDuration(const Tune& tune);

@@ -133,8 +133,11 @@ TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
     return {tune, {}};
 }
 
+// Names are padded with spaces or zeros.
 std::string nameOf(const char* text, std::size_t most) {
-    return std::string(text, strnlen(text, most));
+    std::string name(text, strnlen(text, most));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
 }
 
 // Skips frames in pieces of at most `piece` until the song stops or `frames` have
@@ -229,7 +232,7 @@ std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames) {
 }
 
 void tuneSetPasses(Tune& tune, std::int32_t passes) {
-    tune.song->passLimit = std::max(passes, kPlayForever);
+    setPasses(tune.song, passes);
 }
 
 double tuneDuration(const Tune& tune) {

@@ -205,6 +205,16 @@ bool songEnded(const Song* song) {
     return song && song->ended.load();
 }
 
+void setPasses(Song* song, std::int32_t passes) {
+    if (!song) return;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    song->passLimit = std::max(passes, kPlayForever);
+}
+
+bool songFinished(const Song* song) {
+    return song && song->finished.load();
+}
+
 void setBpm(Song* song, std::int32_t bpm) {
     if (!song || bpm < 1) return;
     song->bpm = bpm;

@@ -61,8 +61,8 @@ struct Song {
     std::array<std::uint64_t, kMaxOrders * kMaxPatternRows / kRowBitsPerWord> playedRows;
     std::int32_t passLimit;  // passes before the song finishes; 0: it never does
     std::int32_t passesDone;
-    bool finished;           // its last pass ended: it ticks no more
-    std::int32_t seekOrder;  // with seekRow, a row the song stops before; -1: none
+    std::atomic<bool> finished;  // its last pass ended: it ticks no more; read by the host
+    std::int32_t seekOrder;      // with seekRow, a row the song stops before; -1: none
     std::int32_t seekRow;
     std::array<bool, kVoiceCount> mutedChannels;
     const char* format;            // the format's name, as loaded

@@ -1,15 +1,16 @@
-// vorn3play: plays an XM module through the sound device with a one-line progress
-// display, or renders it to a WAV file.
+// vorn3play: plays modules through the sound device with a one-line progress display,
+// renders them to a WAV file or standard output, or prints what they hold.
+#include <unistd.h>
+
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,132 +23,162 @@
 
 namespace {
 
-constexpr std::int32_t kRate = 44100;        // Hz
+constexpr std::int32_t kDefaultRate = 44100;  // Hz
+constexpr std::int32_t kMinRate = 8000;
+constexpr std::int32_t kMaxRate = 384000;
 constexpr std::int32_t kPlayBufferMs = 100;  // the ring holds twice this
-constexpr std::int32_t kPieceFrames = 1024;  // rendered per call, more than a chunk
-constexpr std::size_t kBlockFrames = 32768;  // handed to the writing thread at once
-constexpr std::size_t kQueuedBlocks = 8;
-constexpr double kLongestWavSeconds = 30 * 60;  // a song that loops forever stops here
+constexpr std::size_t kBlockFrames = 32768;  // rendered at once and handed to the writer
+constexpr std::size_t kQueuedBlocks = 4;
+constexpr double kLongestForeverSeconds = 30 * 60;  // a song told to loop forever stops here
 constexpr auto kDisplayInterval = std::chrono::milliseconds(100);
 constexpr std::int32_t kChannels = 2;
-constexpr std::int32_t kBytesPerFrame = kChannels * 2;
 constexpr std::uint32_t kWavHeaderBytes = 44;
+constexpr std::uint32_t kUnknownLength = 0xFFFFFFFF;  // a WAV stream of unknown length
+constexpr std::uint16_t kPcm = 1;
+constexpr std::uint16_t kIeeeFloat = 3;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
 constexpr const char* kUsage =
-    "usage: vorn3play [--wav OUT.wav] [--seconds N] FILE.xm\n"
-    "Plays an XM module through the sound device, showing order, row and time.\n"
-    "  --wav OUT.wav  render to a WAV file (44,100 Hz, 16-bit stereo) instead\n"
-    "  --seconds N    stop after N seconds (default: at the end of the song; a WAV\n"
-    "                 of a song that never ends stops after 30 minutes)\n"
+    "usage: vorn3play [OPTIONS] FILE...\n"
+    "Plays modules one after another through the sound device, showing order, row and\n"
+    "time, each once to its end: where it comes back to a row it has already played.\n"
+    "  --wav OUT.wav  render to a WAV file instead, the songs one after another\n"
+    "  -o OUT         the same; -o - writes the WAV to standard output\n"
+    "  --loops N      play each song N times (0: forever; default 1)\n"
+    "  --seconds S    stop each song after S seconds\n"
+    "  --rate HZ      output rate, 8000..384000 (default 44100)\n"
+    "  --float        32-bit float samples instead of 16-bit\n"
+    "  --info         print what each module holds instead of playing it\n"
     "  --help         show this help\n";
 
 struct Options {
-    std::string module;
-    std::string wav;  // empty: play
+    std::vector<std::string> modules;
+    std::string output;  // empty: play; "-": standard output
+    std::int32_t loops = 1;
     std::optional<double> seconds;
+    std::int32_t rate = kDefaultRate;
+    bool floats = false;
+    bool info = false;
 };
 
-// Why the last stream open failed.
-int openError = 0;
-
-void* fileOpen(const char* name) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file) openError = errno;
-    return file;
+// Complains about one option on one line; false to stop.
+bool badValue(const std::string& option, const char* value, const char* wanted) {
+    std::fprintf(stderr, "vorn3play: %s: '%s' is not %s\n", option.c_str(), value, wanted);
+    return false;
 }
 
-void fileClose(void* handle) {
-    std::fclose(static_cast<std::FILE*>(handle));
-}
-
-std::int32_t fileRead(void* destination, std::int32_t byteCount, void* handle) {
-    if (byteCount <= 0) return 0;
-    return static_cast<std::int32_t>(std::fread(destination, 1, static_cast<std::size_t>(byteCount),
-                                                static_cast<std::FILE*>(handle)));
-}
-
-void* fileSeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    const int origins[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (whence >= vorn3::kSeekFromStart && whence <= vorn3::kSeekToEnd) {
-        std::fseek(static_cast<std::FILE*>(handle), whence == vorn3::kSeekToEnd ? 0 : offset,
-                   origins[whence]);
-    }
-    return handle;
-}
-
-std::int32_t fileTell(void* handle) {
-    return static_cast<std::int32_t>(std::ftell(static_cast<std::FILE*>(handle)));
+bool parseNumber(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
 }
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--wav" && hasValue) {
-            options.wav = argv[++i];
-        } else if (argument == "--seconds" && hasValue) {
-            char* end = nullptr;
-            options.seconds = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(*options.seconds > 0)) return false;
-        } else if (argument.starts_with("-") || !options.module.empty()) {
+        const bool takesValue = argument == "--wav" || argument == "-o" || argument == "--loops" ||
+                                argument == "--seconds" || argument == "--rate";
+        if (takesValue && i + 1 >= argc) {
+            std::fprintf(stderr, "vorn3play: %s needs a value\n", argument.c_str());
+            return false;
+        }
+        double number = 0;
+        if (argument == "--wav" || argument == "-o") {
+            options.output = argv[++i];
+        } else if (argument == "--loops") {
+            const char* value = argv[++i];
+            if (!parseNumber(value, number) || number < 0 || number != std::floor(number) ||
+                number > 1e6) {
+                return badValue(argument, value, "a count of 0 or more");
+            }
+            options.loops = static_cast<std::int32_t>(number);
+        } else if (argument == "--seconds") {
+            const char* value = argv[++i];
+            if (!parseNumber(value, number) || !(number > 0)) {
+                return badValue(argument, value, "a time in seconds above 0");
+            }
+            options.seconds = number;
+        } else if (argument == "--rate") {
+            const char* value = argv[++i];
+            if (!parseNumber(value, number) || number < kMinRate || number > kMaxRate ||
+                number != std::floor(number)) {
+                return badValue(argument, value, "a rate from 8000 to 384000 Hz");
+            }
+            options.rate = static_cast<std::int32_t>(number);
+        } else if (argument == "--float") {
+            options.floats = true;
+        } else if (argument == "--info") {
+            options.info = true;
+        } else if (argument.size() > 1 && argument.starts_with("-")) {
+            std::fprintf(stderr, "vorn3play: unknown option %s\n", argument.c_str());
             return false;
         } else {
-            options.module = argument;
+            options.modules.push_back(argument);
         }
     }
-    return !options.module.empty();
+    if (options.modules.empty()) std::fputs("vorn3play: no module given\n", stderr);
+    return !options.modules.empty();
 }
 
-// Notices when a song, having passed its last order, has left its last row.
-struct EndWatch {
-    bool endSeen = false;
-    std::int32_t order = 0;
-    std::int32_t row = 0;
+std::string timeText(double seconds) {
+    char text[32];
+    const int minutes = static_cast<int>(seconds / 60);
+    std::snprintf(text, sizeof text, "%d:%04.1f", minutes, seconds - minutes * 60);
+    return text;
+}
 
-    bool finished(const vorn3::Song* song) {
-        const std::int32_t nowOrder = vorn3::songGetOrder(song);
-        const std::int32_t nowRow = vorn3::songGetRow(song);
-        if (!endSeen) {
-            endSeen = vorn3::songEnded(song);
-            order = nowOrder;
-            row = nowRow;
-            return false;
-        }
-        return nowOrder != order || nowRow != row;
-    }
-};
+void printInfo(const std::string& path, const vorn3::Tune& tune) {
+    const vorn3::ModuleInfo info = vorn3::tuneInfo(tune);
+    std::printf("%s\n", path.c_str());
+    std::printf("  title       %s\n", info.title.c_str());
+    std::printf("  tracker     %s\n", info.tracker.c_str());
+    std::printf("  format      %s, %s frequencies\n", info.format.c_str(),
+                info.linearFrequencies ? "linear" : "Amiga");
+    std::printf("  channels    %d\n", info.channels);
+    std::printf("  orders      %d, patterns %d\n", info.orders, info.patterns);
+    std::printf("  speed       %d, %d BPM\n", info.speed, info.bpm);
+    std::printf("  duration    %s\n", timeText(vorn3::tuneDuration(tune)).c_str());
+    std::printf("  instruments %zu\n", info.instruments.size());
+    for (std::size_t i = 0; i < info.instruments.size(); ++i)
+        std::printf("    %3zu  %s\n", i + 1, info.instruments[i].c_str());
+    std::printf("  samples     %zu\n", info.samples.size());
+    for (std::size_t i = 0; i < info.samples.size(); ++i)
+        std::printf("    %3zu  %s\n", i + 1, info.samples[i].c_str());
+}
 
 void putLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-std::vector<std::uint8_t> wavHeader(std::uint32_t frames) {
-    const std::uint32_t dataBytes = frames * kBytesPerFrame;
+// With dataBytes kUnknownLength, the header of a stream whose length is not known.
+std::vector<std::uint8_t> wavHeader(const Options& options, std::uint32_t dataBytes) {
+    const std::uint32_t bytesPerValue = options.floats ? 4 : 2;
+    const std::uint32_t bytesPerFrame = kChannels * bytesPerValue;
+    const auto rate = static_cast<std::uint32_t>(options.rate);
     std::vector<std::uint8_t> header;
     const auto text = [&](const char* tag) { header.insert(header.end(), tag, tag + 4); };
     text("RIFF");
-    putLittleEndian(header, kWavHeaderBytes - 8 + dataBytes, 4);
+    putLittleEndian(header, std::min(dataBytes, kUnknownLength - kWavHeaderBytes) + 36, 4);
     text("WAVE");
     text("fmt ");
     putLittleEndian(header, 16, 4);  // format block bytes
-    putLittleEndian(header, 1, 2);   // PCM
+    putLittleEndian(header, options.floats ? kIeeeFloat : kPcm, 2);
     putLittleEndian(header, kChannels, 2);
-    putLittleEndian(header, kRate, 4);
-    putLittleEndian(header, kRate * kBytesPerFrame, 4);
-    putLittleEndian(header, kBytesPerFrame, 2);
-    putLittleEndian(header, 16, 2);  // bits per sample
+    putLittleEndian(header, rate, 4);
+    putLittleEndian(header, rate * bytesPerFrame, 4);
+    putLittleEndian(header, bytesPerFrame, 2);
+    putLittleEndian(header, bytesPerValue * 8, 2);
     text("data");
     putLittleEndian(header, dataBytes, 4);
     return header;
 }
 
-// Frames on their way to the file; the vectors are allocated once and come back empty.
+// Frames on their way to the file; the blocks are allocated once and come back empty.
 struct Block {
-    std::vector<std::int16_t> samples;  // kBlockFrames frames
-    std::size_t used = 0;               // values filled
+    std::vector<std::uint8_t> bytes;  // kBlockFrames frames of either kind
+    std::size_t used = 0;             // bytes filled
 };
 
 // Writes blocks on a thread of its own, so that the file system's work overlaps the
@@ -163,7 +194,7 @@ struct BlockWriter {
         changed.notify_all();
         Block empty;
         if (spare.empty()) {
-            empty.samples.resize(kBlockFrames * kChannels);
+            empty.bytes.resize(kBlockFrames * kChannels * sizeof(float));
         } else {
             empty = std::move(spare.back());
             spare.pop_back();
@@ -193,7 +224,7 @@ struct BlockWriter {
                 queue.pop_front();
                 changed.notify_all();
             }
-            std::fwrite(block.samples.data(), sizeof block.samples[0], block.used, file);
+            std::fwrite(block.bytes.data(), 1, block.used, file);
             const std::lock_guard hold(lock);
             spare.push_back(std::move(block));
         }
@@ -208,45 +239,102 @@ struct BlockWriter {
     std::thread thread;
 };
 
-int renderWav(vorn3::Song* song, const Options& options) {
-    std::FILE* out = std::fopen(options.wav.c_str(), "wb");
-    if (!out) {
-        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.wav.c_str(),
-                     std::strerror(errno));
-        return kFailure;
+// The progress line, on a terminal only.
+struct Progress {
+    bool shown = isatty(STDERR_FILENO) != 0;
+    std::chrono::steady_clock::time_point last{};
+
+    void update(const std::string& path, const vorn3::Tune& tune, double total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!shown || now - last < kDisplayInterval) return;
+        last = now;
+        const vorn3::TunePosition position = vorn3::tunePosition(tune);
+        std::fprintf(stderr, "\r%s  order %3d  row %3d  %s / %s ", path.c_str(), position.order,
+                     position.row, timeText(position.seconds).c_str(), timeText(total).c_str());
     }
-    const auto limit =
-        static_cast<std::uint32_t>(options.seconds.value_or(kLongestWavSeconds) * kRate);
-    std::fwrite(wavHeader(0).data(), 1, kWavHeaderBytes, out);
-    BlockWriter writer(out);
+
+    void end() const {
+        if (shown) std::fputc('\n', stderr);
+    }
+};
+
+// The output file with the frames written to it so far.
+struct Output {
+    std::FILE* file = nullptr;
+    bool seekable = false;
+    std::uint64_t dataBytes = 0;
+    std::unique_ptr<BlockWriter> writer;
     Block block;
-    block.samples.resize(kBlockFrames * kChannels);
-    vorn3::songStart(song);
-    EndWatch end;
-    std::uint32_t frames = 0;
-    // The library mixes up to a chunk ahead of what it hands out, so the end may lie in
-    // the piece after the one that showed it.
-    bool lastPiece = false;
-    while (frames < limit && !lastPiece) {
-        lastPiece = end.finished(song);
-        const std::size_t room = block.samples.size() - block.used;
-        const auto count = static_cast<std::int32_t>(
-            std::min({std::size_t{kPieceFrames}, std::size_t{limit - frames}, room / kChannels}));
-        vorn3::renderAudio(block.samples.data() + block.used, count);
-        block.used += static_cast<std::size_t>(count) * kChannels;
-        frames += static_cast<std::uint32_t>(count);
-        if (block.used == block.samples.size()) block = writer.exchange(std::move(block));
+};
+
+double secondsToPlay(const Options& options, const vorn3::Tune& tune) {
+    if (options.seconds) return *options.seconds;
+    if (options.loops == vorn3::kPlayForever) return kLongestForeverSeconds;
+    return vorn3::tuneDuration(tune) * options.loops;
+}
+
+void renderTune(const std::string& path, vorn3::Tune& tune, const Options& options,
+                Output& output) {
+    vorn3::tuneSetPasses(tune, options.loops);
+    const double total = secondsToPlay(options, tune);
+    auto left = static_cast<std::int64_t>(std::llround(total * options.rate));
+    const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
+    Progress progress;
+    while (left > 0) {
+        const std::size_t room = (output.block.bytes.size() - output.block.used) / frameBytes;
+        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(left, room));
+        void* at = output.block.bytes.data() + output.block.used;
+        const std::int32_t got =
+            options.floats ? vorn3::tuneRender(tune, static_cast<float*>(at), count)
+                           : vorn3::tuneRender(tune, static_cast<std::int16_t*>(at), count);
+        output.block.used += static_cast<std::size_t>(got) * frameBytes;
+        output.dataBytes += static_cast<std::size_t>(got) * frameBytes;
+        left -= got;
+        if (output.block.used == output.block.bytes.size()) {
+            output.block = output.writer->exchange(std::move(output.block));
+        }
+        progress.update(path, tune, total);
+        if (got < count) break;
     }
-    writer.exchange(std::move(block));
-    writer.finish();
-    std::rewind(out);
-    std::fwrite(wavHeader(frames).data(), 1, kWavHeaderBytes, out);
-    if (std::ferror(out) || std::fclose(out) != 0) {
-        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.wav.c_str(),
+    progress.end();
+}
+
+// Opens the output and writes a header to be completed at the end, where it can be.
+bool openOutput(const Options& options, Output& output) {
+    const bool toStandardOutput = options.output == "-";
+    output.file = toStandardOutput ? stdout : std::fopen(options.output.c_str(), "wb");
+    if (!output.file) {
+        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.output.c_str(),
                      std::strerror(errno));
-        return kFailure;
+        return false;
     }
-    return 0;
+    output.seekable = !toStandardOutput && std::fseek(output.file, 0, SEEK_SET) == 0;
+    const std::vector<std::uint8_t> header = wavHeader(options, kUnknownLength);
+    std::fwrite(header.data(), 1, header.size(), output.file);
+    output.writer = std::make_unique<BlockWriter>(output.file);
+    output.block.bytes.resize(kBlockFrames * kChannels * sizeof(float));
+    return true;
+}
+
+bool closeOutput(const Options& options, Output& output) {
+    output.writer->exchange(std::move(output.block));
+    output.writer->finish();
+    if (output.seekable) {
+        std::rewind(output.file);
+        const auto bytes = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(output.dataBytes, kUnknownLength - 1));
+        const std::vector<std::uint8_t> header = wavHeader(options, bytes);
+        std::fwrite(header.data(), 1, header.size(), output.file);
+    }
+    const bool failed = std::ferror(output.file) != 0;
+    const bool closed =
+        output.file == stdout ? std::fflush(stdout) == 0 : std::fclose(output.file) == 0;
+    if (failed || !closed) {
+        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.output.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -255,30 +343,88 @@ void onInterrupt(int) {
     interrupted = 1;
 }
 
-int play(vorn3::Song* song, vorn3::WaveDevice& device, const Options& options) {
-    std::signal(SIGINT, onInterrupt);
+void* fileOpen(const char* name) {
+    return std::fopen(name, "rb");
+}
+
+void fileClose(void* handle) {
+    std::fclose(static_cast<std::FILE*>(handle));
+}
+
+std::int32_t fileRead(void* destination, std::int32_t byteCount, void* handle) {
+    if (byteCount <= 0) return 0;
+    return static_cast<std::int32_t>(std::fread(destination, 1, static_cast<std::size_t>(byteCount),
+                                                static_cast<std::FILE*>(handle)));
+}
+
+void* fileSeek(void* handle, std::int32_t offset, std::int32_t whence) {
+    const int origins[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (whence >= vorn3::kSeekFromStart && whence <= vorn3::kSeekToEnd) {
+        std::fseek(static_cast<std::FILE*>(handle), whence == vorn3::kSeekToEnd ? 0 : offset,
+                   origins[whence]);
+    }
+    return handle;
+}
+
+std::int32_t fileTell(void* handle) {
+    return static_cast<std::int32_t>(std::ftell(static_cast<std::FILE*>(handle)));
+}
+
+// Plays one song through the open output until it finishes and has been heard, the time
+// runs out or the user interrupts.
+void playSong(vorn3::Song* song, vorn3::WaveDevice& device, const Options& options) {
+    vorn3::setPasses(song, options.loops);
     vorn3::songStart(song);
-    const std::uint64_t limit = options.seconds
-                                    ? static_cast<std::uint64_t>(*options.seconds * kRate)
-                                    : std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t start = device.framesPlayed();
+    const std::uint64_t limit =
+        options.seconds ? static_cast<std::uint64_t>(*options.seconds * options.rate) : UINT64_MAX;
     // What is heard lags the position being computed by the ring's length.
-    const std::uint64_t lag = std::uint64_t{kPlayBufferMs} * 2 * kRate / 1000;
-    EndWatch end;
+    const std::uint64_t lag = std::uint64_t{kPlayBufferMs} * 2 * options.rate / 1000;
     std::optional<std::uint64_t> lastFrame;
     while (!interrupted) {
         std::this_thread::sleep_for(kDisplayInterval);
-        const std::uint64_t heard = device.framesPlayed();
-        const double seconds = static_cast<double>(heard) / kRate;
-        std::printf("\rorder %3d  row %3d  %d:%04.1f ", vorn3::songGetOrder(song),
-                    vorn3::songGetRow(song), static_cast<int>(seconds) / 60,
-                    seconds - static_cast<int>(seconds) / 60 * 60);
+        const std::uint64_t heard = device.framesPlayed() - start;
+        std::printf("\rorder %3d  row %3d  %s ", vorn3::songGetOrder(song), vorn3::songGetRow(song),
+                    timeText(static_cast<double>(heard) / options.rate).c_str());
         std::fflush(stdout);
-        if (!lastFrame && end.finished(song)) lastFrame = heard + lag;
-        if (heard >= limit) break;
-        if (lastFrame && heard >= *lastFrame) break;
+        if (!lastFrame && vorn3::songFinished(song)) lastFrame = heard + lag;
+        if (heard >= limit || (lastFrame && heard >= *lastFrame)) break;
     }
     std::printf("\n");
-    return 0;
+    vorn3::songStop(song);
+}
+
+int playAll(const Options& options) {
+    std::string deviceError;
+    const std::unique_ptr<vorn3::WaveDevice> device = vorn3play::openSoundDevice(deviceError);
+    vorn3::setStreamCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
+    vorn3::setBufferLength(kPlayBufferMs);
+    vorn3::setWaveDevice(device.get(), vorn3::MixingDriver::thread);
+    if (!device || !vorn3::openAudio(options.rate)) {
+        std::fprintf(stderr, "vorn3play: no sound device (%s); --wav renders to a file\n",
+                     deviceError.c_str());
+        return kFailure;
+    }
+    std::signal(SIGINT, onInterrupt);
+    int result = 0;
+    for (const std::string& path : options.modules) {
+        if (interrupted) break;
+        // The tune says why a file cannot be played; the song plays it.
+        const vorn3::TuneLoad check = vorn3::tuneLoadFile(path.c_str(), options.rate);
+        vorn3::tuneFree(check.tune);
+        vorn3::Song* song = check.tune ? vorn3::songCreate(path.c_str(), nullptr) : nullptr;
+        if (!song) {
+            std::fprintf(stderr, "vorn3play: %s: %s\n", path.c_str(),
+                         check.tune ? "cannot be read" : check.status.message.c_str());
+            result = kFailure;
+            continue;
+        }
+        std::printf("%s\n", path.c_str());
+        playSong(song, *device, options);
+        vorn3::songFree(song);
+    }
+    vorn3::closeAudio();
+    return result;
 }
 
 }  // namespace
@@ -292,38 +438,29 @@ int main(int argc, char** argv) {
     }
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
+        std::fputs("vorn3play: --help lists the options\n", stderr);
         return kUsageError;
     }
-    vorn3::setStreamCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
-    vorn3::Song* song = vorn3::songCreate(options.module.c_str(), nullptr);
-    if (!song) {
-        if (openError != 0) {
-            std::fprintf(stderr, "vorn3play: cannot open %s: %s\n", options.module.c_str(),
-                         std::strerror(openError));
-        } else {
-            std::fprintf(stderr, "vorn3play: %s is not an XM module this player can read\n",
-                         options.module.c_str());
+    if (!options.info && options.output.empty()) return playAll(options);
+
+    Output output;
+    if (!options.info && !openOutput(options, output)) return kFailure;
+    int result = 0;
+    for (const std::string& path : options.modules) {
+        const vorn3::TuneLoad loaded = vorn3::tuneLoadFile(path.c_str(), options.rate);
+        if (!loaded.tune) {
+            std::fprintf(stderr, "vorn3play: %s: %s\n", path.c_str(),
+                         loaded.status.message.c_str());
+            result = kFailure;
+            continue;
         }
-        return kFailure;
-    }
-    std::string deviceError;
-    const std::unique_ptr<vorn3::WaveDevice> device = vorn3play::openSoundDevice(deviceError);
-    int result = kFailure;
-    if (!options.wav.empty()) {
-        vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::thread);
-        if (vorn3::openAudio(kRate)) result = renderWav(song, options);
-    } else {
-        vorn3::setBufferLength(kPlayBufferMs);
-        vorn3::setWaveDevice(device.get(), vorn3::MixingDriver::thread);
-        if (device && vorn3::openAudio(kRate)) {
-            result = play(song, *device, options);
+        if (options.info) {
+            printInfo(path, *loaded.tune);
         } else {
-            std::fprintf(stderr, "vorn3play: no sound device (%s); --wav renders to a file\n",
-                         deviceError.c_str());
+            renderTune(path, *loaded.tune, options, output);
         }
+        vorn3::tuneFree(loaded.tune);
     }
-    vorn3::closeAudio();
-    vorn3::songFree(song);
+    if (!options.info && !closeOutput(options, output)) result = kFailure;
     return result;
 }
