@@ -67,5 +67,25 @@ TEST_F(PlayerInstanceTest, APlayerIsApartFromTheDefaultOne) {
     playerDestroy(nullptr);
 }
 
+// A song that has played its passes adds nothing more; the output ends only when every
+// song playing has.
+TEST_F(PlayerInstanceTest, TheOutputEndsWhenEverySongHasFinished) {
+    ASSERT_TRUE(openAudio(kRate));  // four rows of 5292 frames each
+    SongPtr once = load(rowsModule({noteCell(49), {}, {}, {}}, 6));
+    SongPtr always = load(rowsModule({noteCell(49), {}, {}, {}}, 6));
+    setPasses(once.get(), 1);
+    ASSERT_TRUE(songStart(once.get()));
+    ASSERT_TRUE(songStart(always.get()));
+    std::vector<std::int16_t> sound(2 * 3 * 4 * 5292);
+    EXPECT_EQ(renderAudio(sound.data(), 3 * 4 * 5292), 3 * 4 * 5292);
+    EXPECT_TRUE(songFinished(once.get()));
+    EXPECT_FALSE(songFinished(always.get()));
+    songStop(always.get());
+    EXPECT_LT(renderAudio(sound.data(), 5292), 5292);  // what was mixed ahead, then the end
+    EXPECT_EQ(renderAudio(sound.data(), 5292), 0);
+    ASSERT_TRUE(songStart(once.get()));
+    EXPECT_EQ(renderAudio(sound.data(), 5292), 5292);
+}
+
 }  // namespace
 }  // namespace vorn3

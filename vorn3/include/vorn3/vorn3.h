@@ -87,7 +87,8 @@ bool pumpAudio();
 // For an output opened without a device: the next `frames` stereo frames of everything
 // playing (frames × 2 values, left first), made by the same ticks, mixing and conversion
 // as the ring's, and the same whatever the sizes of the pieces asked for. Returns the
-// frames written; 0 when no such output is open.
+// frames written: fewer, up to the end, once every song playing has finished (see
+// setPasses); 0 when no such output is open.
 std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
 
 // Reads the module named `name` through the stream callbacks. Null when the stream cannot

@@ -38,7 +38,7 @@ struct OutputSettings {
 // samplesPerTick frames of every voice.
 struct MixClient {
     ListLink link;  // Mixer::clients; linked to itself while not playing
-    // One tick; false when the client has finished, which ends the pass at that frame.
+    // One tick; false when the client has finished: it runs no further.
     bool (*tick)(MixClient& client);
     // Sets samplesPerTick afresh when the output opens at a new rate.
     void (*rateChanged)(MixClient& client);
@@ -69,9 +69,10 @@ struct Mixer {
     // ringFrames stereo frames of floats, 16-byte aligned; chunk w of the ring is mixed
     // at frame w × chunkFrames.
     std::unique_ptr<float[], FreeDeleter> accumulator;
-    std::int32_t writeChunk = 0;        // the next chunk to fill
-    std::int32_t renderedFrames = 0;    // of the last chunk rendered, handed out
-    std::int32_t chunkFramesMixed = 0;  // of the last chunk rendered; fewer when a client finished
+    std::int32_t writeChunk = 0;      // the next chunk to fill
+    std::int32_t renderedFrames = 0;  // of the last chunk rendered, handed out
+    std::int32_t chunkFramesMixed =
+        0;  // of the last chunk rendered; fewer when the clients finished
 
     std::mutex passLock;
     std::atomic<bool> stopRequested{false};

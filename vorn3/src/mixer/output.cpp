@@ -119,32 +119,34 @@ namespace {
 
 // Runs `frames` frames of every playing client, ticking each whenever its frames for the
 // current tick run out and handing each piece between ticks to `piece` (its first frame
-// and its length). Returns the frames run: fewer when a client finished.
+// and its length). A client that finishes runs no further. Returns the frames run: fewer
+// when every client has finished, as far as the last one went.
 template <typename Piece>
 std::int32_t runClients(Mixer& mixer, std::int32_t frames, Piece piece) {
     const float secondsPerFrame = mixer.output.secondsPerFrame;
-    std::int32_t run = frames;
+    bool anyPlaying = false;
+    std::int32_t furthest = 0;
     for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
         MixClient& client = listRecord<MixClient>(link);
         if (!client.playing) continue;
+        anyPlaying = true;
         std::int32_t left = client.samplesLeftInTick;
-        for (std::int32_t done = 0; done < run;) {
+        std::int32_t done = 0;
+        while (done < frames) {
             if (left == 0) {
-                if (!client.tick(client)) {
-                    run = done;
-                    break;
-                }
+                if (!client.tick(client)) break;
                 left = std::max(client.samplesPerTick, 1);
             }
-            const std::int32_t length = std::min(left, run - done);
+            const std::int32_t length = std::min(left, frames - done);
             piece(done, length);
             client.elapsedSeconds += static_cast<float>(length) * secondsPerFrame;
             done += length;
             left -= length;
         }
         client.samplesLeftInTick = left;
+        furthest = std::max(furthest, done);
     }
-    return run;
+    return anyPlaying ? furthest : frames;
 }
 
 }  // namespace
@@ -239,13 +241,16 @@ template <typename Value>
 std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames) {
     const std::lock_guard lock(mixer.passLock);
     if (!mixer.open || mixer.device || !destination || frames < 1) return 0;
+    const std::int32_t chunkFrames = mixer.output.chunkFrames;
     std::int32_t done = 0;
     while (done < frames) {
         if (mixer.renderedFrames == mixer.chunkFramesMixed) {
-            if (mixer.chunkFramesMixed < mixer.output.chunkFrames) break;  // a client finished
+            // A chunk cut short by the clients' end ends this call there.
+            const bool cutShort = mixer.chunkFramesMixed < chunkFrames;
+            mixer.renderedFrames = mixer.chunkFramesMixed = chunkFrames;
+            if (cutShort) break;
             mixer.chunkFramesMixed = fillChunk(mixer, 0);
             mixer.renderedFrames = 0;
-            if (mixer.chunkFramesMixed == 0) break;
         }
         const std::int32_t piece =
             std::min(mixer.chunkFramesMixed - mixer.renderedFrames, frames - done);

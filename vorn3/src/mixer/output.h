@@ -17,7 +17,8 @@ bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds);
 // One pass for an output driven by the host; true when it filled a chunk.
 bool pumpOutput(Mixer& mixer);
 // The next `frames` frames for an output without a device, as 16-bit values or as the
-// mixer's floats scaled to ±1; fewer when a client finished. Returns the frames written.
+// mixer's floats scaled to ±1; fewer when every playing client has finished. Returns the
+// frames written.
 std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames);
 std::int32_t renderOutput(Mixer& mixer, float* destination, std::int32_t frames);
 
@@ -27,7 +28,7 @@ std::int32_t renderChunkFrom(Mixer& mixer, std::int32_t handedOut);
 
 // Mixes `frames` frames of every playing client into destination (stereo floats),
 // ticking each client whenever its frames for the current tick run out. Returns the
-// frames mixed: fewer when a client finished.
+// frames mixed: fewer when every playing client has finished.
 std::int32_t mixClients(Mixer& mixer, float* destination, std::int32_t frames);
 
 // Advances the clients and their voices by `frames` frames as mixing them in one piece
