@@ -127,21 +127,6 @@ TEST_F(MusicTest, StartMusicPlaysTheSongResource) {
     EXPECT_EQ(songGetRow(glint::currentSong()), 0);
 }
 
-// One note of a constant sample on every row: a song that is never silent once started.
-xm::Module droneModule() {
-    xm::Module module = smallModule();
-    module.channels = 1;
-    module.tempo = 7;
-    module.bpm = 135;
-    xm::Sample& sample = module.instruments[0].samples[0];
-    sample.frames.assign(64, 12000);
-    sample.loop = xm::Loop::forward;
-    sample.loopLength = 64;
-    module.patterns[0].rows = 4;
-    module.patterns[0].cells = {{.note = 49, .instrument = 1}, {}, {.note = 61}, {}};
-    return module;
-}
-
 class MusicOutputTest : public ResourceTest {
 protected:
     // Plays `frames` frames in steps of the thread's pause, filling as the thread would.

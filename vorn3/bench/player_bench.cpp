@@ -9,6 +9,7 @@
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
 #include "player/loader.h"
+#include "player/memory_stream.h"
 #include "player/player.h"
 #include "support/demo_module.h"
 
@@ -19,40 +20,18 @@ constexpr std::int32_t kRate = 44100;
 constexpr std::int32_t kChunkFrames = 884;
 
 // Streams over one module in memory.
-struct MemoryStream {
-    std::vector<std::uint8_t> bytes;
-    std::int32_t position = 0;
-};
-MemoryStream memory;
+std::vector<std::uint8_t> moduleBytes;
+MemoryReader reader;
 
 void* memoryOpen(const char*) {
-    memory.position = 0;
-    return &memory;
+    reader = {moduleBytes.data(), static_cast<std::int64_t>(moduleBytes.size()), 0};
+    return &reader;
 }
 void memoryClose(void*) {}
-std::int32_t memoryRead(void* destination, std::int32_t count, void*) {
-    const std::int32_t size = static_cast<std::int32_t>(memory.bytes.size());
-    const std::int32_t copied = std::clamp(count, 0, size - memory.position);
-    std::memcpy(destination, memory.bytes.data() + memory.position,
-                static_cast<std::size_t>(copied));
-    memory.position += copied;
-    return copied;
-}
-void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    const std::int32_t size = static_cast<std::int32_t>(memory.bytes.size());
-    if (whence == kSeekFromStart) memory.position = offset;
-    if (whence == kSeekFromCurrent) memory.position += offset;
-    if (whence == kSeekToEnd) memory.position = size;
-    memory.position = std::clamp(memory.position, 0, size);
-    return handle;
-}
-std::int32_t memoryTell(void*) {
-    return memory.position;
-}
 
 void openOfflineOutput() {
     resetPlayer(defaultPlayer());
-    setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
+    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
     openAudio(kRate);
 }
 
@@ -98,7 +77,7 @@ BENCHMARK(BM_MixPass256Voices)->Unit(benchmark::kMicrosecond);
 // Each iteration renders one second of the demo song; the "realtime" counter is seconds
 // of sound per second of rendering.
 void BM_RenderModule12ch(benchmark::State& state) {
-    memory.bytes = xm::writeModule(xm::demoModule());
+    moduleBytes = xm::writeModule(xm::demoModule());
     openOfflineOutput();
     Song* song = songCreate("demo.xm", nullptr);
     songStart(song);

@@ -19,21 +19,6 @@ constexpr std::int32_t kRate = 44100;
 constexpr std::int32_t kChunk = 884;
 constexpr std::int32_t kPoll = 88;  // frames the device plays in the thread's 2 ms pause
 
-// One note of a constant sample on every row: a song that is never silent once started.
-xm::Module droneModule() {
-    xm::Module module = smallModule();
-    module.channels = 1;
-    module.tempo = 7;
-    module.bpm = 135;
-    xm::Sample& sample = module.instruments[0].samples[0];
-    sample.frames.assign(64, 12000);
-    sample.loop = xm::Loop::forward;
-    sample.loopLength = 64;
-    module.patterns[0].rows = 4;
-    module.patterns[0].cells = {{.note = 49, .instrument = 1}, {}, {.note = 61}, {}};
-    return module;
-}
-
 class OutputTest : public PlayerTest {
 protected:
     void openVirtual(std::int32_t bufferMs, MixingDriver driver = MixingDriver::host) {

@@ -32,7 +32,7 @@ TEST_F(StreamTest, TheStreamLayerForwardsToTheCallbacks) {
 }
 
 TEST_F(StreamTest, ANullCallbackClearsAllFive) {
-    setStreamCallbacks(memoryOpen, memoryClose, nullptr, memorySeek, memoryTell);
+    setStreamCallbacks(memoryOpen, memoryClose, nullptr, seekMemory, tellMemory);
     EXPECT_EQ(streamOpen(defaultPlayer(), "intro.xm"), nullptr);
     EXPECT_FALSE(openAudio(44100));
 }

@@ -10,6 +10,7 @@
 
 #include "mixer/output.h"
 #include "mixer/voice.h"
+#include "player/memory_stream.h"
 #include "player/player.h"
 
 namespace vorn3 {
@@ -21,39 +22,8 @@ constexpr std::int64_t kSkipPiece = 1 << 20;  // frames advanced at once when se
 // A pass that loops within itself without end is cut here.
 constexpr std::int64_t kLongestPassSeconds = 24 * 60 * 60;
 
-struct MemoryReader {
-    const std::uint8_t* data;
-    std::int64_t size;
-    std::int64_t position;
-};
-
-MemoryReader& reader(void* handle) {
-    return *static_cast<MemoryReader*>(handle);
-}
-
-void memoryClose(void*) {}
-
-std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* handle) {
-    MemoryReader& memory = reader(handle);
-    const auto count = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(byteCount, 0, memory.size - memory.position));
-    if (count > 0) std::memcpy(destination, memory.data + memory.position, std::size_t(count));
-    memory.position += count;
-    return count;
-}
-
-void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    MemoryReader& memory = reader(handle);
-    if (whence == kSeekFromStart) memory.position = offset;
-    if (whence == kSeekFromCurrent) memory.position += offset;
-    if (whence == kSeekToEnd) memory.position = memory.size;
-    memory.position = std::clamp<std::int64_t>(memory.position, 0, memory.size);
-    return handle;
-}
-
-std::int32_t memoryTell(void* handle) {
-    return static_cast<std::int32_t>(reader(handle).position);
-}
+// A module in memory outlives its stream: nothing to close.
+void keepMemory(void*) {}
 
 Status failure(std::string message) {
     return {false, std::move(message)};
@@ -173,7 +143,7 @@ TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
     if (!data || size > static_cast<std::size_t>(INT32_MAX)) {
         return {nullptr, failure("no module of a size this player can read")};
     }
-    SongStream stream{{nullptr, memoryClose, memoryRead, memorySeek, memoryTell}, &memory};
+    SongStream stream{{nullptr, keepMemory, readMemory, seekMemory, tellMemory}, &memory};
     return loadFromStream(stream, rate);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "mixer/mixer.h"
+#include "player/memory_stream.h"
 #include "player/player.h"
 
 namespace vorn3 {
@@ -16,53 +17,16 @@ namespace {
 std::map<std::string, std::vector<std::uint8_t>, std::less<>> named;
 std::vector<std::uint8_t> served;
 
-// Each open reads on its own, so players on several threads may open at once.
-struct MemoryReader {
-    const std::vector<std::uint8_t>* bytes;
-    std::int32_t position;
-};
-
-MemoryReader& reader(void* handle) {
-    return *static_cast<MemoryReader*>(handle);
-}
-
-std::int32_t sizeOf(const MemoryReader& memory) {
-    return static_cast<std::int32_t>(memory.bytes->size());
-}
-
 }  // namespace
 
 void* memoryOpen(const char* name) {
     const auto found = named.find(std::string_view(name));
-    return new MemoryReader{found == named.end() ? &served : &found->second, 0};
+    const std::vector<std::uint8_t>& bytes = found == named.end() ? served : found->second;
+    return new MemoryReader{bytes.data(), static_cast<std::int64_t>(bytes.size()), 0};
 }
 
 void memoryClose(void* handle) {
-    delete &reader(handle);
-}
-
-std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* handle) {
-    MemoryReader& memory = reader(handle);
-    const std::int32_t count = std::clamp(byteCount, 0, sizeOf(memory) - memory.position);
-    if (count > 0) {
-        std::memcpy(destination, memory.bytes->data() + memory.position,
-                    static_cast<std::size_t>(count));
-    }
-    memory.position += count;
-    return count;
-}
-
-void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    MemoryReader& memory = reader(handle);
-    if (whence == kSeekFromStart) memory.position = offset;
-    if (whence == kSeekFromCurrent) memory.position += offset;
-    if (whence == kSeekToEnd) memory.position = sizeOf(memory);
-    memory.position = std::clamp(memory.position, 0, sizeOf(memory));
-    return handle;
-}
-
-std::int32_t memoryTell(void* handle) {
-    return reader(handle).position;
+    delete static_cast<MemoryReader*>(handle);
 }
 
 void serveAs(const char* name, std::vector<std::uint8_t> bytes) {
@@ -71,7 +35,7 @@ void serveAs(const char* name, std::vector<std::uint8_t> bytes) {
 
 void PlayerTest::SetUp() {
     resetPlayer(defaultPlayer());
-    setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
+    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
 }
 
 void PlayerTest::TearDown() {
@@ -104,6 +68,20 @@ xm::Module smallModule() {
     xm::Instrument instrument;
     instrument.samples.push_back(rampSample(64));
     module.instruments.push_back(instrument);
+    return module;
+}
+
+xm::Module droneModule() {
+    xm::Module module = smallModule();
+    module.channels = 1;
+    module.tempo = 7;
+    module.bpm = 135;
+    xm::Sample& sample = module.instruments[0].samples[0];
+    sample.frames.assign(64, 12000);
+    sample.loop = xm::Loop::forward;
+    sample.loopLength = 64;
+    module.patterns[0].rows = 4;
+    module.patterns[0].cells = {{.note = 49, .instrument = 1}, {}, {.note = 61}, {}};
     return module;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "player/memory_stream.h"
 #include "player/player.h"
 #include "player/song.h"
 #include "support/xm_writer.h"
@@ -34,13 +35,10 @@ protected:
     SongPtr load(const xm::Module& module) { return load(xm::writeModule(module)); }
 };
 
-// Stream callbacks over modules in memory: a name given to serveAs opens its module,
-// every other name the bytes last served.
+// Opening and closing for the memory stream callbacks: a name given to serveAs opens its
+// module, every other name the bytes last served.
 void* memoryOpen(const char* name);
 void memoryClose(void* handle);
-std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* handle);
-void* memorySeek(void* handle, std::int32_t offset, std::int32_t whence);
-std::int32_t memoryTell(void* handle);
 // Serves `bytes` under `name` until the test ends.
 void serveAs(const char* name, std::vector<std::uint8_t> bytes);
 
@@ -49,6 +47,9 @@ xm::Sample rampSample(std::uint32_t length, bool sixteenBit = true);
 
 // One pattern, one instrument with one sample, four channels.
 xm::Module smallModule();
+
+// One note of a constant sample on every row: a song that is never silent once started.
+xm::Module droneModule();
 
 // Cells and modules for tests that run songs tick by tick.
 xm::Cell noteCell(std::uint8_t value, std::uint8_t effect = 0, std::uint8_t parameter = 0);
