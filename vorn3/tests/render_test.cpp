@@ -21,8 +21,10 @@ constexpr std::int32_t kRampFrames = 128;
 constexpr std::uint8_t kC4 = 49;
 constexpr std::uint8_t kC5 = 61;
 
+// Named after the test as well: tests may run at once in processes of their own.
 std::string tempPath(const char* name) {
-    return ::testing::TempDir() + name;
+    return ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + name;
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
