@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "support/demo_module.h"
 #include "support/xm_writer.h"
 
 namespace {
@@ -189,28 +188,6 @@ TEST(Vorn3playTest, RendersSeveralFilesInARowPastABadOne) {
     const std::string shown((std::istreambuf_iterator<char>(listed)), {});
     EXPECT_NE(shown.find("channels    1"), std::string::npos) << shown;
     EXPECT_NE(shown.find("XM 1.04"), std::string::npos) << shown;
-}
-
-// A song of known length renders in two halves at once; the file is the one a render in
-// one piece gives.
-TEST(Vorn3playTest, RenderingInHalvesGivesTheSameFile) {
-    const std::string song = tempPath("demo.xm");
-    writeFile(song, xm::writeModule(xm::demoModule()));
-    const std::string halves = tempPath("halves.wav");
-    const std::string whole = tempPath("whole.wav");
-    const std::string errors = tempPath("errors.txt");
-    ASSERT_EQ(runPlayer("--wav " + halves + " " + song, errors), 0);
-    const std::size_t frames = readWav(halves).left.size();
-    ASSERT_GT(frames, 60u * 44100);
-    // Two passes cut by time: a length not known before rendering, so in one piece.
-    const std::string seconds = std::to_string(static_cast<double>(frames) / 44100);
-    ASSERT_EQ(runPlayer("--loops 2 --seconds " + seconds + " --wav " + whole + " " + song, errors),
-              0);
-    std::ifstream first(halves, std::ios::binary);
-    std::ifstream second(whole, std::ios::binary);
-    const std::vector<char> a((std::istreambuf_iterator<char>(first)), {});
-    const std::vector<char> b((std::istreambuf_iterator<char>(second)), {});
-    EXPECT_TRUE(a == b);
 }
 
 }  // namespace

@@ -29,8 +29,7 @@ constexpr std::int32_t kMaxRate = 384000;
 constexpr std::int32_t kPlayBufferMs = 100;  // the ring holds twice this
 constexpr std::size_t kBlockFrames = 32768;  // rendered at once and handed to the writer
 constexpr std::size_t kQueuedBlocks = 4;
-constexpr std::int64_t kSplitFrames = 10 * kDefaultRate;  // shorter songs render in one piece
-constexpr double kLongestForeverSeconds = 30 * 60;        // a song told to loop forever stops here
+constexpr double kLongestForeverSeconds = 30 * 60;  // a song told to loop forever stops here
 constexpr auto kDisplayInterval = std::chrono::milliseconds(100);
 constexpr std::int32_t kChannels = 2;
 constexpr std::uint32_t kWavHeaderBytes = 44;
@@ -182,12 +181,6 @@ struct Block {
     std::size_t used = 0;             // bytes filled
 };
 
-Block emptyBlock() {
-    Block block;
-    block.bytes.resize(kBlockFrames * kChannels * sizeof(float));
-    return block;
-}
-
 // Writes blocks on a thread of its own, so that the file system's work overlaps the
 // mixing.
 struct BlockWriter {
@@ -199,9 +192,13 @@ struct BlockWriter {
         changed.wait(hold, [this] { return queue.size() < kQueuedBlocks; });
         queue.push_back(std::move(filled));
         changed.notify_all();
-        if (spare.empty()) return emptyBlock();
-        Block empty = std::move(spare.back());
-        spare.pop_back();
+        Block empty;
+        if (spare.empty()) {
+            empty.bytes.resize(kBlockFrames * kChannels * sizeof(float));
+        } else {
+            empty = std::move(spare.back());
+            spare.pop_back();
+        }
         empty.used = 0;
         return empty;
     }
@@ -261,23 +258,13 @@ struct Progress {
     }
 };
 
-// Where rendered frames go: the block being filled, and what takes it when it is full.
+// The output file with the frames written to it so far.
 struct Output {
     std::FILE* file = nullptr;
     bool seekable = false;
     std::uint64_t dataBytes = 0;
     std::unique_ptr<BlockWriter> writer;
-    std::vector<Block>* kept = nullptr;  // without a writer: full blocks collect here
-    Block block = emptyBlock();
-
-    void handOver() {
-        if (writer) {
-            block = writer->exchange(std::move(block));
-        } else {
-            kept->push_back(std::move(block));
-            block = emptyBlock();
-        }
-    }
+    Block block;
 };
 
 double secondsToPlay(const Options& options, const vorn3::Tune& tune) {
@@ -286,26 +273,14 @@ double secondsToPlay(const Options& options, const vorn3::Tune& tune) {
     return vorn3::tuneDuration(tune) * options.loops;
 }
 
-// Frames of the song that will be rendered, when they are known before rendering: all
-// of them but for passes after the first, which may be shorter.
-std::optional<std::int64_t> knownFrames(const Options& options, const vorn3::Tune& tune) {
-    const auto frames = [&](double seconds) -> std::int64_t {
-        return std::llround(seconds * options.rate);
-    };
-    const std::int64_t limit = frames(secondsToPlay(options, tune));
-    if (options.loops == vorn3::kPlayForever) return limit;
-    if (options.loops == 1) return std::min(limit, frames(vorn3::tuneDuration(tune)));
-    return std::nullopt;
-}
-
-// Renders up to `frames` frames into the output's blocks; false when the song ended
-// before them.
-bool renderFrames(const std::string& path, vorn3::Tune& tune, const Options& options,
-                  std::int64_t frames, Output& output) {
-    const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
+void renderTune(const std::string& path, vorn3::Tune& tune, const Options& options,
+                Output& output) {
+    vorn3::tuneSetPasses(tune, options.loops);
     const double total = secondsToPlay(options, tune);
+    auto left = static_cast<std::int64_t>(std::llround(total * options.rate));
+    const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
     Progress progress;
-    for (std::int64_t left = frames; left > 0;) {
+    while (left > 0) {
         const std::size_t room = (output.block.bytes.size() - output.block.used) / frameBytes;
         const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(left, room));
         void* at = output.block.bytes.data() + output.block.used;
@@ -315,49 +290,13 @@ bool renderFrames(const std::string& path, vorn3::Tune& tune, const Options& opt
         output.block.used += static_cast<std::size_t>(got) * frameBytes;
         output.dataBytes += static_cast<std::size_t>(got) * frameBytes;
         left -= got;
-        if (output.block.used == output.block.bytes.size()) output.handOver();
-        progress.update(path, tune, total);
-        if (got < count) {
-            progress.end();
-            return false;
+        if (output.block.used == output.block.bytes.size()) {
+            output.block = output.writer->exchange(std::move(output.block));
         }
+        progress.update(path, tune, total);
+        if (got < count) break;
     }
     progress.end();
-    return true;
-}
-
-// A song of known length renders in two halves at once, the second from a seek, which
-// gives the frames a straight play has there: on two cores in about half the time.
-void renderTune(const std::string& path, vorn3::Tune& tune, const Options& options,
-                Output& output) {
-    vorn3::tuneSetPasses(tune, options.loops);
-    const std::optional<std::int64_t> frames = knownFrames(options, tune);
-    if (!frames || *frames < kSplitFrames) {
-        renderFrames(path, tune, options, std::llround(secondsToPlay(options, tune) * options.rate),
-                     output);
-        return;
-    }
-    const std::int64_t firstHalf = *frames / 2;
-    std::vector<Block> rest;
-    std::thread second([&] {
-        const vorn3::TuneLoad other = vorn3::tuneLoadFile(path.c_str(), options.rate);
-        if (!other.tune) return;
-        vorn3::tuneSetPasses(*other.tune, options.loops);
-        vorn3::tuneSeekTime(*other.tune, static_cast<double>(firstHalf) / options.rate);
-        Output secondHalf;
-        secondHalf.kept = &rest;
-        renderFrames(path, *other.tune, options, *frames - firstHalf, secondHalf);
-        secondHalf.handOver();
-        vorn3::tuneFree(other.tune);
-    });
-    renderFrames(path, tune, options, firstHalf, output);
-    second.join();
-    output.handOver();
-    for (Block& block : rest) {
-        output.dataBytes += block.used;
-        output.block = std::move(block);
-        output.handOver();
-    }
 }
 
 // Opens the output and writes a header to be completed at the end, where it can be.
@@ -373,6 +312,7 @@ bool openOutput(const Options& options, Output& output) {
     const std::vector<std::uint8_t> header = wavHeader(options, kUnknownLength);
     std::fwrite(header.data(), 1, header.size(), output.file);
     output.writer = std::make_unique<BlockWriter>(output.file);
+    output.block.bytes.resize(kBlockFrames * kChannels * sizeof(float));
     return true;
 }
 
