@@ -20,7 +20,7 @@ if ! dpkg-query -W -f='${Status}' sox 2>/dev/null | grep -q 'install ok installe
     "${as_root[@]}" apt-get install -y -qq --no-install-recommends sox
 fi
 
-player=$build_dir/tools/vorn3play/vorn3play
+player=$build_dir/vorn3/tools/vorn3play/vorn3play
 if [ ! -x "$player" ]; then
     cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     ninja -C "$build_dir" vorn3play

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "player/include/vorn3/vorn3.h"
+#include "vorn3/vorn3.h"
 
 namespace glint {
 

@@ -1,7 +1,7 @@
 #include "tests/fuzz/fuzz_seeds.h"
 
-#include "tools/xm_writer/demo_module.h"
-#include "tools/xm_writer/xm_writer.h"
+#include "support/demo_module.h"
+#include "support/xm_writer.h"
 
 namespace glint {
 namespace {

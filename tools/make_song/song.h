@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/xm_writer/xm_writer.h"
+#include "support/xm_writer.h"
 
 namespace glint::song {
 

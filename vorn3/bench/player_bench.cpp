@@ -1,0 +1,97 @@
+// The mixing thread's work: one chunk of 256 playing voices, and offline rendering of a
+// 12-channel song, reported as a multiple of real time.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "mixer/mix.h"
+#include "mixer/mixer.h"
+#include "player/loader.h"
+#include "player/memory_stream.h"
+#include "player/player.h"
+#include "support/demo_module.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr std::int32_t kRate = 44100;
+constexpr std::int32_t kChunkFrames = 884;
+
+// Streams over one module in memory.
+std::vector<std::uint8_t> moduleBytes;
+MemoryReader reader;
+
+void* memoryOpen(const char*) {
+    reader = {moduleBytes.data(), static_cast<std::int64_t>(moduleBytes.size()), 0};
+    return &reader;
+}
+void memoryClose(void*) {}
+
+void openOfflineOutput() {
+    resetPlayer(defaultPlayer());
+    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    openAudio(kRate);
+}
+
+// A looped single-cycle wave of `frames` frames.
+Sample loopedWave(std::uint32_t frames, LoopType loop) {
+    Sample sample{};
+    sample.data = allocateFrames(frames);
+    for (std::uint32_t i = 0; i < frames; ++i)
+        sample.data[i] = static_cast<std::int16_t>((i * 65536 / frames) - 32768);
+    sample.length = frames;
+    sample.loopLength = frames;
+    sample.loopType = loop;
+    sample.volume = 64;
+    sample.data[frames] = loop == LoopType::pingPong ? sample.data[frames - 1] : sample.data[0];
+    return sample;
+}
+
+void BM_MixPass256Voices(benchmark::State& state) {
+    openOfflineOutput();
+    Sample samples[] = {loopedWave(64, LoopType::forward), loopedWave(300, LoopType::pingPong),
+                        loopedWave(2000, LoopType::forward), loopedWave(17, LoopType::forward)};
+    for (std::int32_t i = 0; i < kVoiceCount; ++i) {
+        Voice& voice = *voiceAt(defaultPlayer().mixer, i);
+        setVoiceVolume(voice, 60 + i % 60);
+        setVoicePanning(voice, i);
+        setVoiceFrequency(defaultPlayer().mixer, voice, 4000 + i * 211);
+        triggerVoice(defaultPlayer().mixer, i, &samples[i % std::size(samples)]);
+    }
+    std::vector<float> accumulator(2 * kChunkFrames);
+    std::vector<std::int16_t> pcm(2 * kChunkFrames);
+    for (auto _ : state) {
+        std::fill(accumulator.begin(), accumulator.end(), 0.0f);
+        mixVoices(defaultPlayer().mixer, accumulator.data(), kChunkFrames);
+        convertToPcm16(pcm.data(), accumulator.data(), kChunkFrames);
+        benchmark::DoNotOptimize(pcm.data());
+    }
+    resetMixer(defaultPlayer().mixer);
+    for (Sample& sample : samples)
+        releaseFrames(sample.data);
+}
+BENCHMARK(BM_MixPass256Voices)->Unit(benchmark::kMicrosecond);
+
+// Each iteration renders one second of the demo song; the "realtime" counter is seconds
+// of sound per second of rendering.
+void BM_RenderModule12ch(benchmark::State& state) {
+    moduleBytes = xm::writeModule(xm::demoModule());
+    openOfflineOutput();
+    Song* song = songCreate("demo.xm", nullptr);
+    songStart(song);
+    std::vector<std::int16_t> pcm(2 * kRate);
+    for (auto _ : state) {
+        renderAudio(pcm.data(), kRate);
+        benchmark::DoNotOptimize(pcm.data());
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    songFree(song);
+    resetMixer(defaultPlayer().mixer);
+}
+BENCHMARK(BM_RenderModule12ch)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace vorn3

@@ -1,0 +1,241 @@
+// Vorn3: a module player library. A player reads songs through five stream callbacks
+// the host hands it and plays them through a wave device, or renders them for the host
+// to take: the host opens the output and then creates and starts songs by name. The
+// functions without a player act on one default player; others a host creates share
+// nothing with it or with each other, and may run on threads of their own. Everything a
+// host needs is declared here; the library throws no exceptions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vorn3 {
+
+// A loaded module with its playback state; created by songCreate, released by songFree.
+struct Song;
+// Stream callbacks, an output and the songs it created; see playerCreate.
+struct Player;
+
+// Stream callbacks. A handle is whatever the host's open returns; null means failure.
+using StreamOpen = void* (*)(const char* name);
+using StreamClose = void (*)(void* handle);
+// Copies up to byteCount bytes and returns how many were copied.
+using StreamRead = std::int32_t (*)(void* destination, std::int32_t byteCount, void* handle);
+// whence is one of the kSeek values below; returns the handle.
+using StreamSeek = void* (*)(void* handle, std::int32_t offset, std::int32_t whence);
+using StreamTell = std::int32_t (*)(void* handle);
+
+inline constexpr std::int32_t kSeekFromStart = 0;
+inline constexpr std::int32_t kSeekFromCurrent = 1;
+inline constexpr std::int32_t kSeekToEnd = 2;
+
+// Supplies a sample's data in place of the stream: fills the first storedBytes bytes of
+// destination with frames of `bits` (8 or 16) bits, already decoded (not delta coded).
+// instrument and sample are 0-based; the sample index counts within the instrument.
+using SampleDataHook = void (*)(void* destination, std::int32_t storedBytes, std::int32_t bits,
+                                std::int32_t instrument, std::int32_t sample);
+
+// All five set, or any of them null to clear all five.
+void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
+                        StreamTell tell);
+
+// The sound output the library plays through: a ring of 16-bit stereo frames (left
+// first) that the device plays from its first frame to its last, over and over, and the
+// count of frames played since it opened. The library writes a stretch of the ring only
+// after the device has played it, and asks framesPlayed again after every stretch it
+// wrote: a device that reads the ring on a thread of its own synchronizes with those
+// writes there (a lock taken there and where it reads).
+class WaveDevice {
+public:
+    virtual ~WaveDevice() = default;
+    // Starts playing `ring` (ringFrames frames, silent at first) at `rate` frames per
+    // second. False when no device can be opened.
+    virtual bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) = 0;
+    virtual std::uint64_t framesPlayed() = 0;
+    // Stops reading the ring, which is released after this returns.
+    virtual void close() = 0;
+};
+
+// Who runs the mixing passes that refill the ring.
+enum class MixingDriver : std::uint8_t {
+    thread,  // the library's mixing thread, polling the device every 2 ms
+    host,    // the host, by calling pumpAudio: nothing runs by itself
+};
+
+// The device the next openAudio opens, and who drives it. The device must outlive the
+// output. Null (the setting at program start): no device at all, the host takes the
+// sound from renderAudio.
+void setWaveDevice(WaveDevice* device, MixingDriver driver);
+
+// Length of the output ring the next openAudio builds: at least 20 ms, a multiple of 20.
+// The ring holds twice that, which is how far the songs run ahead of what is heard.
+bool setBufferLength(std::int32_t milliseconds);
+
+// Opens the output at the given rate in Hz (closing any open one first). False when the
+// stream callbacks are not set, the rate is unusable, memory runs out or the device
+// cannot be opened. An output still open when the process exits is closed then.
+bool openAudio(std::int32_t outputRate);
+void closeAudio();
+
+// One pass of the mixing loop on the calling thread, for an output driven by the host:
+// fills the next chunk of the ring when the device has left it. True when it did.
+bool pumpAudio();
+
+// For an output opened without a device: the next `frames` stereo frames of everything
+// playing (frames × 2 values, left first), made by the same ticks, mixing and conversion
+// as the ring's, and the same whatever the sizes of the pieces asked for. Returns the
+// frames written: fewer, up to the end, once every song playing has finished (see
+// setPasses); 0 when no such output is open.
+std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
+
+// Reads the module named `name` through the stream callbacks. Null when the stream cannot
+// be opened or does not hold a module this library can play.
+Song* songCreate(const char* name, SampleDataHook sampleDataHook);
+// (Re)starts from order 0, row 0. False for a null song or when the output is not open.
+bool songStart(Song* song);
+// Stops playback and silences the song's voices. False for a null song.
+bool songStop(Song* song);
+// Stops the song and releases it with everything it owns. False for a null song.
+bool songFree(Song* song);
+
+// The order index and row being computed (ahead of what is heard by the output latency);
+// 0 for a null song. Safe to call from any thread.
+std::int32_t songGetOrder(const Song* song);
+std::int32_t songGetRow(const Song* song);
+// Whether playback has passed the last order; it then goes on at the restart position.
+// False for a null song. Safe to call from any thread.
+bool songEnded(const Song* song);
+
+// Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1 are ignored.
+void setBpm(Song* song, std::int32_t bpm);
+
+// Every pass, for setPasses and tuneSetPasses.
+inline constexpr std::int32_t kPlayForever = 0;
+
+// How many passes the song plays before it finishes (kPlayForever at first): a pass ends
+// where playback comes to a row it has already played (after a jump, a break or the last
+// order), except for rows a pattern loop repeats. A finished song ticks no more and adds
+// nothing to the output. Safe to call while the song plays.
+void setPasses(Song* song, std::int32_t passes);
+// Whether the song has played its passes. False for a null song. Safe from any thread.
+bool songFinished(const Song* song);
+
+// A player of the host's own, with its own callbacks, output, voices and songs, as the
+// default player is at program start. Null when memory runs out.
+Player* playerCreate();
+// Closes the player's output and frees the songs it created; nothing for null.
+void playerDestroy(Player* player);
+
+// The operations above, on a given player; a song's own operations act on its player.
+void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close, StreamRead read,
+                        StreamSeek seek, StreamTell tell);
+void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
+bool setBufferLength(Player& player, std::int32_t milliseconds);
+bool openAudio(Player& player, std::int32_t outputRate);
+void closeAudio(Player& player);
+bool pumpAudio(Player& player);
+std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
+Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
+
+// Playing a module for a host: a tune is one module with a player of its own, rendered
+// on the caller's thread at the caller's rate, with no device and no thread.
+struct Tune;
+
+// Whether an operation succeeded, and why not.
+struct Status {
+    bool ok = true;
+    std::string message;  // empty when ok
+};
+
+struct TuneLoad {
+    Tune* tune = nullptr;  // null when the status is not ok
+    Status status;
+};
+
+struct ModuleInfo {
+    std::string title;
+    std::string tracker;  // the program that wrote the file
+    std::string format;   // "XM 1.04"
+    std::int32_t channels = 0;
+    std::int32_t orders = 0;
+    std::int32_t patterns = 0;
+    std::vector<std::string> instruments;  // names, one per instrument
+    std::vector<std::string> samples;      // names, instrument by instrument
+    bool linearFrequencies = false;        // else Amiga periods
+    std::int32_t speed = 0;                // initial ticks per row
+    std::int32_t bpm = 0;                  // initial beats per minute
+};
+
+// The row being computed, up to 20 ms ahead of the frames handed out, and the time of
+// the next frame to be handed out.
+struct TunePosition {
+    std::int32_t order = 0;
+    std::int32_t row = 0;
+    double seconds = 0;
+};
+
+// Reads a module from `size` bytes (copied as needed) or from a file, to be rendered at
+// `rate` Hz (8000..384000).
+TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
+TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
+void tuneFree(Tune* tune);
+
+ModuleInfo tuneInfo(const Tune& tune);
+
+// The next `frames` stereo frames (left first): 16-bit, or floats with full scale at ±1
+// and nothing clipped. Fewer at the end of the last pass, 0 after it.
+std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
+std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
+
+// How many passes the tune plays before it ends: 1 at first, kPlayForever for no end;
+// passes end as setPasses says.
+void tuneSetPasses(Tune& tune, std::int32_t passes);
+// Seconds of one pass, found by running the rows without mixing.
+double tuneDuration(const Tune& tune);
+
+// Moves playback to a time or to the first time a pass plays an order's row, arriving
+// with the state a straight play would have there (speed, tempo, volumes, loops, the
+// samples playing). Not ok, with playback at the start, for a row no pass plays.
+Status tuneSeekTime(Tune& tune, double seconds);
+Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row);
+TunePosition tunePosition(const Tune& tune);
+
+// A muted channel plays silently; its rows go on.
+void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
+
+// A device that plays only when told, for tests and recorders: every mixing pass then
+// happens at a known play position.
+class VirtualWaveDevice final : public WaveDevice {
+public:
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
+    std::uint64_t framesPlayed() override;
+    void close() override;
+    // Plays the next `frames` frames of the ring, copying them into `heard` (frames × 2
+    // values) unless it is null. Nothing while closed.
+    void play(std::int32_t frames, std::int16_t* heard = nullptr);
+    bool isOpen();
+
+private:
+    std::mutex lock_;
+    const std::int16_t* ring_ = nullptr;  // null while closed
+    std::int32_t ringFrames_ = 0;
+    std::uint64_t played_ = 0;  // frames since open
+};
+
+// Plays nothing at the pace of the wall clock: where no sound device can be opened,
+// songs still advance in real time.
+class SilentWaveDevice final : public WaveDevice {
+public:
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
+    std::uint64_t framesPlayed() override;
+    void close() override {}
+
+private:
+    std::int64_t openedAt_ = 0;  // ns on the steady clock
+    std::int32_t rate_ = 0;      // Hz
+};
+
+}  // namespace vorn3

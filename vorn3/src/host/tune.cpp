@@ -1,0 +1,258 @@
+#include "host/tune.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "mixer/output.h"
+#include "mixer/voice.h"
+#include "player/memory_stream.h"
+#include "player/player.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr std::int32_t kMinRate = 8000;
+constexpr std::int32_t kMaxRate = 384000;
+constexpr std::int64_t kSkipPiece = 1 << 20;  // frames advanced at once when seeking
+// A pass that loops within itself without end is cut here.
+constexpr std::int64_t kLongestPassSeconds = 24 * 60 * 60;
+
+// A module in memory outlives its stream: nothing to close.
+void keepMemory(void*) {}
+
+Status failure(std::string message) {
+    return {false, std::move(message)};
+}
+
+template <typename Visit>
+void forEachSample(const Song& song, Visit visit) {
+    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
+        const Instrument& instrument = song.instruments[i];
+        for (std::int32_t j = 0; j < instrument.sampleCount; ++j)
+            visit(*instrument.samples[j], instrument.sampleNames[j]);
+    }
+}
+
+void restoreFinetunes(Tune& tune) {
+    std::size_t next = 0;
+    forEachSample(*tune.song,
+                  [&](Sample& sample, const Name&) { sample.finetune = tune.finetunes[next++]; });
+}
+
+// Playback back at the start, as right after loading.
+void restart(Tune& tune) {
+    Mixer& mixer = tune.player->mixer;
+    restoreFinetunes(tune);
+    resetVoices(mixer);
+    songStart(tune.song);
+    mixer.renderedFrames = mixer.chunkFramesMixed = mixer.output.chunkFrames;
+    tune.framesDone = 0;
+}
+
+// Runs the rows of one pass with a player that has no voices, counting their frames.
+std::int64_t measurePass(Tune& tune) {
+    Song& song = *tune.song;
+    Player dry;
+    dry.mixer.output.outputRate = tune.rate;
+    song.player = &dry;
+    const std::int32_t passLimit = song.passLimit;
+    song.passLimit = 1;
+    std::int64_t frames = 0;
+    const std::int64_t longest = kLongestPassSeconds * tune.rate;
+    if (startPlayback(song)) {
+        while (frames < longest && song.client.tick(song.client))
+            frames += std::max(song.client.samplesPerTick, 1);
+    }
+    delete[] song.channels;
+    song.channels = nullptr;
+    song.passLimit = passLimit;
+    song.player = tune.player;
+    return frames;
+}
+
+TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
+    if (rate < kMinRate || rate > kMaxRate) {
+        return {nullptr, failure("rate " + std::to_string(rate) + " Hz is outside " +
+                                 std::to_string(kMinRate) + ".." + std::to_string(kMaxRate))};
+    }
+    auto* tune = new (std::nothrow) Tune{};
+    Player* player = playerCreate();
+    if (!tune || !player || !openOutput(player->mixer, rate)) {
+        delete tune;
+        playerDestroy(player);
+        return {nullptr, failure("out of memory")};
+    }
+    tune->player = player;
+    tune->rate = rate;
+    tune->song = songLoad(*player, &stream, nullptr);
+    if (!tune->song) {
+        tuneFree(tune);
+        return {nullptr, failure("not a module this player can read")};
+    }
+    tune->song->passLimit = 1;
+    forEachSample(*tune->song, [&](const Sample& sample, const Name&) {
+        tune->finetunes.push_back(sample.finetune);
+    });
+    tune->passFrames = measurePass(*tune);
+    restart(*tune);
+    return {tune, {}};
+}
+
+// Names are padded with spaces or zeros.
+std::string nameOf(const char* text, std::size_t most) {
+    std::string name(text, strnlen(text, most));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+// Skips frames in pieces of at most `piece` until the song stops or `frames` have
+// passed; the frames skipped.
+std::int64_t skip(Tune& tune, std::int64_t frames, std::int64_t piece) {
+    std::int64_t done = 0;
+    while (done < frames) {
+        const auto length = static_cast<std::int32_t>(std::min(frames - done, piece));
+        const std::int32_t skipped = skipClients(tune.player->mixer, length);
+        done += skipped;
+        if (skipped < length) break;
+    }
+    tune.framesDone += done;
+    return done;
+}
+
+// From the start to `frame`, cutting the mixing into the chunks a straight render cuts
+// it into: a volume ramp depends on where it is cut.
+void skipTo(Tune& tune, std::int64_t frame) {
+    restart(tune);
+    Mixer& mixer = tune.player->mixer;
+    const std::int32_t chunk = mixer.output.chunkFrames;
+    const std::int64_t wholeChunks = frame / chunk * chunk;
+    if (skip(tune, wholeChunks, chunk) < wholeChunks) return;
+    const auto rest = static_cast<std::int32_t>(frame - wholeChunks);
+    if (rest > 0) tune.framesDone += renderChunkFrom(mixer, rest);
+}
+
+}  // namespace
+
+TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
+    MemoryReader memory{static_cast<const std::uint8_t*>(data), static_cast<std::int64_t>(size), 0};
+    if (!data || size > static_cast<std::size_t>(INT32_MAX)) {
+        return {nullptr, failure("no module of a size this player can read")};
+    }
+    SongStream stream{{nullptr, keepMemory, readMemory, seekMemory, tellMemory}, &memory};
+    return loadFromStream(stream, rate);
+}
+
+TuneLoad tuneLoadFile(const char* path, std::int32_t rate) {
+    std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    if (!file) return {nullptr, failure(std::string("cannot open: ") + std::strerror(errno))};
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
+        bytes.insert(bytes.end(), block, block + count);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return {nullptr, failure("cannot read: " + std::string(std::strerror(errno)))};
+    return tuneLoad(bytes.data(), bytes.size(), rate);
+}
+
+void tuneFree(Tune* tune) {
+    if (!tune) return;
+    playerDestroy(tune->player);
+    delete tune;
+}
+
+ModuleInfo tuneInfo(const Tune& tune) {
+    const Song& song = *tune.song;
+    ModuleInfo info;
+    info.title = nameOf(song.title.data(), song.title.size());
+    info.tracker = nameOf(song.tracker.data(), song.tracker.size());
+    char version[32];
+    std::snprintf(version, sizeof version, "%s %d.%02d", song.format, song.formatVersion >> 8,
+                  song.formatVersion & 0xFF);
+    info.format = version;
+    info.channels = song.channelCount;
+    info.orders = song.songLength;
+    info.patterns = song.patternSlotCount;
+    for (std::int32_t i = 0; i < song.instrumentCount; ++i)
+        info.instruments.push_back(nameOf(song.instruments[i].name.data(), kNameBytes));
+    forEachSample(song, [&](const Sample&, const Name& name) {
+        info.samples.push_back(nameOf(name.data(), kNameBytes));
+    });
+    info.linearFrequencies = (song.flags & kLinearFrequencies) != 0;
+    info.speed = song.defaultTempo;
+    info.bpm = song.defaultBpm;
+    return info;
+}
+
+std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames) {
+    const std::int32_t rendered = renderOutput(tune.player->mixer, destination, frames);
+    tune.framesDone += rendered;
+    return rendered;
+}
+
+std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames) {
+    const std::int32_t rendered = renderOutput(tune.player->mixer, destination, frames);
+    tune.framesDone += rendered;
+    return rendered;
+}
+
+void tuneSetPasses(Tune& tune, std::int32_t passes) {
+    setPasses(tune.song, passes);
+}
+
+double tuneDuration(const Tune& tune) {
+    return static_cast<double>(tune.passFrames) / tune.rate;
+}
+
+Status tuneSeekTime(Tune& tune, double seconds) {
+    if (!(seconds >= 0) || !std::isfinite(seconds)) return failure("no such time");
+    skipTo(tune, std::llround(std::min(seconds, double{INT32_MAX}) * tune.rate));
+    return {};
+}
+
+Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
+    Song& song = *tune.song;
+    const bool exists = order >= 0 && order < song.songLength && row >= 0 &&
+                        row < song.patterns[song.orderTable[order]].rows;
+    if (!exists) return failure("no such order and row");
+    restart(tune);
+    const std::int32_t passLimit = song.passLimit;
+    song.passLimit = 1;
+    song.seekOrder = order;
+    song.seekRow = row;
+    // A pass that never comes to the row ends within its own length, plus a frame.
+    const bool reached =
+        skip(tune, tune.passFrames + 1, kSkipPiece) <= tune.passFrames && !song.finished;
+    const std::int64_t frame = tune.framesDone;
+    song.seekOrder = song.seekRow = -1;
+    song.passLimit = passLimit;
+    skipTo(tune, reached ? frame : 0);
+    if (!reached) {
+        return failure("order " + std::to_string(order) + " row " + std::to_string(row) +
+                       " is never played");
+    }
+    return {};
+}
+
+TunePosition tunePosition(const Tune& tune) {
+    return {tune.song->currentOrder, tune.song->currentRow,
+            static_cast<double>(tune.framesDone) / tune.rate};
+}
+
+void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
+    Song& song = *tune.song;
+    if (channel < 0 || channel >= song.channelCount) return;
+    song.mutedChannels[channel] = muted;
+    if (!song.channels) return;
+    song.channels[channel].muted = muted;
+    if (Voice* voice = voiceAt(tune.player->mixer, song.channels[channel].voiceIndex);
+        voice && muted)
+        setVoiceVolume(*voice, 0);
+}
+
+}  // namespace vorn3

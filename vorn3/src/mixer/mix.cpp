@@ -1,0 +1,363 @@
+#include "mixer/mix.h"
+
+#if !defined(__SSE2__) || !defined(__x86_64__)
+#error "the mixing loops are written for x86-64"
+#endif
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "mixer/voice.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr double kWeightScale = 1.0 / 2147483648.0;  // 2^-31: the top 31 bits of a fraction
+constexpr std::int64_t kWeightBits = 0xFFFFFFFE;     // of a position: the weight's 31 bits
+constexpr int kWeightToMantissa = 20;                // moves fraction bit 31 to mantissa bit 51
+constexpr std::uint64_t kFarFrames = std::uint64_t{1} << 24;  // boundaries beyond any call
+constexpr std::int32_t kUnitShift = 8;  // distances and steps are counted in 2^-24 frame
+constexpr std::uint64_t kUnitMask = 0xFFFFFFFF;
+constexpr std::int32_t kFrameShift = 32;
+constexpr std::uint64_t kLeastFraction = 1;  // 2^-32 frame
+constexpr double kMaxByte = 255;
+constexpr float kMinPcm = -32768.0f;
+constexpr float kMaxPcm = 32767.0f;
+
+// Interpolates at a 32.32 position. The integer part is taken as signed: a position
+// just below frame 0 reads the zero frame that the sample data keeps before frame 0.
+double valueAt(const std::int16_t* data, std::uint64_t position) {
+    const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32));
+    const double weight =
+        static_cast<double>(static_cast<std::uint32_t>(position) >> 1) * kWeightScale;
+    const double first = data[index];
+    return first + weight * (data[index + 1] - first);
+}
+
+void addFrame(float* out, double value, double left, double right) {
+    out[0] = static_cast<float>(out[0] + value * left);
+    out[1] = static_cast<float>(out[1] + value * right);
+}
+
+// The frame at a position and the one after it, the first in the low half.
+std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
+    std::int32_t pair;
+    std::memcpy(&pair, data + static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32)),
+                sizeof pair);
+    return pair;
+}
+
+const bool wideLoops =
+    (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
+
+// Without `out` the position and gains move as mixing would move them: every sum of a
+// gain and its increments is exact (see mixFours).
+std::uint64_t mixSegment(float* out, const std::int16_t* data, std::uint64_t position,
+                         std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                         double leftIncrement, double rightIncrement) {
+    if (!out) {
+        left += leftIncrement * frames;
+        right += rightIncrement * frames;
+        return position + delta * static_cast<std::uint64_t>(frames);
+    }
+    if (wideLoops) {
+        return mixWide(out, data, position, delta, frames, left, right, leftIncrement,
+                       rightIncrement);
+    }
+    if (leftIncrement == 0 && rightIncrement == 0) {
+        return mixAtGains(out, data, position, delta, frames, left, right);
+    }
+    return mixRamp(out, data, position, delta, frames, left, right, leftIncrement, rightIncrement);
+}
+
+float rampIncrement(std::int32_t difference, float scale) {
+    return static_cast<float>(difference * static_cast<double>(kByteToGain) * scale);
+}
+
+std::uint8_t gainToByte(double gain) {
+    return static_cast<std::uint8_t>(std::clamp(std::nearbyint(gain * kMaxByte), 0.0, kMaxByte));
+}
+
+// Sets up the volume ramp for the coming segment; false when the voice plays at its
+// target volumes. A ramp still running with unchanged targets goes on from the applied
+// volumes over the frames it has left, so that it ends at the targets on time whatever
+// cut it into segments; a side already at its target stays there.
+bool prepareRamp(Voice& voice, std::int32_t rampFrames) {
+    const bool targetsKept =
+        voice.leftVolume == voice.rampTargetLeft && voice.rightVolume == voice.rampTargetRight;
+    if (voice.rampFramesLeft == 0 || !targetsKept) {
+        voice.rampTargetLeft = voice.leftVolume;
+        voice.rampTargetRight = voice.rightVolume;
+        const bool moving =
+            voice.currentLeft != voice.leftVolume || voice.currentRight != voice.rightVolume;
+        voice.rampFramesLeft = moving ? rampFrames : 0;
+    }
+    if (voice.rampFramesLeft == 0) return false;
+    const float scale = 1.0f / static_cast<float>(voice.rampFramesLeft);
+    voice.rampIncLeft = rampIncrement(voice.rampTargetLeft - voice.currentLeft, scale);
+    voice.rampIncRight = rampIncrement(voice.rampTargetRight - voice.currentRight, scale);
+    return true;
+}
+
+// A finished ramp leaves the applied volumes exactly at the targets.
+void finishRamp(Voice& voice, std::int32_t frames, double left, double right) {
+    voice.rampFramesLeft -= frames;
+    if (voice.rampFramesLeft == 0) {
+        voice.currentLeft = voice.rampTargetLeft;
+        voice.currentRight = voice.rampTargetRight;
+    } else {
+        voice.currentLeft = gainToByte(left);
+        voice.currentRight = gainToByte(right);
+    }
+}
+
+// Integer parts compared as signed: a position just below frame 0 lies below any loop.
+bool below(std::uint64_t position, std::uint64_t bound) {
+    return static_cast<std::int64_t>(position) < static_cast<std::int64_t>(bound);
+}
+
+void wrapForward(Voice& voice, std::uint64_t loopLength, std::uint64_t loopEnd) {
+    do {
+        voice.position -= loopLength;
+    } while (!below(voice.position, loopEnd));
+}
+
+// Mirrors the position at the boundary it crossed, and again at the other one while a
+// loop shorter than the overshoot leaves it outside.
+void reflect(Voice& voice, std::uint64_t loopStart, std::uint64_t loopEnd) {
+    bool atEnd = voice.direction != kBackward;
+    for (;;) {
+        if (atEnd) {
+            voice.position = 2 * loopEnd - kLeastFraction - voice.position;
+            voice.direction = kBackward;
+            if (!below(voice.position, loopStart)) return;
+        } else {
+            voice.position = 2 * loopStart - kLeastFraction - voice.position;
+            voice.direction = kForward;
+            if (below(voice.position, loopEnd)) return;
+        }
+        atEnd = !atEnd;
+    }
+}
+
+// Frames the voice plays before it reaches the boundary ahead of it, counted in 2^-24
+// frame and rounded up; more than `frames` when the boundary lies beyond them. A voice
+// standing on its boundary reaches it at once even without a step: the end of a sample
+// without frames has no data to read.
+std::uint64_t framesToBoundary(std::uint64_t distance, std::uint64_t stepUnits,
+                               std::int32_t frames) {
+    if (distance == 0) return 0;
+    if ((distance >> kFrameShift) >= kFarFrames || stepUnits == 0) {
+        return static_cast<std::uint64_t>(frames) + 1;
+    }
+    return ((distance >> kUnitShift) + stepUnits - 1) / stepUnits;
+}
+
+void mixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampFrames) {
+    const Sample* sample = voice.sample;
+    const bool pingPong = sample->loopType == LoopType::pingPong;
+    const bool looped = pingPong || sample->loopType == LoopType::forward;
+    const std::uint64_t loopStart = std::uint64_t{sample->loopStart} << kFrameShift;
+    const std::uint64_t loopLength = std::uint64_t{sample->loopLength} << kFrameShift;
+    const std::uint64_t loopEnd = loopStart + loopLength;
+    const std::uint64_t stepUnits = (voice.step >> kUnitShift) & kUnitMask;
+    std::int32_t remaining = frames;
+    while (remaining > 0) {
+        const bool forward = voice.direction != kBackward;
+        const std::uint64_t distance =
+            forward ? loopEnd - voice.position : voice.position - loopStart;
+        const std::uint64_t toBoundary = framesToBoundary(distance, stepUnits, remaining);
+        bool reachesBoundary = toBoundary <= static_cast<std::uint64_t>(remaining);
+        std::int32_t length = reachesBoundary ? static_cast<std::int32_t>(toBoundary) : remaining;
+        const std::uint64_t delta = forward ? voice.step : 0 - voice.step;
+        if (prepareRamp(voice, rampFrames)) {
+            if (voice.rampFramesLeft < length) {
+                length = voice.rampFramesLeft;
+                reachesBoundary = false;
+            }
+            double left = voice.currentLeft * static_cast<double>(kByteToGain);
+            double right = voice.currentRight * static_cast<double>(kByteToGain);
+            voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
+                                        right, voice.rampIncLeft, voice.rampIncRight);
+            finishRamp(voice, length, left, right);
+        } else if (voice.leftVolume == 0 && voice.rightVolume == 0) {
+            voice.position += delta * static_cast<std::uint64_t>(length);  // adds only zeros
+        } else {
+            double left = voice.leftVolume * static_cast<double>(kByteToGain);
+            double right = voice.rightVolume * static_cast<double>(kByteToGain);
+            voice.position =
+                mixSegment(out, sample->data, voice.position, delta, length, left, right, 0, 0);
+        }
+        if (out) out += 2 * length;
+        remaining -= length;
+        if (!reachesBoundary) continue;
+        if (!looped) {
+            voice.sample = nullptr;
+            voice.position = 0;
+            return;
+        }
+        if (pingPong) {
+            reflect(voice, loopStart, loopEnd);
+        } else {
+            wrapForward(voice, loopLength, loopEnd);
+        }
+    }
+}
+
+}  // namespace
+
+std::uint64_t mixAtGains(float* destination, const std::int16_t* data, std::uint64_t position,
+                         std::uint64_t delta, std::int32_t frames, double left, double right) {
+    float* out = destination;
+    std::int32_t done = 0;
+    for (; done + 2 <= frames; done += 2) {
+        const double first = valueAt(data, position);
+        const double second = valueAt(data, position + delta);
+        position += 2 * delta;
+        addFrame(out, first, left, right);
+        addFrame(out + 2, second, left, right);
+        out += 4;
+    }
+    if (done < frames) {
+        addFrame(out, valueAt(data, position), left, right);
+        position += delta;
+    }
+    return position;
+}
+
+std::uint64_t mixRamp(float* destination, const std::int16_t* data, std::uint64_t position,
+                      std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                      double leftIncrement, double rightIncrement) {
+    float* out = destination;
+    for (std::int32_t done = 0; done < frames; ++done) {
+        addFrame(out, valueAt(data, position), left, right);
+        left += leftIncrement;
+        right += rightIncrement;
+        position += delta;
+        out += 2;
+    }
+    return position;
+}
+
+namespace {
+
+// Four frames at a time with the roundings of the loops above: each interpolated value
+// is exact in double precision (so fusing its product and sum changes nothing), and each
+// product with a gain is rounded before its sum. A ramp's gains are byte × kByteToGain
+// plus multiples of a float increment: multiples of 2^-43 below 2, so that every sum is
+// exact and the gain of frame k is the start gain plus k increments, however it is summed.
+template <bool kRamp>
+__attribute__((target("avx2,fma"))) std::uint64_t mixFours(
+    float* destination, const std::int16_t* data, std::uint64_t position, std::uint64_t delta,
+    std::int32_t frames, double& left, double& right, double leftIncrement, double rightIncrement) {
+    const std::int32_t wideFrames = frames / 4 * 4;
+    const __m256d increments =
+        _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement);
+    const __m256d fourIncrements =
+        _mm256_add_pd(_mm256_add_pd(increments, increments), _mm256_add_pd(increments, increments));
+    const __m256d startGains =
+        _mm256_setr_pd(left, right, left + leftIncrement, right + rightIncrement);
+    __m256d firstGains = startGains;  // frames 0 and 1 of the four
+    __m256d secondGains = _mm256_add_pd(startGains, _mm256_add_pd(increments, increments));
+    // The top 31 bits of a fraction placed in the mantissa of 1.0 give 1 + weight exactly.
+    const __m256i weightBits = _mm256_set1_epi64x(kWeightBits);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256i stride = _mm256_set1_epi64x(static_cast<std::int64_t>(4 * delta));
+    // Lanes hold frames 0, 2, 1, 3, so that unpacking within lanes pairs a value with
+    // itself for the left and right sums of its frame.
+    __m256i positions = _mm256_setr_epi64x(static_cast<std::int64_t>(position),
+                                           static_cast<std::int64_t>(position + 2 * delta),
+                                           static_cast<std::int64_t>(position + delta),
+                                           static_cast<std::int64_t>(position + 3 * delta));
+    float* out = destination;
+    for (std::int32_t done = 0; done < wideFrames; done += 4) {
+        const std::uint64_t p1 = position + delta;
+        const std::uint64_t p2 = p1 + delta;
+        const std::uint64_t p3 = p2 + delta;
+        const __m128i pairs =
+            _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(framePair(data, position)),
+                                                  _mm_cvtsi32_si128(framePair(data, p2))),
+                               _mm_unpacklo_epi32(_mm_cvtsi32_si128(framePair(data, p1)),
+                                                  _mm_cvtsi32_si128(framePair(data, p3))));
+        position = p3 + delta;
+        const __m256d weights = _mm256_sub_pd(
+            _mm256_or_pd(_mm256_castsi256_pd(_mm256_slli_epi64(
+                             _mm256_and_si256(positions, weightBits), kWeightToMantissa)),
+                         one),
+            one);
+        positions = _mm256_add_epi64(positions, stride);
+        const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        const __m128i differences = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
+        const __m256d values =
+            _mm256_fmadd_pd(weights, _mm256_cvtepi32_pd(differences), _mm256_cvtepi32_pd(firsts));
+        const __m256d firstSums =
+            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
+                          _mm256_mul_pd(_mm256_unpacklo_pd(values, values), firstGains));
+        const __m256d secondSums =
+            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out + 4)),
+                          _mm256_mul_pd(_mm256_unpackhi_pd(values, values), secondGains));
+        _mm_storeu_ps(out, _mm256_cvtpd_ps(firstSums));
+        _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(secondSums));
+        if constexpr (kRamp) {
+            firstGains = _mm256_add_pd(firstGains, fourIncrements);
+            secondGains = _mm256_add_pd(secondGains, fourIncrements);
+        }
+        out += 8;
+    }
+    left = _mm256_cvtsd_f64(firstGains);
+    right = _mm_cvtsd_f64(
+        _mm_unpackhi_pd(_mm256_castpd256_pd128(firstGains), _mm256_castpd256_pd128(firstGains)));
+    return mixRamp(out, data, position, delta, frames - wideFrames, left, right, leftIncrement,
+                   rightIncrement);
+}
+
+}  // namespace
+
+std::uint64_t mixWide(float* destination, const std::int16_t* data, std::uint64_t position,
+                      std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                      double leftIncrement, double rightIncrement) {
+    if (leftIncrement == 0 && rightIncrement == 0) {
+        return mixFours<false>(destination, data, position, delta, frames, left, right, 0, 0);
+    }
+    return mixFours<true>(destination, data, position, delta, frames, left, right, leftIncrement,
+                          rightIncrement);
+}
+
+void mixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
+    if (frames < 1) return;
+    const std::int32_t rampFrames = mixer.output.rampFrames;
+    for (ListLink* link = mixer.mixList.next; link != &mixer.mixList; link = link->next) {
+        Voice& voice = listRecord<Voice>(link);
+        if (voice.sample) mixVoice(voice, destination, frames, rampFrames);
+    }
+}
+
+void advanceVoices(Mixer& mixer, std::int32_t frames) {
+    mixVoices(mixer, nullptr, frames);
+}
+
+// Clipping first keeps every value within what the conversion and the packing carry
+// unchanged; the conversion rounds to nearest, ties to even.
+void convertToPcm16(std::int16_t* destination, const float* source, std::int32_t frames) {
+    if (frames <= 0 || !destination || !source) return;
+    const __m128 low = _mm_set1_ps(kMinPcm);
+    const __m128 high = _mm_set1_ps(kMaxPcm);
+    const auto clipped = [&](std::int32_t at) {
+        return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(source + at), low), high));
+    };
+    const std::int32_t values = 2 * frames;
+    std::int32_t done = 0;
+    for (; done + 8 <= values; done += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + done),
+                         _mm_packs_epi32(clipped(done), clipped(done + 4)));
+    }
+    for (; done < values; ++done) {
+        destination[done] = static_cast<std::int16_t>(
+            _mm_cvtss_si32(_mm_min_ss(_mm_max_ss(_mm_set_ss(source[done]), low), high)));
+    }
+}
+
+}  // namespace vorn3

@@ -1,0 +1,282 @@
+#include "mixer/output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <new>
+#include <system_error>
+
+#include "mixer/mix.h"
+
+namespace vorn3 {
+namespace {
+
+// The range of rates sound devices offer; it keeps every derived length in range.
+constexpr std::int32_t kMinOutputRate = 8000;
+constexpr std::int32_t kMaxOutputRate = 384000;
+constexpr std::int32_t kChunkFrameMultiple = 4;
+constexpr std::int32_t kRampFramesAt44100 = 128;
+constexpr std::int32_t kReferenceRate = 44100;
+constexpr std::size_t kAccumulatorAlignment = 16;  // bytes
+constexpr std::chrono::milliseconds kPollInterval{2};
+constexpr float kPcmToFloat = 1.0f / 32768.0f;
+
+std::int32_t chunkFramesAt(std::int32_t rate) {
+    const std::int32_t frames = rate * kChunkMs / 1000;
+    return (frames + kChunkFrameMultiple - 1) / kChunkFrameMultiple * kChunkFrameMultiple;
+}
+
+std::int32_t chunkCount(const OutputSettings& output) {
+    return output.ringFrames / output.chunkFrames;
+}
+
+// Whether writeChunk may be filled now. While the device plays chunk 2 or later only the
+// chunks before it are filled; while it plays chunk 0 or 1, any but the one playing.
+// Right after opening this waits until the device has entered chunk 1.
+bool chunkDue(const Mixer& mixer, std::uint64_t framesPlayed) {
+    const OutputSettings& output = mixer.output;
+    const auto playChunk =
+        static_cast<std::int32_t>(framesPlayed % static_cast<std::uint64_t>(output.ringFrames) /
+                                  static_cast<std::uint64_t>(output.chunkFrames));
+    const std::int32_t previousChunk = playChunk == 0 ? chunkCount(output) - 1 : playChunk - 1;
+    const std::int32_t chunk = mixer.writeChunk;
+    return chunk != playChunk && (chunk <= previousChunk || (previousChunk == 0 && chunk != 1));
+}
+
+// Mixes and converts one chunk of the ring; the caller holds passLock. Returns the
+// frames mixed: fewer when a client finished.
+std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk) {
+    const std::int32_t frames = mixer.output.chunkFrames;
+    const std::size_t first =
+        static_cast<std::size_t>(chunk) * static_cast<std::size_t>(frames) * 2;
+    float* accumulator = mixer.accumulator.get() + first;
+    mixer.mixBusy = true;
+    std::fill_n(accumulator, 2 * frames, 0.0f);
+    const std::int32_t mixed = mixClients(mixer, accumulator, frames);
+    convertToPcm16(mixer.ring.get() + first, accumulator, frames);
+    mixer.mixBusy = false;
+    return mixed;
+}
+
+void advanceWriteChunk(Mixer& mixer) {
+    mixer.writeChunk = (mixer.writeChunk + 1) % chunkCount(mixer.output);
+}
+
+void mixThread(Mixer& mixer) {
+    while (!mixer.stopRequested) {
+        if (chunkDue(mixer, mixer.device->framesPlayed())) {
+            {
+                const std::lock_guard lock(mixer.passLock);
+                fillChunk(mixer, mixer.writeChunk);
+            }
+            advanceWriteChunk(mixer);
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    mixer.threadExited = true;
+}
+
+void releaseOutput(Mixer& mixer) {
+    mixer.open = false;
+    listInit(mixer.mixList);
+    delete[] mixer.voicePool;
+    mixer.voicePool = nullptr;
+    mixer.ring.reset();
+    mixer.accumulator.reset();
+}
+
+bool startThread(Mixer& mixer) {
+    mixer.stopRequested = false;
+    mixer.threadExited = false;
+    try {
+        mixer.thread = std::thread(mixThread, std::ref(mixer));
+    } catch (const std::system_error&) {
+        mixer.threadExited = true;
+        closeOutput(mixer);
+        return false;
+    }
+    return true;
+}
+
+bool allocateBuffers(Mixer& mixer) {
+    const auto values = 2 * static_cast<std::size_t>(mixer.output.ringFrames);
+    mixer.ring.reset(static_cast<std::int16_t*>(std::calloc(values, sizeof(std::int16_t))));
+    mixer.accumulator.reset(
+        static_cast<float*>(std::aligned_alloc(kAccumulatorAlignment, values * sizeof(float))));
+    mixer.voicePool = new (std::nothrow) Voice[kVoiceCount]();
+    if (!mixer.ring || !mixer.accumulator || !mixer.voicePool) return false;
+    std::fill_n(mixer.accumulator.get(), values, 0.0f);
+    for (std::int32_t i = 0; i < kVoiceCount; ++i) {
+        mixer.voicePool[i].index = i;
+        listInsertBefore(mixer.voicePool[i].link, mixer.mixList);
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `frames` frames of every playing client, ticking each whenever its frames for the
+// current tick run out and handing each piece between ticks to `piece` (its first frame
+// and its length). A client that finishes runs no further. Returns the frames run: fewer
+// when every client has finished, as far as the last one went.
+template <typename Piece>
+std::int32_t runClients(Mixer& mixer, std::int32_t frames, Piece piece) {
+    const float secondsPerFrame = mixer.output.secondsPerFrame;
+    bool anyPlaying = false;
+    std::int32_t furthest = 0;
+    for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
+        MixClient& client = listRecord<MixClient>(link);
+        if (!client.playing) continue;
+        anyPlaying = true;
+        std::int32_t left = client.samplesLeftInTick;
+        std::int32_t done = 0;
+        while (done < frames) {
+            if (left == 0) {
+                if (!client.tick(client)) break;
+                left = std::max(client.samplesPerTick, 1);
+            }
+            const std::int32_t length = std::min(left, frames - done);
+            piece(done, length);
+            client.elapsedSeconds += static_cast<float>(length) * secondsPerFrame;
+            done += length;
+            left -= length;
+        }
+        client.samplesLeftInTick = left;
+        furthest = std::max(furthest, done);
+    }
+    return anyPlaying ? furthest : frames;
+}
+
+}  // namespace
+
+std::int32_t mixClients(Mixer& mixer, float* destination, std::int32_t frames) {
+    return runClients(mixer, frames, [&](std::int32_t first, std::int32_t length) {
+        mixVoices(mixer, destination + 2 * first, length);
+    });
+}
+
+std::int32_t skipClients(Mixer& mixer, std::int32_t frames) {
+    return runClients(mixer, frames,
+                      [&](std::int32_t, std::int32_t length) { advanceVoices(mixer, length); });
+}
+
+bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds) {
+    mixer.output.bufferLengthMs = std::max(milliseconds, kChunkMs) / kChunkMs * kChunkMs;
+    return true;
+}
+
+// A later output starts filling at chunk 0 again: its device starts playing from the
+// ring's first frame, so every output has the same latency.
+bool openOutput(Mixer& mixer, std::int32_t outputRate) {
+    closeOutput(mixer);
+    if (outputRate < kMinOutputRate || outputRate > kMaxOutputRate) return false;
+    OutputSettings& output = mixer.output;
+    const std::int32_t chunkFrames = chunkFramesAt(outputRate);
+    const std::int64_t ringFrames =
+        std::int64_t{output.bufferLengthMs} / kChunkMs * chunkFrames * 2;
+    if (ringFrames > std::numeric_limits<std::int32_t>::max() / 2) return false;
+
+    output.outputRate = outputRate;
+    output.chunkFrames = chunkFrames;
+    output.ringFrames = static_cast<std::int32_t>(ringFrames);
+    output.secondsPerFrame = 1.0f / static_cast<float>(outputRate);
+    output.rampFrames = outputRate * kRampFramesAt44100 / kReferenceRate;
+    if (!allocateBuffers(mixer)) {
+        releaseOutput(mixer);
+        return false;
+    }
+    mixer.writeChunk = 0;
+    mixer.renderedFrames = chunkFrames;
+    mixer.chunkFramesMixed = chunkFrames;
+    for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
+        MixClient& client = listRecord<MixClient>(link);
+        client.rateChanged(client);
+    }
+
+    mixer.device = mixer.nextDevice;
+    mixer.driver = mixer.nextDriver;
+    if (mixer.device && !mixer.device->open(mixer.ring.get(), output.ringFrames, outputRate)) {
+        mixer.device = nullptr;
+        releaseOutput(mixer);
+        return false;
+    }
+    mixer.open = true;
+    if (mixer.device && mixer.driver == MixingDriver::thread) return startThread(mixer);
+    return true;
+}
+
+void closeOutput(Mixer& mixer) {
+    mixer.stopRequested = true;
+    if (mixer.thread.joinable()) mixer.thread.join();
+    const std::lock_guard lock(mixer.passLock);
+    if (mixer.device) mixer.device->close();
+    mixer.device = nullptr;
+    releaseOutput(mixer);
+}
+
+bool pumpOutput(Mixer& mixer) {
+    const std::lock_guard lock(mixer.passLock);
+    if (!mixer.open || !mixer.device || mixer.driver != MixingDriver::host) return false;
+    if (!chunkDue(mixer, mixer.device->framesPlayed())) return false;
+    fillChunk(mixer, mixer.writeChunk);
+    advanceWriteChunk(mixer);
+    return true;
+}
+
+namespace {
+
+void copyFrames(const Mixer& mixer, std::int16_t* destination, std::int32_t piece) {
+    std::copy_n(mixer.ring.get() + 2 * mixer.renderedFrames, 2 * piece, destination);
+}
+
+void copyFrames(const Mixer& mixer, float* destination, std::int32_t piece) {
+    const float* from = mixer.accumulator.get() + 2 * mixer.renderedFrames;
+    for (std::int32_t i = 0; i < 2 * piece; ++i)
+        destination[i] = from[i] * kPcmToFloat;
+}
+
+template <typename Value>
+std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames) {
+    const std::lock_guard lock(mixer.passLock);
+    if (!mixer.open || mixer.device || !destination || frames < 1) return 0;
+    const std::int32_t chunkFrames = mixer.output.chunkFrames;
+    std::int32_t done = 0;
+    while (done < frames) {
+        if (mixer.renderedFrames == mixer.chunkFramesMixed) {
+            // A chunk cut short by the clients' end ends this call there.
+            const bool cutShort = mixer.chunkFramesMixed < chunkFrames;
+            mixer.renderedFrames = mixer.chunkFramesMixed = chunkFrames;
+            if (cutShort) break;
+            mixer.chunkFramesMixed = fillChunk(mixer, 0);
+            mixer.renderedFrames = 0;
+        }
+        const std::int32_t piece =
+            std::min(mixer.chunkFramesMixed - mixer.renderedFrames, frames - done);
+        copyFrames(mixer, destination + 2 * done, piece);
+        mixer.renderedFrames += piece;
+        done += piece;
+    }
+    return done;
+}
+
+}  // namespace
+
+std::int32_t renderChunkFrom(Mixer& mixer, std::int32_t handedOut) {
+    const std::lock_guard lock(mixer.passLock);
+    if (!mixer.open || mixer.device) return 0;
+    mixer.chunkFramesMixed = fillChunk(mixer, 0);
+    mixer.renderedFrames = std::min(handedOut, mixer.chunkFramesMixed);
+    return mixer.renderedFrames;
+}
+
+std::int32_t renderOutput(Mixer& mixer, std::int16_t* destination, std::int32_t frames) {
+    return renderFrames(mixer, destination, frames);
+}
+
+std::int32_t renderOutput(Mixer& mixer, float* destination, std::int32_t frames) {
+    return renderFrames(mixer, destination, frames);
+}
+
+}  // namespace vorn3

@@ -1,0 +1,59 @@
+// The voice pool: 256 mixer voices, each playing at most one sample. Clients set them
+// only through the operations below; the mixer reads them and moves position,
+// direction and ramp state.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+#include "mixer/list.h"
+#include "mixer/sample.h"
+
+namespace vorn3 {
+
+inline constexpr std::int32_t kVoiceCount = 256;
+inline constexpr std::int32_t kMinVoiceFrequency = 100;     // Hz
+inline constexpr std::int32_t kMaxVoiceFrequency = 705600;  // Hz: 16 frames per frame at 44.1 kHz
+inline constexpr std::int32_t kForward = 1;
+inline constexpr std::int32_t kBackward = 2;
+
+struct Voice {
+    ListLink link;                 // mixList
+    std::int32_t index;            // place in the pool
+    std::int32_t volume;           // as last set; the replayer gives 0..127
+    std::int32_t frequency;        // Hz as last set, before clamping
+    std::int32_t panning;          // 0 left .. 255 right, as last set
+    std::uint32_t startOffset;     // frame the next trigger starts at; consumed by it
+    const Sample* sample;          // null: silent
+    std::uint8_t leftVolume;       // target, low 8 bits of (255 - panning) × volume / 255
+    std::uint8_t rightVolume;      // target, low 8 bits of panning × volume / 255
+    std::uint64_t position;        // 32.32 frames
+    std::uint64_t step;            // 32.32 frames per output frame
+    std::int32_t direction;        // kForward or kBackward
+    std::uint8_t rampTargetLeft;   // leftVolume when the running ramp was set up
+    std::uint8_t rampTargetRight;  // rightVolume when the running ramp was set up
+    std::uint8_t currentLeft;      // applied left volume, 0..255
+    std::uint8_t currentRight;     // applied right volume, 0..255
+    float rampIncLeft;             // left gain (volume / 255) per output frame
+    float rampIncRight;            // right gain per output frame
+    std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
+};
+static_assert(std::is_standard_layout_v<Voice>, "listRecord needs the link first");
+
+struct Mixer;
+
+// Voice i of the mixer's pool; null when the pool does not exist or i is outside it.
+Voice* voiceAt(Mixer& mixer, std::int32_t index);
+
+bool setVoiceFrequency(const Mixer& mixer, Voice& voice, std::int32_t hz);
+bool setVoiceVolume(Voice& voice, std::int32_t volume);
+bool setVoicePanning(Voice& voice, std::int32_t panning);
+// Starts sample on voice i at its startOffset; returns i, or -1 (nothing changed) when
+// there is no such voice or the sample is null.
+std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample);
+// Every voice of the pool as a new pool has it.
+void resetVoices(Mixer& mixer);
+// Silences voice i; nothing when there is no such voice.
+bool stopVoice(Mixer& mixer, std::int32_t index);
+
+}  // namespace vorn3

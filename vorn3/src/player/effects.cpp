@@ -1,0 +1,590 @@
+#include "player/effects.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mixer/voice.h"
+#include "player/envelope.h"
+#include "player/player.h"
+#include "player/tick.h"
+
+namespace vorn3 {
+namespace {
+
+enum Effect : std::uint8_t {
+    arpeggio = 0,
+    portamentoUp = 1,
+    portamentoDown = 2,
+    vibrato = 4,
+    vibratoSlide = 6,
+    setPanning = 8,
+    sampleOffset = 9,
+    volumeSlide = 10,
+    positionJump = 11,
+    setVolume = 12,
+    patternBreak = 13,
+    extended = 14,
+    setSpeed = 15,
+    setGlobalVolume = 16,
+    globalVolumeSlide = 17,
+    setEnvelopePosition = 21,
+    panningSlide = 25,
+    multiRetrigger = 27,
+    tremor = 29,
+    extraFinePortamento = 33,
+};
+
+// Exy commands, by x.
+enum Extended : std::uint8_t {
+    finePortamentoUp = 1,
+    finePortamentoDown = 2,
+    vibratoControl = 4,
+    setFinetune = 5,
+    patternLoop = 6,
+    setPanningCoarse = 8,
+    retriggerNote = 9,
+    fineVolumeUp = 10,
+    fineVolumeDown = 11,
+    noteCut = 12,
+    noteDelay = 13,
+    patternDelay = 14,
+};
+
+// Volume-column commands, by the high nibble.
+enum Column : std::uint8_t {
+    columnSlideDown = 6,
+    columnSlideUp = 7,
+    columnFineDown = 8,
+    columnFineUp = 9,
+    columnVibratoSpeed = 10,
+    columnVibrato = 11,
+    columnSetPanning = 12,
+    columnPanningLeft = 13,
+    columnPanningRight = 14,
+    columnTonePortamento = 15,
+};
+
+constexpr std::uint8_t kColumnSetVolumeFirst = 0x10;
+constexpr std::uint8_t kColumnSetVolumeLast = 0x50;
+
+constexpr std::uint8_t kLastSpeed = 31;  // larger parameters of the speed effect are BPM
+constexpr std::int32_t kPeriodUnitsPerSpeed = 4;
+constexpr std::int32_t kMinPortamentoPeriod = 56;
+constexpr std::int32_t kPeriodsPerSemitone = 64;  // linear periods
+constexpr std::int32_t kMaxPanning = 255;
+constexpr std::int32_t kPanningPerNibble = 16;
+constexpr std::int32_t kFrameOffsetPerUnit = 256;  // frames per step of the sample offset
+constexpr std::int32_t kArpeggioSteps = 3;         // none, x, y
+constexpr std::int32_t kLastBreakRow = 63;
+constexpr std::int32_t kColumnPortamentoScale = 16;
+
+// Vibrato: 64 positions per cycle, −32..31; each half cycle takes 32 of them.
+constexpr std::int32_t kVibratoPositions = 64;
+constexpr std::int32_t kLastVibratoPosition = 31;
+constexpr std::int32_t kVibratoMagnitude = 255;
+constexpr std::int32_t kVibratoPositionScale = 8;  // ramp magnitude per position
+constexpr std::int32_t kVibratoDepthShift = 5;
+constexpr std::int32_t kVibratoDeltaMask = ~3;
+constexpr double kRadiansPerVibratoPosition = 0.09817477042468103;  // π / 32
+enum VibratoWave : std::uint8_t { sine = 0, ramp = 1 };
+constexpr std::uint8_t kVibratoWaveMask = 3;
+constexpr std::uint8_t kWaveControlKept = 0xF0;  // E4 sets only the low nibble
+
+constexpr std::uint8_t nibbleHigh(std::uint8_t value) {
+    return static_cast<std::uint8_t>(value >> 4);
+}
+constexpr std::uint8_t nibbleLow(std::uint8_t value) {
+    return static_cast<std::uint8_t>(value & 15);
+}
+
+// Every path to the volume keeps it within 0..64: a Cxx above 64 would carry the
+// voice's gains past their 8 bits.
+void changeVolume(Channel& channel, std::int32_t volume) {
+    channel.volume = std::clamp(volume, 0, kMaxVolume);
+    channel.updateFlags |= kUpdateVolume;
+}
+
+void changePanning(Channel& channel, std::int32_t panning) {
+    channel.panning = std::clamp(panning, 0, kMaxPanning);
+    channel.updateFlags |= kUpdatePanning;
+}
+
+// Up by the high nibble, else down by the low one.
+std::int32_t slid(std::int32_t value, std::uint8_t memory, std::int32_t most) {
+    if (memory >= 16) return std::min(value + nibbleHigh(memory), most);
+    return std::max(value - nibbleLow(memory), 0);
+}
+
+void slideVolume(Channel& channel) {
+    changeVolume(channel, slid(channel.volume, channel.volumeSlideMemory, kMaxVolume));
+}
+
+void slidePanning(Channel& channel) {
+    changePanning(channel, slid(channel.panning, channel.panningSlideMemory, kMaxPanning));
+}
+
+// Every slide up stops at the shortest period: below it an Amiga period would reach 0.
+void slidePeriodUp(Channel& channel, std::int32_t amount) {
+    channel.period = std::max(channel.period - amount, kMinPortamentoPeriod);
+}
+
+void tonePortamentoStep(Channel& channel) {
+    const std::int32_t step = channel.portamentoSpeed * kPeriodUnitsPerSpeed;
+    if (channel.period < channel.portamentoTarget) {
+        channel.period = std::min(channel.period + step, channel.portamentoTarget);
+    } else if (channel.period > channel.portamentoTarget) {
+        channel.period = std::max(channel.period - step, channel.portamentoTarget);
+    }
+    channel.updateFlags |= kUpdateFrequency;
+}
+
+// The note of the row is the target; the playing one goes on.
+void aimPortamento(Channel& channel) {
+    channel.portamentoTarget = channel.notePeriod;
+    channel.updateFlags &= ~(kUpdateFrequency | kUpdateTrigger);
+}
+
+// The sine follows the channel's own vibrato position, half a sine per half cycle, so
+// that a vibrato does not depend on the instrument's auto-vibrato.
+std::int32_t vibratoMagnitude(const Channel& channel) {
+    const std::int32_t position = channel.vibratoPosition;
+    switch (channel.waveControl & kVibratoWaveMask) {
+        case sine:
+            return static_cast<std::int32_t>(
+                kVibratoMagnitude *
+                std::sin((position & kLastVibratoPosition) * kRadiansPerVibratoPosition));
+        case ramp: {
+            const std::int32_t magnitude = (position * kVibratoPositionScale) & kVibratoMagnitude;
+            return position >= 0 ? magnitude : kVibratoMagnitude - magnitude;
+        }
+        default:
+            return kVibratoMagnitude;
+    }
+}
+
+void vibratoStep(Channel& channel) {
+    const std::int32_t delta =
+        ((channel.vibratoDepth * vibratoMagnitude(channel)) >> kVibratoDepthShift) &
+        kVibratoDeltaMask;
+    channel.periodDelta = channel.vibratoPosition >= 0 ? -delta : delta;
+    channel.updateFlags |= kUpdateFrequency;
+}
+
+void advanceVibrato(Channel& channel) {
+    std::int32_t position =
+        static_cast<std::int8_t>(channel.vibratoPosition + channel.vibratoSpeed);
+    if (position > kLastVibratoPosition) position -= kVibratoPositions;
+    channel.vibratoPosition = static_cast<std::int8_t>(position);
+}
+
+void tremorStep(Channel& channel) {
+    if (channel.tremorCounter >= channel.tremorOnTicks) channel.volumeDelta = -channel.volume;
+    channel.tremorCounter += 1;
+    if (channel.tremorCounter >= channel.tremorOnTicks + channel.tremorOffTicks) {
+        channel.tremorCounter = 0;
+    }
+    channel.updateFlags |= kUpdateVolume;
+}
+
+void arpeggioStep(CellTick& cell) {
+    Channel& channel = cell.channel;
+    const std::uint8_t parameter = cell.cell.parameter;
+    const std::int32_t step = cell.song.tick % kArpeggioSteps;
+    const std::int32_t semitones = step == 1   ? nibbleHigh(parameter)
+                                   : step == 2 ? nibbleLow(parameter)
+                                               : 0;
+    if (cell.song.flags & kLinearFrequencies) {
+        channel.periodDelta = semitones * kPeriodsPerSemitone;
+    } else {
+        channel.periodDelta = amigaPeriod(channel.baseNote + semitones, cell.sample.finetune) -
+                              amigaPeriod(channel.baseNote, cell.sample.finetune);
+    }
+    channel.updateFlags |= kUpdateFrequency;
+}
+
+// Volume changes of multi retrigger, by x, that are not additions.
+enum RetriggerChange : std::uint8_t {
+    retriggerTwoThirds = 6,
+    retriggerHalf = 7,
+    retriggerUnchanged = 8,
+    retriggerThreeHalves = 14,
+    retriggerDouble = 15,
+};
+
+std::int32_t retriggeredVolume(std::uint8_t change, std::int32_t volume) {
+    static constexpr std::int32_t kAdded[16] = {0, -1, -2, -4, -8, -16, 0, 0,
+                                                0, 1,  2,  4,  8,  16,  0, 0};
+    switch (change) {
+        case retriggerTwoThirds:
+            return volume * 2 / 3;
+        case retriggerHalf:
+            return volume >> 1;
+        case retriggerThreeHalves:
+            return volume * 3 / 2;
+        case retriggerDouble:
+            return volume * 2;
+        default:
+            return volume + kAdded[change & 15];
+    }
+}
+
+void multiRetriggerStep(CellTick& cell) {
+    Channel& channel = cell.channel;
+    const std::int32_t interval = channel.retriggerInterval;
+    if (interval == 0 || cell.song.tick % interval != 0) return;
+    const std::uint8_t change = channel.retriggerVolumeChange;
+    if (change != 0 && change != retriggerUnchanged) {
+        changeVolume(channel, retriggeredVolume(change, channel.volume));
+    }
+    channel.updateFlags |= kUpdateTrigger;
+}
+
+// A row the pattern of `order` lacks is row 0 there, as a break past row 63 is.
+std::int32_t rowInPattern(const Song& song, std::int32_t order, std::int32_t row) {
+    return row < song.patterns[song.orderTable[order]].rows ? row : 0;
+}
+
+void extendedRow(CellTick& cell, RowTick& row) {
+    Song& song = cell.song;
+    Channel& channel = cell.channel;
+    const std::uint8_t y = nibbleLow(cell.cell.parameter);
+    switch (nibbleHigh(cell.cell.parameter)) {
+        case finePortamentoUp:
+            slidePeriodUp(channel, y * kPeriodUnitsPerSpeed);
+            break;
+        case finePortamentoDown:
+            channel.period += y * kPeriodUnitsPerSpeed;
+            break;
+        case vibratoControl:
+            channel.waveControl =
+                static_cast<std::uint8_t>((channel.waveControl & kWaveControlKept) | y);
+            break;
+        case setFinetune:
+            // The shared stand-in for missing samples stays as it is.
+            if (&cell.sample != &emptySample) cell.sample.finetune = static_cast<std::int8_t>(y);
+            break;
+        case patternLoop:
+            if (y == 0) {
+                channel.patternLoopRow = song.currentRow;
+                break;
+            }
+            channel.patternLoopCount =
+                channel.patternLoopCount == 0 ? y : channel.patternLoopCount - 1;
+            // The loop row comes next; the current row stays the one being played, and a
+            // break or jump in the row keeps its place.
+            if (channel.patternLoopCount != 0 && song.nextRow == -1) {
+                song.nextRow = rowInPattern(song, song.currentOrder, channel.patternLoopRow);
+                forgetRows(song, song.currentOrder, song.nextRow, song.currentRow);
+            }
+            break;
+        case setPanningCoarse:
+            changePanning(channel, y * kPanningPerNibble);
+            break;
+        case fineVolumeUp:
+            if (y != 0) channel.fineVolumeSlideMemory = y;
+            changeVolume(channel, channel.volume + channel.fineVolumeSlideMemory);
+            break;
+        case fineVolumeDown:
+            if (y != 0) channel.fineVolumeSlideMemory = y;
+            changeVolume(channel, channel.volume - channel.fineVolumeSlideMemory);
+            break;
+        case noteDelay:
+            channel.volume = row.volumeBefore;
+            channel.period = row.periodBefore;
+            channel.panning = row.panningBefore;
+            channel.updateFlags &=
+                ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
+            break;
+        case patternDelay:
+            song.patternDelayTicks = y * song.speed;
+            break;
+        default:
+            break;
+    }
+}
+
+void extendedTick(CellTick& cell) {
+    Channel& channel = cell.channel;
+    const std::int32_t tick = cell.song.tick;
+    const std::uint8_t y = nibbleLow(cell.cell.parameter);
+    switch (nibbleHigh(cell.cell.parameter)) {
+        case retriggerNote:
+            if (y != 0 && tick % y == 0) {
+                channel.updateFlags |= kUpdateTrigger | kUpdateVolume | kUpdateFrequency;
+            }
+            break;
+        case noteCut:
+            if (tick == y) changeVolume(channel, 0);
+            break;
+        case noteDelay:
+            if (tick != y) {
+                channel.updateFlags &=
+                    ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
+                break;
+            }
+            resetChannel(channel, cell.sample);
+            channel.period = channel.notePeriod;
+            channel.updateFlags |= kUpdateFrequency;
+            if (cell.cell.volume != 0) volumeColumnRow(cell);
+            channel.updateFlags |= kUpdateTrigger;
+            break;
+        default:
+            break;
+    }
+}
+
+void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
+    std::int32_t target = nibbleHigh(parameter) * 10 + nibbleLow(parameter);
+    if (target > kLastBreakRow) target = 0;
+    if (!row.positionJumpSeen) song.nextOrder = song.currentOrder + 1;
+    if (song.nextOrder >= song.songLength) song.nextOrder = 0;
+    song.nextRow = rowInPattern(song, song.nextOrder, target);
+}
+
+}  // namespace
+
+void volumeColumnRow(CellTick& cell) {
+    Channel& channel = cell.channel;
+    const std::uint8_t command = cell.cell.volume;
+    const std::uint8_t x = nibbleLow(command);
+    if (command >= kColumnSetVolumeFirst && command <= kColumnSetVolumeLast) {
+        changeVolume(channel, command - kColumnSetVolumeFirst);
+        return;
+    }
+    switch (nibbleHigh(command)) {
+        case columnSlideDown:
+        case columnFineDown:
+            changeVolume(channel, channel.volume - x);
+            break;
+        case columnSlideUp:
+        case columnFineUp:
+            changeVolume(channel, channel.volume + x);
+            break;
+        case columnVibratoSpeed:
+            channel.vibratoSpeed = x;
+            break;
+        case columnVibrato:
+            channel.vibratoDepth = x;
+            break;
+        case columnSetPanning:
+            changePanning(channel, x * kPanningPerNibble);
+            break;
+        case columnPanningLeft:
+            changePanning(channel, channel.panning - x);
+            break;
+        case columnPanningRight:
+            changePanning(channel, channel.panning + x);
+            break;
+        case columnTonePortamento:
+            if (x != 0)
+                channel.portamentoSpeed = static_cast<std::uint8_t>(x * kColumnPortamentoScale);
+            channel.portamentoTarget = channel.notePeriod;
+            channel.updateFlags &= ~kUpdateTrigger;
+            break;
+        default:
+            break;
+    }
+}
+
+void volumeColumnTick(CellTick& cell) {
+    Channel& channel = cell.channel;
+    const std::uint8_t x = nibbleLow(cell.cell.volume);
+    switch (nibbleHigh(cell.cell.volume)) {
+        case columnSlideDown:
+            changeVolume(channel, channel.volume - x);
+            break;
+        case columnSlideUp:
+            changeVolume(channel, channel.volume + x);
+            break;
+        case columnVibrato:
+            channel.vibratoDepth = x;
+            vibratoStep(channel);
+            advanceVibrato(channel);
+            break;
+        case columnPanningLeft:
+            changePanning(channel, channel.panning - x);
+            break;
+        case columnPanningRight:
+            changePanning(channel, channel.panning + x);
+            break;
+        case columnTonePortamento:
+            tonePortamentoStep(channel);
+            break;
+        default:
+            break;
+    }
+}
+
+void effectRow(CellTick& cell, RowTick& row) {
+    Song& song = cell.song;
+    Channel& channel = cell.channel;
+    const std::uint8_t parameter = cell.cell.parameter;
+    const std::uint8_t x = nibbleHigh(parameter);
+    const std::uint8_t y = nibbleLow(parameter);
+    switch (cell.cell.effect) {
+        case portamentoUp:
+            if (parameter != 0) channel.portamentoUpMemory = parameter;
+            break;
+        case portamentoDown:
+            if (parameter != 0) channel.portamentoDownMemory = parameter;
+            break;
+        case kEffectTonePortamento:
+            if (parameter != 0) channel.portamentoSpeed = parameter;
+            aimPortamento(channel);
+            break;
+        case vibrato:
+            if (x != 0) channel.vibratoSpeed = x;
+            if (y != 0) channel.vibratoDepth = y;
+            vibratoStep(channel);
+            break;
+        case kEffectTonePortamentoSlide:
+            if (parameter != 0) channel.volumeSlideMemory = parameter;
+            aimPortamento(channel);
+            break;
+        case vibratoSlide:
+            if (parameter != 0) channel.volumeSlideMemory = parameter;
+            vibratoStep(channel);
+            break;
+        case setPanning:
+            changePanning(channel, parameter);
+            break;
+        case sampleOffset: {
+            if (parameter != 0) channel.sampleOffsetMemory = parameter;
+            const std::int64_t offset =
+                std::int64_t{channel.sampleOffsetMemory} * kFrameOffsetPerUnit;
+            if (offset >= std::int64_t{cell.sample.loopStart} + cell.sample.loopLength) {
+                channel.updateFlags = static_cast<std::uint8_t>(
+                    (channel.updateFlags & ~kUpdateTrigger) | kUpdateStop);
+            } else if (Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex)) {
+                voice->startOffset = static_cast<std::uint32_t>(offset);
+            }
+            break;
+        }
+        case volumeSlide:
+            if (parameter != 0) channel.volumeSlideMemory = parameter;
+            break;
+        case positionJump:
+            song.nextRow = 0;
+            song.nextOrder = parameter < song.songLength ? parameter : 0;
+            row.positionJumpSeen = true;
+            break;
+        case setVolume:
+            changeVolume(channel, parameter);
+            break;
+        case patternBreak:
+            breakPattern(song, row, parameter);
+            break;
+        case extended:
+            extendedRow(cell, row);
+            break;
+        case setSpeed:
+            if (parameter <= kLastSpeed) {
+                song.speed = parameter;
+            } else {
+                setBpm(&song, parameter);
+            }
+            break;
+        case setGlobalVolume:
+            song.globalVolume = std::min<std::int32_t>(parameter, kMaxVolume);
+            channel.updateFlags |= kUpdateVolume;
+            break;
+        case globalVolumeSlide:
+            if (parameter != 0) song.globalVolumeSlideMemory = parameter;
+            break;
+        case setEnvelopePosition:
+            if (cell.instrument.volumeEnvelope.type & kEnvelopeOn) {
+                setVolumeEnvelopePosition(channel, cell.instrument.volumeEnvelope, parameter);
+            }
+            break;
+        case panningSlide:
+            if (parameter != 0) {
+                channel.panningSlideMemory = parameter;
+                channel.updateFlags |= kUpdatePanning;
+            }
+            break;
+        case multiRetrigger:
+            if (parameter != 0) {
+                channel.retriggerVolumeChange = x;
+                channel.retriggerInterval = y;
+            }
+            break;
+        case tremor:
+            if (parameter != 0) {
+                channel.tremorOnTicks = static_cast<std::uint8_t>(x + 1);
+                channel.tremorOffTicks = static_cast<std::uint8_t>(y + 1);
+            }
+            tremorStep(channel);
+            break;
+        case extraFinePortamento:
+            if (x == 1) {
+                if (y != 0) channel.extraFineUpMemory = y;
+                slidePeriodUp(channel, channel.extraFineUpMemory);
+            } else if (x == 2) {
+                if (y != 0) channel.extraFineDownMemory = y;
+                channel.period += channel.extraFineDownMemory;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void effectTick(CellTick& cell) {
+    Song& song = cell.song;
+    Channel& channel = cell.channel;
+    switch (cell.cell.effect) {
+        case arpeggio:
+            if (cell.cell.parameter != 0) arpeggioStep(cell);
+            break;
+        case portamentoUp:
+            slidePeriodUp(channel, channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
+            channel.periodDelta = 0;
+            channel.updateFlags |= kUpdateFrequency;
+            break;
+        case portamentoDown:
+            channel.period += channel.portamentoDownMemory * kPeriodUnitsPerSpeed;
+            channel.periodDelta = 0;
+            channel.updateFlags |= kUpdateFrequency;
+            break;
+        case kEffectTonePortamento:
+            channel.periodDelta = 0;
+            tonePortamentoStep(channel);
+            break;
+        case vibrato:
+            vibratoStep(channel);
+            advanceVibrato(channel);
+            break;
+        case kEffectTonePortamentoSlide:
+            channel.periodDelta = 0;
+            tonePortamentoStep(channel);
+            slideVolume(channel);
+            break;
+        case vibratoSlide:
+            vibratoStep(channel);
+            advanceVibrato(channel);
+            slideVolume(channel);
+            break;
+        case volumeSlide:
+            slideVolume(channel);
+            break;
+        case extended:
+            extendedTick(cell);
+            break;
+        case globalVolumeSlide:
+            song.globalVolume = slid(song.globalVolume, song.globalVolumeSlideMemory, kMaxVolume);
+            break;
+        case panningSlide:
+            slidePanning(channel);
+            break;
+        case multiRetrigger:
+            multiRetriggerStep(cell);
+            break;
+        case tremor:
+            tremorStep(channel);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace vorn3

@@ -1,0 +1,228 @@
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "mixer/voice.h"
+#include "player/loader.h"
+#include "player/player.h"
+#include "player/song.h"
+#include "player/stream.h"
+
+namespace vorn3 {
+namespace {
+
+void releaseInstruments(Song& song) {
+    if (!song.instruments) return;
+    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
+        Instrument& instrument = song.instruments[i];
+        for (std::int32_t j = 0; j < instrument.sampleCount; ++j) {
+            releaseFrames(instrument.samples[j]->data);
+            delete instrument.samples[j];
+        }
+    }
+    delete[] song.instruments;
+    song.instruments = nullptr;
+}
+
+void releasePatterns(Song& song) {
+    if (!song.patterns) return;
+    for (std::int32_t i = 0; i < song.patternSlotCount; ++i)
+        delete[] song.patterns[i].cells;
+    delete[] song.patterns;
+    song.patterns = nullptr;
+}
+
+// The caller holds passLock.
+void stopSong(Song& song) {
+    listUnlink(song.client.link);
+    song.client.playing = false;
+    if (song.channels) {
+        for (std::int32_t i = 0; i < song.channelCount; ++i)
+            stopVoice(song.player->mixer, i);
+        delete[] song.channels;
+        song.channels = nullptr;
+    }
+}
+
+std::int32_t rowIndex(std::int32_t order, std::int32_t row) {
+    return order * kMaxPatternRows + row;
+}
+
+bool rowPlayed(const Song& song, std::int32_t order, std::int32_t row) {
+    const std::int32_t at = rowIndex(order, row);
+    return (song.playedRows[at / kRowBitsPerWord] >> (at % kRowBitsPerWord)) & 1;
+}
+
+void markRowPlayed(Song& song, std::int32_t order, std::int32_t row) {
+    const std::int32_t at = rowIndex(order, row);
+    song.playedRows[at / kRowBitsPerWord] |= std::uint64_t{1} << (at % kRowBitsPerWord);
+}
+
+// Before each row: whether it ends a pass, and whether the song stops there. The row a
+// song plays next is the one pending, or else the current one (a song's first).
+bool tickClient(MixClient& client) {
+    Song& song = listRecord<Song>(&client.link);
+    if (song.finished) return false;
+    if (song.tick == 0) {
+        const std::int32_t order = song.nextOrder >= 0 ? song.nextOrder : song.currentOrder.load();
+        const std::int32_t row = song.nextRow >= 0 ? song.nextRow : song.currentRow.load();
+        if (order == song.seekOrder && row == song.seekRow) return false;
+        if (rowPlayed(song, order, row)) {
+            song.passesDone += 1;
+            if (song.passLimit > 0 && song.passesDone >= song.passLimit) {
+                song.finished = true;
+                return false;
+            }
+            song.playedRows.fill(0);
+        }
+        markRowPlayed(song, order, row);
+    }
+    song.tickHook(song);
+    return true;
+}
+
+// Started songs follow a new rate.
+void changeRate(MixClient& client) {
+    Song& song = listRecord<Song>(&client.link);
+    setBpm(&song, song.bpm);
+}
+
+}  // namespace
+
+void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last) {
+    for (std::int32_t row = std::max(first, 0); row <= last && row < kMaxPatternRows; ++row) {
+        const std::int32_t at = rowIndex(order, row);
+        song.playedRows[at / kRowBitsPerWord] &= ~(std::uint64_t{1} << (at % kRowBitsPerWord));
+    }
+}
+
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook) {
+    auto* song = new (std::nothrow) Song{};
+    if (!song || !registerSong(player, *song)) {
+        delete song;
+        return nullptr;
+    }
+    song->sampleDataHook = sampleDataHook;
+    if (!loadModule(*song, stream)) {
+        songFree(song);
+        return nullptr;
+    }
+    return song;
+}
+
+Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook) {
+    SongStream* stream = streamOpen(player, name);
+    if (!stream) return nullptr;
+    Song* song = songLoad(player, stream, sampleDataHook);
+    streamClose(stream);
+    return song;
+}
+
+Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
+    return songCreate(defaultPlayer(), name, sampleDataHook);
+}
+
+bool registerSong(Player& player, Song& song) {
+    listInit(song.client.link);
+    song.client.tick = tickClient;
+    song.client.rateChanged = changeRate;
+    song.player = &player;
+    song.seekOrder = song.seekRow = -1;
+    try {
+        player.songs.push_back(&song);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool startPlayback(Song& song) {
+    song.globalVolume = song.defaultGlobalVolume;
+    song.nextRow = song.nextOrder = -1;
+    song.client.elapsedSeconds = 0.0f;
+    song.speed = song.defaultTempo;
+    song.currentRow = 0;
+    song.currentOrder = 0;
+    song.client.samplesLeftInTick = 0;
+    song.tick = 0;
+    song.patternDelayTicks = 0;
+    song.ended = false;
+    song.playedRows.fill(0);
+    song.passesDone = 0;
+    song.finished = false;
+    if (song.startHook) song.startHook(song);
+    setBpm(&song, song.defaultBpm);
+    song.channels = new (std::nothrow) Channel[song.channelCount]();
+    if (!song.channels) return false;
+    for (std::int32_t i = 0; i < song.channelCount; ++i) {
+        song.channels[i].voiceIndex = i;
+        song.channels[i].muted = song.mutedChannels[i];
+    }
+    return true;
+}
+
+bool songStart(Song* song) {
+    if (!song || !song->player->mixer.voicePool) return false;
+    Mixer& mixer = song->player->mixer;
+    const std::lock_guard lock(mixer.passLock);
+    stopSong(*song);
+    if (!startPlayback(*song)) return false;
+    listInsertBefore(song->client.link, mixer.clients);
+    song->client.playing = true;
+    return true;
+}
+
+bool songStop(Song* song) {
+    if (!song) return false;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    stopSong(*song);
+    return true;
+}
+
+bool songFree(Song* song) {
+    if (!song) return false;
+    Player& player = *song->player;
+    {
+        const std::lock_guard lock(player.mixer.passLock);
+        stopSong(*song);
+        releaseInstruments(*song);
+        releasePatterns(*song);
+    }
+    std::erase(player.songs, song);
+    delete song;
+    return true;
+}
+
+std::int32_t songGetOrder(const Song* song) {
+    return song ? song->currentOrder.load() : 0;
+}
+
+std::int32_t songGetRow(const Song* song) {
+    return song ? song->currentRow.load() : 0;
+}
+
+bool songEnded(const Song* song) {
+    return song && song->ended.load();
+}
+
+void setPasses(Song* song, std::int32_t passes) {
+    if (!song) return;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    song->passLimit = std::max(passes, kPlayForever);
+}
+
+bool songFinished(const Song* song) {
+    return song && song->finished.load();
+}
+
+void setBpm(Song* song, std::int32_t bpm) {
+    if (!song || bpm < 1) return;
+    song->bpm = bpm;
+    // The constants are single precision; the arithmetic between them is extended.
+    const long double tickMs = 1000.0f / (static_cast<long double>(bpm) * 0.4f);
+    const long double frames =
+        tickMs * static_cast<long double>(song->player->mixer.output.outputRate) * 0.001f;
+    song->client.samplesPerTick = std::max(1, static_cast<std::int32_t>(frames));
+}
+
+}  // namespace vorn3

@@ -1,0 +1,92 @@
+// The Song record: a loaded module and its playback state; a client of its player's
+// mixer while it plays.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <type_traits>
+
+#include "mixer/mixer.h"
+#include "player/channel.h"
+#include "player/module.h"
+#include "player/stream.h"
+#include "vorn3/vorn3.h"
+
+namespace vorn3 {
+
+inline constexpr std::int32_t kMaxOrders = 256;
+// Bit of Song::flags: periods in 1/64 semitone instead of Amiga periods.
+inline constexpr std::int16_t kLinearFrequencies = 1;
+
+using SongHook = void (*)(Song& song);
+
+inline constexpr std::int32_t kRowBitsPerWord = 64;
+
+struct Song {
+    MixClient client;  // first: the mixer's client list holds the song by it
+    Player* player;    // that created it
+    PatternSlot* patterns;
+    Instrument* instruments;
+    Channel* channels;              // channelCount records while started, else null
+    std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
+    std::int16_t restartPosition;   // order index, below songLength once loaded
+    std::int16_t channelCount;      // 1..kVoiceCount once loaded
+    std::int32_t usedPatternCount;  // 1 + highest pattern number among the played orders
+    std::int32_t patternSlotCount;  // 1..256 once loaded
+    std::int16_t instrumentCount;   // 0..128 once loaded
+    std::int16_t flags;             // kLinearFrequencies
+    std::int16_t defaultTempo;      // ticks per row
+    std::int16_t defaultBpm;        // beats per minute, 32..255 once loaded
+    std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
+    std::uint8_t defaultGlobalVolume;                 // 0..64
+    std::int32_t globalVolume;                        // 0..64
+    std::uint8_t globalVolumeSlideMemory;
+    // Playback has passed the last order at least once; read by the host's thread.
+    std::atomic<bool> ended;
+    std::int32_t tick;   // within the row, 0 = row tick
+    std::int32_t speed;  // ticks per row
+    std::int32_t bpm;    // beats per minute
+    // Read by the host's thread without a lock while the mixing side advances them.
+    std::atomic<std::int32_t> currentRow;
+    std::atomic<std::int32_t> currentOrder;
+    std::int32_t patternDelayTicks;  // extra ticks of the current row
+    std::int32_t nextRow;            // -1: none pending
+    std::int32_t nextOrder;          // -1: none pending
+    SongHook startHook;
+    SongHook tickHook;  // once per tick, on the mixing side
+    SampleDataHook sampleDataHook;
+    // Rows played in the current pass, a bit per order and row: a pass ends where
+    // playback comes to a row it has already played.
+    std::array<std::uint64_t, kMaxOrders * kMaxPatternRows / kRowBitsPerWord> playedRows;
+    std::int32_t passLimit;  // passes before the song finishes; 0: it never does
+    std::int32_t passesDone;
+    std::atomic<bool> finished;  // its last pass ended: it ticks no more; read by the host
+    std::int32_t seekOrder;      // with seekRow, a row the song stops before; -1: none
+    std::int32_t seekRow;
+    std::array<bool, kVoiceCount> mutedChannels;
+    const char* format;            // the format's name, as loaded
+    std::array<char, 21> title;    // ends in a zero byte
+    std::array<char, 21> tracker;  // that wrote the file
+    std::uint16_t formatVersion;   // as the file gives it
+};
+static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Forgets that rows first..last of the order were played in this pass: a pattern loop
+// plays them again within it.
+void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last);
+
+// Reads a song of the player from the stream; null when it holds no module this library
+// can play or memory runs out.
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook);
+
+// Puts the song at its start with fresh channels, as songStart does, without touching
+// voices or the mixer's clients; false when memory runs out.
+bool startPlayback(Song& song);
+
+// Makes a new record a song of the player, not yet playing; false when memory runs out.
+bool registerSong(Player& player, Song& song);
+
+}  // namespace vorn3

@@ -1,0 +1,268 @@
+#include "player/tick.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "mixer/voice.h"
+#include "player/effects.h"
+#include "player/envelope.h"
+#include "player/player.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr std::int32_t kLinearBasePeriod = 7680;  // of note 0, in 1/64 semitone
+constexpr std::int32_t kPeriodsPerNote = 64;
+constexpr std::int32_t kMiddlePeriod = 4608;        // C-4, which plays at kMiddleFrequency
+constexpr double kMiddleFrequency = 8363;           // Hz
+constexpr float kOctavesPerPeriod = 0.0013020834f;  // 1/768
+constexpr std::int32_t kAmigaClock = 14317056;      // Hz × Amiga period
+constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
+constexpr std::int32_t kAmigaTopNote = 132;
+constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
+constexpr std::int32_t kFinetuneSteps = 128;     // per semitone
+constexpr std::int32_t kCentrePan = 128;
+constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
+// Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
+constexpr double kVoiceVolumeScale = 255.0 / 34359738368.0;  // 2^35
+
+// Rows the pattern does not have read as this: a break or a loop can name one.
+constexpr PatternCell kEmptyRow[kVoiceCount]{};
+
+const PatternCell* currentCells(const Song& song) {
+    const PatternSlot& pattern = song.patterns[song.orderTable[song.currentOrder]];
+    const std::int32_t row = song.currentRow;
+    if (row < 0 || row >= pattern.rows) return kEmptyRow;
+    return pattern.cells + static_cast<std::ptrdiff_t>(row) * song.channelCount;
+}
+
+const Instrument& instrumentOf(const Song& song, const Channel& channel) {
+    if (channel.instrument >= song.instrumentCount) return emptyInstrument;
+    return song.instruments[channel.instrument];
+}
+
+Sample& sampleOf(const Song& song, const Channel& channel) {
+    if (channel.instrument >= song.instrumentCount) return emptySample;
+    const std::uint8_t slot = instrumentOf(song, channel).keymap[channel.note];
+    if (slot >= kSampleSlots) return emptySample;
+    return *song.instruments[channel.instrument].samples[slot];
+}
+
+// The value in 16.16 stays: it is set again at the envelope's first point.
+void restartEnvelope(EnvelopeState& state, std::int32_t output) {
+    state.tick = 0;
+    state.point = 0;
+    state.slope = 0;
+    state.output = output;
+    state.done = false;
+}
+
+bool isNote(std::uint8_t note) {
+    return note != 0 && note != kKeyOff;
+}
+
+void stepEnvelopes(Channel& channel, const Instrument& instrument) {
+    if ((instrument.volumeEnvelope.type & kEnvelopeOn) && !channel.volumeEnvelope.done) {
+        envelopeStep(channel, channel.volumeEnvelope, instrument.volumeEnvelope, kUpdateVolume);
+    }
+}
+
+void stepPanningEnvelope(Channel& channel, const Instrument& instrument) {
+    if ((instrument.panningEnvelope.type & kEnvelopeOn) && !channel.panningEnvelope.done) {
+        envelopeStep(channel, channel.panningEnvelope, instrument.panningEnvelope, kUpdatePanning);
+    }
+}
+
+void stepFadeout(Channel& channel, const Instrument& instrument) {
+    if (!channel.keyOff) return;
+    channel.fadeoutVolume = std::max(channel.fadeoutVolume - instrument.fadeout, 0);
+    channel.updateFlags |= kUpdateVolume;
+}
+
+void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick& row) {
+    const bool portamento =
+        cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
+    if (cell.instrument != 0 && !portamento) {
+        channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
+    }
+    if (isNote(cell.note) && !portamento) channel.note = static_cast<std::uint8_t>(cell.note - 1);
+    const Instrument& instrument = instrumentOf(song, channel);
+    Sample& sample = sampleOf(song, channel);
+    row.volumeBefore = channel.volume;
+    row.periodBefore = channel.period;
+    row.panningBefore = channel.panning;
+    channel.volumeDelta = 0;
+    channel.updateFlags = 0;
+
+    if (isNote(cell.note)) {
+        // A relative note cannot push a note below the lowest one.
+        channel.baseNote =
+            static_cast<std::uint8_t>(std::max(sample.relativeNote + cell.note - 1, 0));
+        channel.notePeriod =
+            (song.flags & kLinearFrequencies)
+                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - sample.finetune / 2
+                : amigaPeriod(channel.baseNote, sample.finetune);
+        if (!portamento) channel.period = channel.notePeriod;
+        channel.updateFlags = kUpdateTrigger;
+    }
+    channel.periodDelta = 0;
+    channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
+    if (cell.instrument != 0) resetChannel(channel, sample);
+
+    CellTick tick{song, channel, cell, instrument, sample};
+    if (cell.volume != 0) volumeColumnRow(tick);
+    if (cell.note == kKeyOff || cell.effect == kEffectKeyOff) channel.keyOff = true;
+    stepEnvelopes(channel, instrument);
+    if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && channel.keyOff) {
+        channel.volumeEnvelope.output = 0;
+    }
+    stepPanningEnvelope(channel, instrument);
+    stepFadeout(channel, instrument);
+    effectRow(tick, row);
+    autoVibratoStep(channel, instrument);
+    updateVoice(channel, sample, song);
+}
+
+// Where the row after the current one lies.
+void scheduleNextRow(Song& song) {
+    const std::int32_t order = song.currentOrder;
+    song.nextRow = song.currentRow + 1;
+    if (song.nextRow >= song.patterns[song.orderTable[order]].rows) {
+        song.nextOrder = order + 1;
+        if (song.nextOrder >= song.songLength) {
+            song.nextOrder = song.restartPosition;
+            song.ended = true;
+        }
+        song.nextRow = 0;
+    }
+}
+
+}  // namespace
+
+void processRow(Song& song) {
+    song.nextOrder = song.nextRow = -1;
+    RowTick row{};
+    const PatternCell* cells = currentCells(song);
+    for (std::int32_t c = 0; c < song.channelCount; ++c)
+        processCell(song, song.channels[c], cells[c], row);
+}
+
+void processTickEffects(Song& song) {
+    const PatternCell* cells = currentCells(song);
+    for (std::int32_t c = 0; c < song.channelCount; ++c) {
+        Channel& channel = song.channels[c];
+        const Instrument& instrument = instrumentOf(song, channel);
+        Sample& sample = sampleOf(song, channel);
+        channel.volumeDelta = 0;
+        channel.periodDelta = 0;
+        channel.updateFlags = 0;
+        stepEnvelopes(channel, instrument);
+        stepPanningEnvelope(channel, instrument);
+        stepFadeout(channel, instrument);
+        CellTick tick{song, channel, cells[c], instrument, sample};
+        volumeColumnTick(tick);
+        effectTick(tick);
+        autoVibratoStep(channel, instrument);
+        updateVoice(channel, sample, song);
+    }
+}
+
+void songTick(Song& song) {
+    if (song.tick == 0) {
+        if (song.nextOrder >= 0) song.currentOrder = song.nextOrder;
+        if (song.nextRow >= 0) song.currentRow = song.nextRow;
+        processRow(song);
+        if (song.nextRow == -1) scheduleNextRow(song);
+    } else {
+        processTickEffects(song);
+    }
+    song.tick += 1;
+    if (song.tick >= song.speed + song.patternDelayTicks) {
+        song.tick = 0;
+        song.patternDelayTicks = 0;
+    }
+}
+
+void resetChannel(Channel& channel, const Sample& sample) {
+    channel.volume = sample.volume;
+    channel.panning = sample.panning;
+    restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
+    restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
+    channel.keyOff = false;
+    channel.fadeoutVolume = kFullFadeout;
+    channel.autoVibratoSweepCount = 0;
+    channel.autoVibratoPosition = 0;
+    if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
+    channel.tremorCounter = 0;
+    channel.updateFlags |= kUpdateVolume | kUpdatePanning;
+}
+
+std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
+    const auto periodOf = [](std::int32_t n) {
+        const double octaves = static_cast<double>(kAmigaTopNote - n) * kOctavesPerNote;
+        return static_cast<std::int32_t>(kAmigaScale * std::pow(2.0, octaves));
+    };
+    const std::int32_t base = periodOf(note);
+    if (finetune >= 0 || note == 0)
+        return base - (base - periodOf(note + 1)) * finetune / kFinetuneSteps;
+    return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
+}
+
+namespace {
+
+// The power is the costliest step of a tick, and a channel's period mostly stays from
+// one tick to the next.
+std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) {
+    if (!channel.frequencyKnown || channel.frequencyPeriods != periodsAboveMiddle) {
+        const double hz = kMiddleFrequency * std::pow(2.0, static_cast<double>(periodsAboveMiddle) *
+                                                               kOctavesPerPeriod);
+        channel.frequency = static_cast<std::int32_t>(
+            std::min(hz, double{std::numeric_limits<std::int32_t>::max()}));
+        channel.frequencyPeriods = periodsAboveMiddle;
+        channel.frequencyKnown = true;
+    }
+    return channel.frequency;
+}
+
+}  // namespace
+
+void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
+    const std::uint8_t flags = channel.updateFlags;
+    Mixer& mixer = song.player->mixer;
+    if (flags & kUpdateTrigger) {
+        const std::int32_t index = triggerVoice(mixer, channel.voiceIndex, &sample);
+        if (index >= 0) channel.voiceIndex = index;
+    }
+    Voice* voice = voiceAt(mixer, channel.voiceIndex);
+    if (!voice) return;
+    if (flags & kUpdateVolume) {
+        const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
+                              channel.volumeEnvelope.output * channel.fadeoutVolume *
+                              song.globalVolume * kVoiceVolumeScale;
+        setVoiceVolume(*voice, channel.muted ? 0 : static_cast<std::int32_t>(volume));
+    }
+    if (flags & kUpdatePanning) {
+        const std::int32_t room =
+            (kCentrePan - std::abs(channel.panning - kCentrePan)) / kPanPerEnvelopeStep;
+        setVoicePanning(
+            *voice, channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope));
+    }
+    if (flags & kUpdateFrequency) {
+        const std::int32_t period = channel.period + channel.periodDelta;
+        if (song.flags & kLinearFrequencies) {
+            setVoiceFrequency(
+                mixer, *voice,
+                linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
+        } else {
+            // A period at or below 0 is higher than any: the shortest one stands for it.
+            setVoiceFrequency(mixer, *voice, kAmigaClock / std::max(period, 1));
+        }
+    }
+    if (flags & kUpdateStop) {
+        stopVoice(mixer, channel.voiceIndex);
+        voice->startOffset = 0;
+    }
+}
+
+}  // namespace vorn3

@@ -1,0 +1,323 @@
+#include "player/loader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+#include "mixer/voice.h"
+#include "player/reader.h"
+#include "player/tick.h"
+
+namespace vorn3 {
+namespace {
+
+// 16-bit frames are read from the file straight into the sample data.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr char kMagic[] = "Extended Module: ";
+constexpr std::int64_t kMagicLength = sizeof kMagic - 1;
+constexpr std::int64_t kHeaderSizeOffset = 60;
+constexpr std::uint8_t kFullGlobalVolume = 64;
+constexpr std::int32_t kMaxPatterns = 256;
+constexpr std::int32_t kMaxRows = 256;
+// Rows of a pattern the order table names but the file lacks, or stores without rows.
+constexpr std::int32_t kEmptyPatternRows = 64;
+constexpr std::int32_t kMaxInstruments = 128;
+constexpr std::int16_t kMinBpm = 32;
+constexpr std::int16_t kMaxBpm = 255;
+constexpr std::int64_t kPatternLengthAndPacking = 5;  // bytes before the row count
+constexpr std::uint8_t kPackedCell = 0x80;
+constexpr std::int32_t kCellFields = 5;
+constexpr std::uint8_t kFileKeyOff = 97;
+constexpr std::uint8_t kMaxInstrumentNumber = 128;
+constexpr std::int64_t kSongNameBytes = 20;
+constexpr std::int64_t kNameEnd = 1;  // the byte after the title
+constexpr std::int64_t kInstrumentType = 1;
+constexpr std::int64_t kSampleHeaderSize = 4;  // the field, not used: sample headers are 40 bytes
+constexpr std::int64_t kSampleReserved = 1;
+constexpr std::uint16_t kMaxEnvelopeValue = 64;
+constexpr std::uint8_t kMaxSampleVolume = 64;
+constexpr std::uint8_t kTypeForward = 1;
+constexpr std::uint8_t kTypePingPong = 2;
+constexpr std::uint8_t kType16Bit = 16;
+
+bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
+    char magic[kMagicLength];
+    readBytes(reader, magic, kMagicLength);
+    if (std::memcmp(magic, kMagic, kMagicLength) != 0) return false;
+    readBytes(reader, song.title.data(), kSongNameBytes);
+    skip(reader, kNameEnd);
+    readBytes(reader, song.tracker.data(), kSongNameBytes);
+    song.formatVersion = readU16(reader);
+    song.tickHook = songTick;
+    song.defaultGlobalVolume = kFullGlobalVolume;
+
+    seekTo(reader, kHeaderSizeOffset);
+    const std::uint32_t headerSize = readU32(reader);
+    song.songLength = readI16(reader);
+    song.restartPosition = readI16(reader);
+    song.channelCount = readI16(reader);
+    patternCount = readU16(reader);
+    song.instrumentCount = readI16(reader);
+    song.flags = readI16(reader);
+    song.defaultTempo = readI16(reader);
+    song.defaultBpm = readI16(reader);
+    readBytes(reader, song.orderTable.data(), kMaxOrders);
+    seekTo(reader, kHeaderSizeOffset + headerSize);
+
+    if (song.songLength < 1 || song.songLength > kMaxOrders) return false;
+    if (song.channelCount < 1 || song.channelCount > kVoiceCount) return false;
+    if (patternCount > kMaxPatterns) return false;
+    if (song.instrumentCount < 0 || song.instrumentCount > kMaxInstruments) return false;
+    if (song.restartPosition < 0 || song.restartPosition >= song.songLength) {
+        song.restartPosition = 0;
+    }
+    song.defaultBpm = std::clamp(song.defaultBpm, kMinBpm, kMaxBpm);
+    return true;
+}
+
+PatternCell readCell(Reader& reader) {
+    PatternCell cell{};
+    std::uint8_t* fields[kCellFields] = {&cell.note, &cell.instrument, &cell.volume, &cell.effect,
+                                         &cell.parameter};
+    const std::uint8_t first = readU8(reader);
+    if (first & kPackedCell) {
+        for (std::int32_t field = 0; field < kCellFields; ++field) {
+            if (first & (1 << field)) *fields[field] = readU8(reader);
+        }
+    } else {
+        cell.note = first;
+        for (std::int32_t field = 1; field < kCellFields; ++field)
+            *fields[field] = readU8(reader);
+    }
+    if (cell.note == kFileKeyOff) {
+        cell.note = kKeyOff;
+    } else if (cell.note > kFileKeyOff) {
+        cell.note = 0;
+    }
+    if (cell.instrument > kMaxInstrumentNumber) cell.instrument = 0;
+    return cell;
+}
+
+bool allocateCells(PatternSlot& slot, std::int32_t rows, std::int32_t channelCount) {
+    slot.rows = rows;
+    slot.cells = new (std::nothrow) PatternCell[static_cast<std::size_t>(rows * channelCount)]();
+    return slot.cells != nullptr;
+}
+
+bool readPattern(Reader& reader, const Song& song, PatternSlot& slot) {
+    skip(reader, kPatternLengthAndPacking);
+    const std::int32_t rows = readU16(reader);
+    const std::int32_t packedSize = readU16(reader);
+    if (rows > kMaxRows) return false;
+    if (!allocateCells(slot, rows > 0 ? rows : kEmptyPatternRows, song.channelCount)) return false;
+    if (rows == 0 || packedSize == 0) return true;
+    const std::int32_t cellCount = rows * song.channelCount;
+    for (std::int32_t i = 0; i < cellCount && !atEnd(reader); ++i)
+        slot.cells[i] = readCell(reader);
+    return true;
+}
+
+bool readPatterns(Reader& reader, Song& song, std::int32_t patternCount) {
+    song.usedPatternCount = 0;
+    for (std::int32_t i = 0; i < song.songLength; ++i) {
+        song.usedPatternCount = std::max(song.usedPatternCount, song.orderTable[i] + 1);
+    }
+    song.patternSlotCount = std::max(patternCount, song.usedPatternCount);
+    song.patterns = new (std::nothrow) PatternSlot[song.patternSlotCount]();
+    if (!song.patterns) return false;
+    for (std::int32_t i = 0; i < patternCount; ++i) {
+        if (!readPattern(reader, song, song.patterns[i])) return false;
+    }
+    for (std::int32_t i = patternCount; i < song.patternSlotCount; ++i) {
+        if (!allocateCells(song.patterns[i], kEmptyPatternRows, song.channelCount)) return false;
+    }
+    return true;
+}
+
+void readEnvelopePoints(Reader& reader, Envelope& envelope) {
+    for (std::int32_t i = 0; i < kEnvelopeLoadedPoints; ++i) {
+        envelope.points[i].tick = readU16(reader);
+        envelope.points[i].value = std::min(readU16(reader), kMaxEnvelopeValue);
+    }
+}
+
+// Keeps the envelope code inside the loaded points: a point going back in time ends
+// the envelope, and a sustain or loop naming a point beyond the end is dropped.
+void limitEnvelope(Envelope& envelope, std::uint8_t storedPointCount) {
+    std::int32_t count = std::min<std::int32_t>(storedPointCount, kEnvelopeLoadedPoints);
+    for (std::int32_t i = 1; i < count; ++i) {
+        if (envelope.points[i].tick < envelope.points[i - 1].tick) count = i;
+    }
+    envelope.pointCount = static_cast<std::uint8_t>(count);
+    if (envelope.sustainPoint >= count) envelope.type &= ~kEnvelopeSustain;
+    if (envelope.loopStart >= count || envelope.loopEnd >= count) envelope.type &= ~kEnvelopeLoop;
+    if (count < 2) envelope.type = 0;
+}
+
+void readInstrumentHeader(Reader& reader, Instrument& instrument) {
+    skip(reader, kSampleHeaderSize);
+    readBytes(reader, instrument.keymap.data(), kNoteCount);
+    Envelope& volume = instrument.volumeEnvelope;
+    Envelope& panning = instrument.panningEnvelope;
+    readEnvelopePoints(reader, volume);
+    readEnvelopePoints(reader, panning);
+    const std::uint8_t volumePoints = readU8(reader);
+    const std::uint8_t panningPoints = readU8(reader);
+    volume.sustainPoint = readU8(reader);
+    volume.loopStart = readU8(reader);
+    volume.loopEnd = readU8(reader);
+    panning.sustainPoint = readU8(reader);
+    panning.loopStart = readU8(reader);
+    panning.loopEnd = readU8(reader);
+    volume.type = readU8(reader);
+    panning.type = readU8(reader);
+    instrument.vibratoType = readU8(reader);
+    instrument.vibratoSweep = readU8(reader);
+    instrument.vibratoDepth = readU8(reader);
+    instrument.vibratoRate = readU8(reader);
+    instrument.fadeout = readU16(reader) * 2;
+    limitEnvelope(volume, volumePoints);
+    limitEnvelope(panning, panningPoints);
+}
+
+void readSampleHeader(Reader& reader, Sample& sample, char* name) {
+    sample.guardValue = kNoGuard;
+    sample.length = readU32(reader);
+    sample.loopStart = readU32(reader);
+    sample.loopLength = readU32(reader);
+    sample.volume = std::min(readU8(reader), kMaxSampleVolume);
+    sample.finetune = static_cast<std::int8_t>(readU8(reader));
+    const std::uint8_t type = readU8(reader);
+    sample.loopType = LoopType::none;
+    if (type & kTypeForward) sample.loopType = LoopType::forward;
+    if (type & kTypePingPong) sample.loopType = LoopType::pingPong;
+    sample.bits = (type & kType16Bit) ? 16 : 8;
+    if (sample.loopType == LoopType::none) {
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+    }
+    if (sample.bits == 16) {
+        sample.length /= 2;
+        sample.loopStart /= 2;
+        sample.loopLength /= 2;
+    }
+    if (sample.loopLength == 0) {
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+        sample.loopType = LoopType::none;
+    }
+    sample.panning = readU8(reader);
+    sample.relativeNote = static_cast<std::int8_t>(readU8(reader));
+    skip(reader, kSampleReserved);
+    readBytes(reader, name, kNameBytes);
+}
+
+// The guard frame after the played part must stay inside the data.
+void clipLoopToData(Sample& sample) {
+    if (sample.loopStart >= sample.length) {
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+        sample.loopType = LoopType::none;
+    } else {
+        sample.loopLength = std::min(sample.loopLength, sample.length - sample.loopStart);
+    }
+}
+
+// Frame k holds byte k; done from the end so that no byte is overwritten before use.
+void widenBytes(std::int16_t* data, std::uint32_t length) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    for (std::uint32_t k = length; k-- > 0;) {
+        data[k] = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[k] << 8));
+    }
+}
+
+void deltaDecode(std::int16_t* data, std::uint32_t length) {
+    std::uint16_t sum = 0;
+    for (std::uint32_t k = 0; k < length; ++k) {
+        sum = static_cast<std::uint16_t>(sum + static_cast<std::uint16_t>(data[k]));
+        data[k] = static_cast<std::int16_t>(sum);
+    }
+}
+
+// Interpolating at the last played frame reads the frame that playback continues with.
+void placeGuardFrame(Sample& sample) {
+    const std::uint32_t end = sample.loopStart + sample.loopLength;
+    sample.guardValue = sample.data[end];
+    sample.data[end] = sample.loopType == LoopType::pingPong ? sample.data[end - 1]
+                                                             : sample.data[sample.loopStart];
+}
+
+bool readSampleData(Reader& reader, const Song& song, Sample& sample, std::int32_t instrument,
+                    std::int32_t index) {
+    const std::uint32_t bytesPerFrame = sample.bits / 8u;
+    const std::int64_t framesInFile = (reader.size - reader.position) / bytesPerFrame;
+    sample.length = static_cast<std::uint32_t>(std::min<std::int64_t>(sample.length, framesInFile));
+    clipLoopToData(sample);
+    if (sample.length == 0) return true;
+    const std::int64_t storedBytes = std::int64_t{sample.length} * bytesPerFrame;
+    sample.data = allocateFrames(sample.length);
+    if (!sample.data) return false;
+    if (song.sampleDataHook) {
+        song.sampleDataHook(sample.data, static_cast<std::int32_t>(storedBytes), sample.bits,
+                            instrument, index);
+        skip(reader, storedBytes);
+    } else {
+        readBytes(reader, sample.data, storedBytes);
+    }
+    if (sample.bits == 8) {
+        widenBytes(sample.data, sample.length);
+        sample.bits = 16;
+    }
+    if (!song.sampleDataHook) deltaDecode(sample.data, sample.length);
+    placeGuardFrame(sample);
+    return true;
+}
+
+bool readInstrument(Reader& reader, const Song& song, std::int32_t index) {
+    Instrument& instrument = song.instruments[index];
+    instrument.samples.fill(&emptySample);
+    const std::int64_t start = reader.position;
+    const std::uint32_t headerSize = readU32(reader);
+    readBytes(reader, instrument.name.data(), kNameBytes);
+    skip(reader, kInstrumentType);
+    const std::int32_t sampleCount = readU16(reader);
+    if (sampleCount > kSampleSlots) return false;
+    if (sampleCount > 0) readInstrumentHeader(reader, instrument);
+    seekTo(reader, start + headerSize);
+    for (std::int32_t j = 0; j < sampleCount; ++j) {
+        auto* sample = new (std::nothrow) Sample{};
+        if (!sample) return false;
+        instrument.samples[j] = sample;
+        instrument.sampleCount = j + 1;
+        readSampleHeader(reader, *sample, instrument.sampleNames[j].data());
+    }
+    for (std::int32_t j = 0; j < sampleCount; ++j) {
+        if (!readSampleData(reader, song, *instrument.samples[j], index, j)) return false;
+    }
+    return true;
+}
+
+bool readInstruments(Reader& reader, Song& song) {
+    song.instruments = new (std::nothrow) Instrument[song.instrumentCount]();
+    if (!song.instruments) return false;
+    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
+        if (!readInstrument(reader, song, i)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool recognisesXm(const std::uint8_t* head, std::int64_t length) {
+    return length >= kMagicLength && std::memcmp(head, kMagic, kMagicLength) == 0;
+}
+
+bool loadXm(Reader& reader, Song& song) {
+    std::int32_t patternCount = 0;
+    return readHeader(reader, song, patternCount) && readPatterns(reader, song, patternCount) &&
+           readInstruments(reader, song);
+}
+
+}  // namespace vorn3

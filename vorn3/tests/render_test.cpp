@@ -1,0 +1,193 @@
+// vorn3play --wav on a module written by the XM writer: the notes are in the file where
+// the rows put them, at their pitches.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/xm_writer.h"
+
+namespace {
+
+constexpr std::int32_t kRowFrames = 5712;  // speed 7 at 135 BPM
+constexpr std::int32_t kRampFrames = 128;
+constexpr std::uint8_t kC4 = 49;
+constexpr std::uint8_t kC5 = 61;
+
+// Named after the test as well: tests may run at once in processes of their own.
+std::string tempPath(const char* name) {
+    return ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + name;
+}
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+// The exit code of vorn3play with these arguments, its standard error into `errors`.
+int runPlayer(const std::string& arguments, const std::string& errors) {
+    return WEXITSTATUS(
+        std::system((std::string(VORN3PLAY) + " " + arguments + " 2>" + errors).c_str()));
+}
+
+// A square wave of 64 frames: at C-4 it plays 8363 / 64 cycles per second.
+xm::Instrument squareWave(std::uint8_t panning) {
+    xm::Sample sample;
+    sample.sixteenBit = true;
+    for (int i = 0; i < 64; ++i)
+        sample.frames.push_back(static_cast<std::int16_t>(i < 32 ? 8000 : -8000));
+    sample.loop = xm::Loop::forward;
+    sample.loopLength = 64;
+    sample.panning = panning;
+    xm::Instrument instrument;
+    instrument.samples.push_back(sample);
+    return instrument;
+}
+
+struct Stereo {
+    std::vector<std::int16_t> left;
+    std::vector<std::int16_t> right;
+};
+
+Stereo readWav(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    Stereo sound;
+    for (std::size_t at = 44; at + 4 <= bytes.size(); at += 4) {
+        std::int16_t frame[2];
+        std::memcpy(frame, bytes.data() + at, sizeof frame);
+        sound.left.push_back(frame[0]);
+        sound.right.push_back(frame[1]);
+    }
+    return sound;
+}
+
+bool silentBetween(const std::vector<std::int16_t>& side, std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i < to; ++i) {
+        if (side[i] != 0) return false;
+    }
+    return true;
+}
+
+bool soundingBetween(const std::vector<std::int16_t>& side, std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i < to; ++i) {
+        if (side[i] == 0) return false;
+    }
+    return true;
+}
+
+std::int32_t signChanges(const std::vector<std::int16_t>& side, std::int32_t from,
+                         std::int32_t to) {
+    std::int32_t changes = 0;
+    for (std::int32_t i = from + 1; i < to; ++i)
+        changes += (side[i] < 0) != (side[i - 1] < 0);
+    return changes;
+}
+
+TEST(Vorn3playTest, RendersEachNoteAtItsRowAndPitch) {
+    xm::Module module;
+    module.channels = 2;
+    module.tempo = 7;
+    module.bpm = 135;
+    xm::Pattern pattern;
+    pattern.rows = 16;
+    pattern.cells.resize(16 * 2);
+    pattern.cells[0 * 2 + 0] = {.note = kC4, .instrument = 1};
+    pattern.cells[4 * 2 + 1] = {.note = kC5, .instrument = 2};
+    pattern.cells[8 * 2 + 0] = {.note = xm::kKeyOff};
+    pattern.cells[12 * 2 + 1] = {.note = xm::kKeyOff};
+    module.patterns.push_back(pattern);
+    module.instruments = {squareWave(0), squareWave(255)};
+    const std::string song = tempPath("notes.xm");
+    const std::string wav = tempPath("notes.wav");
+    writeFile(song, xm::writeModule(module));
+    ASSERT_EQ(runPlayer("--wav " + wav + " " + song, tempPath("errors.txt")), 0);
+
+    const Stereo sound = readWav(wav);
+    const auto frames = static_cast<std::int32_t>(sound.left.size());
+    ASSERT_EQ(frames, 16 * kRowFrames);  // the song plays to its end, then stops
+
+    EXPECT_TRUE(soundingBetween(sound.left, 1, 8 * kRowFrames));
+    const std::int32_t songEnd = 16 * kRowFrames;  // what follows is the song again
+    EXPECT_TRUE(silentBetween(sound.left, 8 * kRowFrames + kRampFrames, songEnd));
+    EXPECT_TRUE(silentBetween(sound.right, 0, 4 * kRowFrames + 1));
+    EXPECT_TRUE(soundingBetween(sound.right, 4 * kRowFrames + 1, 12 * kRowFrames));
+    EXPECT_TRUE(silentBetween(sound.right, 12 * kRowFrames + kRampFrames, songEnd));
+
+    // C-4: 8363 / 64 Hz, two sign changes a cycle; C-5 an octave above.
+    const double stretch = 7 * kRowFrames - 2000;
+    EXPECT_NEAR(signChanges(sound.left, 1000, 1000 + static_cast<std::int32_t>(stretch)),
+                2 * stretch * 8363 / 64 / 44100, 2);
+    const std::int32_t rightFrom = 4 * kRowFrames + 1000;
+    EXPECT_NEAR(signChanges(sound.right, rightFrom, rightFrom + static_cast<std::int32_t>(stretch)),
+                2 * stretch * 2 * 8363 / 64 / 44100, 2);
+}
+
+TEST(Vorn3playTest, AFileItCannotLoadGivesOneLineNamingItAndFails) {
+    const std::string notAModule = tempPath("not_a_module.xm");
+    writeFile(notAModule, {'h', 'e', 'l', 'l', 'o'});
+    const std::string errors = tempPath("errors.txt");
+    for (const std::string& file : {notAModule, tempPath("missing.xm")}) {
+        EXPECT_NE(runPlayer("--wav " + tempPath("never.wav") + " " + file, errors), 0);
+        std::ifstream said(errors);
+        const std::string text((std::istreambuf_iterator<char>(said)), {});
+        EXPECT_NE(text.find(file), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+    for (const char* arguments : {"--seconds", "--rate 7999 x.xm", "--loops -1 x.xm",
+                                  "--seconds abc x.xm", "--bogus x.xm", ""}) {
+        EXPECT_EQ(runPlayer(arguments, errors), 2) << arguments;
+        std::ifstream said(errors);
+        const std::string text((std::istreambuf_iterator<char>(said)), {});
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;  // and where help is
+    }
+    EXPECT_EQ(runPlayer("--help", errors), 0);
+}
+
+// Songs one after another into one file; a file that cannot be read is named and skipped.
+TEST(Vorn3playTest, RendersSeveralFilesInARowPastABadOne) {
+    xm::Module module;
+    module.channels = 1;
+    module.tempo = 7;
+    module.bpm = 135;
+    xm::Pattern pattern;
+    pattern.rows = 4;
+    pattern.cells = {{.note = kC4, .instrument = 1}, {}, {}, {}};
+    module.patterns.push_back(pattern);
+    module.instruments = {squareWave(128)};
+    const std::string song = tempPath("short.xm");
+    writeFile(song, xm::writeModule(module));
+    const std::string missing = tempPath("no_such_song.xm");
+    const std::string wav = tempPath("row.wav");
+    const std::string errors = tempPath("errors.txt");
+    EXPECT_EQ(runPlayer("--loops 2 --wav " + wav + " " + song + " " + missing + " " + song, errors),
+              1);
+    std::ifstream said(errors);
+    const std::string text((std::istreambuf_iterator<char>(said)), {});
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_NE(text.find(missing), std::string::npos) << text;
+    EXPECT_EQ(readWav(wav).left.size(), 2u * 2 * 4 * kRowFrames);
+
+    ASSERT_EQ(runPlayer("--float --rate 22050 --wav " + wav + " " + song, errors), 0);
+    std::ifstream file(wav, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_EQ(bytes.size(), 44u + 4 * kRowFrames / 2 * 8);  // half the rate, 8-byte frames
+    EXPECT_EQ(bytes[20], 3);                                // IEEE floats
+
+    const std::string info = tempPath("info.txt");
+    ASSERT_EQ(std::system((std::string(VORN3PLAY) + " --info " + song + " >" + info).c_str()), 0);
+    std::ifstream listed(info);
+    const std::string shown((std::istreambuf_iterator<char>(listed)), {});
+    EXPECT_NE(shown.find("channels    1"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("XM 1.04"), std::string::npos) << shown;
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+// The host interface: tunes rendered by pull, their passes, duration, seeking, muting
+// and information.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "support/demo_module.h"
+#include "support/player_fixture.h"
+#include "vorn3/vorn3.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr std::int32_t kRate = 44100;
+constexpr std::int32_t kRowFrames = 6 * 882;  // speed 6 at 125 BPM
+constexpr std::int32_t kPieceFrames = 1500;
+
+struct TuneDeleter {
+    void operator()(Tune* tune) const { tuneFree(tune); }
+};
+using TunePtr = std::unique_ptr<Tune, TuneDeleter>;
+
+TunePtr loadTune(const xm::Module& module) {
+    const std::vector<std::uint8_t> bytes = xm::writeModule(module);
+    TuneLoad loaded = tuneLoad(bytes.data(), bytes.size(), kRate);
+    EXPECT_TRUE(loaded.status.ok) << loaded.status.message;
+    return TunePtr(loaded.tune);
+}
+
+// Everything the tune renders, up to `most` frames.
+std::vector<std::int16_t> renderAll(Tune& tune, std::int64_t most = 600 * kRate) {
+    std::vector<std::int16_t> sound;
+    std::vector<std::int16_t> piece(2 * kPieceFrames);
+    for (std::int64_t frames = 0; frames < most;) {
+        const std::int32_t got = tuneRender(tune, piece.data(), kPieceFrames);
+        if (got == 0) break;
+        sound.insert(sound.end(), piece.begin(), piece.begin() + 2 * got);
+        frames += got;
+    }
+    return sound;
+}
+
+std::int64_t framesOf(const std::vector<std::int16_t>& sound) {
+    return static_cast<std::int64_t>(sound.size() / 2);
+}
+
+// Four rows per pattern, a note on each pattern's first row.
+xm::Module fourRowSong(std::vector<std::vector<xm::Cell>> rows) {
+    for (auto& pattern : rows)
+        pattern.front().note = pattern.front().note ? pattern.front().note : 49;
+    for (auto& pattern : rows)
+        pattern.front().instrument = 1;
+    return patternsModule(std::move(rows), 6);
+}
+
+TEST(TuneTest, APassEndsWherePlaybackComesBackToARowItPlayed) {
+    const xm::Cell none{};
+    struct Case {
+        const char* name;
+        xm::Module module;
+        std::int32_t firstPassRows;
+        std::int32_t secondPassRows;
+    };
+    const Case cases[] = {
+        // Orders 0, 1, 2, then a jump back to order 1: the second pass plays 1 and 2.
+        {"jump back",
+         fourRowSong({{none, none, none, none},
+                      {none, none, none, none},
+                      {none, none, none, effectCell(11, 1)}}),
+         12, 8},
+        // A break in the last order goes on at order 0, row 2.
+        {"break back",
+         fourRowSong({{none, none, none, none}, {none, effectCell(13, 2), none, none}}), 6, 4},
+        // Rows 1..2 play three times within the pass; the end comes back to row 0.
+        {"pattern loop", fourRowSong({{none, effectCell(14, 0x60), effectCell(14, 0x62), none}}), 8,
+         8},
+        // The last order leads back to the restart position.
+        {"straight", fourRowSong({{none, none, none, none}, {none, none, none, none}}), 8, 8},
+    };
+    for (const Case& test : cases) {
+        TunePtr tune = loadTune(test.module);
+        EXPECT_DOUBLE_EQ(tuneDuration(*tune), test.firstPassRows * kRowFrames / double{kRate})
+            << test.name;
+        EXPECT_EQ(framesOf(renderAll(*tune)), test.firstPassRows * kRowFrames) << test.name;
+        EXPECT_EQ(tuneRender(*tune, static_cast<std::int16_t*>(nullptr), 0), 0);
+        tuneSetPasses(*tune, 2);
+        ASSERT_TRUE(tuneSeekTime(*tune, 0).ok);
+        EXPECT_EQ(framesOf(renderAll(*tune)),
+                  (test.firstPassRows + test.secondPassRows) * kRowFrames)
+            << test.name;
+        tuneSetPasses(*tune, kPlayForever);
+        ASSERT_TRUE(tuneSeekTime(*tune, 0).ok);
+        EXPECT_EQ(framesOf(renderAll(*tune, 30 * kRate)), 30 * kRate) << test.name;
+    }
+}
+
+// A song that changes speed, tempo and global volume and loops a pattern before the
+// rows a seek lands on.
+xm::Module changingSong() {
+    xm::Module module = xm::demoModule();
+    xm::Pattern& first = module.patterns[module.orders[0]];
+    first.cells.resize(static_cast<std::size_t>(first.rows) * module.channels);
+    first.cells[0].effect = 15;  // speed 4
+    first.cells[0].parameter = 4;
+    first.cells[module.channels].effect = 16;  // global volume 40
+    first.cells[module.channels].parameter = 40;
+    first.cells[2 * module.channels].effect = 15;  // 140 BPM
+    first.cells[2 * module.channels].parameter = 140;
+    first.cells[4 * module.channels + 1].effect = 14;  // loop rows 4..6 twice more
+    first.cells[4 * module.channels + 1].parameter = 0x60;
+    first.cells[6 * module.channels + 1].effect = 14;
+    first.cells[6 * module.channels + 1].parameter = 0x62;
+    return module;
+}
+
+TEST(TuneTest, ASeekArrivesWhereAStraightPlayIs) {
+    TunePtr tune = loadTune(changingSong());
+    tuneSetPasses(*tune, kPlayForever);
+    const std::vector<std::int16_t> straight = renderAll(*tune, 40 * kRate);
+    const auto expectFrom = [&](std::int64_t frame, const char* what) {
+        std::vector<std::int16_t> after(2 * 3 * kRate);
+        ASSERT_EQ(tuneRender(*tune, after.data(), 3 * kRate), 3 * kRate);
+        const auto from = straight.begin() + 2 * frame;
+        EXPECT_TRUE(std::equal(after.begin(), after.end(), from)) << what;
+    };
+    for (const double seconds : {0.0, 1.37, 9.5, 31.0}) {
+        ASSERT_TRUE(tuneSeekTime(*tune, seconds).ok);
+        EXPECT_DOUBLE_EQ(tunePosition(*tune).seconds,
+                         std::llround(seconds * kRate) / double{kRate});
+        expectFrom(std::llround(seconds * kRate), "time");
+    }
+    for (const auto& [order, row] :
+         {std::pair{0, 5}, std::pair{0, 7}, std::pair{1, 0}, std::pair{2, 33}}) {
+        ASSERT_TRUE(tuneSeekPosition(*tune, order, row).ok) << order << " " << row;
+        const std::int64_t frame = std::llround(tunePosition(*tune).seconds * kRate);
+        expectFrom(frame, "position");
+    }
+    const Status missing = tuneSeekPosition(*tune, 99, 0);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.message.empty());
+    EXPECT_FALSE(tuneSeekTime(*tune, -1).ok);
+    EXPECT_FALSE(tuneSeekTime(*tune, std::nan("")).ok);
+}
+
+TEST(TuneTest, ARowNoPassPlaysIsNoPlaceToSeekTo) {
+    const xm::Cell none{};
+    // Order 1 is jumped over.
+    TunePtr tune = loadTune(fourRowSong({{none, none, none, effectCell(11, 2)},
+                                         {none, none, none, none},
+                                         {none, none, none, none}}));
+    EXPECT_TRUE(tuneSeekPosition(*tune, 2, 1).ok);
+    const Status skipped = tuneSeekPosition(*tune, 1, 0);
+    EXPECT_FALSE(skipped.ok);
+    EXPECT_EQ(tunePosition(*tune).seconds, 0);
+    EXPECT_EQ(framesOf(renderAll(*tune)), 8 * kRowFrames);  // still plays from the start
+}
+
+TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {
+    TunePtr tune = loadTune(xm::demoModule());
+    std::vector<std::int16_t> integers(2 * 20000);
+    std::vector<float> floats(2 * 20000);
+    ASSERT_EQ(tuneRender(*tune, integers.data(), 20000), 20000);
+    ASSERT_TRUE(tuneSeekTime(*tune, 0).ok);
+    ASSERT_EQ(tuneRender(*tune, floats.data(), 20000), 20000);
+    for (std::size_t i = 0; i < floats.size(); ++i) {
+        const float scaled = std::clamp(floats[i] * 32768.0f, -32768.0f, 32767.0f);
+        ASSERT_EQ(integers[i], static_cast<std::int16_t>(std::nearbyint(scaled))) << i;
+    }
+}
+
+TEST(TuneTest, AMutedChannelIsSilentAndItsRowsGoOn) {
+    xm::Module module = smallModule();
+    module.channels = 2;
+    module.patterns[0].rows = 2;
+    module.patterns[0].cells = {noteCell(49), noteCell(61), {}, {}};
+    xm::Module alone = module;
+    alone.patterns[0].cells = {noteCell(49), {}, {}, {}};
+    TunePtr tune = loadTune(module);
+    tuneMuteChannel(*tune, 1, true);
+    tuneMuteChannel(*tune, 7, true);  // no such channel: nothing
+    TunePtr reference = loadTune(alone);
+    EXPECT_EQ(renderAll(*tune), renderAll(*reference));
+}
+
+TEST(TuneTest, InformationComesFromTheFile) {
+    xm::Module module = xm::demoModule();
+    module.name = "Quiet Harbour";
+    module.instruments[0].name = "kick";
+    module.instruments[0].samples[0].name = "kick sample";
+    module.tempo = 5;
+    module.bpm = 133;
+    TunePtr tune = loadTune(module);
+    const ModuleInfo info = tuneInfo(*tune);
+    EXPECT_EQ(info.title, "Quiet Harbour");
+    EXPECT_EQ(info.format, "XM 1.04");
+    EXPECT_EQ(info.channels, module.channels);
+    EXPECT_EQ(info.orders, static_cast<std::int32_t>(module.orders.size()));
+    EXPECT_EQ(info.patterns, static_cast<std::int32_t>(module.patterns.size()));
+    ASSERT_EQ(info.instruments.size(), module.instruments.size());
+    EXPECT_EQ(info.instruments[0], "kick");
+    EXPECT_EQ(info.samples[0], "kick sample");
+    EXPECT_TRUE(info.linearFrequencies);
+    EXPECT_EQ(info.speed, 5);
+    EXPECT_EQ(info.bpm, 133);
+}
+
+TEST(TuneTest, LoadingFailsWithAReason) {
+    const std::vector<std::uint8_t> notAModule(300, 7);
+    const std::vector<std::uint8_t> song = xm::writeModule(smallModule());
+    const struct {
+        const void* data;
+        std::size_t size;
+        std::int32_t rate;
+    } cases[] = {
+        {notAModule.data(), notAModule.size(), kRate},
+        {nullptr, 0, kRate},
+        {song.data(), song.size(), 100},
+        {song.data(), 20, kRate},
+    };
+    for (const auto& test : cases) {
+        const TuneLoad loaded = tuneLoad(test.data, test.size, test.rate);
+        EXPECT_EQ(loaded.tune, nullptr);
+        EXPECT_FALSE(loaded.status.ok);
+        EXPECT_FALSE(loaded.status.message.empty());
+    }
+    const TuneLoad missing = tuneLoadFile("/nonexistent/song.xm", kRate);
+    EXPECT_EQ(missing.tune, nullptr);
+    EXPECT_NE(missing.status.message.find("No such file"), std::string::npos);
+    tuneFree(nullptr);
+}
+
+}  // namespace
+}  // namespace vorn3
