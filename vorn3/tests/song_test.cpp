@@ -63,21 +63,17 @@ TEST_F(SongTest, OpenAudioDerivesTheOutputSettings) {
     EXPECT_EQ(defaultMixer().voicePool, nullptr);  // the open output was closed first
 }
 
-TEST_F(SongTest, ThePoolLinksEveryVoiceInIndexOrder) {
+TEST_F(SongTest, ThePoolHoldsEveryVoiceInIndexOrderAndNonePlays) {
     ASSERT_TRUE(openAudio(44100));
-    ListLink& head = defaultMixer().mixList;
-    std::int32_t expected = 0;
-    for (ListLink* link = head.next; link != &head; link = link->next) {
-        const Voice& voice = listRecord<Voice>(link);
-        EXPECT_EQ(voice.index, expected);
-        EXPECT_EQ(&voice, voiceAt(defaultMixer(), expected));
+    for (std::int32_t i = 0; i < kVoiceCount; ++i) {
+        const Voice& voice = *voiceAt(defaultMixer(), i);
+        EXPECT_EQ(voice.index, i);
         EXPECT_EQ(voice.sample, nullptr);
         EXPECT_EQ(voice.panning, 0);
-        ++expected;
     }
-    EXPECT_EQ(expected, kVoiceCount);
+    for (const std::uint64_t word : defaultMixer().playing.words)
+        EXPECT_EQ(word, 0u);
     closeAudio();
-    EXPECT_EQ(head.next, &head);
     EXPECT_EQ(voiceAt(defaultMixer(), 0), nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -156,7 +157,8 @@ std::uint64_t framesToBoundary(std::uint64_t distance, std::uint64_t stepUnits,
     return ((distance >> kUnitShift) + stepUnits - 1) / stepUnits;
 }
 
-void mixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampFrames) {
+void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
+    const std::int32_t rampFrames = mixer.output.rampFrames;
     const Sample* sample = voice.sample;
     const bool pingPong = sample->loopType == LoopType::pingPong;
     const bool looped = pingPong || sample->loopType == LoopType::forward;
@@ -197,6 +199,7 @@ void mixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampFr
         if (!looped) {
             voice.sample = nullptr;
             voice.position = 0;
+            markPlaying(mixer.playing, voice.index, false);
             return;
         }
         if (pingPong) {
@@ -327,11 +330,12 @@ std::uint64_t mixWide(float* destination, const std::int16_t* data, std::uint64_
 }
 
 void mixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
-    if (frames < 1) return;
-    const std::int32_t rampFrames = mixer.output.rampFrames;
-    for (ListLink* link = mixer.mixList.next; link != &mixer.mixList; link = link->next) {
-        Voice& voice = listRecord<Voice>(link);
-        if (voice.sample) mixVoice(voice, destination, frames, rampFrames);
+    if (frames < 1 || !mixer.voicePool) return;
+    for (std::int32_t word = 0; word < kVoiceCount / PlayingVoices::kWordBits; ++word) {
+        for (std::uint64_t bits = mixer.playing.words[word]; bits != 0; bits &= bits - 1) {
+            const std::int32_t index = word * PlayingVoices::kWordBits + std::countr_zero(bits);
+            mixVoice(mixer, mixer.voicePool[index], destination, frames);
+        }
     }
 }
 

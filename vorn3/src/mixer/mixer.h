@@ -1,6 +1,6 @@
-// The mixer of one player: the output settings, the voice pool and mixList, the ring
-// with the device that plays it, the mixing thread, and the clients that tick between
-// the pieces it mixes.
+// The mixer of one player: the output settings, the voice pool and the voices playing in it, the
+// ring with the device that plays it, the mixing thread, and the clients that tick between the
+// pieces it mixes.
 //
 // The one boundary between the control thread and the mixing side is passLock. Every
 // mixing pass holds it while it fills a chunk (ticks, mixing, conversion); whoever
@@ -63,7 +63,7 @@ struct Mixer {
     WaveDevice* device = nullptr;  // of the open output; null: the host renders the sound
     MixingDriver driver = MixingDriver::thread;
     Voice* voicePool = nullptr;            // kVoiceCount voices while the output is open, else null
-    ListLink mixList{&mixList, &mixList};  // sentinel; every pool voice in index order
+    PlayingVoices playing{};               // the pool's voices with a sample
     ListLink clients{&clients, &clients};  // sentinel; the playing clients in start order
     std::unique_ptr<std::int16_t[], FreeDeleter> ring;  // ringFrames stereo frames
     // ringFrames stereo frames of floats, 16-byte aligned; chunk w of the ring is mixed

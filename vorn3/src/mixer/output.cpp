@@ -78,7 +78,7 @@ void mixThread(Mixer& mixer) {
 
 void releaseOutput(Mixer& mixer) {
     mixer.open = false;
-    listInit(mixer.mixList);
+    mixer.playing = {};
     delete[] mixer.voicePool;
     mixer.voicePool = nullptr;
     mixer.ring.reset();
@@ -106,10 +106,8 @@ bool allocateBuffers(Mixer& mixer) {
     mixer.voicePool = new (std::nothrow) Voice[kVoiceCount]();
     if (!mixer.ring || !mixer.accumulator || !mixer.voicePool) return false;
     std::fill_n(mixer.accumulator.get(), values, 0.0f);
-    for (std::int32_t i = 0; i < kVoiceCount; ++i) {
+    for (std::int32_t i = 0; i < kVoiceCount; ++i)
         mixer.voicePool[i].index = i;
-        listInsertBefore(mixer.voicePool[i].link, mixer.mixList);
-    }
     return true;
 }
 

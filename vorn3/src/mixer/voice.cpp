@@ -49,6 +49,7 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     Voice* voice = voiceAt(mixer, index);
     if (!voice || !sample) return -1;
     voice->sample = sample;
+    markPlaying(mixer.playing, index, true);
     if (voice->startOffset >= sample->loopStart + sample->loopLength) voice->startOffset = 0;
     voice->position = static_cast<std::uint64_t>(voice->startOffset) << 32;
     voice->startOffset = 0;
@@ -58,12 +59,10 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
 
 void resetVoices(Mixer& mixer) {
     for (std::int32_t i = 0; mixer.voicePool && i < kVoiceCount; ++i) {
-        Voice& voice = mixer.voicePool[i];
-        const ListLink link = voice.link;
-        voice = Voice{};
-        voice.link = link;
-        voice.index = i;
+        mixer.voicePool[i] = Voice{};
+        mixer.voicePool[i].index = i;
     }
+    mixer.playing = {};
 }
 
 bool stopVoice(Mixer& mixer, std::int32_t index) {
@@ -71,6 +70,7 @@ bool stopVoice(Mixer& mixer, std::int32_t index) {
     if (!voice) return true;
     voice->position = 0;
     voice->sample = nullptr;
+    markPlaying(mixer.playing, index, false);
     return true;
 }
 

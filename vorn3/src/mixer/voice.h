@@ -4,9 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 
-#include "mixer/list.h"
 #include "mixer/sample.h"
 
 namespace vorn3 {
@@ -18,7 +16,6 @@ inline constexpr std::int32_t kForward = 1;
 inline constexpr std::int32_t kBackward = 2;
 
 struct Voice {
-    ListLink link;                 // mixList
     std::int32_t index;            // place in the pool
     std::int32_t volume;           // as last set; the replayer gives 0..127
     std::int32_t frequency;        // Hz as last set, before clamping
@@ -38,7 +35,19 @@ struct Voice {
     float rampIncRight;            // right gain per output frame
     std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
 };
-static_assert(std::is_standard_layout_v<Voice>, "listRecord needs the link first");
+
+// One bit per pool voice, voice i at bit i % 64 of word i / 64: the mixer visits the
+// voices that play in index order without walking the silent ones.
+struct PlayingVoices {
+    static constexpr std::int32_t kWordBits = 64;
+    std::uint64_t words[kVoiceCount / kWordBits];
+};
+
+inline void markPlaying(PlayingVoices& playing, std::int32_t index, bool plays) {
+    const std::uint64_t bit = std::uint64_t{1} << (index % PlayingVoices::kWordBits);
+    std::uint64_t& word = playing.words[index / PlayingVoices::kWordBits];
+    word = plays ? word | bit : word & ~bit;
+}
 
 struct Mixer;
 
