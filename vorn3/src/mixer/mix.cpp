@@ -17,8 +17,10 @@ namespace vorn3 {
 namespace {
 
 constexpr double kWeightScale = 1.0 / 2147483648.0;  // 2^-31: the top 31 bits of a fraction
-constexpr std::int64_t kWeightBits = 0xFFFFFFFE;     // of a position: the weight's 31 bits
-constexpr int kWeightToMantissa = 20;                // moves fraction bit 31 to mantissa bit 51
+constexpr double kWeightUnits = 2147483648.0;        // of a position: 2^31 weight units
+// Added to the bits of an integer below 2^51 in magnitude, gives those of 1.5 × 2^52 plus it.
+constexpr std::int64_t kIntegerToDoubleBits = 0x4338000000000000;
+constexpr double kIntegerToDoubleBias = 6755399441055744.0;   // 1.5 × 2^52
 constexpr std::uint64_t kFarFrames = std::uint64_t{1} << 24;  // boundaries beyond any call
 constexpr std::int32_t kUnitShift = 8;  // distances and steps are counted in 2^-24 frame
 constexpr std::uint64_t kUnitMask = 0xFFFFFFFF;
@@ -257,17 +259,20 @@ __attribute__((target("avx2,fma"))) std::uint64_t mixFours(
     float* destination, const std::int16_t* data, std::uint64_t position, std::uint64_t delta,
     std::int32_t frames, double& left, double& right, double leftIncrement, double rightIncrement) {
     const std::int32_t wideFrames = frames / 4 * 4;
-    const __m256d increments =
-        _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement);
+    // Values are interpolated exactly in integers, in units of 2^-31 of a frame value; the
+    // gains carry the 2^-31, which changes no rounding of a product.
+    const __m256d unit = _mm256_set1_pd(kWeightScale);
+    const __m256d increments = _mm256_mul_pd(
+        unit, _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement));
     const __m256d fourIncrements =
         _mm256_add_pd(_mm256_add_pd(increments, increments), _mm256_add_pd(increments, increments));
-    const __m256d startGains =
-        _mm256_setr_pd(left, right, left + leftIncrement, right + rightIncrement);
+    const __m256d startGains = _mm256_mul_pd(
+        unit, _mm256_setr_pd(left, right, left + leftIncrement, right + rightIncrement));
     __m256d firstGains = startGains;  // frames 0 and 1 of the four
     __m256d secondGains = _mm256_add_pd(startGains, _mm256_add_pd(increments, increments));
-    // The top 31 bits of a fraction placed in the mantissa of 1.0 give 1 + weight exactly.
-    const __m256i weightBits = _mm256_set1_epi64x(kWeightBits);
-    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256i firstUnits = _mm256_set1_epi64x(std::int64_t{1} << 30);  // doubled below
+    const __m256i toDoubleBits = _mm256_set1_epi64x(kIntegerToDoubleBits);
+    const __m256d toDoubleBias = _mm256_set1_pd(kIntegerToDoubleBias);
     const __m256i stride = _mm256_set1_epi64x(static_cast<std::int64_t>(4 * delta));
     // Lanes hold frames 0, 2, 1, 3, so that unpacking within lanes pairs a value with
     // itself for the left and right sums of its frame.
@@ -280,22 +285,23 @@ __attribute__((target("avx2,fma"))) std::uint64_t mixFours(
         const std::uint64_t p1 = position + delta;
         const std::uint64_t p2 = p1 + delta;
         const std::uint64_t p3 = p2 + delta;
-        const __m128i pairs =
-            _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(framePair(data, position)),
-                                                  _mm_cvtsi32_si128(framePair(data, p2))),
-                               _mm_unpacklo_epi32(_mm_cvtsi32_si128(framePair(data, p1)),
-                                                  _mm_cvtsi32_si128(framePair(data, p3))));
+        // Each pair in the low half of its lane, in the lanes' order.
+        const __m256i pairs = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, position)),
+                                                      _mm_cvtsi32_si128(framePair(data, p2)))),
+            _mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, p1)),
+                               _mm_cvtsi32_si128(framePair(data, p3))),
+            1);
         position = p3 + delta;
-        const __m256d weights = _mm256_sub_pd(
-            _mm256_or_pd(_mm256_castsi256_pd(_mm256_slli_epi64(
-                             _mm256_and_si256(positions, weightBits), kWeightToMantissa)),
-                         one),
-            one);
+        const __m256i weights = _mm256_srli_epi32(positions, 1);  // low halves: 31 bits
         positions = _mm256_add_epi64(positions, stride);
-        const __m128i firsts = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        const __m128i differences = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), firsts);
+        const __m256i firsts = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+        const __m256i differences = _mm256_sub_epi32(_mm256_srai_epi32(pairs, 16), firsts);
+        const __m256i units =
+            _mm256_add_epi64(_mm256_slli_epi64(_mm256_mul_epi32(firsts, firstUnits), 1),
+                             _mm256_mul_epi32(differences, weights));
         const __m256d values =
-            _mm256_fmadd_pd(weights, _mm256_cvtepi32_pd(differences), _mm256_cvtepi32_pd(firsts));
+            _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(units, toDoubleBits)), toDoubleBias);
         const __m256d firstSums =
             _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
                           _mm256_mul_pd(_mm256_unpacklo_pd(values, values), firstGains));
@@ -310,9 +316,9 @@ __attribute__((target("avx2,fma"))) std::uint64_t mixFours(
         }
         out += 8;
     }
-    left = _mm256_cvtsd_f64(firstGains);
-    right = _mm_cvtsd_f64(
-        _mm_unpackhi_pd(_mm256_castpd256_pd128(firstGains), _mm256_castpd256_pd128(firstGains)));
+    const __m128d ended = _mm_mul_pd(_mm256_castpd256_pd128(firstGains), _mm_set1_pd(kWeightUnits));
+    left = _mm_cvtsd_f64(ended);
+    right = _mm_cvtsd_f64(_mm_unpackhi_pd(ended, ended));
     return mixRamp(out, data, position, delta, frames - wideFrames, left, right, leftIncrement,
                    rightIncrement);
 }
