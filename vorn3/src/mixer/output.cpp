@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 #include <system_error>
+#include <type_traits>
 
 #include "mixer/mix.h"
 
@@ -43,9 +44,11 @@ bool chunkDue(const Mixer& mixer, std::uint64_t framesPlayed) {
     return chunk != playChunk && (chunk <= previousChunk || (previousChunk == 0 && chunk != 1));
 }
 
-// Mixes and converts one chunk of the ring; the caller holds passLock. Returns the
-// frames mixed: fewer when a client finished.
-std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk) {
+// Mixes one chunk of the accumulator and converts it, into the ring's chunk or, with
+// `pcm`, into a caller's buffer; the caller holds passLock. Returns the frames mixed:
+// fewer when a client finished. The ring gets the whole chunk, as its device plays every
+// frame; a buffer only the frames mixed.
+std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nullptr) {
     const std::int32_t frames = mixer.output.chunkFrames;
     const std::size_t first =
         static_cast<std::size_t>(chunk) * static_cast<std::size_t>(frames) * 2;
@@ -53,7 +56,11 @@ std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk) {
     mixer.mixBusy = true;
     std::fill_n(accumulator, 2 * frames, 0.0f);
     const std::int32_t mixed = mixClients(mixer, accumulator, frames);
-    convertToPcm16(mixer.ring.get() + first, accumulator, frames);
+    if (pcm) {
+        convertToPcm16(pcm, accumulator, mixed);
+    } else {
+        convertToPcm16(mixer.ring.get() + first, accumulator, frames);
+    }
     mixer.mixBusy = false;
     return mixed;
 }
@@ -247,6 +254,15 @@ std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames)
             const bool cutShort = mixer.chunkFramesMixed < chunkFrames;
             mixer.renderedFrames = mixer.chunkFramesMixed = chunkFrames;
             if (cutShort) break;
+            // A chunk the caller takes whole goes straight into its buffer.
+            if constexpr (std::is_same_v<Value, std::int16_t>) {
+                if (frames - done >= chunkFrames) {
+                    const std::int32_t mixed = fillChunk(mixer, 0, destination + 2 * done);
+                    mixer.renderedFrames = mixer.chunkFramesMixed = mixed;
+                    done += mixed;
+                    continue;
+                }
+            }
             mixer.chunkFramesMixed = fillChunk(mixer, 0);
             mixer.renderedFrames = 0;
         }
