@@ -2,7 +2,6 @@
 // the device the show gives or, without one, silently.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +20,6 @@ namespace {
 
 constexpr char kMissingMessage[] = "Vorn3 : Couldn't Find resource!\n";
 constexpr std::int32_t kChunk = 884;
-constexpr std::int32_t kPoll = 88;  // frames the device plays in the thread's 2 ms pause
 
 // The library's set-up with the show's resources as the stream callbacks.
 class ResourceTest : public PlayerTest {
@@ -129,18 +127,6 @@ TEST_F(MusicTest, StartMusicPlaysTheSongResource) {
 
 class MusicOutputTest : public ResourceTest {
 protected:
-    // Plays `frames` frames in steps of the thread's pause, filling as the thread would.
-    std::vector<std::int16_t> playAndPump(std::int32_t frames) {
-        std::vector<std::int16_t> heard(2 * static_cast<std::size_t>(frames));
-        for (std::int32_t done = 0; done < frames;) {
-            const std::int32_t step = std::min(kPoll, frames - done);
-            device_.play(step, heard.data() + 2 * done);
-            done += step;
-            pumpAudio();
-        }
-        return heard;
-    }
-
     VirtualWaveDevice device_;
 };
 
@@ -149,7 +135,7 @@ TEST_F(MusicOutputTest, TheShowsSongPlaysThroughAGivenDevice) {
     ASSERT_TRUE(glint::startMusic(device_, MixingDriver::host));
     const std::int32_t ringFrames = defaultMixer().output.ringFrames;
     EXPECT_EQ(ringFrames, 88400);
-    const std::vector<std::int16_t> heard = playAndPump(ringFrames + kChunk);
+    const std::vector<std::int16_t> heard = playAndPump(device_, ringFrames + kChunk);
     EXPECT_EQ(heard[2 * (ringFrames - 1)], 0);
     EXPECT_NE(heard[2 * (ringFrames + 200)], 0);
 }

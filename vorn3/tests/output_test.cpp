@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::int32_t kRate = 44100;
 constexpr std::int32_t kChunk = 884;
-constexpr std::int32_t kPoll = 88;  // frames the device plays in the thread's 2 ms pause
 
 class OutputTest : public PlayerTest {
 protected:
@@ -25,18 +24,6 @@ protected:
         setBufferLength(bufferMs);
         setWaveDevice(&device_, driver);
         ASSERT_TRUE(openAudio(kRate));
-    }
-
-    // Plays `frames` frames in steps of the thread's pause, filling as the thread would.
-    std::vector<std::int16_t> playAndPump(std::int32_t frames) {
-        std::vector<std::int16_t> heard(2 * static_cast<std::size_t>(frames));
-        for (std::int32_t done = 0; done < frames;) {
-            const std::int32_t step = std::min(kPoll, frames - done);
-            device_.play(step, heard.data() + 2 * done);
-            done += step;
-            pumpAudio();
-        }
-        return heard;
     }
 
     VirtualWaveDevice device_;
@@ -86,7 +73,7 @@ TEST_F(OutputTest, TheFirstFillComesInChunkOneAndIsHeardAfterTheSilentRing) {
     EXPECT_EQ(song->tick, 2);  // ticks at frames 0 and 816 of the chunk
 
     const std::int32_t ringFrames = defaultMixer().output.ringFrames;
-    const std::vector<std::int16_t> heard = playAndPump(2 * ringFrames);
+    const std::vector<std::int16_t> heard = playAndPump(device_, 2 * ringFrames);
     const auto firstSound = static_cast<std::int32_t>(
         std::find_if(heard.begin(), heard.end(), [](std::int16_t v) { return v != 0; }) -
         heard.begin());
@@ -111,7 +98,7 @@ TEST_F(OutputTest, TheRingAsHeardIsTheOfflineRenderOneRingLater) {
     SongPtr song = load(module);
     ASSERT_TRUE(songStart(song.get()));
     const std::int32_t ringFrames = defaultMixer().output.ringFrames;
-    const std::vector<std::int16_t> heard = playAndPump(ringFrames + frames);
+    const std::vector<std::int16_t> heard = playAndPump(device_, ringFrames + frames);
     EXPECT_TRUE(std::equal(offline.begin(), offline.end(), heard.begin() + 2 * ringFrames));
     EXPECT_NE(offline[2 * 5712 + 100], 0);
 }

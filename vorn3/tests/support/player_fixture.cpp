@@ -190,4 +190,16 @@ void expectPlayable(const Song& song) {
     }
 }
 
+std::vector<std::int16_t> playAndPump(VirtualWaveDevice& device, std::int32_t frames) {
+    constexpr std::int32_t kPoll = 88;  // frames the device plays in the thread's 2 ms pause
+    std::vector<std::int16_t> heard(2 * static_cast<std::size_t>(frames));
+    for (std::int32_t done = 0; done < frames;) {
+        const std::int32_t step = std::min(kPoll, frames - done);
+        device.play(step, heard.data() + 2 * done);
+        done += step;
+        pumpAudio();
+    }
+    return heard;
+}
+
 }  // namespace vorn3

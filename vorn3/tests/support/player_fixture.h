@@ -80,4 +80,8 @@ protected:
 // The checks every loaded song must pass, whatever file it came from.
 void expectPlayable(const Song& song);
 
+// Plays `frames` frames through `device` in steps of the mixing thread's pause,
+// filling the ring after each as the thread would; what was heard.
+std::vector<std::int16_t> playAndPump(VirtualWaveDevice& device, std::int32_t frames);
+
 }  // namespace vorn3
