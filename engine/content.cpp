@@ -57,6 +57,8 @@ void resetSceneContent() {
 }
 
 std::int32_t buildSceneContent(gfx::Device& device) {
+    // The device may still be drawing with the textures about to go.
+    device.readBack();
     const std::uint32_t buildCount = content.buildCount + 1;
     content = SceneContent{};
     content.buildCount = buildCount;

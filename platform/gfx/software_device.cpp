@@ -101,7 +101,12 @@ public:
         states_ = defaultRenderStates(!target.depth.empty());
     }
 
+    ~SoftwareDevice() override { finishDrawing(); }
+    SoftwareDevice(const SoftwareDevice&) = delete;
+    SoftwareDevice& operator=(const SoftwareDevice&) = delete;
+
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
+        finishDrawing();
         // A clear needs the target alone; the texture still set may already be gone.
         keepPendingSafe();
         refreshTarget();
@@ -115,13 +120,22 @@ public:
     }
 
     std::int32_t beginScene() override {
+        finishDrawing();
         inScene_ = true;
         return kOk;
     }
 
+    // The scene is drawn while the caller goes on to the next; whatever touches
+    // the target, the pending work or the textures waits for it first.
     std::int32_t endScene() override {
-        drawPending(nullptr);
+        finishDrawing();
+        startDrawing(nullptr);
         inScene_ = false;
+        return kOk;
+    }
+
+    std::int32_t readBack() override {
+        finishDrawing();
         return kOk;
     }
 
@@ -170,6 +184,7 @@ public:
     }
 
     std::int32_t drawTriangle(const Vertex (&corners)[3]) override {
+        finishDrawing();
         refresh();
         if (target_.left >= target_.right || target_.top >= target_.bottom) return kOk;
         // The three corners side by side, one per lane; the fourth lane repeats
@@ -237,6 +252,7 @@ public:
 
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
+        finishDrawing();
         if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
             return nullptr;
         }
@@ -332,23 +348,38 @@ private:
         stateRecorded_ = false;
     }
 
-    // Every tile draws its triangles in the order given, then the clear if any.
     void drawPending(const ClearRequest* request) {
+        startDrawing(request);
+        finishDrawing();
+    }
+
+    // Every tile draws its triangles in the order given, then the clear if any,
+    // while the caller goes on.
+    void startDrawing(const ClearRequest* request) {
         if (setups_.empty() && request == nullptr) return;
         if (setups_.empty()) startPending();
-        const RasterTarget clearTarget = target_;
-        workers_.run(tileColumns_ * tileRows_, [&](std::int32_t index) {
-            const std::int32_t column = index % tileColumns_;
-            const std::int32_t row = index / tileColumns_;
-            const Tile tile{column * tileWidth_, row * tileHeight_,
-                            std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
-                            std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
-            for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
-                const RecordedState& state = recorded_[setupStates_[triangle]];
-                state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
-            }
-            if (request != nullptr) clearTile(clearTarget, tile, *request);
-        });
+        drawing_ = true;
+        workers_.start(
+            tileColumns_ * tileRows_,
+            [this, clearTarget = target_, clearing = request != nullptr,
+             clear = request != nullptr ? *request : ClearRequest{}](std::int32_t index) {
+                const std::int32_t column = index % tileColumns_;
+                const std::int32_t row = index / tileColumns_;
+                const Tile tile{column * tileWidth_, row * tileHeight_,
+                                std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
+                                std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
+                for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
+                    const RecordedState& state = recorded_[setupStates_[triangle]];
+                    state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
+                }
+                if (clearing) clearTile(clearTarget, tile, clear);
+            });
+    }
+
+    void finishDrawing() {
+        if (!drawing_) return;
+        workers_.finish();
+        drawing_ = false;
         dropPending();
     }
 
@@ -501,6 +532,7 @@ private:
     std::int32_t tileWidth_ = 1;
     WorkerPool workers_;
     bool inScene_ = false;
+    bool drawing_ = false;  // the workers are drawing what was pending
     RasterTarget pendingTarget_;
     std::int32_t tileColumns_ = 0, tileRows_ = 0;
     std::vector<TriangleSetup> setups_;

@@ -1,5 +1,7 @@
 #include "platform/gfx/worker_pool.h"
 
+#include <utility>
+
 namespace glint::gfx {
 
 WorkerPool::WorkerPool(std::int32_t threads) {
@@ -17,9 +19,12 @@ WorkerPool::~WorkerPool() {
         worker.join();
 }
 
-// The job is done when its parts are, not when every worker has seen it: on a
-// busy machine a worker may wake long after the caller took all the parts.
-void WorkerPool::run(std::int32_t count, const std::function<void(std::int32_t)>& part) {
+void WorkerPool::run(std::int32_t count, std::function<void(std::int32_t)> part) {
+    start(count, std::move(part));
+    finish();
+}
+
+void WorkerPool::start(std::int32_t count, std::function<void(std::int32_t)> part) {
     if (workers_.empty()) {
         for (std::int32_t i = 0; i < count; ++i)
             part(i);
@@ -27,13 +32,19 @@ void WorkerPool::run(std::int32_t count, const std::function<void(std::int32_t)>
     }
     {
         const std::lock_guard lock(mutex_);
-        part_ = &part;
+        part_ = std::move(part);
         count_ = count;
         next_ = 0;
         unfinished_ = count;
         ++generation_;
     }
     wake_.notify_all();
+}
+
+// The job is done when its parts are, not when every worker has seen it: on a
+// busy machine a worker may wake long after the caller took all the parts.
+void WorkerPool::finish() {
+    if (workers_.empty()) return;
     work();
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return unfinished_ == 0; });
@@ -47,7 +58,7 @@ void WorkerPool::work() {
     std::unique_lock lock(mutex_);
     while (next_ < count_) {
         const std::int32_t claimed = next_++;
-        const std::function<void(std::int32_t)>& part = *part_;
+        const std::function<void(std::int32_t)>& part = part_;
         lock.unlock();
         part(claimed);
         lock.lock();

@@ -1,6 +1,7 @@
 // Threads that share one job at a time with the thread handing it over: each
-// takes the next unclaimed part until none is left, and the hand-over returns
-// once every part is done.
+// takes the next unclaimed part until none is left. The caller either joins in
+// at once and returns when every part is done, or hands the job over, goes on
+// with its own work and joins in later.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +24,12 @@ public:
     bool hasWorkers() const { return !workers_.empty(); }
 
     // Calls part(i) once for each i in 0 … count − 1, on any of the threads.
-    void run(std::int32_t count, const std::function<void(std::int32_t)>& part);
+    void run(std::int32_t count, std::function<void(std::int32_t)> part);
+    // The same, returning at once; without worker threads it runs the parts
+    // first. Another job may start only after finish().
+    void start(std::int32_t count, std::function<void(std::int32_t)> part);
+    // Takes parts of the job started until every one is done; at once without a job.
+    void finish();
 
 private:
     void work();
@@ -36,7 +42,7 @@ private:
     std::int32_t count_ = 0;
     std::int32_t next_ = 0;        // the next unclaimed part
     std::int32_t unfinished_ = 0;  // parts not yet done
-    const std::function<void(std::int32_t)>* part_ = nullptr;
+    std::function<void(std::int32_t)> part_;
     std::vector<std::thread> workers_;
 };
 

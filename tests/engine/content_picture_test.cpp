@@ -66,6 +66,7 @@ TEST_F(ContentPicture, PlatesAndPlanesLandWhereTheyArePlaced) {
     device->beginScene();
     content.titlePlate.draw(*device);
     device->endScene();
+    device->readBack();
     // 10 × 3 units at x = 1.4, 50 units ahead: 128 × 38 pixels centred on (338, 240).
     EXPECT_TRUE(anyLitIn(280, 225, 400, 255));
     EXPECT_FALSE(anyLitIn(0, 0, 270, kHeight)) << "nothing left of the plate";
@@ -75,6 +76,7 @@ TEST_F(ContentPicture, PlatesAndPlanesLandWhereTheyArePlaced) {
     device->beginScene();
     content.floorGroup.drawAll(*device);
     device->endScene();
+    device->readBack();
     EXPECT_NE(at(320, 5), kBlack) << "the upper plane fills the top";
     EXPECT_NE(at(320, 474), kBlack) << "the lower plane fills the bottom";
 

@@ -77,6 +77,8 @@ public:
         setupDevice(device, width, height);
     }
     ~ShowFrames() {
+        // The device may still be drawing with the textures about to go.
+        device_.readBack();
         resetTimeline();
         resetSceneContent();
     }

@@ -32,10 +32,12 @@ Drawn drawSceneFrames(std::int32_t width, std::int32_t height) {
     for (const auto& times : kSceneFrames) {
         for (std::int32_t sceneTime : times) {
             show.drawAt(sceneTime);
+            device->readBack();
             drawn.frames.push_back(drawn.surface.pixels);
         }
         if (drawn.flash.empty()) {
             show.drawAt(kFlashFrame);
+            device->readBack();
             drawn.flash = drawn.surface.pixels;
         }
     }

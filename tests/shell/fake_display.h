@@ -114,8 +114,10 @@ public:
     }
     void closeDisplay() override { ++closes; }
     std::int32_t testCooperativeLevel() const override { return cooperativeLevel; }
-    std::int32_t present(gfx::Device*, const gfx::Surface&, gfx::Surface& primary,
+    std::int32_t present(gfx::Device* device, const gfx::Surface&, gfx::Surface& primary,
                          const Rect& destination) override {
+        // Presenting reads the back buffer, which the device may still be drawing.
+        if (device != nullptr) device->readBack();
         ++presents;
         lastDestination = destination;
         if (loseSurfacesOnNextPresent) {
