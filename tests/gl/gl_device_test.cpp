@@ -117,8 +117,9 @@ protected:
     int differences(int tolerance = 0) const {
         int count = 0;
         const std::vector<std::uint32_t>& drawn = gl.pixels();
+        const std::vector<std::uint32_t>& expected = software.pixels();
         for (std::size_t i = 0; i < drawn.size(); ++i) {
-            if (largestChannelDifference(drawn[i], software.surface->pixels[i]) > tolerance) {
+            if (largestChannelDifference(drawn[i], expected[i]) > tolerance) {
                 ++count;
             }
         }
