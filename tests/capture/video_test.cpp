@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -84,6 +85,25 @@ TEST_F(VideoTest, WebmOnRequestAndAtAnotherRate) {
     EXPECT_NE(streams.find("codec_name=vp9"), std::string::npos) << streams;
     EXPECT_NE(streams.find("codec_name=opus"), std::string::npos);
     EXPECT_NE(streams.find("r_frame_rate=30/1"), std::string::npos);
+}
+
+// The frames go to the encoder from another thread while the next is drawn: the video
+// must not depend on how the drawing is shared out.
+TEST_F(VideoTest, SameVideoFrameForFrameWhateverTheDrawingThreads) {
+    std::string frameHashes[2];
+    const char* threads[2] = {"1", "3"};
+    for (int run = 0; run < 2; ++run) {
+        const std::filesystem::path file =
+            folder / ("threads" + std::string(threads[run]) + ".mp4");
+        ASSERT_EQ(std::system((kCapture + " --video '" + file.string() + "' --threads " +
+                               threads[run] + " --seconds 2 >/dev/null")
+                                  .c_str()),
+                  0);
+        frameHashes[run] = outputOf("ffmpeg -v error -i '" + file.string() +
+                                    "' -map 0:v -f framemd5 - | grep -v '^#'");
+    }
+    EXPECT_EQ(std::count(frameHashes[0].begin(), frameHashes[0].end(), '\n'), 120);
+    EXPECT_EQ(frameHashes[0], frameHashes[1]);
 }
 
 // The width and height of a PNG file, from its header.

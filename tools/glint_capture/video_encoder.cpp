@@ -3,6 +3,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 namespace glint::capture {
 namespace {
@@ -33,6 +35,39 @@ std::string soundCodec(VideoFormat format) {
 
 bool succeeded(int status) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs on the feeder thread until the encoder closes and the last frame is written.
+void feedFrames(std::FILE* pictures, FrameHandOff& handOff) {
+    std::vector<std::uint32_t> writing;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> hold(handOff.lock);
+            handOff.changed.wait(hold, [&] { return handOff.full || handOff.closing; });
+            if (!handOff.full) return;
+            std::swap(writing, handOff.waiting);
+            handOff.full = false;
+        }
+        handOff.changed.notify_all();
+        const bool written = std::fwrite(writing.data(), sizeof(std::uint32_t), writing.size(),
+                                         pictures) == writing.size();
+        if (!written) {
+            const std::lock_guard<std::mutex> hold(handOff.lock);
+            handOff.failed = true;
+        }
+    }
+}
+
+// Lets the feeder write what waits, then stops it; false when any frame fell short.
+bool stopFeeding(VideoEncoder& encoder) {
+    if (!encoder.feeder.joinable()) return true;
+    {
+        const std::lock_guard<std::mutex> hold(encoder.handOff->lock);
+        encoder.handOff->closing = true;
+    }
+    encoder.handOff->changed.notify_all();
+    encoder.feeder.join();
+    return !encoder.handOff->failed;
 }
 
 void removeTemporaries(const VideoEncoder& encoder) {
@@ -70,13 +105,22 @@ bool openVideoEncoder(VideoEncoder& encoder, const std::string& outputPath, Vide
         error = "cannot start ffmpeg";
         return false;
     }
+    encoder.handOff = std::make_unique<FrameHandOff>();
+    encoder.feeder = std::thread(feedFrames, encoder.pictures, std::ref(*encoder.handOff));
     return true;
 }
 
 bool encodeFrame(VideoEncoder& encoder, const gfx::Surface& frame) {
-    const std::size_t count = frame.pixels.size();
-    return std::fwrite(frame.pixels.data(), sizeof(std::uint32_t), count, encoder.pictures) ==
-           count;
+    FrameHandOff& handOff = *encoder.handOff;
+    {
+        std::unique_lock<std::mutex> hold(handOff.lock);
+        handOff.changed.wait(hold, [&] { return !handOff.full || handOff.failed; });
+        if (handOff.failed) return false;
+        handOff.waiting.assign(frame.pixels.begin(), frame.pixels.end());
+        handOff.full = true;
+    }
+    handOff.changed.notify_all();
+    return true;
 }
 
 bool encodeSound(VideoEncoder& encoder, const std::vector<std::int16_t>& frames) {
@@ -87,7 +131,8 @@ bool encodeSound(VideoEncoder& encoder, const std::vector<std::int16_t>& frames)
 
 bool closeVideoEncoder(VideoEncoder& encoder, std::int32_t soundRate, std::string& error) {
     const bool soundWritten = std::fclose(encoder.sound) == 0;
-    const bool picturesEncoded = succeeded(pclose(encoder.pictures));
+    const bool picturesFed = stopFeeding(encoder);
+    const bool picturesEncoded = succeeded(pclose(encoder.pictures)) && picturesFed;
     encoder.sound = nullptr;
     encoder.pictures = nullptr;
     if (!soundWritten || !picturesEncoded) {
