@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/gfx/clipper.h"
 #include "platform/gfx/raster_precision.h"
@@ -70,6 +72,13 @@ struct ClearRequest {
     float depth;
 };
 
+// A clear that waits to be drawn: tile by tile, before the triangles that follow
+// it, while the tile is still in the cache.
+struct PendingClear {
+    RasterTarget target;
+    ClearRequest request;
+};
+
 // Fills the part of the target's rectangle inside `tile`.
 void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest& request) {
     const std::int32_t left = std::max(target.left, tile.left);
@@ -111,10 +120,13 @@ public:
         keepPendingSafe();
         refreshTarget();
         const ClearRequest request{flags, colour, depth};
-        if (workers_.hasWorkers()) {
-            drawPending(&request);
-        } else {
+        if (!workers_.hasWorkers()) {
             clearTile(target_, wholeTarget(target_), request);
+        } else if (setups_.empty() && !leadingClear_) {
+            startPending();
+            leadingClear_ = PendingClear{target_, request};
+        } else {
+            drawPending(&request);
         }
         return kOk;
     }
@@ -136,6 +148,7 @@ public:
 
     std::int32_t readBack() override {
         finishDrawing();
+        if (leadingClear_) drawPending(nullptr);
         return kOk;
     }
 
@@ -296,7 +309,7 @@ private:
     // replaced since leave nothing to draw them into; a target resized in place
     // gets them before its new size reshapes the tiles.
     void keepPendingSafe() {
-        if (setups_.empty()) return;
+        if (setups_.empty() && !leadingClear_) return;
         const bool moved = surface_.pixels.data() != pendingTarget_.pixels ||
                            surface_.depth.data() != pendingTarget_.depth;
         if (moved) {
@@ -313,6 +326,7 @@ private:
         if (inScene_ && workers_.hasWorkers()) {
             record(screen);
         } else {
+            if (leadingClear_) drawPending(nullptr);
             rasterizeTriangle(screen, target_, pipeline_, cull_);
         }
     }
@@ -321,7 +335,7 @@ private:
         TriangleSetup setup;
         if (!setUpTriangle(screen, target_, cull_, setup)) return;
         if (setups_.size() == kMaxPendingTriangles) drawPending(nullptr);
-        if (setups_.empty()) startPending();
+        if (setups_.empty() && !leadingClear_) startPending();
         if (!stateRecorded_) {
             recorded_.push_back({target_, pipeline_});
             stateRecorded_ = true;
@@ -353,21 +367,23 @@ private:
         finishDrawing();
     }
 
-    // Every tile draws its triangles in the order given, then the clear if any,
-    // while the caller goes on.
+    // Every tile clears as the leading clear asks, draws its triangles in the order
+    // given, then clears as `request` asks, while the caller goes on.
     void startDrawing(const ClearRequest* request) {
-        if (setups_.empty() && request == nullptr) return;
-        if (setups_.empty()) startPending();
+        if (setups_.empty() && request == nullptr && !leadingClear_) return;
+        if (setups_.empty() && !leadingClear_) startPending();
         drawing_ = true;
         workers_.start(
             tileColumns_ * tileRows_,
-            [this, clearTarget = target_, clearing = request != nullptr,
+            [this, leading = std::exchange(leadingClear_, std::nullopt), clearTarget = target_,
+             clearing = request != nullptr,
              clear = request != nullptr ? *request : ClearRequest{}](std::int32_t index) {
                 const std::int32_t column = index % tileColumns_;
                 const std::int32_t row = index / tileColumns_;
                 const Tile tile{column * tileWidth_, row * tileHeight_,
                                 std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
                                 std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
+                if (leading) clearTile(leading->target, tile, leading->request);
                 for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
                     const RecordedState& state = recorded_[setupStates_[triangle]];
                     state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
@@ -384,6 +400,7 @@ private:
     }
 
     void dropPending() {
+        leadingClear_.reset();
         setups_.clear();
         setupStates_.clear();
         recorded_.clear();
@@ -538,7 +555,8 @@ private:
     std::vector<TriangleSetup> setups_;
     std::vector<std::uint32_t> setupStates_;
     std::vector<RecordedState> recorded_;
-    bool stateRecorded_ = false;  // the current state is the last one recorded
+    bool stateRecorded_ = false;                // the current state is the last one recorded
+    std::optional<PendingClear> leadingClear_;  // drawn before the recorded triangles
     std::vector<std::vector<std::uint32_t>> bins_;
 };
 

@@ -48,14 +48,18 @@ struct Canvas {
         device->drawTriangle(corners);
     }
 
+    // Readers of the target wait for the device's drawing first, as the show's do.
     std::uint32_t at(std::int32_t x, std::int32_t y) const {
+        device->readBack();
         return surface.pixels[static_cast<std::size_t>(y * surface.width + x)];
     }
     float depthAt(std::int32_t x, std::int32_t y) const {
+        device->readBack();
         return surface.depth[static_cast<std::size_t>(y * surface.width + x)];
     }
 
     int count(std::uint32_t colour) const {
+        device->readBack();
         int n = 0;
         for (const std::uint32_t p : surface.pixels)
             n += p == colour ? 1 : 0;
