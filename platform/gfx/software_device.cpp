@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <thread>
-#include <utility>
 
 #include "platform/gfx/clipper.h"
 #include "platform/gfx/raster_precision.h"
@@ -26,8 +24,11 @@ namespace {
 
 constexpr const char* kThreadsVariable = "GLINT_THREADS";
 
-// Recorded triangles beyond this are drawn before more are taken.
+// Recorded triangles or clears beyond these are drawn before more are taken.
 constexpr std::size_t kMaxPendingTriangles = std::size_t{1} << 16;
+constexpr std::size_t kMaxPendingClears = 256;
+// A tile's list names a recorded clear by its index with this bit set.
+constexpr std::uint32_t kClearEntry = std::uint32_t{1} << 31;
 
 // The count asked for, else the environment's, else one per core.
 std::int32_t resolveThreadCount(std::int32_t asked) {
@@ -72,8 +73,8 @@ struct ClearRequest {
     float depth;
 };
 
-// A clear that waits to be drawn: tile by tile, before the triangles that follow
-// it, while the tile is still in the cache.
+// A clear that waits to be drawn, tile by tile, between the triangles recorded
+// before and after it.
 struct PendingClear {
     RasterTarget target;
     ClearRequest request;
@@ -120,13 +121,10 @@ public:
         keepPendingSafe();
         refreshTarget();
         const ClearRequest request{flags, colour, depth};
-        if (!workers_.hasWorkers()) {
-            clearTile(target_, wholeTarget(target_), request);
-        } else if (setups_.empty() && !leadingClear_) {
-            startPending();
-            leadingClear_ = PendingClear{target_, request};
+        if (workers_.hasWorkers()) {
+            recordClear(request);
         } else {
-            drawPending(&request);
+            clearTile(target_, wholeTarget(target_), request);
         }
         return kOk;
     }
@@ -141,14 +139,14 @@ public:
     // the target, the pending work or the textures waits for it first.
     std::int32_t endScene() override {
         finishDrawing();
-        startDrawing(nullptr);
+        startDrawing();
         inScene_ = false;
         return kOk;
     }
 
     std::int32_t readBack() override {
         finishDrawing();
-        if (leadingClear_) drawPending(nullptr);
+        drawPending();
         return kOk;
     }
 
@@ -309,14 +307,14 @@ private:
     // replaced since leave nothing to draw them into; a target resized in place
     // gets them before its new size reshapes the tiles.
     void keepPendingSafe() {
-        if (setups_.empty() && !leadingClear_) return;
+        if (nothingPending()) return;
         const bool moved = surface_.pixels.data() != pendingTarget_.pixels ||
                            surface_.depth.data() != pendingTarget_.depth;
         if (moved) {
             dropPending();
         } else if (surface_.width != pendingTarget_.pitch ||
                    surface_.height != pendingTarget_.rows) {
-            drawPending(nullptr);
+            drawPending();
         }
     }
 
@@ -326,7 +324,7 @@ private:
         if (inScene_ && workers_.hasWorkers()) {
             record(screen);
         } else {
-            if (leadingClear_) drawPending(nullptr);
+            drawPending();
             rasterizeTriangle(screen, target_, pipeline_, cull_);
         }
     }
@@ -334,8 +332,8 @@ private:
     [[gnu::noinline]] void record(const ScreenTriangle& screen) {
         TriangleSetup setup;
         if (!setUpTriangle(screen, target_, cull_, setup)) return;
-        if (setups_.size() == kMaxPendingTriangles) drawPending(nullptr);
-        if (setups_.empty() && !leadingClear_) startPending();
+        if (setups_.size() == kMaxPendingTriangles) drawPending();
+        if (nothingPending()) startPending();
         if (!stateRecorded_) {
             recorded_.push_back({target_, pipeline_});
             stateRecorded_ = true;
@@ -351,6 +349,20 @@ private:
         }
     }
 
+    // A clear lands in every tile after what was recorded before it, so that the
+    // workers draw a frame's clears and triangles as one piece of work, each tile
+    // cleared while it is in the cache.
+    void recordClear(const ClearRequest& request) {
+        if (clears_.size() == kMaxPendingClears) drawPending();
+        if (nothingPending()) startPending();
+        const auto entry = static_cast<std::uint32_t>(clears_.size()) | kClearEntry;
+        clears_.push_back({target_, request});
+        for (std::vector<std::uint32_t>& bin : bins_)
+            bin.push_back(entry);
+    }
+
+    bool nothingPending() const { return setups_.empty() && clears_.empty(); }
+
     // The tiles laid over the target as it is now, for the work to come.
     void startPending() {
         pendingTarget_ = target_;
@@ -362,34 +374,32 @@ private:
         stateRecorded_ = false;
     }
 
-    void drawPending(const ClearRequest* request) {
-        startDrawing(request);
+    void drawPending() {
+        startDrawing();
         finishDrawing();
     }
 
-    // Every tile clears as the leading clear asks, draws its triangles in the order
-    // given, then clears as `request` asks, while the caller goes on.
-    void startDrawing(const ClearRequest* request) {
-        if (setups_.empty() && request == nullptr && !leadingClear_) return;
-        if (setups_.empty() && !leadingClear_) startPending();
+    // Every tile draws its triangles and clears in the order recorded, while the
+    // caller goes on.
+    void startDrawing() {
+        if (nothingPending()) return;
         drawing_ = true;
-        workers_.start(
-            tileColumns_ * tileRows_,
-            [this, leading = std::exchange(leadingClear_, std::nullopt), clearTarget = target_,
-             clearing = request != nullptr,
-             clear = request != nullptr ? *request : ClearRequest{}](std::int32_t index) {
-                const std::int32_t column = index % tileColumns_;
-                const std::int32_t row = index / tileColumns_;
-                const Tile tile{column * tileWidth_, row * tileHeight_,
-                                std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
-                                std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
-                if (leading) clearTile(leading->target, tile, leading->request);
-                for (const std::uint32_t triangle : bins_[static_cast<std::size_t>(index)]) {
-                    const RecordedState& state = recorded_[setupStates_[triangle]];
-                    state.pipeline.fill(setups_[triangle], state.target, tile, state.pipeline);
+        workers_.start(tileColumns_ * tileRows_, [this](std::int32_t index) {
+            const std::int32_t column = index % tileColumns_;
+            const std::int32_t row = index / tileColumns_;
+            const Tile tile{column * tileWidth_, row * tileHeight_,
+                            std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
+                            std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
+            for (const std::uint32_t entry : bins_[static_cast<std::size_t>(index)]) {
+                if (entry & kClearEntry) {
+                    const PendingClear& clear = clears_[entry & ~kClearEntry];
+                    clearTile(clear.target, tile, clear.request);
+                    continue;
                 }
-                if (clearing) clearTile(clearTarget, tile, clear);
-            });
+                const RecordedState& state = recorded_[setupStates_[entry]];
+                state.pipeline.fill(setups_[entry], state.target, tile, state.pipeline);
+            }
+        });
     }
 
     void finishDrawing() {
@@ -400,7 +410,7 @@ private:
     }
 
     void dropPending() {
-        leadingClear_.reset();
+        clears_.clear();
         setups_.clear();
         setupStates_.clear();
         recorded_.clear();
@@ -542,8 +552,9 @@ private:
     CullWinding cull_ = CullWinding::counterClockwise;
     PreparedPipeline pipeline_{};
 
-    // Triangles recorded in the scene and not yet drawn, each with the state it
-    // was made in, and for every tile the triangles that may cover it.
+    // Triangles and clears recorded and not yet drawn, each triangle with the state
+    // it was made in, and for every tile in order the triangles that may cover it
+    // and the clears.
     std::int32_t chosenTileWidth_;  // 0: the target's width
     std::int32_t tileHeight_;
     std::int32_t tileWidth_ = 1;
@@ -555,8 +566,8 @@ private:
     std::vector<TriangleSetup> setups_;
     std::vector<std::uint32_t> setupStates_;
     std::vector<RecordedState> recorded_;
-    bool stateRecorded_ = false;                // the current state is the last one recorded
-    std::optional<PendingClear> leadingClear_;  // drawn before the recorded triangles
+    bool stateRecorded_ = false;  // the current state is the last one recorded
+    std::vector<PendingClear> clears_;
     std::vector<std::vector<std::uint32_t>> bins_;
 };
 

@@ -17,11 +17,10 @@ struct TextureRequirements {
 
 inline constexpr std::int32_t kMaxDrawingThreads = 64;
 
-// How the device shares its drawing among threads. Inside a scene it records
-// the triangles and hands them over, tile by tile, at the scene's end and at a
-// clear among them; a clear before them waits too, and each tile is cleared just
-// before its triangles are drawn. Every pixel comes out the same whatever the
-// count or the tile size; readBack() is what makes them all land.
+// How the device shares its drawing among threads. It records the clears and,
+// inside a scene, the triangles, and hands them over at the scene's end: each
+// tile draws them in order while it is in the cache. Every pixel comes out the
+// same whatever the count or the tile size; readBack() makes them all land.
 struct DrawingThreads {
     // Threads drawing, the caller's among them; 1 draws every triangle at once
     // on the caller's thread. 0 takes GLINT_THREADS, or else one per core.
