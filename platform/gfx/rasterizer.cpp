@@ -367,8 +367,8 @@ struct RowSpan {
 }
 
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-void fillRows(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
-              const PreparedPipeline& p) {
+[[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const RasterTarget& target,
+                                            const Tile& tile, const PreparedPipeline& p) {
     const Gradients g(setup.wideRows);
     SpanStart span;
     broadcastLanes(toFloats(g.dx), span.dx);
@@ -694,15 +694,19 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     }
 }
 
+// Columns past its first a triangle must span for eight-pixel spans to pay for
+// their set-up, a call out of line.
+constexpr std::int32_t kEightLaneMinColumns = 8;
+
 // Narrow triangles take one quad a row whatever the span width, and triangles
-// no wider than a quad take quads.
+// no wider than two quads take quads, filled inline.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
 [[gnu::always_inline]] inline void fillTriangle(const TriangleSetup& setup,
                                                 const RasterTarget& target, const Tile& tile,
                                                 const PreparedPipeline& p) {
     if (setup.narrow) {
         fillNarrow<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
-    } else if (kEightLanes && setup.right - setup.left >= 4) {
+    } else if (kEightLanes && setup.right - setup.left >= kEightLaneMinColumns) {
         fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
     } else {
         fillRows<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
