@@ -158,7 +158,7 @@ struct TuneLoad {
 struct ModuleInfo {
     std::string title;
     std::string tracker;  // the program that wrote the file
-    std::string format;   // "XM 1.04"
+    std::string format;   // "XM 1.04", "MOD M.K.", "MOD 15 samples", "S3M"
     std::int32_t channels = 0;
     std::int32_t orders = 0;
     std::int32_t patterns = 0;
@@ -205,6 +205,13 @@ TunePosition tunePosition(const Tune& tune);
 
 // A muted channel plays silently; its rows go on.
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
+
+// How far every panning lies from the centre, in percent of what the module gives: 100
+// (the default) as given, 0 all in the centre. MOD modules pan their channels hard
+// left, right, right, left, as the Amiga played them; S3M modules pan each channel as
+// their header says. A new separation takes effect at each channel's next note.
+inline constexpr std::int32_t kDefaultStereoSeparation = 100;
+void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.

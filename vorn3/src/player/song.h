@@ -21,6 +21,19 @@ inline constexpr std::int16_t kLinearFrequencies = 1;
 
 using SongHook = void (*)(Song& song);
 
+// Where the formats' players differ, as data the tick engine and the effects consult.
+struct FormatRules {
+    std::int32_t minPeriod;  // slides up stop at this period
+    std::int32_t maxPeriod;  // slides down stop at this period
+    bool samplePanning;      // a note's instrument sets the channel's panning
+    bool slideMemory;        // a zero parameter repeats the last of a slide
+    // Bit n: effect n shares one parameter memory per channel with the others set.
+    std::uint64_t sharedMemoryEffects;
+    bool volumeSlideOnRowTick;  // volume slides also run on the row tick
+};
+
+inline constexpr std::int32_t kFullSeparation = 100;  // percent
+
 inline constexpr std::int32_t kRowBitsPerWord = 64;
 
 struct Song {
@@ -65,10 +78,13 @@ struct Song {
     std::int32_t seekOrder;      // with seekRow, a row the song stops before; -1: none
     std::int32_t seekRow;
     std::array<bool, kVoiceCount> mutedChannels;
-    const char* format;            // the format's name, as loaded
-    std::array<char, 21> title;    // ends in a zero byte
-    std::array<char, 21> tracker;  // that wrote the file
-    std::uint16_t formatVersion;   // as the file gives it
+    FormatRules rules;
+    // Panning of each channel at the start: 0 left .. 255 right.
+    std::array<std::uint8_t, kVoiceCount> channelPannings;
+    std::int32_t stereoSeparation;  // percent of every panning's distance from the centre
+    std::array<char, 32> format;    // the format's name and version; ends in a zero byte
+    std::array<char, 29> title;     // ends in a zero byte
+    std::array<char, 29> tracker;   // that wrote the file
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

@@ -59,7 +59,31 @@ void restartEnvelope(EnvelopeState& state, std::int32_t output) {
 }
 
 bool isNote(std::uint8_t note) {
-    return note != 0 && note != kKeyOff;
+    return note != 0 && note <= kNoteCount;
+}
+
+// Sxy names its Exy by another digit.
+constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x5, 0x4, 0x7, 0x0, 0x0, 0x0,
+                                             0x8, 0x0, 0x0, 0x6, 0xC, 0xD, 0xE, 0x0};
+
+// The cell as the effects take it: a zero parameter of an effect sharing memory is the
+// last one given, and an S3M command is the XM command it stands for.
+PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
+                         bool rowTick) {
+    PatternCell resolved = cell;
+    if (cell.effect < 64 && (song.rules.sharedMemoryEffects >> cell.effect & 1)) {
+        if (cell.parameter == 0) {
+            resolved.parameter = channel.sharedMemory;
+        } else if (rowTick) {
+            channel.sharedMemory = cell.parameter;
+        }
+    }
+    if (resolved.effect == kEffectS3mExtended) {
+        resolved.effect = kEffectExtended;
+        resolved.parameter = static_cast<std::uint8_t>(
+            kExtendedOfS3m[resolved.parameter >> 4] << 4 | (resolved.parameter & 15));
+    }
+    return resolved;
 }
 
 void stepEnvelopes(Channel& channel, const Instrument& instrument) {
@@ -80,7 +104,8 @@ void stepFadeout(Channel& channel, const Instrument& instrument) {
     channel.updateFlags |= kUpdateVolume;
 }
 
-void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick& row) {
+void processCell(Song& song, Channel& channel, const PatternCell& storedCell, RowTick& row) {
+    const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento =
         cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
     if (cell.instrument != 0 && !portamento) {
@@ -108,11 +133,12 @@ void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick&
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
-    if (cell.instrument != 0) resetChannel(channel, sample);
+    if (cell.instrument != 0) resetChannel(channel, sample, song.rules);
 
     CellTick tick{song, channel, cell, instrument, sample};
     if (cell.volume != 0) volumeColumnRow(tick);
     if (cell.note == kKeyOff || cell.effect == kEffectKeyOff) channel.keyOff = true;
+    if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
     stepEnvelopes(channel, instrument);
     if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && channel.keyOff) {
         channel.volumeEnvelope.output = 0;
@@ -160,7 +186,8 @@ void processTickEffects(Song& song) {
         stepEnvelopes(channel, instrument);
         stepPanningEnvelope(channel, instrument);
         stepFadeout(channel, instrument);
-        CellTick tick{song, channel, cells[c], instrument, sample};
+        const PatternCell cell = resolvedCell(song, channel, cells[c], false);
+        CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
         effectTick(tick);
         autoVibratoStep(channel, instrument);
@@ -184,9 +211,9 @@ void songTick(Song& song) {
     }
 }
 
-void resetChannel(Channel& channel, const Sample& sample) {
+void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
     channel.volume = sample.volume;
-    channel.panning = sample.panning;
+    if (rules.samplePanning) channel.panning = sample.panning;
     restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
     channel.keyOff = false;
@@ -245,8 +272,10 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdatePanning) {
         const std::int32_t room =
             (kCentrePan - std::abs(channel.panning - kCentrePan)) / kPanPerEnvelopeStep;
+        const std::int32_t panning =
+            channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope);
         setVoicePanning(
-            *voice, channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope));
+            *voice, kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation);
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = channel.period + channel.periodDelta;
