@@ -369,6 +369,7 @@ void extendedRow(CellTick& cell, RowTick& row) {
             break;
         case patternDelay:
             song.patternDelayTicks = y * song.speed;
+            song.patternDelayRows = y;
             break;
         default:
             break;

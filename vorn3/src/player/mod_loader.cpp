@@ -43,12 +43,14 @@ constexpr std::uint8_t kFirstPrintable = 32;
 constexpr std::uint8_t kLastPrintable = 126;
 
 // The three octaves of ProTracker, C-1 856 .. B-3 113, as the engine's periods.
-constexpr FormatRules kProTrackerRules{.minPeriod = 113 * kPeriodScale,
+constexpr FormatRules kProTrackerRules{.amigaClock = kPalClock,
+                                       .minPeriod = 113 * kPeriodScale,
                                        .maxPeriod = 856 * kPeriodScale,
                                        .samplePanning = false,
                                        .slideMemory = false,
                                        .sharedMemoryEffects = 0,
-                                       .volumeSlideOnRowTick = false};
+                                       .volumeSlideOnRowTick = false,
+                                       .delayAtRowEndSpeed = true};
 
 struct Layout {
     std::int32_t samples;   // 15 or 31

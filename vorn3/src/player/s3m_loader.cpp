@@ -113,6 +113,8 @@ constexpr std::uint64_t bit(std::uint8_t effect) {
 
 // D, E, F, I, J, K, L, Q, R and S repeat the last non-zero parameter any of them had.
 constexpr FormatRules kS3mRules{
+    .amigaClock = kNtscClock,
+
     .minPeriod = 56,
     .maxPeriod = INT32_MAX,
     .samplePanning = false,
@@ -120,7 +122,8 @@ constexpr FormatRules kS3mRules{
     .sharedMemoryEffects = bit(kEffectS3mVolumeSlide) | bit(kEffectS3mPortamentoDown) |
                            bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
                            bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended),
-    .volumeSlideOnRowTick = false};
+    .volumeSlideOnRowTick = false,
+    .delayAtRowEndSpeed = true};
 constexpr std::int32_t kAmigaMinPeriod = 113 * 4;
 constexpr std::int32_t kAmigaMaxPeriod = 856 * 4;
 

@@ -21,15 +21,23 @@ inline constexpr std::int16_t kLinearFrequencies = 1;
 
 using SongHook = void (*)(Song& song);
 
+// Hz × Amiga period (in the engine's quarter periods) of the two Amiga clocks.
+inline constexpr std::int32_t kNtscClock = 14317056;
+inline constexpr std::int32_t kPalClock = 14187580;
+
 // Where the formats' players differ, as data the tick engine and the effects consult.
 struct FormatRules {
-    std::int32_t minPeriod;  // slides up stop at this period
-    std::int32_t maxPeriod;  // slides down stop at this period
-    bool samplePanning;      // a note's instrument sets the channel's panning
-    bool slideMemory;        // a zero parameter repeats the last of a slide
+    std::int32_t amigaClock;  // Hz × Amiga period
+    std::int32_t minPeriod;   // slides up stop at this period
+    std::int32_t maxPeriod;   // slides down stop at this period
+    bool samplePanning;       // a note's instrument sets the channel's panning
+    bool slideMemory;         // a zero parameter repeats the last of a slide
     // Bit n: effect n shares one parameter memory per channel with the others set.
     std::uint64_t sharedMemoryEffects;
     bool volumeSlideOnRowTick;  // volume slides also run on the row tick
+    // A pattern delay lasts its rows at the speed its row ends with, not the speed the
+    // row had when the delay was read.
+    bool delayAtRowEndSpeed;
 };
 
 inline constexpr std::int32_t kFullSeparation = 100;  // percent
@@ -64,6 +72,7 @@ struct Song {
     std::atomic<std::int32_t> currentRow;
     std::atomic<std::int32_t> currentOrder;
     std::int32_t patternDelayTicks;  // extra ticks of the current row
+    std::int32_t patternDelayRows;   // of the current row
     std::int32_t nextRow;            // -1: none pending
     std::int32_t nextOrder;          // -1: none pending
     SongHook startHook;

@@ -17,7 +17,6 @@ constexpr std::int32_t kPeriodsPerNote = 64;
 constexpr std::int32_t kMiddlePeriod = 4608;        // C-4, which plays at kMiddleFrequency
 constexpr double kMiddleFrequency = 8363;           // Hz
 constexpr float kOctavesPerPeriod = 0.0013020834f;  // 1/768
-constexpr std::int32_t kAmigaClock = 14317056;      // Hz × Amiga period
 constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
 constexpr std::int32_t kAmigaTopNote = 132;
 constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
@@ -169,9 +168,11 @@ void scheduleNextRow(Song& song) {
 void processRow(Song& song) {
     song.nextOrder = song.nextRow = -1;
     RowTick row{};
+    song.patternDelayRows = 0;
     const PatternCell* cells = currentCells(song);
     for (std::int32_t c = 0; c < song.channelCount; ++c)
         processCell(song, song.channels[c], cells[c], row);
+    if (song.rules.delayAtRowEndSpeed) song.patternDelayTicks = song.patternDelayRows * song.speed;
 }
 
 void processTickEffects(Song& song) {
@@ -285,7 +286,7 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
                 linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
         } else {
             // A period at or below 0 is higher than any: the shortest one stands for it.
-            setVoiceFrequency(mixer, *voice, kAmigaClock / std::max(period, 1));
+            setVoiceFrequency(mixer, *voice, song.rules.amigaClock / std::max(period, 1));
         }
     }
     if (flags & kUpdateStop) {

@@ -44,12 +44,14 @@ constexpr std::uint8_t kTypeForward = 1;
 constexpr std::uint8_t kTypePingPong = 2;
 constexpr std::uint8_t kType16Bit = 16;
 constexpr std::int32_t kMinPeriod = 56;  // below it an Amiga period would reach 0
-constexpr FormatRules kXmRules{.minPeriod = kMinPeriod,
+constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
+                               .minPeriod = kMinPeriod,
                                .maxPeriod = INT32_MAX,
                                .samplePanning = true,
                                .slideMemory = true,
                                .sharedMemoryEffects = 0,
-                               .volumeSlideOnRowTick = false};
+                               .volumeSlideOnRowTick = false,
+                               .delayAtRowEndSpeed = false};
 
 bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
     char magic[kMagicLength];
