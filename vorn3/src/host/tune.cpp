@@ -242,9 +242,7 @@ TunePosition tunePosition(const Tune& tune) {
 }
 
 void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
-    Song& song = *tune.song;
-    const std::lock_guard lock(tune.player->mixer.passLock);
-    song.stereoSeparation = std::clamp(percent, 0, kFullSeparation);
+    setStereoSeparation(tune.song, percent);
 }
 
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {

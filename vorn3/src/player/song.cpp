@@ -213,6 +213,12 @@ void setPasses(Song* song, std::int32_t passes) {
     song->passLimit = std::max(passes, kPlayForever);
 }
 
+void setStereoSeparation(Song* song, std::int32_t percent) {
+    if (!song) return;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    song->stereoSeparation = std::clamp(percent, 0, kFullSeparation);
+}
+
 bool songFinished(const Song* song) {
     return song && song->finished.load();
 }
