@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mixer/mix.h"
 #include "mixer/voice.h"
 #include "player/effects.h"
 #include "support/mod_writer.h"
@@ -292,6 +293,32 @@ TEST_F(FormatsTest, ModChannelsPanLeftRightRightLeftAtTheSeparationSet) {
     const std::int32_t half[] = {64, 191, 191, 64};
     for (std::int32_t c = 0; c < 4; ++c)
         EXPECT_EQ(voiceAt(defaultMixer(), c)->panning, half[c]);
+}
+
+// An instrument without a note takes over where the playing sample's loop ends, with its
+// own loop; one without a loop silences the voice there.
+TEST_F(FormatsTest, ProTrackerSwapsSamplesWhereTheLoopEnds) {
+    mod::Module module = modRows({{{kModC2, 1}, {0, 2}, {kModC2, 1}, {0, 3}}});
+    mod::Sample oneShot = modSample();
+    oneShot.loopLength = 1;
+    module.samples.push_back(oneShot);
+    SongPtr song = start(mod::writeModule(module));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    const auto sampleOf = [&](std::int32_t instrument) {
+        return song->instruments[instrument].samples[0];
+    };
+    runTicks(*song, kRowTicks + 1);
+    EXPECT_EQ(voice.sample, sampleOf(0));
+    EXPECT_EQ(voice.nextSample, sampleOf(1));
+    advanceVoices(defaultMixer(), 1000);
+    EXPECT_EQ(voice.sample, sampleOf(1));
+    EXPECT_EQ(voice.nextSample, nullptr);
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(voice.sample, sampleOf(0));
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(voice.nextSample, sampleOf(2));
+    advanceVoices(defaultMixer(), 1000);
+    EXPECT_EQ(voice.sample, nullptr);
 }
 
 TEST_F(FormatsTest, ProTrackerSpeedCommands) {

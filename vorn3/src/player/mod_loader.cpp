@@ -50,7 +50,8 @@ constexpr FormatRules kProTrackerRules{.amigaClock = kPalClock,
                                        .slideMemory = false,
                                        .sharedMemoryEffects = 0,
                                        .volumeSlideOnRowTick = false,
-                                       .delayAtRowEndSpeed = true};
+                                       .delayAtRowEndSpeed = true,
+                                       .sampleSwap = true};
 
 struct Layout {
     std::int32_t samples;   // 15 or 31

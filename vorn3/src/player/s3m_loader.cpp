@@ -123,7 +123,8 @@ constexpr FormatRules kS3mRules{
                            bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
                            bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended),
     .volumeSlideOnRowTick = false,
-    .delayAtRowEndSpeed = true};
+    .delayAtRowEndSpeed = true,
+    .sampleSwap = false};
 constexpr std::int32_t kAmigaMinPeriod = 113 * 4;
 constexpr std::int32_t kAmigaMaxPeriod = 856 * 4;
 

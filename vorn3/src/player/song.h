@@ -38,6 +38,9 @@ struct FormatRules {
     // A pattern delay lasts its rows at the speed its row ends with, not the speed the
     // row had when the delay was read.
     bool delayAtRowEndSpeed;
+    // An instrument without a note swaps the playing sample for its own where the playing
+    // one's loop (or the sample) ends.
+    bool sampleSwap;
 };
 
 inline constexpr std::int32_t kFullSeparation = 100;  // percent

@@ -103,6 +103,11 @@ void stepFadeout(Channel& channel, const Instrument& instrument) {
     channel.updateFlags |= kUpdateVolume;
 }
 
+void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sample) {
+    Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex);
+    if (voice && voice->sample && voice->sample != &sample) voice->nextSample = &sample;
+}
+
 void processCell(Song& song, Channel& channel, const PatternCell& storedCell, RowTick& row) {
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento =
@@ -133,6 +138,9 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (cell.instrument != 0) resetChannel(channel, sample, song.rules);
+    if (song.rules.sampleSwap && cell.instrument != 0 && !isNote(cell.note) && !portamento) {
+        queueSampleSwap(song, channel, sample);
+    }
 
     CellTick tick{song, channel, cell, instrument, sample};
     if (cell.volume != 0) volumeColumnRow(tick);

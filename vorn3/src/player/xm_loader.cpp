@@ -51,7 +51,8 @@ constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                .slideMemory = true,
                                .sharedMemoryEffects = 0,
                                .volumeSlideOnRowTick = false,
-                               .delayAtRowEndSpeed = false};
+                               .delayAtRowEndSpeed = false,
+                               .sampleSwap = false};
 
 bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
     char magic[kMagicLength];
