@@ -117,7 +117,8 @@ TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
 }
 
 TEST_F(FormatsTest, ModFieldsLoadAsStored) {
-    mod::Module module = modRows({{{kModC2, 17, 0xC, 0x20}, {856, 0, 7, 0x48}, {113, 2, 0xF, 0}}});
+    mod::Module module = modRows(
+        {{{kModC2, 17, 0xC, 0x20}, {856, 0, 7, 0x48}, {113, 2, 0xF, 0}, {0, 0, 0xE, 0x5F}}});
     module.samples.resize(17);
     module.samples[1].finetune = 0xF;
     module.samples[16] = modSample();
@@ -144,6 +145,8 @@ TEST_F(FormatsTest, ModFieldsLoadAsStored) {
     EXPECT_EQ(cellAt(*song, 1, 0).effect, kEffectTremolo);
     EXPECT_EQ(cellAt(*song, 2, 0).note, 72);
     EXPECT_EQ(cellAt(*song, 2, 0).effect, 0);  // F00 is no command
+    EXPECT_EQ(cellAt(*song, 3, 0).effect, kEffectSetFinetune);
+    EXPECT_EQ(static_cast<std::int8_t>(cellAt(*song, 3, 0).parameter), -16);
     const Sample& looped = *song->instruments[16].samples[0];
     EXPECT_EQ(looped.finetune, 112);
     EXPECT_EQ(looped.loopType, LoopType::forward);

@@ -39,7 +39,7 @@ enum Extended : std::uint8_t {
     finePortamentoUp = 1,
     finePortamentoDown = 2,
     vibratoControl = 4,
-    setFinetune = 5,
+    finetuneCommand = 5,
     patternLoop = 6,
     tremoloControl = 7,
     setPanningCoarse = 8,
@@ -307,6 +307,11 @@ void multiRetriggerStep(CellTick& cell) {
     channel.updateFlags |= kUpdateTrigger;
 }
 
+// The shared stand-in for missing samples stays as it is.
+void setFinetune(CellTick& cell, std::int8_t finetune) {
+    if (&cell.sample != &emptySample) cell.sample.finetune = finetune;
+}
+
 // A row the pattern of `order` lacks is row 0 there, as a break past row 63 is.
 std::int32_t rowInPattern(const Song& song, std::int32_t order, std::int32_t row) {
     return row < song.patterns[song.orderTable[order]].rows ? row : 0;
@@ -331,9 +336,8 @@ void extendedRow(CellTick& cell, RowTick& row) {
             channel.waveControl = static_cast<std::uint8_t>(
                 (channel.waveControl & ~kWaveControlKept) | y << kTremoloWaveShift);
             break;
-        case setFinetune:
-            // The shared stand-in for missing samples stays as it is.
-            if (&cell.sample != &emptySample) cell.sample.finetune = static_cast<std::int8_t>(y);
+        case finetuneCommand:
+            setFinetune(cell, static_cast<std::int8_t>(y));
             break;
         case patternLoop:
             if (y == 0) {
@@ -603,6 +607,9 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case kEffectSpeed:
             if (parameter != 0) song.speed = parameter;
+            break;
+        case kEffectSetFinetune:
+            setFinetune(cell, static_cast<std::int8_t>(parameter));
             break;
         case kEffectS3mVolumeSlide:
             s3mVolumeSlide(cell, true);

@@ -23,6 +23,7 @@ inline constexpr std::uint8_t kEffectS3mPortamentoDown = 39;
 inline constexpr std::uint8_t kEffectS3mPortamentoUp = 40;
 inline constexpr std::uint8_t kEffectFineVibrato = 41;
 inline constexpr std::uint8_t kEffectS3mExtended = 42;  // Sxy, run as the Exy it names
+inline constexpr std::uint8_t kEffectSetFinetune = 43;  // parameter: the signed finetune
 // A cell without a command where effect 0 with parameter 0 means an arpeggio.
 inline constexpr std::uint8_t kEffectNone = 255;
 

@@ -31,6 +31,7 @@ constexpr std::int32_t kPeriodScale = 4;  // the engine's Amiga periods are in q
 constexpr std::int32_t kTopNote = kNoteCount;
 constexpr std::uint8_t kTremoloNumber = 7;
 constexpr std::uint8_t kSpeedNumber = 15;
+constexpr std::uint8_t kFinetuneCommand = 5;
 constexpr std::uint8_t kLeft = 0;
 constexpr std::uint8_t kRight = 255;
 constexpr std::uint8_t kCentre = 128;
@@ -141,6 +142,11 @@ PatternCell cellOf(const std::uint8_t* bytes, const std::array<std::int32_t, kTo
     cell.effect = bytes[2] & 0x0F;
     cell.parameter = bytes[3];
     if (cell.effect == kTremoloNumber) cell.effect = kEffectTremolo;
+    // E5x: a finetune as the sample header gives it, a signed nibble.
+    if (cell.effect == kEffectExtended && cell.parameter >> 4 == kFinetuneCommand) {
+        cell.effect = kEffectSetFinetune;
+        cell.parameter = static_cast<std::uint8_t>(cell.parameter << 4);
+    }
     // A speed of 0 is no command here.
     if (cell.effect == kSpeedNumber && cell.parameter == 0) cell.effect = 0;
     return cell;
