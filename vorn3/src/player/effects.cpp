@@ -264,8 +264,9 @@ void arpeggioStep(CellTick& cell) {
     if (cell.song.flags & kLinearFrequencies) {
         channel.periodDelta = semitones * kPeriodsPerSemitone;
     } else {
-        channel.periodDelta = amigaPeriod(channel.baseNote + semitones, cell.sample.finetune) -
-                              amigaPeriod(channel.baseNote, cell.sample.finetune);
+        channel.periodDelta =
+            notePeriod(cell.song, channel.baseNote + semitones, cell.sample.finetune) -
+            notePeriod(cell.song, channel.baseNote, cell.sample.finetune);
     }
     channel.updateFlags |= kUpdateFrequency;
 }

@@ -44,7 +44,13 @@ constexpr std::uint8_t kFirstPrintable = 32;
 constexpr std::uint8_t kLastPrintable = 126;
 
 // The three octaves of ProTracker, C-1 856 .. B-3 113, as the engine's periods.
+// ProTracker's periods of C-1 .. B-3.
+constexpr std::int16_t kProTrackerPeriods[kTableNotes] = {
+    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+    302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+
 constexpr FormatRules kProTrackerRules{.amigaClock = kPalClock,
+                                       .periodTable = kProTrackerPeriods,
                                        .minPeriod = 113 * kPeriodScale,
                                        .maxPeriod = 856 * kPeriodScale,
                                        .samplePanning = false,
@@ -155,7 +161,7 @@ PatternCell cellOf(const std::uint8_t* bytes, const std::array<std::int32_t, kTo
 void readPatterns(Reader& reader, Song& song, std::int32_t storedPatterns) {
     std::array<std::int32_t, kTopNote> periods{};
     for (std::int32_t n = 0; n < kTopNote; ++n)
-        periods[n] = amigaPeriod(n, 0);
+        periods[n] = notePeriod(song, n, 0);
     std::uint8_t row[kMaxChannels * kCellBytes];
     for (std::int32_t p = 0; p < storedPatterns && !atEnd(reader); ++p) {
         PatternCell* cells = song.patterns[p].cells;

@@ -114,6 +114,7 @@ constexpr std::uint64_t bit(std::uint8_t effect) {
 // D, E, F, I, J, K, L, Q, R and S repeat the last non-zero parameter any of them had.
 constexpr FormatRules kS3mRules{
     .amigaClock = kNtscClock,
+    .periodTable = nullptr,
 
     .minPeriod = 56,
     .maxPeriod = INT32_MAX,

@@ -26,12 +26,18 @@ inline constexpr std::int32_t kNtscClock = 14317056;
 inline constexpr std::int32_t kPalClock = 14187580;
 
 // Where the formats' players differ, as data the tick engine and the effects consult.
+// A format's own periods for the notes from kTableFirstNote on (0-based), in whole
+// Amiga periods at finetune 0.
+inline constexpr std::int32_t kTableFirstNote = 36;
+inline constexpr std::int32_t kTableNotes = 36;
+
 struct FormatRules {
-    std::int32_t amigaClock;  // Hz × Amiga period
-    std::int32_t minPeriod;   // slides up stop at this period
-    std::int32_t maxPeriod;   // slides down stop at this period
-    bool samplePanning;       // a note's instrument sets the channel's panning
-    bool slideMemory;         // a zero parameter repeats the last of a slide
+    std::int32_t amigaClock;          // Hz × Amiga period
+    const std::int16_t* periodTable;  // kTableNotes periods; null: all computed
+    std::int32_t minPeriod;           // slides up stop at this period
+    std::int32_t maxPeriod;           // slides down stop at this period
+    bool samplePanning;               // a note's instrument sets the channel's panning
+    bool slideMemory;                 // a zero parameter repeats the last of a slide
     // Bit n: effect n shares one parameter memory per channel with the others set.
     std::uint64_t sharedMemoryEffects;
     bool volumeSlideOnRowTick;  // volume slides also run on the row tick

@@ -21,6 +21,8 @@ constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
 constexpr std::int32_t kAmigaTopNote = 132;
 constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
 constexpr std::int32_t kFinetuneSteps = 128;     // per semitone
+constexpr double kOctavesPerFinetune = 1.0 / (12 * kFinetuneSteps);
+constexpr std::int32_t kPeriodsPerTablePeriod = 4;  // the engine counts quarter periods
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
@@ -131,7 +133,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
         channel.notePeriod =
             (song.flags & kLinearFrequencies)
                 ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - sample.finetune / 2
-                : amigaPeriod(channel.baseNote, sample.finetune);
+                : notePeriod(song, channel.baseNote, sample.finetune);
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
     }
@@ -243,6 +245,16 @@ std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
     if (finetune >= 0 || note == 0)
         return base - (base - periodOf(note + 1)) * finetune / kFinetuneSteps;
     return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
+}
+
+std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune) {
+    const std::int32_t index = note - kTableFirstNote;
+    if (!song.rules.periodTable || index < 0 || index >= kTableNotes) {
+        return amigaPeriod(note, finetune);
+    }
+    const double period = song.rules.periodTable[index] * kPeriodsPerTablePeriod *
+                          std::pow(2.0, -finetune * kOctavesPerFinetune);
+    return static_cast<std::int32_t>(std::lround(period));
 }
 
 namespace {

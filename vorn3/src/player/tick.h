@@ -22,6 +22,9 @@ void processTickEffects(Song& song);
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
 // The Amiga period of 0-based note n with finetune f (1/128 semitone).
 std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);
+// The Amiga period of 0-based note n with finetune f in the song's format: from its
+// period table where it has one for the note.
+std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune);
 // Hands the voice what the channel's updateFlags ask for.
 void updateVoice(Channel& channel, const Sample& sample, const Song& song);
 

@@ -45,6 +45,7 @@ constexpr std::uint8_t kTypePingPong = 2;
 constexpr std::uint8_t kType16Bit = 16;
 constexpr std::int32_t kMinPeriod = 56;  // below it an Amiga period would reach 0
 constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
+                               .periodTable = nullptr,
                                .minPeriod = kMinPeriod,
                                .maxPeriod = INT32_MAX,
                                .samplePanning = true,
