@@ -398,6 +398,8 @@ TEST_F(FormatsTest, S3mFineSlidesRunOnceOnTheRowTick) {
         {'E', 0x02, usual, &Channel::period, {1712, 1720, 1728}},
         {'F', 0xF2, usual, &Channel::period, {1704, 1704, 1704}},
         {'F', 0xE2, usual, &Channel::period, {1710, 1710, 1710}},
+        {'K', 0xF2, usual, &Channel::volume, {30, 30, 30}},  // K and L slide as D does
+        {'L', 0x2F, usual, &Channel::volume, {34, 34, 34}},
     };
     for (const Case& test : cases) {
         s3m::Module module = s3mRows({{s3mCell(test.letter, test.info, kS3mC4)}});
@@ -405,6 +407,28 @@ TEST_F(FormatsTest, S3mFineSlidesRunOnceOnTheRowTick) {
         SongPtr song = start(s3m::writeModule(module));
         expectTicks(*song, test.expected, [&] { return song->channels[0].*test.field; });
     }
+}
+
+// A tone portamento on a silent channel starts its note; one with an instrument takes
+// that instrument's volume; a slide past the shortest period stops the note.
+TEST_F(FormatsTest, S3mPortamentoRules) {
+    s3m::Module module = s3mRows({{s3mCell('G', 0x10, kS3mC4),
+                                   {.note = 0x50, .instrument = 2, .command = s3m::command('G')},
+                                   s3mCell('F', 0xDF)}});
+    module.instruments.push_back(module.instruments[0]);
+    module.instruments[1].volume = 60;
+    SongPtr song = start(s3m::writeModule(module));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    runTicks(*song, 1);
+    EXPECT_EQ(song->channels[0].period, kC4Period);
+    EXPECT_NE(voice.sample, nullptr);
+    runTicks(*song, kRowTicks + 1);
+    EXPECT_EQ(song->channels[0].volume, 60);
+    EXPECT_EQ(song->channels[0].period, kC4Period - 0x10 * 4);
+    runTicks(*song, kRowTicks - 1);
+    EXPECT_NE(voice.sample, nullptr);
+    runTicks(*song, 3);
+    EXPECT_EQ(voice.sample, nullptr);
 }
 
 TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {

@@ -19,7 +19,7 @@ enum Effect : std::uint8_t {
     vibratoSlide = 6,
     setPanning = 8,
     sampleOffset = 9,
-    volumeSlide = 10,
+    volumeSlide = kEffectVolumeSlide,
     positionJump = 11,
     setVolume = 12,
     patternBreak = 13,
@@ -133,7 +133,11 @@ void slidePanning(Channel& channel) {
     changePanning(channel, slid(channel.panning, channel.panningSlideMemory, kMaxPanning));
 }
 
+// Where the format says so, a slide past the shortest period stops the note.
 void slidePeriodUp(Channel& channel, const FormatRules& rules, std::int32_t amount) {
+    if (rules.cutPastMinPeriod && channel.period - amount < rules.minPeriod) {
+        channel.updateFlags |= kUpdateStop;
+    }
     channel.period = std::max(channel.period - amount, rules.minPeriod);
 }
 
@@ -205,12 +209,17 @@ void tremoloStep(Channel& channel) {
     advanceWave(channel.tremoloPosition, channel.tremoloSpeed);
 }
 
-// Dxy of S3M: the fine slide nibble applies once on the row tick, the others on each
-// tick after it (and on the row tick too where the format says so).
-void s3mVolumeSlide(CellTick& cell, bool rowTick) {
+// XM and MOD slide on the ticks after the row tick, up by the high nibble, else down
+// by the low one. S3M slides by xF and Fy once on the row tick, by x0 and 0y on the
+// ticks after it (and on the row tick too where the format says so).
+void volumeSlideStep(CellTick& cell, bool rowTick) {
     Channel& channel = cell.channel;
-    const std::uint8_t x = nibbleHigh(cell.cell.parameter);
-    const std::uint8_t y = nibbleLow(cell.cell.parameter);
+    if (!cell.song.rules.fineSlideNibbles) {
+        if (!rowTick) slideVolume(channel);
+        return;
+    }
+    const std::uint8_t x = nibbleHigh(channel.volumeSlideMemory);
+    const std::uint8_t y = nibbleLow(channel.volumeSlideMemory);
     if (y == kFineSlide && x != 0) {
         if (rowTick) changeVolume(channel, channel.volume + x);
     } else if (x == kFineSlide && y != 0) {
@@ -518,10 +527,12 @@ void effectRow(CellTick& cell, RowTick& row) {
         case kEffectTonePortamentoSlide:
             remember(channel.volumeSlideMemory, parameter, song.rules);
             aimPortamento(channel);
+            volumeSlideStep(cell, true);
             break;
         case vibratoSlide:
             remember(channel.volumeSlideMemory, parameter, song.rules);
             vibratoStep(channel);
+            volumeSlideStep(cell, true);
             break;
         case setPanning:
             changePanning(channel, parameter);
@@ -540,6 +551,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         }
         case volumeSlide:
             remember(channel.volumeSlideMemory, parameter, song.rules);
+            volumeSlideStep(cell, true);
             break;
         case positionJump:
             song.nextRow = 0;
@@ -612,9 +624,6 @@ void effectRow(CellTick& cell, RowTick& row) {
         case kEffectSetFinetune:
             setFinetune(cell, static_cast<std::int8_t>(parameter));
             break;
-        case kEffectS3mVolumeSlide:
-            s3mVolumeSlide(cell, true);
-            break;
         case kEffectS3mPortamentoDown:
         case kEffectS3mPortamentoUp:
             s3mPortamento(cell, true, cell.cell.effect == kEffectS3mPortamentoUp);
@@ -658,15 +667,15 @@ void effectTick(CellTick& cell) {
         case kEffectTonePortamentoSlide:
             channel.periodDelta = 0;
             tonePortamentoStep(channel);
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case vibratoSlide:
             vibratoStep(channel);
             advanceVibrato(channel);
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case volumeSlide:
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case extended:
             extendedTick(cell);
@@ -685,9 +694,6 @@ void effectTick(CellTick& cell) {
             break;
         case kEffectTremolo:
             tremoloStep(channel);
-            break;
-        case kEffectS3mVolumeSlide:
-            s3mVolumeSlide(cell, false);
             break;
         case kEffectS3mPortamentoDown:
         case kEffectS3mPortamentoUp:

@@ -18,7 +18,7 @@ inline constexpr std::uint8_t kEffectExtended = 14;
 // Effects of the other formats, numbered past the XM ones.
 inline constexpr std::uint8_t kEffectTremolo = 36;
 inline constexpr std::uint8_t kEffectSpeed = 37;  // ticks per row, whatever the value
-inline constexpr std::uint8_t kEffectS3mVolumeSlide = 38;
+inline constexpr std::uint8_t kEffectVolumeSlide = 10;
 inline constexpr std::uint8_t kEffectS3mPortamentoDown = 39;
 inline constexpr std::uint8_t kEffectS3mPortamentoUp = 40;
 inline constexpr std::uint8_t kEffectFineVibrato = 41;

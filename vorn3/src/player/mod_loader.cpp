@@ -56,7 +56,11 @@ constexpr FormatRules kProTrackerRules{.amigaClock = kPalClock,
                                        .samplePanning = false,
                                        .slideMemory = false,
                                        .sharedMemoryEffects = 0,
+                                       .fineSlideNibbles = false,
                                        .volumeSlideOnRowTick = false,
+                                       .cutPastMinPeriod = false,
+                                       .portamentoStartsNote = false,
+                                       .portamentoTakesInstrument = true,
                                        .delayAtRowEndSpeed = true,
                                        .sampleSwap = true};
 

@@ -82,7 +82,7 @@ constexpr std::array<std::uint8_t, 27> kEffectOfCommand{
     kEffectSpeed,              // A
     kPositionJump,             // B
     13,                        // C pattern break
-    kEffectS3mVolumeSlide,     // D
+    kEffectVolumeSlide,        // D
     kEffectS3mPortamentoDown,  // E
     kEffectS3mPortamentoUp,    // F
     3,                         // G tone portamento
@@ -115,15 +115,18 @@ constexpr std::uint64_t bit(std::uint8_t effect) {
 constexpr FormatRules kS3mRules{
     .amigaClock = kNtscClock,
     .periodTable = nullptr,
-
     .minPeriod = 56,
     .maxPeriod = INT32_MAX,
     .samplePanning = false,
     .slideMemory = true,
-    .sharedMemoryEffects = bit(kEffectS3mVolumeSlide) | bit(kEffectS3mPortamentoDown) |
+    .sharedMemoryEffects = bit(kEffectVolumeSlide) | bit(kEffectS3mPortamentoDown) |
                            bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
                            bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended),
+    .fineSlideNibbles = true,
     .volumeSlideOnRowTick = false,
+    .cutPastMinPeriod = true,
+    .portamentoStartsNote = true,
+    .portamentoTakesInstrument = true,
     .delayAtRowEndSpeed = true,
     .sampleSwap = false};
 constexpr std::int32_t kAmigaMinPeriod = 113 * 4;

@@ -40,7 +40,15 @@ struct FormatRules {
     bool slideMemory;                 // a zero parameter repeats the last of a slide
     // Bit n: effect n shares one parameter memory per channel with the others set.
     std::uint64_t sharedMemoryEffects;
-    bool volumeSlideOnRowTick;  // volume slides also run on the row tick
+    // Volume slides xF and Fy slide once on the row tick (x0 and 0y on the others).
+    bool fineSlideNibbles;
+    bool volumeSlideOnRowTick;  // volume slides x0 and 0y also run on the row tick
+    bool cutPastMinPeriod;      // a slide past the shortest period stops the note
+    // A tone portamento on a channel that has played no note starts the note.
+    bool portamentoStartsNote;
+    // An instrument given with a tone portamento becomes the channel's (its volume at
+    // once, its sample at the next note or, with sampleSwap, where the loop ends).
+    bool portamentoTakesInstrument;
     // A pattern delay lasts its rows at the speed its row ends with, not the speed the
     // row had when the delay was read.
     bool delayAtRowEndSpeed;

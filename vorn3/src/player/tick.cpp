@@ -72,6 +72,16 @@ constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x0, 0x4, 0x7, 0x0, 0x0, 
 PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
                          bool rowTick) {
     PatternCell resolved = cell;
+    // A channel that has played no note has no period to slide from: the note starts,
+    // and slides on no tick of the row.
+    const bool portamento =
+        cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
+    if (song.rules.portamentoStartsNote && portamento && channel.portamentoTarget == 0 &&
+        (channel.period == 0 || !rowTick)) {
+        const bool slides = cell.effect == kEffectTonePortamentoSlide;
+        if (rowTick && !slides && cell.parameter != 0) channel.portamentoSpeed = cell.parameter;
+        resolved.effect = slides ? kEffectVolumeSlide : kEffectNone;
+    }
     if (cell.effect < 64 && (song.rules.sharedMemoryEffects >> cell.effect & 1)) {
         if (cell.parameter == 0) {
             resolved.parameter = channel.sharedMemory;
@@ -114,7 +124,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento =
         cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
-    if (cell.instrument != 0 && !portamento) {
+    if (cell.instrument != 0 && (!portamento || song.rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
     if (isNote(cell.note) && !portamento) channel.note = static_cast<std::uint8_t>(cell.note - 1);
@@ -140,7 +150,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (cell.instrument != 0) resetChannel(channel, sample, song.rules);
-    if (song.rules.sampleSwap && cell.instrument != 0 && !isNote(cell.note) && !portamento) {
+    if (song.rules.sampleSwap && cell.instrument != 0 && (!isNote(cell.note) || portamento)) {
         queueSampleSwap(song, channel, sample);
     }
 

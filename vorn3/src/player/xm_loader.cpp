@@ -51,7 +51,11 @@ constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                .samplePanning = true,
                                .slideMemory = true,
                                .sharedMemoryEffects = 0,
+                               .fineSlideNibbles = false,
                                .volumeSlideOnRowTick = false,
+                               .cutPastMinPeriod = false,
+                               .portamentoStartsNote = false,
+                               .portamentoTakesInstrument = false,
                                .delayAtRowEndSpeed = false,
                                .sampleSwap = false};
 
