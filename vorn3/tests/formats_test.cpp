@@ -351,6 +351,30 @@ TEST_F(FormatsTest, ProTrackerSpeedCommands) {
     }
 }
 
+// 9xx and EDx without a note leave the playing note alone; E5x tunes the row's note and
+// no other.
+TEST_F(FormatsTest, ProTrackerRowCommandsActOnTheRowsNote) {
+    SongPtr song = start(mod::writeModule(modRows(
+        {{{kModC2, 1}, {0, 0, 9, 0xFF}, {0, 0, 0xE, 0xD1}, {kModC2, 1, 0xE, 0x5F}, {kModC2, 1}}})));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    runTicks(*song, kRowTicks);
+    advanceVoices(defaultMixer(), 100);
+    const std::uint64_t position = voice.position;
+    runTicks(*song, 2 * kRowTicks);
+    EXPECT_NE(voice.sample, nullptr);
+    EXPECT_EQ(voice.position, position);
+    runTicks(*song, 1);
+    EXPECT_EQ(song->channels[0].period, 1724);  // 1712 an eighth of a semitone lower
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(song->channels[0].period, kC4Period);
+}
+
+// ProTracker's vibrato leaves the row tick alone and lowers the pitch first.
+TEST_F(FormatsTest, ProTrackerVibratoStartsDownwardAfterTheRowTick) {
+    SongPtr song = start(mod::writeModule(modRows({{{kModC2, 1, 4, 0x48}}})));
+    expectTicks(*song, {0, 0, 24, 44, 56}, [&] { return song->channels[0].periodDelta; });
+}
+
 TEST_F(FormatsTest, ModTremoloSwingsTheVolumeOfEachTick) {
     SongPtr song = start(mod::writeModule(modRows({{{kModC2, 2, 7, 0x48}}})));
     expectTicks(*song, {0, 0, 12, 22, 29}, [&] { return song->channels[0].volumeDelta; });

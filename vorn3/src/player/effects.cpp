@@ -18,7 +18,7 @@ enum Effect : std::uint8_t {
     vibrato = 4,
     vibratoSlide = 6,
     setPanning = 8,
-    sampleOffset = 9,
+    sampleOffset = kEffectSampleOffset,
     volumeSlide = kEffectVolumeSlide,
     positionJump = 11,
     setVolume = 12,
@@ -39,7 +39,7 @@ enum Extended : std::uint8_t {
     finePortamentoUp = 1,
     finePortamentoDown = 2,
     vibratoControl = 4,
-    finetuneCommand = 5,
+    setFinetune = 5,
     patternLoop = 6,
     tremoloControl = 7,
     setPanningCoarse = 8,
@@ -178,12 +178,14 @@ std::int32_t waveMagnitude(std::int32_t position, std::int32_t wave) {
     }
 }
 
-void vibratoStep(Channel& channel, std::int32_t depthShift = kVibratoDepthShift) {
+void vibratoStep(Channel& channel, const FormatRules& rules,
+                 std::int32_t depthShift = kVibratoDepthShift) {
     const std::int32_t delta =
         ((channel.vibratoDepth * waveMagnitude(channel.vibratoPosition, channel.waveControl)) >>
          depthShift) &
         kVibratoDeltaMask;
-    channel.periodDelta = channel.vibratoPosition >= 0 ? -delta : delta;
+    const bool up = (channel.vibratoPosition >= 0) != rules.vibratoPeriodRisesFirst;
+    channel.periodDelta = up ? -delta : delta;
     channel.updateFlags |= kUpdateFrequency;
 }
 
@@ -317,11 +319,6 @@ void multiRetriggerStep(CellTick& cell) {
     channel.updateFlags |= kUpdateTrigger;
 }
 
-// The shared stand-in for missing samples stays as it is.
-void setFinetune(CellTick& cell, std::int8_t finetune) {
-    if (&cell.sample != &emptySample) cell.sample.finetune = finetune;
-}
-
 // A row the pattern of `order` lacks is row 0 there, as a break past row 63 is.
 std::int32_t rowInPattern(const Song& song, std::int32_t order, std::int32_t row) {
     return row < song.patterns[song.orderTable[order]].rows ? row : 0;
@@ -346,8 +343,9 @@ void extendedRow(CellTick& cell, RowTick& row) {
             channel.waveControl = static_cast<std::uint8_t>(
                 (channel.waveControl & ~kWaveControlKept) | y << kTremoloWaveShift);
             break;
-        case finetuneCommand:
-            setFinetune(cell, static_cast<std::int8_t>(y));
+        case setFinetune:
+            // The shared stand-in for missing samples stays as it is.
+            if (&cell.sample != &emptySample) cell.sample.finetune = static_cast<std::int8_t>(y);
             break;
         case patternLoop:
             if (y == 0) {
@@ -485,7 +483,7 @@ void volumeColumnTick(CellTick& cell) {
             break;
         case columnVibrato:
             channel.vibratoDepth = x;
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             break;
         case columnPanningLeft:
@@ -522,7 +520,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case vibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
-            vibratoStep(channel);
+            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
             break;
         case kEffectTonePortamentoSlide:
             remember(channel.volumeSlideMemory, parameter, song.rules);
@@ -531,7 +529,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case vibratoSlide:
             remember(channel.volumeSlideMemory, parameter, song.rules);
-            vibratoStep(channel);
+            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
             volumeSlideStep(cell, true);
             break;
         case setPanning:
@@ -621,9 +619,6 @@ void effectRow(CellTick& cell, RowTick& row) {
         case kEffectSpeed:
             if (parameter != 0) song.speed = parameter;
             break;
-        case kEffectSetFinetune:
-            setFinetune(cell, static_cast<std::int8_t>(parameter));
-            break;
         case kEffectS3mPortamentoDown:
         case kEffectS3mPortamentoUp:
             s3mPortamento(cell, true, cell.cell.effect == kEffectS3mPortamentoUp);
@@ -631,7 +626,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case kEffectFineVibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
-            vibratoStep(channel, kFineVibratoDepthShift);
+            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
             break;
         default:
             break;
@@ -661,7 +656,7 @@ void effectTick(CellTick& cell) {
             tonePortamentoStep(channel);
             break;
         case vibrato:
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             break;
         case kEffectTonePortamentoSlide:
@@ -670,7 +665,7 @@ void effectTick(CellTick& cell) {
             volumeSlideStep(cell, false);
             break;
         case vibratoSlide:
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             volumeSlideStep(cell, false);
             break;
@@ -700,7 +695,7 @@ void effectTick(CellTick& cell) {
             s3mPortamento(cell, false, cell.cell.effect == kEffectS3mPortamentoUp);
             break;
         case kEffectFineVibrato:
-            vibratoStep(channel, kFineVibratoDepthShift);
+            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
             advanceVibrato(channel);
             break;
         default:

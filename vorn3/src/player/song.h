@@ -44,6 +44,10 @@ struct FormatRules {
     bool fineSlideNibbles;
     bool volumeSlideOnRowTick;  // volume slides x0 and 0y also run on the row tick
     bool cutPastMinPeriod;      // a slide past the shortest period stops the note
+    // Sample offset and note delay act only in rows with a note.
+    bool noteCommandsNeedNote;
+    bool vibratoOnRowTick;         // a vibrato moves the period on the row tick too
+    bool vibratoPeriodRisesFirst;  // the pitch falls in a vibrato's first half cycle
     // A tone portamento on a channel that has played no note starts the note.
     bool portamentoStartsNote;
     // An instrument given with a tone portamento becomes the channel's (its volume at

@@ -63,37 +63,54 @@ bool isNote(std::uint8_t note) {
     return note != 0 && note <= kNoteCount;
 }
 
+constexpr std::uint8_t kNoteDelay = 0xD;  // of the E commands
+
 // Sxy names its Exy by another digit.
 constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x0, 0x4, 0x7, 0x0, 0x0, 0x0,
                                              0x8, 0x0, 0x0, 0x6, 0xC, 0xD, 0xE, 0x0};
 
-// The cell as the effects take it: a zero parameter of an effect sharing memory is the
-// last one given, and an S3M command is the XM command it stands for.
+// A channel that has played no note has no period to slide from: a tone portamento
+// starts its note, and slides on no tick of the row.
+void startNoteOnSilence(Channel& channel, PatternCell& cell, bool rowTick) {
+    const bool slides = cell.effect == kEffectTonePortamentoSlide;
+    if (!slides && cell.effect != kEffectTonePortamento) return;
+    if (channel.portamentoTarget != 0 || (channel.period != 0 && rowTick)) return;
+    if (rowTick && !slides && cell.parameter != 0) channel.portamentoSpeed = cell.parameter;
+    cell.effect = slides ? kEffectVolumeSlide : kEffectNone;
+}
+
+// A zero parameter of an effect sharing memory is the last one given.
+void recallSharedMemory(const Song& song, Channel& channel, PatternCell& cell, bool rowTick) {
+    if (cell.effect >= 64 || !(song.rules.sharedMemoryEffects >> cell.effect & 1)) return;
+    if (cell.parameter == 0) {
+        cell.parameter = channel.sharedMemory;
+    } else if (rowTick) {
+        channel.sharedMemory = cell.parameter;
+    }
+}
+
+void translateS3mExtended(PatternCell& cell) {
+    if (cell.effect != kEffectS3mExtended) return;
+    cell.effect = kEffectExtended;
+    cell.parameter =
+        static_cast<std::uint8_t>(kExtendedOfS3m[cell.parameter >> 4] << 4 | (cell.parameter & 15));
+}
+
+void dropCommandsWithoutNote(PatternCell& cell) {
+    const bool delay = cell.effect == kEffectExtended && cell.parameter >> 4 == kNoteDelay;
+    if (!isNote(cell.note) && (delay || cell.effect == kEffectSampleOffset)) {
+        cell.effect = kEffectNone;
+    }
+}
+
+// The cell as the effects take it under the format's rules.
 PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
                          bool rowTick) {
     PatternCell resolved = cell;
-    // A channel that has played no note has no period to slide from: the note starts,
-    // and slides on no tick of the row.
-    const bool portamento =
-        cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
-    if (song.rules.portamentoStartsNote && portamento && channel.portamentoTarget == 0 &&
-        (channel.period == 0 || !rowTick)) {
-        const bool slides = cell.effect == kEffectTonePortamentoSlide;
-        if (rowTick && !slides && cell.parameter != 0) channel.portamentoSpeed = cell.parameter;
-        resolved.effect = slides ? kEffectVolumeSlide : kEffectNone;
-    }
-    if (cell.effect < 64 && (song.rules.sharedMemoryEffects >> cell.effect & 1)) {
-        if (cell.parameter == 0) {
-            resolved.parameter = channel.sharedMemory;
-        } else if (rowTick) {
-            channel.sharedMemory = cell.parameter;
-        }
-    }
-    if (resolved.effect == kEffectS3mExtended) {
-        resolved.effect = kEffectExtended;
-        resolved.parameter = static_cast<std::uint8_t>(
-            kExtendedOfS3m[resolved.parameter >> 4] << 4 | (resolved.parameter & 15));
-    }
+    if (song.rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
+    recallSharedMemory(song, channel, resolved, rowTick);
+    translateS3mExtended(resolved);
+    if (song.rules.noteCommandsNeedNote) dropCommandsWithoutNote(resolved);
     return resolved;
 }
 
@@ -140,10 +157,14 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
         // A relative note cannot push a note below the lowest one.
         channel.baseNote =
             static_cast<std::uint8_t>(std::max(sample.relativeNote + cell.note - 1, 0));
+        // A finetune command in the row tunes the row's note.
+        const std::int32_t finetune = cell.effect == kEffectSetFinetune
+                                          ? static_cast<std::int8_t>(cell.parameter)
+                                          : sample.finetune;
         channel.notePeriod =
             (song.flags & kLinearFrequencies)
-                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - sample.finetune / 2
-                : notePeriod(song, channel.baseNote, sample.finetune);
+                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - finetune / 2
+                : notePeriod(song, channel.baseNote, finetune);
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
     }
@@ -242,6 +263,7 @@ void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rul
     channel.autoVibratoSweepCount = 0;
     channel.autoVibratoPosition = 0;
     if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
+    if ((channel.waveControl >> 4) < 4) channel.tremoloPosition = 0;
     channel.tremorCounter = 0;
     channel.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
