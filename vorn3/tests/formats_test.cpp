@@ -459,7 +459,8 @@ TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {
     SongPtr song =
         start(s3m::writeModule(s3mRows({{s3mCell('A', 0x40, kS3mC4), {s3m::kNoteCut}},
                                         {s3mCell('T', 0x1F), s3mCell('T', 0x40)},
-                                        {s3mCell('V', 0x20), s3mCell('S', 0xC2, kS3mC4)}})));
+                                        {s3mCell('V', 0x20), s3mCell('S', 0xC2, kS3mC4)},
+                                        {{}, s3mCell('V', 0x41)}})));  // above 64: no command
     runTicks(*song, 1);
     EXPECT_EQ(song->speed, 0x40);  // not a tempo
     EXPECT_EQ(song->bpm, 125);     // T below 0x20 is no tempo
@@ -467,6 +468,7 @@ TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {
     ASSERT_NE(voiceAt(defaultMixer(), 0)->sample, nullptr);
     runTicks(*song, 0x40);
     EXPECT_EQ(song->bpm, 0x40);
+    EXPECT_EQ(song->globalVolume, 0x20);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, nullptr);
     expectTicks(*song, {32, 0, 0}, [&] { return song->channels[2].volume; });
 }

@@ -77,6 +77,7 @@ constexpr std::uint8_t kFirstTempo = 0x20;
 constexpr std::uint8_t kPositionJump = 11;
 constexpr std::uint8_t kSetPanning = 8;
 constexpr std::uint8_t kSpeedOrBpm = 15;
+constexpr std::uint8_t kGlobalVolume = 16;
 constexpr std::array<std::uint8_t, 27> kEffectOfCommand{
     kEffectNone,
     kEffectSpeed,              // A
@@ -100,7 +101,7 @@ constexpr std::array<std::uint8_t, 27> kEffectOfCommand{
     kEffectS3mExtended,        // S
     kSpeedOrBpm,               // T tempo, as the BPM half of F
     kEffectFineVibrato,        // U
-    16,                        // V global volume
+    kGlobalVolume,             // V
     kEffectNone,               // W
     kSetPanning,               // X panning
     kEffectNone,               // Y
@@ -316,6 +317,7 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
         cell.effect = command < kEffectOfCommand.size() ? kEffectOfCommand[command] : kEffectNone;
         if (cell.effect == kPositionJump) cell.parameter = orders.jumpTarget[cell.parameter];
         if (cell.effect == kSpeedOrBpm && cell.parameter < kFirstTempo) cell.effect = kEffectNone;
+        if (cell.effect == kGlobalVolume && cell.parameter > kFullVolume) cell.effect = kEffectNone;
         if (cell.effect == kSetPanning) {
             if (cell.parameter > kMaxPanningCommand) cell.effect = kEffectNone;
             cell.parameter = static_cast<std::uint8_t>(std::min(cell.parameter * 2, 255));
