@@ -473,6 +473,12 @@ TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {
     expectTicks(*song, {32, 0, 0}, [&] { return song->channels[2].volume; });
 }
 
+// I21: on for two ticks, off for one (XM's tremor would take three and two).
+TEST_F(FormatsTest, S3mTremorCountsTheTicksAsGiven) {
+    SongPtr song = start(s3m::writeModule(s3mRows({{s3mCell('I', 0x21, kS3mC4)}})));
+    expectTicks(*song, {0, 0, -32, 0, 0, -32}, [&] { return song->channels[0].volumeDelta; });
+}
+
 TEST_F(FormatsTest, S3mLoopsReplayRowsBySb) {
     SongPtr song = start(
         s3m::writeModule(s3mRows({{s3mCell('A', 1), s3mCell('S', 0xB0), s3mCell('S', 0xB1), {}}})));

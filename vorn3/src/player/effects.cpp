@@ -598,8 +598,12 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case tremor:
             if (parameter != 0) {
-                channel.tremorOnTicks = static_cast<std::uint8_t>(x + 1);
-                channel.tremorOffTicks = static_cast<std::uint8_t>(y + 1);
+                // Either the ticks as given, a 0 counting as 1, or one more than given.
+                const bool asGiven = song.rules.tremorTicksAsGiven;
+                channel.tremorOnTicks =
+                    static_cast<std::uint8_t>(asGiven ? std::max<int>(x, 1) : x + 1);
+                channel.tremorOffTicks =
+                    static_cast<std::uint8_t>(asGiven ? std::max<int>(y, 1) : y + 1);
             }
             tremorStep(channel);
             break;

@@ -129,6 +129,7 @@ constexpr FormatRules kS3mRules{
     .noteCommandsNeedNote = true,
     .vibratoOnRowTick = true,
     .vibratoPeriodRisesFirst = true,
+    .tremorTicksAsGiven = true,
     .portamentoStartsNote = true,
     .portamentoTakesInstrument = true,
     .delayAtRowEndSpeed = true,

@@ -48,6 +48,7 @@ struct FormatRules {
     bool noteCommandsNeedNote;
     bool vibratoOnRowTick;         // a vibrato moves the period on the row tick too
     bool vibratoPeriodRisesFirst;  // the pitch falls in a vibrato's first half cycle
+    bool tremorTicksAsGiven;       // Ixy is on x ticks and off y, not x + 1 and y + 1
     // A tone portamento on a channel that has played no note starts the note.
     bool portamentoStartsNote;
     // An instrument given with a tone portamento becomes the channel's (its volume at
