@@ -43,30 +43,27 @@ constexpr std::uint32_t kUnmarkedLongestSample = 32768;  // words
 constexpr std::uint8_t kFirstPrintable = 32;
 constexpr std::uint8_t kLastPrintable = 126;
 
-// The three octaves of ProTracker, C-1 856 .. B-3 113, as the engine's periods.
-// ProTracker's periods of C-1 .. B-3.
+// ProTracker's periods of C-1 .. B-3; slides stop at the first and the last.
 constexpr std::int16_t kProTrackerPeriods[kTableNotes] = {
     856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
     302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 
-constexpr FormatRules kProTrackerRules{.amigaClock = kPalClock,
-                                       .periodTable = kProTrackerPeriods,
-                                       .minPeriod = 113 * kPeriodScale,
-                                       .maxPeriod = 856 * kPeriodScale,
-                                       .samplePanning = false,
-                                       .slideMemory = false,
-                                       .sharedMemoryEffects = 0,
-                                       .fineSlideNibbles = false,
-                                       .volumeSlideOnRowTick = false,
-                                       .cutPastMinPeriod = false,
-                                       .noteCommandsNeedNote = true,
-                                       .vibratoOnRowTick = false,
-                                       .vibratoPeriodRisesFirst = true,
-                                       .tremorTicksAsGiven = false,
-                                       .portamentoStartsNote = false,
-                                       .portamentoTakesInstrument = true,
-                                       .delayAtRowEndSpeed = true,
-                                       .sampleSwap = true};
+constexpr FormatRules kProTrackerRules = [] {
+    FormatRules rules = kXmRules;
+    rules.amigaClock = kPalClock;
+    rules.periodTable = kProTrackerPeriods;
+    rules.minPeriod = 113 * kPeriodScale;
+    rules.maxPeriod = 856 * kPeriodScale;
+    rules.samplePanning = false;
+    rules.slideMemory = false;
+    rules.noteCommandsNeedNote = true;
+    rules.vibratoOnRowTick = false;
+    rules.vibratoPeriodRisesFirst = true;
+    rules.portamentoTakesInstrument = true;
+    rules.delayAtRowEndSpeed = true;
+    rules.sampleSwap = true;
+    return rules;
+}();
 
 struct Layout {
     std::int32_t samples;   // 15 or 31

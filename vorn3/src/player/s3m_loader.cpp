@@ -1,7 +1,6 @@
 // S3M: header, order list, instruments and patterns found through paragraph pointers.
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -113,27 +112,22 @@ constexpr std::uint64_t bit(std::uint8_t effect) {
 }
 
 // D, E, F, I, J, K, L, Q, R and S repeat the last non-zero parameter any of them had.
-constexpr FormatRules kS3mRules{
-    .amigaClock = kNtscClock,
-    .periodTable = nullptr,
-    .minPeriod = 56,
-    .maxPeriod = INT32_MAX,
-    .samplePanning = false,
-    .slideMemory = true,
-    .sharedMemoryEffects = bit(kEffectVolumeSlide) | bit(kEffectS3mPortamentoDown) |
-                           bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
-                           bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended),
-    .fineSlideNibbles = true,
-    .volumeSlideOnRowTick = false,
-    .cutPastMinPeriod = true,
-    .noteCommandsNeedNote = true,
-    .vibratoOnRowTick = true,
-    .vibratoPeriodRisesFirst = true,
-    .tremorTicksAsGiven = true,
-    .portamentoStartsNote = true,
-    .portamentoTakesInstrument = true,
-    .delayAtRowEndSpeed = true,
-    .sampleSwap = false};
+constexpr FormatRules kS3mRules = [] {
+    FormatRules rules = kXmRules;
+    rules.samplePanning = false;
+    rules.sharedMemoryEffects = bit(kEffectVolumeSlide) | bit(kEffectS3mPortamentoDown) |
+                                bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
+                                bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended);
+    rules.fineSlideNibbles = true;
+    rules.cutPastMinPeriod = true;
+    rules.noteCommandsNeedNote = true;
+    rules.vibratoPeriodRisesFirst = true;
+    rules.tremorTicksAsGiven = true;
+    rules.portamentoStartsNote = true;
+    rules.portamentoTakesInstrument = true;
+    rules.delayAtRowEndSpeed = true;
+    return rules;
+}();
 constexpr std::int32_t kAmigaMinPeriod = 113 * 4;
 constexpr std::int32_t kAmigaMaxPeriod = 856 * 4;
 

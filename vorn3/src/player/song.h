@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <type_traits>
 
@@ -61,6 +62,26 @@ struct FormatRules {
     // one's loop (or the sample) ends.
     bool sampleSwap;
 };
+
+// XM's rules; the other formats' are these with their differences.
+inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
+                                      .periodTable = nullptr,
+                                      .minPeriod = 56,  // below it an Amiga period would reach 0
+                                      .maxPeriod = INT32_MAX,
+                                      .samplePanning = true,
+                                      .slideMemory = true,
+                                      .sharedMemoryEffects = 0,
+                                      .fineSlideNibbles = false,
+                                      .volumeSlideOnRowTick = false,
+                                      .cutPastMinPeriod = false,
+                                      .noteCommandsNeedNote = false,
+                                      .vibratoOnRowTick = true,
+                                      .vibratoPeriodRisesFirst = false,
+                                      .tremorTicksAsGiven = false,
+                                      .portamentoStartsNote = false,
+                                      .portamentoTakesInstrument = false,
+                                      .delayAtRowEndSpeed = false,
+                                      .sampleSwap = false};
 
 inline constexpr std::int32_t kFullSeparation = 100;  // percent
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -43,25 +42,6 @@ constexpr std::uint8_t kMaxSampleVolume = 64;
 constexpr std::uint8_t kTypeForward = 1;
 constexpr std::uint8_t kTypePingPong = 2;
 constexpr std::uint8_t kType16Bit = 16;
-constexpr std::int32_t kMinPeriod = 56;  // below it an Amiga period would reach 0
-constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
-                               .periodTable = nullptr,
-                               .minPeriod = kMinPeriod,
-                               .maxPeriod = INT32_MAX,
-                               .samplePanning = true,
-                               .slideMemory = true,
-                               .sharedMemoryEffects = 0,
-                               .fineSlideNibbles = false,
-                               .volumeSlideOnRowTick = false,
-                               .cutPastMinPeriod = false,
-                               .noteCommandsNeedNote = false,
-                               .vibratoOnRowTick = true,
-                               .vibratoPeriodRisesFirst = false,
-                               .tremorTicksAsGiven = false,
-                               .portamentoStartsNote = false,
-                               .portamentoTakesInstrument = false,
-                               .delayAtRowEndSpeed = false,
-                               .sampleSwap = false};
 
 bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
     char magic[kMagicLength];
