@@ -99,6 +99,7 @@ TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
         {"32CH", withMark("32CH", 32), "MOD 32CH", 32},
         {"unknown mark", withMark("M.X.", 4), nullptr, 0},
         {"no channels", withMark("00CH", 4), nullptr, 0},
+        {"FLT8, stored in halves", withMark("FLT8", 8), nullptr, 0},
         {"15 samples", withMark("", 4), "MOD 15 samples", 4},
         {"S3M", s3m::writeModule(s3mRows({{}, {}, {}})), "S3M", 3},
         {"XM", xm::writeModule(smallModule()), "XM 1.04", 4},

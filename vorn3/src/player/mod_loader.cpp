@@ -81,7 +81,6 @@ Layout layoutOf(const std::uint8_t* bytes) {
     if (mark == "M.K." || mark == "M!K!" || mark == "4CHN")
         return {kMarkedSamples, 4, "ProTracker"};
     if (mark == "FLT4") return {kMarkedSamples, 4, "StarTrekker"};
-    if (mark == "FLT8") return {kMarkedSamples, 8, "StarTrekker"};
     if (isDigit(mark[0]) && mark.substr(1) == "CHN" && mark[0] != '0') {
         return {kMarkedSamples, mark[0] - '0', ""};
     }
