@@ -1,6 +1,8 @@
 #include "tests/fuzz/fuzz_seeds.h"
 
 #include "support/demo_module.h"
+#include "support/mod_writer.h"
+#include "support/s3m_writer.h"
 #include "support/xm_writer.h"
 
 namespace glint {
@@ -106,12 +108,126 @@ xm::Module envelopesModule() {
     return module;
 }
 
+std::vector<std::int8_t> modWave(std::size_t length) {
+    std::vector<std::int8_t> data;
+    for (std::size_t i = 0; i < length; ++i)
+        data.push_back(static_cast<std::int8_t>(i * 37 % 251 - 125));
+    return data;
+}
+
+// Every effect and every E command with a few parameters on one channel, notes of the
+// three octaves on the others; looped and one-shot samples of every finetune.
+mod::Module modEffectsModule(std::string mark, std::int32_t channels) {
+    mod::Module module;
+    module.mark = std::move(mark);
+    module.channels = channels;
+    for (std::uint8_t i = 0; i < 16; ++i) {
+        mod::Sample sample{.data = modWave(64 + i * 8), .finetune = i, .volume = 48};
+        if (i % 2 == 1) sample.loopStart = 4, sample.loopLength = 16;
+        module.samples.push_back(sample);
+    }
+    const std::uint16_t periods[] = {856, 428, 214, 113, 907, 808, 1712, 57};
+    const std::uint8_t parameters[] = {0x00, 0x13, 0x8F, 0xE2};
+    module.orders.clear();
+    for (std::int32_t effect = 0; effect < 32; effect += 8) {
+        mod::Pattern pattern;
+        for (std::int32_t row = 0; row < mod::kRows; ++row) {
+            const std::int32_t number = effect + row / 8;
+            for (std::int32_t c = 0; c < channels; ++c) {
+                mod::Cell cell;
+                if (c == 0) {
+                    cell.effect = static_cast<std::uint8_t>(number < 16 ? number : 14);
+                    cell.parameter = number < 16
+                                         ? parameters[row % 4]
+                                         : static_cast<std::uint8_t>((number - 16) << 4 | row % 4);
+                }
+                if ((row + c) % 4 == 0) {
+                    cell.period = periods[(row / 4 + c) % 8];
+                    cell.sample = static_cast<std::uint8_t>(1 + (row + c) % 17);
+                }
+                pattern.cells.push_back(cell);
+            }
+        }
+        module.orders.push_back(static_cast<std::uint8_t>(module.patterns.size()));
+        module.patterns.push_back(pattern);
+    }
+    return module;
+}
+
+std::vector<std::int16_t> s3mWave(std::uint32_t length) {
+    std::vector<std::int16_t> frames;
+    for (std::uint32_t i = 0; i < length; ++i)
+        frames.push_back(static_cast<std::int16_t>((i * 2731 % 509) * 128 - 32000));
+    return frames;
+}
+
+// Every command letter with a few parameters on one channel, notes, note cuts and
+// volumes on the others; 8- and 16-bit, looped and one-shot samples of several C2
+// speeds, a disabled channel, a panning table and skipped and end orders.
+s3m::Module s3mEffectsModule(std::uint16_t sampleFormat) {
+    s3m::Module module;
+    module.channels = 5;
+    module.sampleFormat = sampleFormat;
+    module.channelSettings = {0, 8, 255, 9, 1};
+    for (std::size_t c = 5; c < s3m::kChannels; ++c)
+        (*module.channelSettings)[c] = s3m::kDisabled;
+    module.panningTable = {0x20, 0x2F, 0x00, 0x27, 0x10};
+    const std::uint32_t speeds[] = {8363, 22050, 4000, 16726};
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        module.instruments.push_back({.frames = s3mWave(48 + 16 * i),
+                                      .sixteenBit = i % 2 == 1,
+                                      .loop = i >= 2,
+                                      .loopStart = 8,
+                                      .loopEnd = 40,
+                                      .volume = static_cast<std::uint8_t>(32 + 8 * i),
+                                      .c2Speed = speeds[i]});
+    }
+    module.instruments.push_back({.type = 2});
+    const std::uint8_t parameters[] = {0x00, 0x13, 0x8F, 0xE2, 0xF3, 0x3F, 0xEA, 0x00};
+    module.orders = {0, 254};
+    for (char letter = 'A'; letter <= 'Z'; letter += 2) {
+        s3m::Pattern pattern;
+        for (std::int32_t row = 0; row < s3m::kRows; ++row) {
+            for (std::int32_t c = 0; c < module.channels; ++c) {
+                s3m::Cell cell;
+                if (c == 0) {
+                    cell.command = s3m::command(static_cast<char>(letter + row / 32));
+                    cell.info = row / 32 == 1 && letter + 1 == 'S'
+                                    ? static_cast<std::uint8_t>(row << 4)
+                                    : parameters[row % 8];
+                }
+                if ((row + c) % 6 == 0) {
+                    cell.note =
+                        static_cast<std::uint8_t>((2 + (row + c) % 6) << 4 | (row * 5 % 13));
+                    cell.instrument = static_cast<std::uint8_t>(1 + (row + c) % 6);
+                } else if ((row + c) % 11 == 0) {
+                    cell.note = s3m::kNoteCut;
+                }
+                if (row % 5 == c) cell.volume = static_cast<std::uint8_t>(row);
+                pattern.cells.push_back(cell);
+            }
+        }
+        module.orders.push_back(static_cast<std::uint8_t>(module.patterns.size()));
+        module.patterns.push_back(pattern);
+    }
+    module.orders.push_back(255);
+    module.orders.push_back(1);
+    return module;
+}
+
 }  // namespace
 
 std::vector<FuzzSeed> fuzzSeeds() {
+    mod::Module soundtracker = modEffectsModule("", 4);
+    soundtracker.samples.resize(15);
     return {{"effects.xm", xm::writeModule(effectsModule())},
             {"envelopes.xm", xm::writeModule(envelopesModule())},
-            {"demo.xm", xm::writeModule(xm::demoModule())}};
+            {"demo.xm", xm::writeModule(xm::demoModule())},
+            {"effects.mod", mod::writeModule(modEffectsModule("M.K.", 4))},
+            {"eight.mod", mod::writeModule(modEffectsModule("8CHN", 8))},
+            {"soundtracker.mod", mod::writeModule(soundtracker)},
+            {"signed.s3m", s3m::writeModule(s3mEffectsModule(1))},
+            {"unsigned.s3m", s3m::writeModule(s3mEffectsModule(2))}};
 }
 
 }  // namespace glint

@@ -22,7 +22,10 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
 std::vector<std::filesystem::path> regressionInputs() {
     std::vector<std::filesystem::path> inputs;
     for (const auto& entry : std::filesystem::directory_iterator(FUZZ_REGRESSIONS)) {
-        if (entry.path().extension() == ".xm") inputs.push_back(entry.path());
+        const std::filesystem::path extension = entry.path().extension();
+        if (extension == ".xm" || extension == ".mod" || extension == ".s3m") {
+            inputs.push_back(entry.path());
+        }
     }
     return inputs;
 }

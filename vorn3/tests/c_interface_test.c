@@ -1,6 +1,7 @@
 /* The C interface from a C program: vorn3_c_interface_test MODULE.xm */
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "vorn3/vorn3_c.h"
@@ -64,6 +65,20 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2 * kFrames; ++i)
         silent = silent && integers[i] == 0;
     check(silent, "every channel muted");
+    /* Without separation both sides get the same gain, within a step of 8 bits. */
+    for (int32_t channel = 0; channel < info.channels; ++channel)
+        vorn3_mute_channel(tune, channel, 0);
+    vorn3_set_stereo_separation(tune, 0);
+    vorn3_seek_time(tune, 0.0);
+    vorn3_render_s16(tune, integers, kFrames);
+    double sides = 0;
+    double level = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        sides += abs(integers[2 * i] - integers[2 * i + 1]);
+        level += abs(integers[2 * i]);
+    }
+    check(level > 0 && sides < level / 32, "no stereo separation");
+    vorn3_set_stereo_separation(NULL, 50);
     vorn3_set_passes(tune, VORN3_PLAY_FOREVER);
     vorn3_free(tune);
     vorn3_free(NULL);

@@ -123,6 +123,14 @@ void setPasses(Song* song, std::int32_t passes);
 // Whether the song has played its passes. False for a null song. Safe from any thread.
 bool songFinished(const Song* song);
 
+// How far every panning lies from the centre, in percent (0..100) of what the module
+// gives: kDefaultStereoSeparation (100) as given, 0 all in the centre. MOD modules pan
+// their channels hard left, right, right, left, as the Amiga played them; S3M modules
+// pan each channel as their header says. A new separation takes effect at each
+// channel's next note. Safe to call while the song plays.
+inline constexpr std::int32_t kDefaultStereoSeparation = 100;
+void setStereoSeparation(Song* song, std::int32_t percent);
+
 // A player of the host's own, with its own callbacks, output, voices and songs, as the
 // default player is at program start. Null when memory runs out.
 Player* playerCreate();
@@ -158,7 +166,7 @@ struct TuneLoad {
 struct ModuleInfo {
     std::string title;
     std::string tracker;  // the program that wrote the file
-    std::string format;   // "XM 1.04"
+    std::string format;   // "XM 1.04", "MOD M.K.", "MOD 15 samples", "S3M"
     std::int32_t channels = 0;
     std::int32_t orders = 0;
     std::int32_t patterns = 0;
@@ -205,6 +213,9 @@ TunePosition tunePosition(const Tune& tune);
 
 // A muted channel plays silently; its rows go on.
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
+
+// As setStereoSeparation.
+void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.

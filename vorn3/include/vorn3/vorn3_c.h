@@ -64,6 +64,12 @@ void vorn3_get_position(const vorn3_tune* tune, int32_t* order, int32_t* row, do
 
 void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);
 
+/* How far every panning lies from the centre, in percent (0..100) of what the module
+ * gives: VORN3_DEFAULT_STEREO_SEPARATION at first, 0 all in the centre. MOD channels pan
+ * hard left, right, right, left. Takes effect at each channel's next note. */
+#define VORN3_DEFAULT_STEREO_SEPARATION 100
+void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
+
 #ifdef __cplusplus
 }
 #endif

@@ -129,4 +129,8 @@ void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted) {
     if (tune) vorn3::tuneMuteChannel(*tune->tune, channel, muted != 0);
 }
 
+void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent) {
+    if (tune) vorn3::tuneSetStereoSeparation(*tune->tune, percent);
+}
+
 }  // extern "C"

@@ -171,10 +171,7 @@ ModuleInfo tuneInfo(const Tune& tune) {
     ModuleInfo info;
     info.title = nameOf(song.title.data(), song.title.size());
     info.tracker = nameOf(song.tracker.data(), song.tracker.size());
-    char version[32];
-    std::snprintf(version, sizeof version, "%s %d.%02d", song.format, song.formatVersion >> 8,
-                  song.formatVersion & 0xFF);
-    info.format = version;
+    info.format = nameOf(song.format.data(), song.format.size());
     info.channels = song.channelCount;
     info.orders = song.songLength;
     info.patterns = song.patternSlotCount;
@@ -242,6 +239,10 @@ Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
 TunePosition tunePosition(const Tune& tune) {
     return {tune.song->currentOrder, tune.song->currentRow,
             static_cast<double>(tune.framesDone) / tune.rate};
+}
+
+void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
+    setStereoSeparation(tune.song, percent);
 }
 
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {

@@ -159,6 +159,22 @@ std::uint64_t framesToBoundary(std::uint64_t distance, std::uint64_t stepUnits,
     return ((distance >> kUnitShift) + stepUnits - 1) / stepUnits;
 }
 
+// The sample waiting on the voice plays its loop from the start of the loop; one without
+// a loop plays nothing.
+void takeNextSample(Mixer& mixer, Voice& voice) {
+    const Sample* next = voice.nextSample;
+    voice.nextSample = nullptr;
+    voice.direction = kForward;
+    if (next->loopType == LoopType::none || next->length == 0) {
+        voice.sample = nullptr;
+        voice.position = 0;
+        markPlaying(mixer.playing, voice.index, false);
+        return;
+    }
+    voice.sample = next;
+    voice.position = std::uint64_t{next->loopStart} << kFrameShift;
+}
+
 void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const std::int32_t rampFrames = mixer.output.rampFrames;
     const Sample* sample = voice.sample;
@@ -198,6 +214,11 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
         if (out) out += 2 * length;
         remaining -= length;
         if (!reachesBoundary) continue;
+        if (voice.nextSample) {
+            takeNextSample(mixer, voice);
+            if (voice.sample && remaining > 0) mixVoice(mixer, voice, out, remaining);
+            return;
+        }
         if (!looped) {
             voice.sample = nullptr;
             voice.position = 0;

@@ -49,6 +49,7 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     Voice* voice = voiceAt(mixer, index);
     if (!voice || !sample) return -1;
     voice->sample = sample;
+    voice->nextSample = nullptr;
     markPlaying(mixer.playing, index, true);
     if (voice->startOffset >= sample->loopStart + sample->loopLength) voice->startOffset = 0;
     voice->position = static_cast<std::uint64_t>(voice->startOffset) << 32;
@@ -70,6 +71,7 @@ bool stopVoice(Mixer& mixer, std::int32_t index) {
     if (!voice) return true;
     voice->position = 0;
     voice->sample = nullptr;
+    voice->nextSample = nullptr;
     markPlaying(mixer.playing, index, false);
     return true;
 }

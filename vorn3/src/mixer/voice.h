@@ -16,12 +16,14 @@ inline constexpr std::int32_t kForward = 1;
 inline constexpr std::int32_t kBackward = 2;
 
 struct Voice {
-    std::int32_t index;            // place in the pool
-    std::int32_t volume;           // as last set; the replayer gives 0..127
-    std::int32_t frequency;        // Hz as last set, before clamping
-    std::int32_t panning;          // 0 left .. 255 right, as last set
-    std::uint32_t startOffset;     // frame the next trigger starts at; consumed by it
-    const Sample* sample;          // null: silent
+    std::int32_t index;         // place in the pool
+    std::int32_t volume;        // as last set; the replayer gives 0..127
+    std::int32_t frequency;     // Hz as last set, before clamping
+    std::int32_t panning;       // 0 left .. 255 right, as last set
+    std::uint32_t startOffset;  // frame the next trigger starts at; consumed by it
+    const Sample* sample;       // null: silent
+    // Takes over where the sample or its loop ends, playing its own loop; null: none.
+    const Sample* nextSample;
     std::uint8_t leftVolume;       // target, low 8 bits of (255 - panning) × volume / 255
     std::uint8_t rightVolume;      // target, low 8 bits of panning × volume / 255
     std::uint64_t position;        // 32.32 frames

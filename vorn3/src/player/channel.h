@@ -66,8 +66,13 @@ struct Channel {
     std::uint8_t tremorOffTicks;
     std::int32_t patternLoopRow;
     std::int32_t patternLoopCount;
-    std::uint8_t waveControl;  // bits 0-1 vibrato waveform, bit 2 no retrigger
+    // Bits 0-1 vibrato waveform, bit 2 no retrigger; bits 4-6 the same for tremolo.
+    std::uint8_t waveControl;
     std::uint8_t fineVolumeSlideMemory;
+    std::int8_t tremoloPosition;  // as vibratoPosition
+    std::uint8_t tremoloSpeed;
+    std::uint8_t tremoloDepth;
+    std::uint8_t sharedMemory;  // of the effects FormatRules::sharedMemoryEffects names
     // The linear frequency last computed, in Hz, and the period it was computed for, in
     // 1/64 semitone above C-4.
     bool muted;  // its voice plays at volume 0

@@ -18,12 +18,12 @@ enum Effect : std::uint8_t {
     vibrato = 4,
     vibratoSlide = 6,
     setPanning = 8,
-    sampleOffset = 9,
-    volumeSlide = 10,
+    sampleOffset = kEffectSampleOffset,
+    volumeSlide = kEffectVolumeSlide,
     positionJump = 11,
     setVolume = 12,
     patternBreak = 13,
-    extended = 14,
+    extended = kEffectExtended,
     setSpeed = 15,
     setGlobalVolume = 16,
     globalVolumeSlide = 17,
@@ -41,6 +41,7 @@ enum Extended : std::uint8_t {
     vibratoControl = 4,
     setFinetune = 5,
     patternLoop = 6,
+    tremoloControl = 7,
     setPanningCoarse = 8,
     retriggerNote = 9,
     fineVolumeUp = 10,
@@ -69,7 +70,6 @@ constexpr std::uint8_t kColumnSetVolumeLast = 0x50;
 
 constexpr std::uint8_t kLastSpeed = 31;  // larger parameters of the speed effect are BPM
 constexpr std::int32_t kPeriodUnitsPerSpeed = 4;
-constexpr std::int32_t kMinPortamentoPeriod = 56;
 constexpr std::int32_t kPeriodsPerSemitone = 64;  // linear periods
 constexpr std::int32_t kMaxPanning = 255;
 constexpr std::int32_t kPanningPerNibble = 16;
@@ -84,11 +84,16 @@ constexpr std::int32_t kLastVibratoPosition = 31;
 constexpr std::int32_t kVibratoMagnitude = 255;
 constexpr std::int32_t kVibratoPositionScale = 8;  // ramp magnitude per position
 constexpr std::int32_t kVibratoDepthShift = 5;
+constexpr std::int32_t kFineVibratoDepthShift = 7;
+constexpr std::int32_t kTremoloDepthShift = 6;
+constexpr std::uint8_t kFineSlide = 0xF;       // S3M: x or y of a slide done once per row
+constexpr std::uint8_t kExtraFineSlide = 0xE;  // S3M: a portamento in quarter steps
 constexpr std::int32_t kVibratoDeltaMask = ~3;
 constexpr double kRadiansPerVibratoPosition = 0.09817477042468103;  // π / 32
 enum VibratoWave : std::uint8_t { sine = 0, ramp = 1 };
 constexpr std::uint8_t kVibratoWaveMask = 3;
 constexpr std::uint8_t kWaveControlKept = 0xF0;  // E4 sets only the low nibble
+constexpr std::int32_t kTremoloWaveShift = 4;
 
 constexpr std::uint8_t nibbleHigh(std::uint8_t value) {
     return static_cast<std::uint8_t>(value >> 4);
@@ -115,6 +120,11 @@ std::int32_t slid(std::int32_t value, std::uint8_t memory, std::int32_t most) {
     return std::max(value - nibbleLow(memory), 0);
 }
 
+// Formats without slide memory take a zero parameter as a slide of nothing.
+void remember(std::uint8_t& memory, std::uint8_t parameter, const FormatRules& rules) {
+    if (parameter != 0 || !rules.slideMemory) memory = parameter;
+}
+
 void slideVolume(Channel& channel) {
     changeVolume(channel, slid(channel.volume, channel.volumeSlideMemory, kMaxVolume));
 }
@@ -123,9 +133,16 @@ void slidePanning(Channel& channel) {
     changePanning(channel, slid(channel.panning, channel.panningSlideMemory, kMaxPanning));
 }
 
-// Every slide up stops at the shortest period: below it an Amiga period would reach 0.
-void slidePeriodUp(Channel& channel, std::int32_t amount) {
-    channel.period = std::max(channel.period - amount, kMinPortamentoPeriod);
+// Where the format says so, a slide past the shortest period stops the note.
+void slidePeriodUp(Channel& channel, const FormatRules& rules, std::int32_t amount) {
+    if (rules.cutPastMinPeriod && channel.period - amount < rules.minPeriod) {
+        channel.updateFlags |= kUpdateStop;
+    }
+    channel.period = std::max(channel.period - amount, rules.minPeriod);
+}
+
+void slidePeriodDown(Channel& channel, const FormatRules& rules, std::int32_t amount) {
+    channel.period = std::min(channel.period + amount, rules.maxPeriod);
 }
 
 void tonePortamentoStep(Channel& channel) {
@@ -146,9 +163,8 @@ void aimPortamento(Channel& channel) {
 
 // The sine follows the channel's own vibrato position, half a sine per half cycle, so
 // that a vibrato does not depend on the instrument's auto-vibrato.
-std::int32_t vibratoMagnitude(const Channel& channel) {
-    const std::int32_t position = channel.vibratoPosition;
-    switch (channel.waveControl & kVibratoWaveMask) {
+std::int32_t waveMagnitude(std::int32_t position, std::int32_t wave) {
+    switch (wave & kVibratoWaveMask) {
         case sine:
             return static_cast<std::int32_t>(
                 kVibratoMagnitude *
@@ -162,19 +178,82 @@ std::int32_t vibratoMagnitude(const Channel& channel) {
     }
 }
 
-void vibratoStep(Channel& channel) {
+void vibratoStep(Channel& channel, const FormatRules& rules,
+                 std::int32_t depthShift = kVibratoDepthShift) {
     const std::int32_t delta =
-        ((channel.vibratoDepth * vibratoMagnitude(channel)) >> kVibratoDepthShift) &
+        ((channel.vibratoDepth * waveMagnitude(channel.vibratoPosition, channel.waveControl)) >>
+         depthShift) &
         kVibratoDeltaMask;
-    channel.periodDelta = channel.vibratoPosition >= 0 ? -delta : delta;
+    const bool up = (channel.vibratoPosition >= 0) != rules.vibratoPeriodRisesFirst;
+    channel.periodDelta = up ? -delta : delta;
     channel.updateFlags |= kUpdateFrequency;
 }
 
-void advanceVibrato(Channel& channel) {
-    std::int32_t position =
-        static_cast<std::int8_t>(channel.vibratoPosition + channel.vibratoSpeed);
+void advanceWave(std::int8_t& wavePosition, std::uint8_t speed) {
+    std::int32_t position = static_cast<std::int8_t>(wavePosition + speed);
     if (position > kLastVibratoPosition) position -= kVibratoPositions;
-    channel.vibratoPosition = static_cast<std::int8_t>(position);
+    wavePosition = static_cast<std::int8_t>(position);
+}
+
+void advanceVibrato(Channel& channel) {
+    advanceWave(channel.vibratoPosition, channel.vibratoSpeed);
+}
+
+// The volume of this tick only, kept within 0..64 as every volume is.
+void tremoloStep(Channel& channel) {
+    const std::int32_t magnitude =
+        waveMagnitude(channel.tremoloPosition, channel.waveControl >> kTremoloWaveShift);
+    const std::int32_t delta = (channel.tremoloDepth * magnitude) >> kTremoloDepthShift;
+    const std::int32_t volume =
+        channel.tremoloPosition >= 0 ? channel.volume + delta : channel.volume - delta;
+    channel.volumeDelta = std::clamp(volume, 0, kMaxVolume) - channel.volume;
+    channel.updateFlags |= kUpdateVolume;
+    advanceWave(channel.tremoloPosition, channel.tremoloSpeed);
+}
+
+// XM and MOD slide on the ticks after the row tick, up by the high nibble, else down
+// by the low one. S3M slides by xF and Fy once on the row tick, by x0 and 0y on the
+// ticks after it (and on the row tick too where the format says so).
+void volumeSlideStep(CellTick& cell, bool rowTick) {
+    Channel& channel = cell.channel;
+    if (!cell.song.rules.fineSlideNibbles) {
+        if (!rowTick) slideVolume(channel);
+        return;
+    }
+    const std::uint8_t x = nibbleHigh(channel.volumeSlideMemory);
+    const std::uint8_t y = nibbleLow(channel.volumeSlideMemory);
+    if (y == kFineSlide && x != 0) {
+        if (rowTick) changeVolume(channel, channel.volume + x);
+    } else if (x == kFineSlide && y != 0) {
+        if (rowTick) changeVolume(channel, channel.volume - y);
+    } else if (!rowTick || cell.song.rules.volumeSlideOnRowTick) {
+        if (x == 0) changeVolume(channel, channel.volume - y);
+        if (y == 0) changeVolume(channel, channel.volume + x);
+    }
+}
+
+// Exx and Fxx of S3M: EFx and EEx slide once on the row tick, in whole and quarter
+// steps; the others on each tick after it.
+void s3mPortamento(CellTick& cell, bool rowTick, bool up) {
+    const std::uint8_t parameter = cell.cell.parameter;
+    const std::uint8_t x = nibbleHigh(parameter);
+    const std::uint8_t y = nibbleLow(parameter);
+    std::int32_t amount = 0;
+    if (x == kFineSlide) {
+        amount = rowTick ? y * kPeriodUnitsPerSpeed : 0;
+    } else if (x == kExtraFineSlide) {
+        amount = rowTick ? y : 0;
+    } else if (!rowTick) {
+        amount = parameter * kPeriodUnitsPerSpeed;
+    }
+    if (amount == 0) return;
+    const FormatRules& rules = cell.song.rules;
+    if (up) {
+        slidePeriodUp(cell.channel, rules, amount);
+    } else {
+        slidePeriodDown(cell.channel, rules, amount);
+    }
+    cell.channel.updateFlags |= kUpdateFrequency;
 }
 
 void tremorStep(Channel& channel) {
@@ -196,8 +275,9 @@ void arpeggioStep(CellTick& cell) {
     if (cell.song.flags & kLinearFrequencies) {
         channel.periodDelta = semitones * kPeriodsPerSemitone;
     } else {
-        channel.periodDelta = amigaPeriod(channel.baseNote + semitones, cell.sample.finetune) -
-                              amigaPeriod(channel.baseNote, cell.sample.finetune);
+        channel.periodDelta =
+            notePeriod(cell.song, channel.baseNote + semitones, cell.sample.finetune) -
+            notePeriod(cell.song, channel.baseNote, cell.sample.finetune);
     }
     channel.updateFlags |= kUpdateFrequency;
 }
@@ -250,14 +330,18 @@ void extendedRow(CellTick& cell, RowTick& row) {
     const std::uint8_t y = nibbleLow(cell.cell.parameter);
     switch (nibbleHigh(cell.cell.parameter)) {
         case finePortamentoUp:
-            slidePeriodUp(channel, y * kPeriodUnitsPerSpeed);
+            slidePeriodUp(channel, song.rules, y * kPeriodUnitsPerSpeed);
             break;
         case finePortamentoDown:
-            channel.period += y * kPeriodUnitsPerSpeed;
+            slidePeriodDown(channel, song.rules, y * kPeriodUnitsPerSpeed);
             break;
         case vibratoControl:
             channel.waveControl =
                 static_cast<std::uint8_t>((channel.waveControl & kWaveControlKept) | y);
+            break;
+        case tremoloControl:
+            channel.waveControl = static_cast<std::uint8_t>(
+                (channel.waveControl & ~kWaveControlKept) | y << kTremoloWaveShift);
             break;
         case setFinetune:
             // The shared stand-in for missing samples stays as it is.
@@ -281,11 +365,11 @@ void extendedRow(CellTick& cell, RowTick& row) {
             changePanning(channel, y * kPanningPerNibble);
             break;
         case fineVolumeUp:
-            if (y != 0) channel.fineVolumeSlideMemory = y;
+            remember(channel.fineVolumeSlideMemory, y, song.rules);
             changeVolume(channel, channel.volume + channel.fineVolumeSlideMemory);
             break;
         case fineVolumeDown:
-            if (y != 0) channel.fineVolumeSlideMemory = y;
+            remember(channel.fineVolumeSlideMemory, y, song.rules);
             changeVolume(channel, channel.volume - channel.fineVolumeSlideMemory);
             break;
         case noteDelay:
@@ -297,6 +381,7 @@ void extendedRow(CellTick& cell, RowTick& row) {
             break;
         case patternDelay:
             song.patternDelayTicks = y * song.speed;
+            song.patternDelayRows = y;
             break;
         default:
             break;
@@ -322,7 +407,7 @@ void extendedTick(CellTick& cell) {
                     ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
                 break;
             }
-            resetChannel(channel, cell.sample);
+            resetChannel(channel, cell.sample, cell.song.rules);
             channel.period = channel.notePeriod;
             channel.updateFlags |= kUpdateFrequency;
             if (cell.cell.volume != 0) volumeColumnRow(cell);
@@ -398,7 +483,7 @@ void volumeColumnTick(CellTick& cell) {
             break;
         case columnVibrato:
             channel.vibratoDepth = x;
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             break;
         case columnPanningLeft:
@@ -423,10 +508,10 @@ void effectRow(CellTick& cell, RowTick& row) {
     const std::uint8_t y = nibbleLow(parameter);
     switch (cell.cell.effect) {
         case portamentoUp:
-            if (parameter != 0) channel.portamentoUpMemory = parameter;
+            remember(channel.portamentoUpMemory, parameter, song.rules);
             break;
         case portamentoDown:
-            if (parameter != 0) channel.portamentoDownMemory = parameter;
+            remember(channel.portamentoDownMemory, parameter, song.rules);
             break;
         case kEffectTonePortamento:
             if (parameter != 0) channel.portamentoSpeed = parameter;
@@ -435,15 +520,17 @@ void effectRow(CellTick& cell, RowTick& row) {
         case vibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
-            vibratoStep(channel);
+            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
             break;
         case kEffectTonePortamentoSlide:
-            if (parameter != 0) channel.volumeSlideMemory = parameter;
+            remember(channel.volumeSlideMemory, parameter, song.rules);
             aimPortamento(channel);
+            volumeSlideStep(cell, true);
             break;
         case vibratoSlide:
-            if (parameter != 0) channel.volumeSlideMemory = parameter;
-            vibratoStep(channel);
+            remember(channel.volumeSlideMemory, parameter, song.rules);
+            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
+            volumeSlideStep(cell, true);
             break;
         case setPanning:
             changePanning(channel, parameter);
@@ -461,7 +548,8 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         }
         case volumeSlide:
-            if (parameter != 0) channel.volumeSlideMemory = parameter;
+            remember(channel.volumeSlideMemory, parameter, song.rules);
+            volumeSlideStep(cell, true);
             break;
         case positionJump:
             song.nextRow = 0;
@@ -510,19 +598,39 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case tremor:
             if (parameter != 0) {
-                channel.tremorOnTicks = static_cast<std::uint8_t>(x + 1);
-                channel.tremorOffTicks = static_cast<std::uint8_t>(y + 1);
+                // Either the ticks as given, a 0 counting as 1, or one more than given.
+                const bool asGiven = song.rules.tremorTicksAsGiven;
+                channel.tremorOnTicks =
+                    static_cast<std::uint8_t>(asGiven ? std::max<int>(x, 1) : x + 1);
+                channel.tremorOffTicks =
+                    static_cast<std::uint8_t>(asGiven ? std::max<int>(y, 1) : y + 1);
             }
             tremorStep(channel);
             break;
         case extraFinePortamento:
             if (x == 1) {
                 if (y != 0) channel.extraFineUpMemory = y;
-                slidePeriodUp(channel, channel.extraFineUpMemory);
+                slidePeriodUp(channel, song.rules, channel.extraFineUpMemory);
             } else if (x == 2) {
                 if (y != 0) channel.extraFineDownMemory = y;
-                channel.period += channel.extraFineDownMemory;
+                slidePeriodDown(channel, song.rules, channel.extraFineDownMemory);
             }
+            break;
+        case kEffectTremolo:
+            if (x != 0) channel.tremoloSpeed = x;
+            if (y != 0) channel.tremoloDepth = y;
+            break;
+        case kEffectSpeed:
+            if (parameter != 0) song.speed = parameter;
+            break;
+        case kEffectS3mPortamentoDown:
+        case kEffectS3mPortamentoUp:
+            s3mPortamento(cell, true, cell.cell.effect == kEffectS3mPortamentoUp);
+            break;
+        case kEffectFineVibrato:
+            if (x != 0) channel.vibratoSpeed = x;
+            if (y != 0) channel.vibratoDepth = y;
+            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
             break;
         default:
             break;
@@ -537,12 +645,13 @@ void effectTick(CellTick& cell) {
             if (cell.cell.parameter != 0) arpeggioStep(cell);
             break;
         case portamentoUp:
-            slidePeriodUp(channel, channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
+            slidePeriodUp(channel, song.rules, channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;
         case portamentoDown:
-            channel.period += channel.portamentoDownMemory * kPeriodUnitsPerSpeed;
+            slidePeriodDown(channel, song.rules,
+                            channel.portamentoDownMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;
@@ -551,21 +660,21 @@ void effectTick(CellTick& cell) {
             tonePortamentoStep(channel);
             break;
         case vibrato:
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             break;
         case kEffectTonePortamentoSlide:
             channel.periodDelta = 0;
             tonePortamentoStep(channel);
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case vibratoSlide:
-            vibratoStep(channel);
+            vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case volumeSlide:
-            slideVolume(channel);
+            volumeSlideStep(cell, false);
             break;
         case extended:
             extendedTick(cell);
@@ -581,6 +690,17 @@ void effectTick(CellTick& cell) {
             break;
         case tremor:
             tremorStep(channel);
+            break;
+        case kEffectTremolo:
+            tremoloStep(channel);
+            break;
+        case kEffectS3mPortamentoDown:
+        case kEffectS3mPortamentoUp:
+            s3mPortamento(cell, false, cell.cell.effect == kEffectS3mPortamentoUp);
+            break;
+        case kEffectFineVibrato:
+            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
+            advanceVibrato(channel);
             break;
         default:
             break;

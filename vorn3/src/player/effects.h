@@ -14,6 +14,20 @@ namespace vorn3 {
 inline constexpr std::uint8_t kEffectTonePortamento = 3;
 inline constexpr std::uint8_t kEffectTonePortamentoSlide = 5;
 inline constexpr std::uint8_t kEffectKeyOff = 20;
+inline constexpr std::uint8_t kEffectExtended = 14;
+// Effects of the other formats, numbered past the XM ones.
+inline constexpr std::uint8_t kEffectTremolo = 36;
+inline constexpr std::uint8_t kEffectSpeed = 37;  // ticks per row, whatever the value
+inline constexpr std::uint8_t kEffectSampleOffset = 9;
+inline constexpr std::uint8_t kEffectVolumeSlide = 10;
+inline constexpr std::uint8_t kEffectS3mPortamentoDown = 39;
+inline constexpr std::uint8_t kEffectS3mPortamentoUp = 40;
+inline constexpr std::uint8_t kEffectFineVibrato = 41;
+inline constexpr std::uint8_t kEffectS3mExtended = 42;  // Sxy, run as the Exy it names
+// Tunes the row's note; parameter: the signed finetune.
+inline constexpr std::uint8_t kEffectSetFinetune = 43;
+// A cell without a command where effect 0 with parameter 0 means an arpeggio.
+inline constexpr std::uint8_t kEffectNone = 255;
 
 // One channel's cell on one tick, with the instrument and sample resolved for it.
 struct CellTick {

@@ -9,7 +9,8 @@
 
 namespace vorn3 {
 
-inline constexpr std::uint8_t kKeyOff = 255;  // note value of a key-off cell
+inline constexpr std::uint8_t kKeyOff = 255;   // note value of a key-off cell
+inline constexpr std::uint8_t kNoteCut = 254;  // note value of a cell that stops the note
 inline constexpr std::int32_t kNoteCount = 96;
 inline constexpr std::int32_t kMaxPatternRows = 256;
 inline constexpr std::int32_t kSampleSlots = 16;
@@ -19,7 +20,7 @@ inline constexpr std::int32_t kEnvelopeLoadedPoints = 12;
 inline constexpr std::int32_t kEnvelopeCapacity = 20;
 
 struct PatternCell {
-    std::uint8_t note;        // 0 none, 1..96, kKeyOff
+    std::uint8_t note;        // 0 none, 1..96, kKeyOff, kNoteCut
     std::uint8_t instrument;  // 0 none, 1..128
     std::uint8_t volume;      // volume-column command
     std::uint8_t effect;

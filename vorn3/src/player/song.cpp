@@ -128,6 +128,7 @@ bool registerSong(Player& player, Song& song) {
     song.client.rateChanged = changeRate;
     song.player = &player;
     song.seekOrder = song.seekRow = -1;
+    song.stereoSeparation = kDefaultStereoSeparation;
     try {
         player.songs.push_back(&song);
     } catch (const std::bad_alloc&) {
@@ -156,6 +157,7 @@ bool startPlayback(Song& song) {
     if (!song.channels) return false;
     for (std::int32_t i = 0; i < song.channelCount; ++i) {
         song.channels[i].voiceIndex = i;
+        song.channels[i].panning = song.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
     }
     return true;
@@ -209,6 +211,12 @@ void setPasses(Song* song, std::int32_t passes) {
     if (!song) return;
     const std::lock_guard lock(song->player->mixer.passLock);
     song->passLimit = std::max(passes, kPlayForever);
+}
+
+void setStereoSeparation(Song* song, std::int32_t percent) {
+    if (!song) return;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    song->stereoSeparation = std::clamp(percent, 0, kFullSeparation);
 }
 
 bool songFinished(const Song* song) {

@@ -17,11 +17,12 @@ constexpr std::int32_t kPeriodsPerNote = 64;
 constexpr std::int32_t kMiddlePeriod = 4608;        // C-4, which plays at kMiddleFrequency
 constexpr double kMiddleFrequency = 8363;           // Hz
 constexpr float kOctavesPerPeriod = 0.0013020834f;  // 1/768
-constexpr std::int32_t kAmigaClock = 14317056;      // Hz × Amiga period
 constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
 constexpr std::int32_t kAmigaTopNote = 132;
 constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
 constexpr std::int32_t kFinetuneSteps = 128;     // per semitone
+constexpr double kOctavesPerFinetune = 1.0 / (12 * kFinetuneSteps);
+constexpr std::int32_t kPeriodsPerTablePeriod = 4;  // the engine counts quarter periods
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
@@ -59,7 +60,58 @@ void restartEnvelope(EnvelopeState& state, std::int32_t output) {
 }
 
 bool isNote(std::uint8_t note) {
-    return note != 0 && note != kKeyOff;
+    return note != 0 && note <= kNoteCount;
+}
+
+constexpr std::uint8_t kNoteDelay = 0xD;  // of the E commands
+
+// Sxy names its Exy by another digit.
+constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x0, 0x4, 0x7, 0x0, 0x0, 0x0,
+                                             0x8, 0x0, 0x0, 0x6, 0xC, 0xD, 0xE, 0x0};
+
+// A channel that has played no note has no period to slide from: a tone portamento
+// starts its note, and slides on no tick of the row.
+void startNoteOnSilence(Channel& channel, PatternCell& cell, bool rowTick) {
+    const bool slides = cell.effect == kEffectTonePortamentoSlide;
+    if (!slides && cell.effect != kEffectTonePortamento) return;
+    if (channel.portamentoTarget != 0 || (channel.period != 0 && rowTick)) return;
+    if (rowTick && !slides && cell.parameter != 0) channel.portamentoSpeed = cell.parameter;
+    cell.effect = slides ? kEffectVolumeSlide : kEffectNone;
+}
+
+// A zero parameter of an effect sharing memory is the last one given.
+void recallSharedMemory(const Song& song, Channel& channel, PatternCell& cell, bool rowTick) {
+    if (cell.effect >= 64 || !(song.rules.sharedMemoryEffects >> cell.effect & 1)) return;
+    if (cell.parameter == 0) {
+        cell.parameter = channel.sharedMemory;
+    } else if (rowTick) {
+        channel.sharedMemory = cell.parameter;
+    }
+}
+
+void translateS3mExtended(PatternCell& cell) {
+    if (cell.effect != kEffectS3mExtended) return;
+    cell.effect = kEffectExtended;
+    cell.parameter =
+        static_cast<std::uint8_t>(kExtendedOfS3m[cell.parameter >> 4] << 4 | (cell.parameter & 15));
+}
+
+void dropCommandsWithoutNote(PatternCell& cell) {
+    const bool delay = cell.effect == kEffectExtended && cell.parameter >> 4 == kNoteDelay;
+    if (!isNote(cell.note) && (delay || cell.effect == kEffectSampleOffset)) {
+        cell.effect = kEffectNone;
+    }
+}
+
+// The cell as the effects take it under the format's rules.
+PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
+                         bool rowTick) {
+    PatternCell resolved = cell;
+    if (song.rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
+    recallSharedMemory(song, channel, resolved, rowTick);
+    translateS3mExtended(resolved);
+    if (song.rules.noteCommandsNeedNote) dropCommandsWithoutNote(resolved);
+    return resolved;
 }
 
 void stepEnvelopes(Channel& channel, const Instrument& instrument) {
@@ -80,10 +132,16 @@ void stepFadeout(Channel& channel, const Instrument& instrument) {
     channel.updateFlags |= kUpdateVolume;
 }
 
-void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick& row) {
+void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sample) {
+    Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex);
+    if (voice && voice->sample && voice->sample != &sample) voice->nextSample = &sample;
+}
+
+void processCell(Song& song, Channel& channel, const PatternCell& storedCell, RowTick& row) {
+    const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento =
         cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
-    if (cell.instrument != 0 && !portamento) {
+    if (cell.instrument != 0 && (!portamento || song.rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
     if (isNote(cell.note) && !portamento) channel.note = static_cast<std::uint8_t>(cell.note - 1);
@@ -99,20 +157,28 @@ void processCell(Song& song, Channel& channel, const PatternCell& cell, RowTick&
         // A relative note cannot push a note below the lowest one.
         channel.baseNote =
             static_cast<std::uint8_t>(std::max(sample.relativeNote + cell.note - 1, 0));
+        // A finetune command in the row tunes the row's note.
+        const std::int32_t finetune = cell.effect == kEffectSetFinetune
+                                          ? static_cast<std::int8_t>(cell.parameter)
+                                          : sample.finetune;
         channel.notePeriod =
             (song.flags & kLinearFrequencies)
-                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - sample.finetune / 2
-                : amigaPeriod(channel.baseNote, sample.finetune);
+                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - finetune / 2
+                : notePeriod(song, channel.baseNote, finetune);
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
-    if (cell.instrument != 0) resetChannel(channel, sample);
+    if (cell.instrument != 0) resetChannel(channel, sample, song.rules);
+    if (song.rules.sampleSwap && cell.instrument != 0 && (!isNote(cell.note) || portamento)) {
+        queueSampleSwap(song, channel, sample);
+    }
 
     CellTick tick{song, channel, cell, instrument, sample};
     if (cell.volume != 0) volumeColumnRow(tick);
     if (cell.note == kKeyOff || cell.effect == kEffectKeyOff) channel.keyOff = true;
+    if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
     stepEnvelopes(channel, instrument);
     if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && channel.keyOff) {
         channel.volumeEnvelope.output = 0;
@@ -143,9 +209,11 @@ void scheduleNextRow(Song& song) {
 void processRow(Song& song) {
     song.nextOrder = song.nextRow = -1;
     RowTick row{};
+    song.patternDelayRows = 0;
     const PatternCell* cells = currentCells(song);
     for (std::int32_t c = 0; c < song.channelCount; ++c)
         processCell(song, song.channels[c], cells[c], row);
+    if (song.rules.delayAtRowEndSpeed) song.patternDelayTicks = song.patternDelayRows * song.speed;
 }
 
 void processTickEffects(Song& song) {
@@ -160,7 +228,8 @@ void processTickEffects(Song& song) {
         stepEnvelopes(channel, instrument);
         stepPanningEnvelope(channel, instrument);
         stepFadeout(channel, instrument);
-        CellTick tick{song, channel, cells[c], instrument, sample};
+        const PatternCell cell = resolvedCell(song, channel, cells[c], false);
+        CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
         effectTick(tick);
         autoVibratoStep(channel, instrument);
@@ -184,9 +253,9 @@ void songTick(Song& song) {
     }
 }
 
-void resetChannel(Channel& channel, const Sample& sample) {
+void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
     channel.volume = sample.volume;
-    channel.panning = sample.panning;
+    if (rules.samplePanning) channel.panning = sample.panning;
     restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
     channel.keyOff = false;
@@ -194,6 +263,7 @@ void resetChannel(Channel& channel, const Sample& sample) {
     channel.autoVibratoSweepCount = 0;
     channel.autoVibratoPosition = 0;
     if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
+    if ((channel.waveControl >> 4) < 4) channel.tremoloPosition = 0;
     channel.tremorCounter = 0;
     channel.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
@@ -207,6 +277,16 @@ std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
     if (finetune >= 0 || note == 0)
         return base - (base - periodOf(note + 1)) * finetune / kFinetuneSteps;
     return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
+}
+
+std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune) {
+    const std::int32_t index = note - kTableFirstNote;
+    if (!song.rules.periodTable || index < 0 || index >= kTableNotes) {
+        return amigaPeriod(note, finetune);
+    }
+    const double period = song.rules.periodTable[index] * kPeriodsPerTablePeriod *
+                          std::pow(2.0, -finetune * kOctavesPerFinetune);
+    return static_cast<std::int32_t>(std::lround(period));
 }
 
 namespace {
@@ -245,8 +325,10 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdatePanning) {
         const std::int32_t room =
             (kCentrePan - std::abs(channel.panning - kCentrePan)) / kPanPerEnvelopeStep;
+        const std::int32_t panning =
+            channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope);
         setVoicePanning(
-            *voice, channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope));
+            *voice, kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation);
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = channel.period + channel.periodDelta;
@@ -256,7 +338,7 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
                 linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
         } else {
             // A period at or below 0 is higher than any: the shortest one stands for it.
-            setVoiceFrequency(mixer, *voice, kAmigaClock / std::max(period, 1));
+            setVoiceFrequency(mixer, *voice, song.rules.amigaClock / std::max(period, 1));
         }
     }
     if (flags & kUpdateStop) {

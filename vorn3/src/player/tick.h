@@ -17,11 +17,14 @@ void songTick(Song& song);
 void processRow(Song& song);
 void processTickEffects(Song& song);
 
-// Starts the channel's volume, panning, envelopes and fadeout afresh for a note of
-// `sample`.
-void resetChannel(Channel& channel, const Sample& sample);
+// Starts the channel's volume, panning (where the format pans by sample), envelopes and
+// fadeout afresh for a note of `sample`.
+void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
 // The Amiga period of 0-based note n with finetune f (1/128 semitone).
 std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);
+// The Amiga period of 0-based note n with finetune f in the song's format: from its
+// period table where it has one for the note.
+std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune);
 // Hands the voice what the channel's updateFlags ask for.
 void updateVoice(Channel& channel, const Sample& sample, const Song& song);
 

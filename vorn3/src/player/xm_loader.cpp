@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -49,7 +50,10 @@ bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
     readBytes(reader, song.title.data(), kSongNameBytes);
     skip(reader, kNameEnd);
     readBytes(reader, song.tracker.data(), kSongNameBytes);
-    song.formatVersion = readU16(reader);
+    const std::uint16_t version = readU16(reader);
+    std::snprintf(song.format.data(), song.format.size(), "XM %d.%02d", version >> 8,
+                  version & 0xFF);
+    song.rules = kXmRules;
     song.tickHook = songTick;
     song.defaultGlobalVolume = kFullGlobalVolume;
 
@@ -214,67 +218,6 @@ void readSampleHeader(Reader& reader, Sample& sample, char* name) {
     readBytes(reader, name, kNameBytes);
 }
 
-// The guard frame after the played part must stay inside the data.
-void clipLoopToData(Sample& sample) {
-    if (sample.loopStart >= sample.length) {
-        sample.loopStart = 0;
-        sample.loopLength = sample.length;
-        sample.loopType = LoopType::none;
-    } else {
-        sample.loopLength = std::min(sample.loopLength, sample.length - sample.loopStart);
-    }
-}
-
-// Frame k holds byte k; done from the end so that no byte is overwritten before use.
-void widenBytes(std::int16_t* data, std::uint32_t length) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    for (std::uint32_t k = length; k-- > 0;) {
-        data[k] = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[k] << 8));
-    }
-}
-
-void deltaDecode(std::int16_t* data, std::uint32_t length) {
-    std::uint16_t sum = 0;
-    for (std::uint32_t k = 0; k < length; ++k) {
-        sum = static_cast<std::uint16_t>(sum + static_cast<std::uint16_t>(data[k]));
-        data[k] = static_cast<std::int16_t>(sum);
-    }
-}
-
-// Interpolating at the last played frame reads the frame that playback continues with.
-void placeGuardFrame(Sample& sample) {
-    const std::uint32_t end = sample.loopStart + sample.loopLength;
-    sample.guardValue = sample.data[end];
-    sample.data[end] = sample.loopType == LoopType::pingPong ? sample.data[end - 1]
-                                                             : sample.data[sample.loopStart];
-}
-
-bool readSampleData(Reader& reader, const Song& song, Sample& sample, std::int32_t instrument,
-                    std::int32_t index) {
-    const std::uint32_t bytesPerFrame = sample.bits / 8u;
-    const std::int64_t framesInFile = (reader.size - reader.position) / bytesPerFrame;
-    sample.length = static_cast<std::uint32_t>(std::min<std::int64_t>(sample.length, framesInFile));
-    clipLoopToData(sample);
-    if (sample.length == 0) return true;
-    const std::int64_t storedBytes = std::int64_t{sample.length} * bytesPerFrame;
-    sample.data = allocateFrames(sample.length);
-    if (!sample.data) return false;
-    if (song.sampleDataHook) {
-        song.sampleDataHook(sample.data, static_cast<std::int32_t>(storedBytes), sample.bits,
-                            instrument, index);
-        skip(reader, storedBytes);
-    } else {
-        readBytes(reader, sample.data, storedBytes);
-    }
-    if (sample.bits == 8) {
-        widenBytes(sample.data, sample.length);
-        sample.bits = 16;
-    }
-    if (!song.sampleDataHook) deltaDecode(sample.data, sample.length);
-    placeGuardFrame(sample);
-    return true;
-}
-
 bool readInstrument(Reader& reader, const Song& song, std::int32_t index) {
     Instrument& instrument = song.instruments[index];
     instrument.samples.fill(&emptySample);
@@ -294,7 +237,9 @@ bool readInstrument(Reader& reader, const Song& song, std::int32_t index) {
         readSampleHeader(reader, *sample, instrument.sampleNames[j].data());
     }
     for (std::int32_t j = 0; j < sampleCount; ++j) {
-        if (!readSampleData(reader, song, *instrument.samples[j], index, j)) return false;
+        if (!readSampleData(reader, song, *instrument.samples[j], index, j, SampleCoding::delta)) {
+            return false;
+        }
     }
     return true;
 }
@@ -310,8 +255,8 @@ bool readInstruments(Reader& reader, Song& song) {
 
 }  // namespace
 
-bool recognisesXm(const std::uint8_t* head, std::int64_t length) {
-    return length >= kMagicLength && std::memcmp(head, kMagic, kMagicLength) == 0;
+bool recognisesXm(const FileHead& head) {
+    return head.length >= kMagicLength && std::memcmp(head.bytes, kMagic, kMagicLength) == 0;
 }
 
 bool loadXm(Reader& reader, Song& song) {

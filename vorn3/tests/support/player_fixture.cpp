@@ -121,8 +121,8 @@ void TickingTest::SetUp() {
     ASSERT_TRUE(openAudio(44100));
 }
 
-SongPtr TickingTest::start(const xm::Module& module) {
-    SongPtr song = load(module);
+SongPtr TickingTest::start(std::vector<std::uint8_t> bytes) {
+    SongPtr song = load(std::move(bytes));
     EXPECT_TRUE(songStart(song.get()));
     return song;
 }
@@ -152,7 +152,7 @@ void expectPlayable(const Song& song) {
         ASSERT_NE(slot.cells, nullptr);
         for (std::int32_t cell = 0; cell < slot.rows * song.channelCount; ++cell) {
             const std::uint8_t note = slot.cells[cell].note;
-            EXPECT_TRUE(note <= kNoteCount || note == kKeyOff);
+            EXPECT_TRUE(note <= kNoteCount || note == kKeyOff || note == kNoteCut);
             EXPECT_LE(slot.cells[cell].instrument, 128);
         }
     }

@@ -64,7 +64,8 @@ xm::Module rowsModule(std::vector<xm::Cell> cells, std::uint16_t tempo, std::uin
 class TickingTest : public PlayerTest {
 protected:
     void SetUp() override;
-    SongPtr start(const xm::Module& module);
+    SongPtr start(const xm::Module& module) { return start(xm::writeModule(module)); }
+    SongPtr start(std::vector<std::uint8_t> bytes);
     static void runTicks(Song& song, std::int32_t ticks);
 
     // Runs one tick per expected value, comparing what `read` gives after each.

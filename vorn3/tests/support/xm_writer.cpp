@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "support/module_bytes.h"
+
 namespace xm {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace module_bytes;
 
 constexpr std::size_t kMaxOrders = 256;
 constexpr std::uint32_t kStandardHeaderSize = 276;  // from the header-size field to the orders' end
@@ -16,26 +18,6 @@ constexpr std::uint32_t kInstrumentHeaderSize = 263;
 constexpr std::uint32_t kSampleHeaderSize = 40;
 constexpr std::uint8_t kPackedCell = 0x80;
 constexpr std::uint8_t kType16Bit = 16;
-
-void put8(Bytes& out, std::uint8_t value) {
-    out.push_back(value);
-}
-
-void put16(Bytes& out, std::uint16_t value) {
-    put8(out, static_cast<std::uint8_t>(value));
-    put8(out, static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(Bytes& out, std::uint32_t value) {
-    put16(out, static_cast<std::uint16_t>(value));
-    put16(out, static_cast<std::uint16_t>(value >> 16));
-}
-
-// Cut or padded with zero bytes to exactly `size`.
-void putText(Bytes& out, const std::string& text, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i)
-        put8(out, i < text.size() ? text[i] : 0);
-}
 
 void putHeader(Bytes& out, const Module& module) {
     const std::size_t orderCount = std::min(module.orders.size(), kMaxOrders);

@@ -49,6 +49,7 @@ constexpr const char* kUsage =
     "  --seconds S    stop each song after S seconds\n"
     "  --rate HZ      output rate, 8000..384000 (default 44100)\n"
     "  --float        32-bit float samples instead of 16-bit\n"
+    "  --separation P stereo separation in percent, 0..100 (default 100)\n"
     "  --info         print what each module holds instead of playing it\n"
     "  --help         show this help\n";
 
@@ -58,6 +59,7 @@ struct Options {
     std::int32_t loops = 1;
     std::optional<double> seconds;
     std::int32_t rate = kDefaultRate;
+    std::int32_t separation = vorn3::kDefaultStereoSeparation;
     bool floats = false;
     bool info = false;
 };
@@ -78,7 +80,8 @@ bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool takesValue = argument == "--wav" || argument == "-o" || argument == "--loops" ||
-                                argument == "--seconds" || argument == "--rate";
+                                argument == "--seconds" || argument == "--rate" ||
+                                argument == "--separation";
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "vorn3play: %s needs a value\n", argument.c_str());
             return false;
@@ -106,6 +109,13 @@ bool parse(int argc, char** argv, Options& options) {
                 return badValue(argument, value, "a rate from 8000 to 384000 Hz");
             }
             options.rate = static_cast<std::int32_t>(number);
+        } else if (argument == "--separation") {
+            const char* value = argv[++i];
+            if (!parseNumber(value, number) || number < 0 || number > 100 ||
+                number != std::floor(number)) {
+                return badValue(argument, value, "a whole percentage from 0 to 100");
+            }
+            options.separation = static_cast<std::int32_t>(number);
         } else if (argument == "--float") {
             options.floats = true;
         } else if (argument == "--info") {
@@ -276,6 +286,7 @@ double secondsToPlay(const Options& options, const vorn3::Tune& tune) {
 void renderTune(const std::string& path, vorn3::Tune& tune, const Options& options,
                 Output& output) {
     vorn3::tuneSetPasses(tune, options.loops);
+    vorn3::tuneSetStereoSeparation(tune, options.separation);
     const double total = secondsToPlay(options, tune);
     auto left = static_cast<std::int64_t>(std::llround(total * options.rate));
     const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
@@ -420,6 +431,7 @@ int playAll(const Options& options) {
             continue;
         }
         std::printf("%s\n", path.c_str());
+        vorn3::setStereoSeparation(song, options.separation);
         playSong(song, *device, options);
         vorn3::songFree(song);
     }

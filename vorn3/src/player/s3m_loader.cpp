@@ -1,0 +1,384 @@
+// S3M: header, order list, instruments and patterns found through paragraph pointers.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "player/effects.h"
+#include "player/loader.h"
+#include "player/reader.h"
+#include "player/tick.h"
+
+namespace vorn3 {
+namespace {
+
+constexpr char kMark[] = "SCRM";
+constexpr std::int64_t kMarkOffset = 44;
+constexpr std::int64_t kMarkBytes = 4;
+constexpr std::int64_t kTitleBytes = 28;
+constexpr std::int64_t kCountsOffset = 32;
+constexpr std::int64_t kGlobalVolumeOffset = 48;
+constexpr std::int64_t kDefaultPanningOffset = 53;
+constexpr std::int64_t kChannelSettingsOffset = 64;
+constexpr std::int64_t kOrdersOffset = 96;
+constexpr std::int32_t kFileChannels = 32;
+constexpr std::int32_t kMaxInstruments = 128;
+constexpr std::int32_t kMaxPatterns = 256;
+constexpr std::int64_t kParagraph = 16;
+constexpr std::int32_t kRows = 64;
+constexpr std::uint8_t kSkipOrder = 254;
+constexpr std::uint8_t kEndOrder = 255;
+constexpr std::uint8_t kFullVolume = 64;
+constexpr std::int32_t kDefaultSpeed = 6;
+constexpr std::int16_t kMinBpm = 33;
+constexpr std::int16_t kDefaultBpm = 125;
+constexpr std::int16_t kMaxBpm = 255;
+// Header bits.
+constexpr std::uint16_t kAmigaLimits = 16;
+constexpr std::uint16_t kFastSlides = 64;
+constexpr std::uint16_t kFastSlidingVersion = 0x1300;  // the version that always slid fast
+constexpr std::uint16_t kUnsignedSamples = 2;
+constexpr std::uint8_t kStereo = 128;        // of the master volume
+constexpr std::uint8_t kPanningTable = 252;  // default-panning byte: a table follows
+constexpr std::uint8_t kPanningGiven = 32;   // of a table entry
+// Channel settings: 0..7 left, 8..15 right; others are disabled or not samples.
+constexpr std::uint8_t kLastLeftChannel = 7;
+constexpr std::uint8_t kLastSampleChannel = 15;
+constexpr std::uint8_t kLeftPanning = 0x3;
+constexpr std::uint8_t kRightPanning = 0xC;
+constexpr std::int32_t kPanningPerStep = 17;  // 0..15 to 0..255
+constexpr std::uint8_t kCentre = 128;
+// Instruments.
+constexpr std::uint8_t kSampleType = 1;
+constexpr std::int64_t kSampleFieldsOffset = 13;  // after the type and the file name
+constexpr std::int64_t kSampleNameOffset = 48;
+constexpr std::uint8_t kLooped = 1;
+constexpr std::uint8_t kSixteenBit = 4;
+constexpr double kMiddleRate = 8363;  // Hz of C-4 at the usual C2 speed
+constexpr double kSemitonesPerOctave = 12;
+constexpr double kFinetuneSteps = 128;
+constexpr std::uint32_t kLowestRate = 1000;
+constexpr std::uint32_t kHighestRate = 1 << 20;
+// Pattern cells.
+constexpr std::uint8_t kChannelMask = 31;
+constexpr std::uint8_t kHasNote = 32;
+constexpr std::uint8_t kHasVolume = 64;
+constexpr std::uint8_t kHasCommand = 128;
+constexpr std::uint8_t kEmptyNote = 255;
+constexpr std::uint8_t kNoteCutByte = 254;
+constexpr std::int32_t kSemitones = 12;
+constexpr std::uint8_t kColumnSetVolume = 0x10;
+constexpr std::uint8_t kMaxPanningCommand = 0x80;
+constexpr std::uint8_t kFirstTempo = 0x20;
+
+// ST3's commands, A = 1 .. Z = 26, as the engine's effects; kEffectNone where none.
+constexpr std::uint8_t kPositionJump = 11;
+constexpr std::uint8_t kSetPanning = 8;
+constexpr std::uint8_t kSpeedOrBpm = 15;
+constexpr std::uint8_t kGlobalVolume = 16;
+constexpr std::array<std::uint8_t, 27> kEffectOfCommand{
+    kEffectNone,
+    kEffectSpeed,              // A
+    kPositionJump,             // B
+    13,                        // C pattern break
+    kEffectVolumeSlide,        // D
+    kEffectS3mPortamentoDown,  // E
+    kEffectS3mPortamentoUp,    // F
+    3,                         // G tone portamento
+    4,                         // H vibrato
+    29,                        // I tremor
+    0,                         // J arpeggio
+    6,                         // K vibrato and volume slide
+    5,                         // L tone portamento and volume slide
+    kEffectNone,               // M
+    kEffectNone,               // N
+    9,                         // O sample offset
+    kEffectNone,               // P
+    27,                        // Q retrigger
+    kEffectTremolo,            // R
+    kEffectS3mExtended,        // S
+    kSpeedOrBpm,               // T tempo, as the BPM half of F
+    kEffectFineVibrato,        // U
+    kGlobalVolume,             // V
+    kEffectNone,               // W
+    kSetPanning,               // X panning
+    kEffectNone,               // Y
+    kEffectNone,               // Z
+};
+
+constexpr std::uint64_t bit(std::uint8_t effect) {
+    return std::uint64_t{1} << effect;
+}
+
+// D, E, F, I, J, K, L, Q, R and S repeat the last non-zero parameter any of them had.
+constexpr FormatRules kS3mRules = [] {
+    FormatRules rules = kXmRules;
+    rules.samplePanning = false;
+    rules.sharedMemoryEffects = bit(kEffectVolumeSlide) | bit(kEffectS3mPortamentoDown) |
+                                bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
+                                bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended);
+    rules.fineSlideNibbles = true;
+    rules.cutPastMinPeriod = true;
+    rules.noteCommandsNeedNote = true;
+    rules.vibratoPeriodRisesFirst = true;
+    rules.tremorTicksAsGiven = true;
+    rules.portamentoStartsNote = true;
+    rules.portamentoTakesInstrument = true;
+    rules.delayAtRowEndSpeed = true;
+    return rules;
+}();
+constexpr std::int32_t kAmigaMinPeriod = 113 * 4;
+constexpr std::int32_t kAmigaMaxPeriod = 856 * 4;
+
+struct Header {
+    std::int32_t orderCount;
+    std::int32_t instrumentCount;
+    std::int32_t patternCount;
+    std::uint16_t flags;
+    std::uint16_t version;
+    std::uint16_t sampleFormat;
+    std::array<std::uint8_t, kFileChannels> channelSettings;
+};
+
+// For each stored order, the played order a jump to it lands on: the orders played leave
+// out the skipped ones and those from the end mark on, and a jump past them restarts.
+struct Orders {
+    std::array<std::uint8_t, kMaxOrders> jumpTarget;
+};
+
+bool readHeader(Reader& reader, Song& song, Header& header) {
+    readBytes(reader, song.title.data(), kTitleBytes);
+    seekTo(reader, kCountsOffset);
+    header.orderCount = readU16(reader);
+    header.instrumentCount = readU16(reader);
+    header.patternCount = readU16(reader);
+    header.flags = readU16(reader);
+    header.version = readU16(reader);
+    header.sampleFormat = readU16(reader);
+    seekTo(reader, kGlobalVolumeOffset);
+    song.defaultGlobalVolume = std::min(readU8(reader), kFullVolume);
+    const std::uint8_t speed = readU8(reader);
+    const std::uint8_t tempo = readU8(reader);
+    const std::uint8_t master = readU8(reader);
+    seekTo(reader, kChannelSettingsOffset);
+    readBytes(reader, header.channelSettings.data(), kFileChannels);
+    if (header.instrumentCount > kMaxInstruments || header.patternCount > kMaxPatterns)
+        return false;
+
+    song.defaultTempo =
+        static_cast<std::int16_t>(speed != 0 && speed != 255 ? speed : kDefaultSpeed);
+    song.defaultBpm = tempo >= kMinBpm ? std::min<std::int16_t>(tempo, kMaxBpm) : kDefaultBpm;
+    song.instrumentCount = static_cast<std::int16_t>(header.instrumentCount);
+    song.tickHook = songTick;
+    song.rules = kS3mRules;
+    if (header.flags & kAmigaLimits) {
+        song.rules.minPeriod = kAmigaMinPeriod;
+        song.rules.maxPeriod = kAmigaMaxPeriod;
+    }
+    song.rules.volumeSlideOnRowTick =
+        (header.flags & kFastSlides) != 0 || header.version == kFastSlidingVersion;
+    std::snprintf(song.format.data(), song.format.size(), "S3M");
+    if (header.version >> 12 == 1) {
+        std::snprintf(song.tracker.data(), song.tracker.size(), "Scream Tracker %d.%02X",
+                      header.version >> 8 & 15, header.version & 0xFF);
+    } else {
+        std::snprintf(song.tracker.data(), song.tracker.size(), "tracker %04X", header.version);
+    }
+    // The highest channel that plays samples sets the count; the others stay silent.
+    song.channelCount = 0;
+    for (std::int32_t c = 0; c < kFileChannels; ++c) {
+        const std::uint8_t setting = header.channelSettings[c];
+        if (setting > kLastSampleChannel) continue;
+        song.channelCount = static_cast<std::int16_t>(c + 1);
+        const std::uint8_t step = setting <= kLastLeftChannel ? kLeftPanning : kRightPanning;
+        song.channelPannings[c] =
+            master & kStereo ? static_cast<std::uint8_t>(step * kPanningPerStep) : kCentre;
+    }
+    return song.channelCount > 0;
+}
+
+bool readOrders(Reader& reader, Song& song, const Header& header, Orders& orders) {
+    seekTo(reader, kOrdersOffset);
+    std::array<std::uint8_t, kMaxOrders> stored{};
+    const std::int32_t count = std::min(header.orderCount, kMaxOrders);
+    readBytes(reader, stored.data(), count);
+    std::int32_t played = 0;
+    bool ended = false;
+    std::array<std::int32_t, kMaxOrders> nextPlayed{};
+    for (std::int32_t i = 0; i < count; ++i) {
+        nextPlayed[i] = played;
+        ended = ended || stored[i] == kEndOrder;
+        if (ended || stored[i] == kSkipOrder) continue;
+        song.orderTable[played++] = stored[i];
+    }
+    for (std::int32_t i = 0; i < count; ++i)
+        orders.jumpTarget[i] =
+            static_cast<std::uint8_t>(nextPlayed[i] < played ? nextPlayed[i] : 0);
+    song.songLength = static_cast<std::int16_t>(played);
+    song.restartPosition = 0;
+    seekTo(reader, kOrdersOffset + header.orderCount);
+    return played > 0;
+}
+
+// The panning table after the pointers, where the header says there is one.
+void readPanningTable(Reader& reader, Song& song, std::uint8_t defaultPanning) {
+    if (defaultPanning != kPanningTable) return;
+    for (std::int32_t c = 0; c < song.channelCount; ++c) {
+        const std::uint8_t entry = readU8(reader);
+        if (entry & kPanningGiven) {
+            song.channelPannings[c] = static_cast<std::uint8_t>((entry & 15) * kPanningPerStep);
+        }
+    }
+}
+
+// The C2 speed as a note shift and finetune: the engine's samples play C-4 at 8363 Hz.
+void tuneSample(Sample& sample, std::uint32_t rate) {
+    const double semitones =
+        kSemitonesPerOctave * std::log2(std::clamp(rate, kLowestRate, kHighestRate) / kMiddleRate);
+    auto whole = static_cast<std::int32_t>(std::floor(semitones));
+    auto fine = static_cast<std::int32_t>(std::lround((semitones - whole) * kFinetuneSteps));
+    if (fine == kFinetuneSteps) {
+        whole += 1;
+        fine = 0;
+    }
+    sample.relativeNote = static_cast<std::int8_t>(whole);
+    sample.finetune = static_cast<std::int8_t>(fine);
+}
+
+bool readInstrument(Reader& reader, Song& song, std::int32_t index, std::int64_t at,
+                    SampleCoding coding) {
+    Instrument& instrument = song.instruments[index];
+    Sample& sample = *instrument.samples[0];
+    sample.guardValue = kNoGuard;
+    sample.panning = kCentre;
+    sample.bits = 8;
+    sample.loopType = LoopType::none;
+    seekTo(reader, at);
+    const std::uint8_t type = readU8(reader);
+    seekTo(reader, at + kSampleFieldsOffset);
+    const std::uint8_t segmentHigh = readU8(reader);
+    const std::int64_t dataAt = (std::int64_t{segmentHigh} << 16 | readU16(reader)) * kParagraph;
+    const std::uint32_t length = readU32(reader);
+    const std::uint32_t loopStart = readU32(reader);
+    const std::uint32_t loopEnd = readU32(reader);
+    sample.volume = std::min(readU8(reader), kFullVolume);
+    skip(reader, 2);  // reserved, packing
+    const std::uint8_t flags = readU8(reader);
+    tuneSample(sample, readU32(reader));
+    seekTo(reader, at + kSampleNameOffset);
+    readBytes(reader, instrument.name.data(), kNameBytes);
+    instrument.sampleNames[0] = instrument.name;
+    if (type != kSampleType) return true;
+
+    sample.length = length;
+    sample.bits = flags & kSixteenBit ? 16 : 8;
+    if ((flags & kLooped) && loopEnd > loopStart) {
+        sample.loopType = LoopType::forward;
+        sample.loopStart = loopStart;
+        sample.loopLength = loopEnd - loopStart;
+    } else {
+        sample.loopStart = 0;
+        sample.loopLength = length;
+    }
+    // Of a stereo sample the left half plays: it comes first.
+    seekTo(reader, dataAt);
+    return readSampleData(reader, song, sample, index, 0, coding);
+}
+
+PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
+    PatternCell cell{};
+    cell.effect = kEffectNone;
+    if (what & kHasNote) {
+        const std::uint8_t note = readU8(reader);
+        const std::uint8_t semitone = note & 15;
+        const std::int32_t value = (note >> 4) * kSemitones + semitone + 1;
+        if (note == kNoteCutByte) {
+            cell.note = kNoteCut;
+        } else if (note != kEmptyNote && semitone < kSemitones && value <= kNoteCount) {
+            cell.note = static_cast<std::uint8_t>(value);
+        }
+        const std::uint8_t instrument = readU8(reader);
+        cell.instrument = instrument <= kMaxInstruments ? instrument : 0;
+    }
+    if (what & kHasVolume) {
+        const std::uint8_t volume = readU8(reader);
+        if (volume <= kFullVolume)
+            cell.volume = static_cast<std::uint8_t>(kColumnSetVolume + volume);
+    }
+    if (what & kHasCommand) {
+        const std::uint8_t command = readU8(reader);
+        cell.parameter = readU8(reader);
+        cell.effect = command < kEffectOfCommand.size() ? kEffectOfCommand[command] : kEffectNone;
+        if (cell.effect == kPositionJump) cell.parameter = orders.jumpTarget[cell.parameter];
+        if (cell.effect == kSpeedOrBpm && cell.parameter < kFirstTempo) cell.effect = kEffectNone;
+        if (cell.effect == kGlobalVolume && cell.parameter > kFullVolume) cell.effect = kEffectNone;
+        if (cell.effect == kSetPanning) {
+            if (cell.parameter > kMaxPanningCommand) cell.effect = kEffectNone;
+            cell.parameter = static_cast<std::uint8_t>(std::min(cell.parameter * 2, 255));
+        }
+    }
+    return cell;
+}
+
+void readPattern(Reader& reader, Song& song, PatternSlot& slot, std::int64_t at,
+                 const Header& header, const Orders& orders) {
+    for (std::int32_t i = 0; i < kRows * song.channelCount; ++i)
+        slot.cells[i].effect = kEffectNone;
+    if (at == 0) return;
+    seekTo(reader, at);
+    const std::int64_t end = at + 2 + readU16(reader);
+    for (std::int32_t row = 0; row < kRows && reader.position < end && !atEnd(reader);) {
+        const std::uint8_t what = readU8(reader);
+        if (what == 0) {
+            ++row;
+            continue;
+        }
+        const PatternCell cell = cellOf(what, reader, orders);
+        const std::int32_t channel = what & kChannelMask;
+        if (channel < song.channelCount && header.channelSettings[channel] <= kLastSampleChannel) {
+            slot.cells[row * song.channelCount + channel] = cell;
+        }
+    }
+}
+
+}  // namespace
+
+bool recognisesS3m(const FileHead& head) {
+    return head.length >= kMarkOffset + kMarkBytes &&
+           std::memcmp(head.bytes + kMarkOffset, kMark, kMarkBytes) == 0;
+}
+
+bool loadS3m(Reader& reader, Song& song) {
+    Header header{};
+    Orders orders{};
+    if (!readHeader(reader, song, header) || !readOrders(reader, song, header, orders)) {
+        return false;
+    }
+    std::array<std::uint16_t, kMaxInstruments> instrumentAt{};
+    for (std::int32_t i = 0; i < header.instrumentCount; ++i)
+        instrumentAt[i] = readU16(reader);
+    std::array<std::uint16_t, kMaxPatterns> patternAt{};
+    for (std::int32_t i = 0; i < header.patternCount; ++i)
+        patternAt[i] = readU16(reader);
+    seekTo(reader, kDefaultPanningOffset);
+    const std::uint8_t defaultPanning = readU8(reader);
+    seekTo(reader,
+           kOrdersOffset + header.orderCount + 2 * (header.instrumentCount + header.patternCount));
+    readPanningTable(reader, song, defaultPanning);
+
+    if (!allocateSampleInstruments(song)) return false;
+    const SampleCoding coding =
+        header.sampleFormat == kUnsignedSamples ? SampleCoding::unsignedPlain : SampleCoding::plain;
+    for (std::int32_t i = 0; i < header.instrumentCount; ++i) {
+        if (!readInstrument(reader, song, i, instrumentAt[i] * kParagraph, coding)) return false;
+    }
+    if (!allocatePatterns(song, header.patternCount, kRows)) return false;
+    for (std::int32_t i = 0; i < song.patternSlotCount; ++i) {
+        readPattern(reader, song, song.patterns[i],
+                    i < header.patternCount ? patternAt[i] * kParagraph : 0, header, orders);
+    }
+    return true;
+}
+
+}  // namespace vorn3

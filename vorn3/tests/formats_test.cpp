@@ -1,0 +1,494 @@
+// MOD and S3M: what their loaders read, and where their trackers' rules differ from XM's,
+// on modules from the writers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mixer/mix.h"
+#include "mixer/voice.h"
+#include "player/effects.h"
+#include "support/mod_writer.h"
+#include "support/player_fixture.h"
+#include "support/s3m_writer.h"
+
+namespace vorn3 {
+namespace {
+
+using FormatsTest = TickingTest;
+
+constexpr std::uint16_t kModC2 = 428;  // plays as the engine's C-4, note 49
+constexpr std::uint8_t kS3mC4 = 0x40;
+constexpr std::int32_t kC4Period = 1712;
+constexpr std::int32_t kRowTicks = 6;
+
+mod::Sample modSample(std::uint8_t volume = 64) {
+    mod::Sample sample{.name = "ramp", .volume = volume, .loopStart = 0, .loopLength = 16};
+    for (std::int32_t i = 0; i < 32; ++i)
+        sample.data.push_back(static_cast<std::int8_t>(i * 7 - 100));
+    return sample;
+}
+
+// One pattern; channels[c] holds channel c's cells row by row.
+mod::Module modRows(const std::vector<std::vector<mod::Cell>>& channels, std::string mark = "M.K.",
+                    std::int32_t channelCount = 4) {
+    mod::Module module{.mark = std::move(mark), .channels = channelCount};
+    module.samples = {modSample(), modSample(32)};
+    mod::Pattern pattern;
+    pattern.cells.resize(mod::kRows * channelCount);
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        for (std::size_t row = 0; row < channels[c].size(); ++row)
+            pattern.cells[row * channelCount + c] = channels[c][row];
+    }
+    module.patterns = {pattern};
+    return module;
+}
+
+s3m::Module s3mRows(const std::vector<std::vector<s3m::Cell>>& channels) {
+    s3m::Module module{.channels = static_cast<std::int32_t>(channels.size())};
+    s3m::Instrument ramp{.loop = true, .loopStart = 0, .loopEnd = 64, .volume = 32};
+    for (std::int32_t i = 0; i < 64; ++i)
+        ramp.frames.push_back(static_cast<std::int16_t>(i * 900 - 28000));
+    module.instruments = {ramp};
+    s3m::Pattern pattern;
+    pattern.cells.resize(static_cast<std::size_t>(s3m::kRows) * channels.size());
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        for (std::size_t row = 0; row < channels[c].size(); ++row)
+            pattern.cells[row * channels.size() + c] = channels[c][row];
+    }
+    module.patterns = {pattern};
+    return module;
+}
+
+s3m::Cell s3mCell(char letter, std::uint8_t info, std::uint8_t note = s3m::kNoNote) {
+    return {.note = note,
+            .instrument = static_cast<std::uint8_t>(note == s3m::kNoNote ? 0 : 1),
+            .command = s3m::command(letter),
+            .info = info};
+}
+
+const PatternCell& cellAt(const Song& song, std::int32_t row, std::int32_t channel) {
+    return song.patterns[0].cells[row * song.channelCount + channel];
+}
+
+TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
+    const auto withMark = [](const char* mark, std::int32_t channels) {
+        return mod::writeModule(modRows({{{kModC2, 1}}}, mark, channels));
+    };
+    std::vector<std::uint8_t> noise(4000);
+    std::mt19937 random(19);
+    for (std::uint8_t& byte : noise)
+        byte = static_cast<std::uint8_t>(random());
+    const std::string text(4000, 'a');
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* format;  // null: not loaded
+        std::int32_t channels;
+    };
+    const Case cases[] = {
+        {"M.K.", withMark("M.K.", 4), "MOD M.K.", 4},
+        {"M!K!", withMark("M!K!", 4), "MOD M!K!", 4},
+        {"FLT4", withMark("FLT4", 4), "MOD FLT4", 4},
+        {"4CHN", withMark("4CHN", 4), "MOD 4CHN", 4},
+        {"6CHN", withMark("6CHN", 6), "MOD 6CHN", 6},
+        {"8CHN", withMark("8CHN", 8), "MOD 8CHN", 8},
+        {"12CH", withMark("12CH", 12), "MOD 12CH", 12},
+        {"32CH", withMark("32CH", 32), "MOD 32CH", 32},
+        {"unknown mark", withMark("M.X.", 4), nullptr, 0},
+        {"no channels", withMark("00CH", 4), nullptr, 0},
+        {"FLT8, stored in halves", withMark("FLT8", 8), nullptr, 0},
+        {"15 samples", withMark("", 4), "MOD 15 samples", 4},
+        {"S3M", s3m::writeModule(s3mRows({{}, {}, {}})), "S3M", 3},
+        {"XM", xm::writeModule(smallModule()), "XM 1.04", 4},
+        {"random bytes", noise, nullptr, 0},
+        {"text", {text.begin(), text.end()}, nullptr, 0},
+        {"zeros", std::vector<std::uint8_t>(4000), nullptr, 0},
+    };
+    for (const Case& test : cases) {
+        SongPtr song = load(test.bytes);
+        ASSERT_EQ(song != nullptr, test.format != nullptr) << test.name;
+        if (!song) continue;
+        EXPECT_STREQ(song->format.data(), test.format) << test.name;
+        EXPECT_EQ(song->channelCount, test.channels) << test.name;
+        expectPlayable(*song);
+    }
+}
+
+TEST_F(FormatsTest, ModFieldsLoadAsStored) {
+    mod::Module module = modRows(
+        {{{kModC2, 17, 0xC, 0x20}, {856, 0, 7, 0x48}, {113, 2, 0xF, 0}, {0, 0, 0xE, 0x5F}}});
+    module.samples.resize(17);
+    module.samples[1].finetune = 0xF;
+    module.samples[16] = modSample();
+    module.samples[16].finetune = 7;
+    module.samples[16].loopStart = 4;
+    module.samples[16].loopLength = 8;
+    module.orders = {0, 1, 3};
+    module.songLength = 2;
+    module.restart = 1;
+    module.patterns.resize(4);
+    SongPtr song = load(mod::writeModule(module));
+    ASSERT_TRUE(song);
+    expectPlayable(*song);
+    EXPECT_EQ(song->songLength, 2);
+    EXPECT_EQ(song->restartPosition, 1);
+    EXPECT_EQ(song->patternSlotCount, 4);  // the whole order table counts
+    EXPECT_EQ(song->instrumentCount, 31);
+    const PatternCell& first = cellAt(*song, 0, 0);
+    EXPECT_EQ(first.note, 49);
+    EXPECT_EQ(first.instrument, 17);
+    EXPECT_EQ(first.effect, 0xC);
+    EXPECT_EQ(first.parameter, 0x20);
+    EXPECT_EQ(cellAt(*song, 1, 0).note, 37);
+    EXPECT_EQ(cellAt(*song, 1, 0).effect, kEffectTremolo);
+    EXPECT_EQ(cellAt(*song, 2, 0).note, 72);
+    EXPECT_EQ(cellAt(*song, 2, 0).effect, 0);  // F00 is no command
+    EXPECT_EQ(cellAt(*song, 3, 0).effect, kEffectSetFinetune);
+    EXPECT_EQ(static_cast<std::int8_t>(cellAt(*song, 3, 0).parameter), -16);
+    const Sample& looped = *song->instruments[16].samples[0];
+    EXPECT_EQ(looped.finetune, 112);
+    EXPECT_EQ(looped.loopType, LoopType::forward);
+    EXPECT_EQ(looped.loopStart, 8u);
+    EXPECT_EQ(looped.loopLength, 16u);
+    EXPECT_EQ(looped.data[1], static_cast<std::int16_t>(-93 * 256));
+    EXPECT_EQ(song->instruments[1].samples[0]->finetune, -16);
+    EXPECT_EQ(song->instruments[1].samples[0]->volume, 32);
+    EXPECT_EQ(song->channelPannings[0], 0);
+    EXPECT_EQ(song->channelPannings[1], 255);
+    EXPECT_EQ(song->channelPannings[2], 255);
+    EXPECT_EQ(song->channelPannings[3], 0);
+
+    module.mark.clear();  // the 15-sample form gives the loop start in bytes
+    module.samples.resize(15);
+    module.samples[14] = modSample();
+    module.samples[14].loopStart = 4;
+    song = load(mod::writeModule(module));
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->instrumentCount, 15);
+    EXPECT_EQ(song->instruments[14].samples[0]->loopStart, 4u);
+}
+
+TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
+    s3m::Module module = s3mRows({{{kS3mC4, 1, 20, s3m::command('B'), 2}},
+                                  {{s3m::kNoteCut, 0, 0, s3m::command('X'), 0x40}},
+                                  {{kS3mC4, 1}},
+                                  {{0x5B, 2, s3m::kNoVolume, s3m::command('B'), 6}}});
+    module.channelSettings = {0, 9, 255, 3};
+    for (std::size_t c = 4; c < s3m::kChannels; ++c)
+        (*module.channelSettings)[c] = s3m::kDisabled;
+    module.panningTable = {0x20, 0x0F, 0x2A};
+    module.speed = 4;
+    module.tempo = 150;
+    module.globalVolume = 48;
+    module.orders = {254, 0, 254, 1, 255, 0};
+    module.patterns.push_back(module.patterns[0]);
+    s3m::Instrument wide{.frames = {0x1234, -0x4321}, .sixteenBit = true, .c2Speed = 16726};
+    module.instruments.push_back(wide);
+    module.instruments.push_back({.type = 2, .frames = {1, 2, 3}});
+    SongPtr song = load(s3m::writeModule(module));
+    ASSERT_TRUE(song);
+    expectPlayable(*song);
+    EXPECT_EQ(song->defaultTempo, 4);
+    EXPECT_EQ(song->defaultBpm, 150);
+    EXPECT_EQ(song->defaultGlobalVolume, 48);
+    EXPECT_EQ(song->songLength, 2);  // 254 skipped, nothing from 255 on
+    EXPECT_EQ(song->orderTable[0], 0);
+    EXPECT_EQ(song->orderTable[1], 1);
+    EXPECT_EQ(song->channelCount, 4);
+    EXPECT_EQ(song->channelPannings[0], 0);    // from the table
+    EXPECT_EQ(song->channelPannings[1], 204);  // not in the table: right
+    EXPECT_EQ(song->channelPannings[3], 51);   // left
+    const PatternCell& first = cellAt(*song, 0, 0);
+    EXPECT_EQ(first.note, 49);
+    EXPECT_EQ(first.volume, 0x10 + 20);
+    EXPECT_EQ(first.effect, 11);
+    EXPECT_EQ(first.parameter, 1);  // stored order 2 is skipped: played order 1 follows
+    EXPECT_EQ(cellAt(*song, 0, 1).note, kNoteCut);
+    EXPECT_EQ(cellAt(*song, 0, 1).parameter, 0x80);
+    EXPECT_EQ(cellAt(*song, 0, 2).note, 0);  // a disabled channel's cells are dropped
+    EXPECT_EQ(cellAt(*song, 0, 3).note, 5 * 12 + 11 + 1);
+    EXPECT_EQ(cellAt(*song, 0, 3).parameter, 0);  // a jump past the end restarts
+    const Sample& ramp = *song->instruments[0].samples[0];
+    EXPECT_EQ(ramp.data[0], -28000 & ~0xFF);  // unsigned 8-bit data
+    EXPECT_EQ(ramp.loopLength, 64u);
+    const Sample& widened = *song->instruments[1].samples[0];
+    EXPECT_EQ(widened.data[1], -0x4321);
+    EXPECT_EQ(widened.relativeNote, 12);
+    EXPECT_EQ(widened.finetune, 0);
+    EXPECT_EQ(song->instruments[2].samples[0]->length, 0u);
+
+    module.masterVolume = 0x30;  // mono
+    module.sampleFormat = 1;     // signed
+    song = load(s3m::writeModule(module));
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->channelPannings[1], 128);
+    EXPECT_EQ(song->instruments[0].samples[0]->data[0], -28000 & ~0xFF);
+}
+
+// Truncated and corrupted files of both formats fail or load into songs that play.
+TEST_F(FormatsTest, DamagedFilesFailOrLoadSafely) {
+    s3m::Module s3m = s3mRows({{s3mCell('D', 0x0F, kS3mC4), s3mCell('S', 0xB1)}, {{kS3mC4, 1}}});
+    s3m.instruments.push_back({.frames = {1, 2, 3, 4}, .sixteenBit = true});
+    mod::Module mod = modRows({{{kModC2, 1, 0xE, 0x62}, {kModC2, 2, 0xE, 0xE1}}});
+    mod.orders = {0, 0};
+    for (const std::vector<std::uint8_t>& whole :
+         {s3m::writeModule(s3m), mod::writeModule(mod), mod::writeModule([&] {
+              mod::Module unmarked = mod;
+              unmarked.mark.clear();
+              return unmarked;
+          }())}) {
+        std::mt19937 random(7);
+        for (std::size_t size = 0; size <= whole.size(); size += 1 + random() % 7) {
+            std::vector<std::uint8_t> bytes(whole.begin(),
+                                            whole.begin() + static_cast<std::ptrdiff_t>(size));
+            if (size % 2 == 1 && size > 0)
+                bytes[random() % size] = static_cast<std::uint8_t>(random());
+            SongPtr song = load(bytes);
+            if (!song) continue;
+            expectPlayable(*song);
+            ASSERT_TRUE(songStart(song.get()));
+            runTicks(*song, 200);
+            if (::testing::Test::HasFailure()) FAIL() << "at size " << size;
+        }
+    }
+}
+
+TEST_F(FormatsTest, ProTrackerSlidesStopAtItsPeriodLimits) {
+    SongPtr song = start(mod::writeModule(modRows({{{113, 1, 1, 0x10}, {856, 1, 2, 0x10}}})));
+    expectTicks(*song, {452, 452, 452, 452, 452, 452, 3424, 3424},
+                [&] { return song->channels[0].period; });
+}
+
+TEST_F(FormatsTest, ProTrackerSlidesForgetTheirParameters) {
+    struct Case {
+        std::uint8_t effect;
+        std::uint8_t parameter;  // of the first row; the second has its low nibble 0
+        std::int32_t Channel::*field;
+        std::vector<std::int32_t> expected;  // two rows of six ticks
+    };
+    const Case cases[] = {
+        {0xA, 0x02, &Channel::volume, {64, 62, 60, 58, 56, 54, 54, 54, 54, 54, 54, 54}},
+        {0x1,
+         0x02,
+         &Channel::period,
+         {1712, 1704, 1696, 1688, 1680, 1672, 1672, 1672, 1672, 1672, 1672, 1672}},
+        {0xE, 0xB2, &Channel::volume, {62, 62, 62, 62, 62, 62, 62, 62, 62, 62, 62, 62}},
+    };
+    for (const Case& test : cases) {
+        const auto parameter = static_cast<std::uint8_t>(test.parameter & 0xF0);
+        SongPtr song = start(mod::writeModule(
+            modRows({{{kModC2, 1, test.effect, test.parameter}, {0, 0, test.effect, parameter}}})));
+        expectTicks(*song, test.expected, [&] { return song->channels[0].*test.field; });
+    }
+}
+
+TEST_F(FormatsTest, ModChannelsPanLeftRightRightLeftAtTheSeparationSet) {
+    const std::vector<mod::Cell> notes(2, {kModC2, 1});
+    SongPtr song = start(mod::writeModule(modRows({notes, notes, notes, notes})));
+    runTicks(*song, kRowTicks);
+    const std::int32_t full[] = {0, 255, 255, 0};
+    for (std::int32_t c = 0; c < 4; ++c)
+        EXPECT_EQ(voiceAt(defaultMixer(), c)->panning, full[c]);
+    song->stereoSeparation = 50;
+    runTicks(*song, 1);
+    const std::int32_t half[] = {64, 191, 191, 64};
+    for (std::int32_t c = 0; c < 4; ++c)
+        EXPECT_EQ(voiceAt(defaultMixer(), c)->panning, half[c]);
+}
+
+// An instrument without a note takes over where the playing sample's loop ends, with its
+// own loop; one without a loop silences the voice there.
+TEST_F(FormatsTest, ProTrackerSwapsSamplesWhereTheLoopEnds) {
+    mod::Module module = modRows({{{kModC2, 1}, {0, 2}, {kModC2, 1}, {0, 3}}});
+    mod::Sample oneShot = modSample();
+    oneShot.loopLength = 1;
+    module.samples.push_back(oneShot);
+    SongPtr song = start(mod::writeModule(module));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    const auto sampleOf = [&](std::int32_t instrument) {
+        return song->instruments[instrument].samples[0];
+    };
+    runTicks(*song, kRowTicks + 1);
+    EXPECT_EQ(voice.sample, sampleOf(0));
+    EXPECT_EQ(voice.nextSample, sampleOf(1));
+    advanceVoices(defaultMixer(), 1000);
+    EXPECT_EQ(voice.sample, sampleOf(1));
+    EXPECT_EQ(voice.nextSample, nullptr);
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(voice.sample, sampleOf(0));
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(voice.nextSample, sampleOf(2));
+    advanceVoices(defaultMixer(), 1000);
+    EXPECT_EQ(voice.sample, nullptr);
+}
+
+TEST_F(FormatsTest, ProTrackerSpeedCommands) {
+    struct Case {
+        mod::Cell first;
+        mod::Cell second;
+        std::int32_t rowTicks;
+        std::int32_t bpm;
+    };
+    const Case cases[] = {
+        {{0, 0, 0xF, 0x03}, {}, 3, 125},
+        {{0, 0, 0xF, 0x00}, {}, kRowTicks, 125},  // ignored
+        {{0, 0, 0xF, 0x20}, {}, kRowTicks, 32},
+        // A pattern delay counts rows at the speed the row ends with.
+        {{0, 0, 0xE, 0xE2}, {0, 0, 0xF, 0x03}, 9, 125},
+        {{0, 0, 0xF, 0x03}, {0, 0, 0xE, 0xE2}, 9, 125},
+    };
+    for (const Case& test : cases) {
+        SongPtr song = start(mod::writeModule(modRows({{test.first}, {test.second}})));
+        std::int32_t ticks = 0;
+        while (songGetRow(song.get()) == 0 && ticks < 100) {
+            runTicks(*song, 1);
+            ++ticks;
+        }
+        EXPECT_EQ(ticks - 1, test.rowTicks);
+        EXPECT_EQ(song->bpm, test.bpm);
+    }
+}
+
+// 9xx and EDx without a note leave the playing note alone; E5x tunes the row's note and
+// no other.
+TEST_F(FormatsTest, ProTrackerRowCommandsActOnTheRowsNote) {
+    SongPtr song = start(mod::writeModule(modRows(
+        {{{kModC2, 1}, {0, 0, 9, 0xFF}, {0, 0, 0xE, 0xD1}, {kModC2, 1, 0xE, 0x5F}, {kModC2, 1}}})));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    runTicks(*song, kRowTicks);
+    advanceVoices(defaultMixer(), 100);
+    const std::uint64_t position = voice.position;
+    runTicks(*song, 2 * kRowTicks);
+    EXPECT_NE(voice.sample, nullptr);
+    EXPECT_EQ(voice.position, position);
+    runTicks(*song, 1);
+    EXPECT_EQ(song->channels[0].period, 1724);  // 1712 an eighth of a semitone lower
+    runTicks(*song, kRowTicks);
+    EXPECT_EQ(song->channels[0].period, kC4Period);
+}
+
+// ProTracker's vibrato leaves the row tick alone and lowers the pitch first.
+TEST_F(FormatsTest, ProTrackerVibratoStartsDownwardAfterTheRowTick) {
+    SongPtr song = start(mod::writeModule(modRows({{{kModC2, 1, 4, 0x48}}})));
+    expectTicks(*song, {0, 0, 24, 44, 56}, [&] { return song->channels[0].periodDelta; });
+}
+
+TEST_F(FormatsTest, ModTremoloSwingsTheVolumeOfEachTick) {
+    SongPtr song = start(mod::writeModule(modRows({{{kModC2, 2, 7, 0x48}}})));
+    expectTicks(*song, {0, 0, 12, 22, 29}, [&] { return song->channels[0].volumeDelta; });
+    EXPECT_EQ(song->channels[0].volume, 32);
+}
+
+TEST_F(FormatsTest, S3mSlidesShareOneMemory) {
+    struct Case {
+        s3m::Cell first;
+        char second;  // with a zero parameter
+        std::int32_t Channel::*field;
+        std::vector<std::int32_t> expected;  // the second row's ticks
+    };
+    const Case cases[] = {
+        {s3mCell('D', 0x04, kS3mC4), 'E', &Channel::period, {1712, 1728, 1744, 1760, 1776, 1792}},
+        {s3mCell('E', 0x04, kS3mC4), 'D', &Channel::volume, {32, 28, 24, 20, 16, 12}},
+        {s3mCell('F', 0xF3, kS3mC4), 'E', &Channel::period, {1712, 1712, 1712, 1712, 1712, 1712}},
+        {s3mCell('Q', 0x02, kS3mC4), 'K', &Channel::volume, {32, 30, 28, 26, 24, 22}},
+    };
+    for (const Case& test : cases) {
+        SongPtr song = start(s3m::writeModule(s3mRows({{test.first, s3mCell(test.second, 0)}})));
+        runTicks(*song, kRowTicks);
+        expectTicks(*song, test.expected, [&] { return song->channels[0].*test.field; });
+    }
+}
+
+TEST_F(FormatsTest, S3mFineSlidesRunOnceOnTheRowTick) {
+    struct Case {
+        char letter;
+        std::uint8_t info;
+        std::uint16_t version;
+        std::int32_t Channel::*field;
+        std::vector<std::int32_t> expected;
+    };
+    const std::uint16_t usual = 0x1320;
+    const std::uint16_t fast = 0x1300;  // slid on the row tick too
+    const Case cases[] = {
+        {'D', 0xF2, usual, &Channel::volume, {30, 30, 30}},
+        {'D', 0x2F, usual, &Channel::volume, {34, 34, 34}},
+        {'D', 0x02, usual, &Channel::volume, {32, 30, 28}},
+        {'D', 0x20, usual, &Channel::volume, {32, 34, 36}},
+        {'D', 0x02, fast, &Channel::volume, {30, 28, 26}},
+        {'E', 0xF2, usual, &Channel::period, {1720, 1720, 1720}},
+        {'E', 0xE2, usual, &Channel::period, {1714, 1714, 1714}},
+        {'E', 0x02, usual, &Channel::period, {1712, 1720, 1728}},
+        {'F', 0xF2, usual, &Channel::period, {1704, 1704, 1704}},
+        {'F', 0xE2, usual, &Channel::period, {1710, 1710, 1710}},
+        {'K', 0xF2, usual, &Channel::volume, {30, 30, 30}},  // K and L slide as D does
+        {'L', 0x2F, usual, &Channel::volume, {34, 34, 34}},
+    };
+    for (const Case& test : cases) {
+        s3m::Module module = s3mRows({{s3mCell(test.letter, test.info, kS3mC4)}});
+        module.version = test.version;
+        SongPtr song = start(s3m::writeModule(module));
+        expectTicks(*song, test.expected, [&] { return song->channels[0].*test.field; });
+    }
+}
+
+// A tone portamento on a silent channel starts its note; one with an instrument takes
+// that instrument's volume; a slide past the shortest period stops the note.
+TEST_F(FormatsTest, S3mPortamentoRules) {
+    s3m::Module module = s3mRows({{s3mCell('G', 0x10, kS3mC4),
+                                   {.note = 0x50, .instrument = 2, .command = s3m::command('G')},
+                                   s3mCell('F', 0xDF)}});
+    module.instruments.push_back(module.instruments[0]);
+    module.instruments[1].volume = 60;
+    SongPtr song = start(s3m::writeModule(module));
+    const Voice& voice = *voiceAt(defaultMixer(), 0);
+    runTicks(*song, 1);
+    EXPECT_EQ(song->channels[0].period, kC4Period);
+    EXPECT_NE(voice.sample, nullptr);
+    runTicks(*song, kRowTicks + 1);
+    EXPECT_EQ(song->channels[0].volume, 60);
+    EXPECT_EQ(song->channels[0].period, kC4Period - 0x10 * 4);
+    runTicks(*song, kRowTicks - 1);
+    EXPECT_NE(voice.sample, nullptr);
+    runTicks(*song, 3);
+    EXPECT_EQ(voice.sample, nullptr);
+}
+
+TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {
+    SongPtr song =
+        start(s3m::writeModule(s3mRows({{s3mCell('A', 0x40, kS3mC4), {s3m::kNoteCut}},
+                                        {s3mCell('T', 0x1F), s3mCell('T', 0x40)},
+                                        {s3mCell('V', 0x20), s3mCell('S', 0xC2, kS3mC4)},
+                                        {{}, s3mCell('V', 0x41)}})));  // above 64: no command
+    runTicks(*song, 1);
+    EXPECT_EQ(song->speed, 0x40);  // not a tempo
+    EXPECT_EQ(song->bpm, 125);     // T below 0x20 is no tempo
+    EXPECT_EQ(song->globalVolume, 0x20);
+    ASSERT_NE(voiceAt(defaultMixer(), 0)->sample, nullptr);
+    runTicks(*song, 0x40);
+    EXPECT_EQ(song->bpm, 0x40);
+    EXPECT_EQ(song->globalVolume, 0x20);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, nullptr);
+    expectTicks(*song, {32, 0, 0}, [&] { return song->channels[2].volume; });
+}
+
+// I21: on for two ticks, off for one (XM's tremor would take three and two).
+TEST_F(FormatsTest, S3mTremorCountsTheTicksAsGiven) {
+    SongPtr song = start(s3m::writeModule(s3mRows({{s3mCell('I', 0x21, kS3mC4)}})));
+    expectTicks(*song, {0, 0, -32, 0, 0, -32}, [&] { return song->channels[0].volumeDelta; });
+}
+
+TEST_F(FormatsTest, S3mLoopsReplayRowsBySb) {
+    SongPtr song = start(
+        s3m::writeModule(s3mRows({{s3mCell('A', 1), s3mCell('S', 0xB0), s3mCell('S', 0xB1), {}}})));
+    const std::int32_t rows[] = {0, 1, 2, 1, 2, 3};
+    for (std::int32_t row : rows) {
+        runTicks(*song, 1);
+        EXPECT_EQ(songGetRow(song.get()), row);
+    }
+}
+
+}  // namespace
+}  // namespace vorn3
