@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "player/effects.h"
 #include "player/tick.h"
 #include "support/player_fixture.h"
 
@@ -89,15 +90,17 @@ TEST_F(LoaderTest, CellsDecodeFromPackedAndUnpackedData) {
     }
 }
 
-TEST_F(LoaderTest, InstrumentNumbersAbove128AndUnknownNotesAreDropped) {
+// Command numbers past XM's own name other formats' commands inside the player.
+TEST_F(LoaderTest, InstrumentNumbersAbove128AndUnknownNotesAndCommandsAreDropped) {
     xm::Module module = smallModule();
-    module.patterns[0].cells = {{120, 129, 0x20, 0, 0}, {98, 128, 0, 0, 0}};
+    module.patterns[0].cells = {{120, 129, 0x20, 0, 0}, {98, 128, 0, kXmEffectCount, 0x44}};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
     EXPECT_EQ(cellAt(*song, 0, 0, 0).note, 0);
     EXPECT_EQ(cellAt(*song, 0, 0, 0).instrument, 0);
     EXPECT_EQ(cellAt(*song, 0, 0, 0).volume, 0x20);
     EXPECT_EQ(cellAt(*song, 0, 0, 1).note, 0);
+    EXPECT_EQ(cellAt(*song, 0, 0, 1).effect, kEffectNone);
     EXPECT_EQ(cellAt(*song, 0, 0, 1).instrument, 128);
 }
 

@@ -15,8 +15,10 @@ inline constexpr std::uint8_t kEffectTonePortamento = 3;
 inline constexpr std::uint8_t kEffectTonePortamentoSlide = 5;
 inline constexpr std::uint8_t kEffectKeyOff = 20;
 inline constexpr std::uint8_t kEffectExtended = 14;
+// XM's own commands are 0 to 35; an XM file's numbers past them play nothing.
+inline constexpr std::uint8_t kXmEffectCount = 36;
 // Effects of the other formats, numbered past the XM ones.
-inline constexpr std::uint8_t kEffectTremolo = 36;
+inline constexpr std::uint8_t kEffectTremolo = kXmEffectCount;
 inline constexpr std::uint8_t kEffectSpeed = 37;  // ticks per row, whatever the value
 inline constexpr std::uint8_t kEffectSampleOffset = 9;
 inline constexpr std::uint8_t kEffectVolumeSlide = 10;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "mixer/voice.h"
+#include "player/effects.h"
 #include "player/reader.h"
 #include "player/tick.h"
 
@@ -101,6 +102,7 @@ PatternCell readCell(Reader& reader) {
         cell.note = 0;
     }
     if (cell.instrument > kMaxInstrumentNumber) cell.instrument = 0;
+    if (cell.effect >= kXmEffectCount) cell.effect = kEffectNone;
     return cell;
 }
 
