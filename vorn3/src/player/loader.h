@@ -6,12 +6,16 @@
 
 #include "player/song.h"
 #include "player/stream.h"
+#include "player/tick.h"
 
 namespace vorn3 {
 
 // False when the stream holds no module this library can play; what was allocated
 // so far stays in the song for songFree to release.
 bool loadModule(Song& song, SongStream* stream);
+
+// The loudest sample, channel or global volume a module file stores.
+inline constexpr auto kFullVolume = static_cast<std::uint8_t>(kMaxVolume);
 
 // Sample frames with a zero frame before the first and kSpareFrames after the last.
 std::int16_t* allocateFrames(std::uint32_t length);

@@ -29,7 +29,6 @@ constexpr std::int64_t kParagraph = 16;
 constexpr std::int32_t kRows = 64;
 constexpr std::uint8_t kSkipOrder = 254;
 constexpr std::uint8_t kEndOrder = 255;
-constexpr std::uint8_t kFullVolume = 64;
 constexpr std::int32_t kDefaultSpeed = 6;
 constexpr std::int16_t kMinBpm = 33;
 constexpr std::int16_t kDefaultBpm = 125;
