@@ -14,10 +14,12 @@ inline constexpr std::int32_t kMinVoiceFrequency = 100;     // Hz
 inline constexpr std::int32_t kMaxVoiceFrequency = 705600;  // Hz: 16 frames per frame at 44.1 kHz
 inline constexpr std::int32_t kForward = 1;
 inline constexpr std::int32_t kBackward = 2;
+// The loudest volume a voice takes: its side volumes hold it in 8 bits at any panning.
+inline constexpr std::int32_t kMaxVoiceVolume = 255;
 
 struct Voice {
     std::int32_t index;         // place in the pool
-    std::int32_t volume;        // as last set; the replayer gives 0..127
+    std::int32_t volume;        // as last set; the replayer gives 0..kMaxVoiceVolume
     std::int32_t frequency;     // Hz as last set, before clamping
     std::int32_t panning;       // 0 left .. 255 right, as last set
     std::uint32_t startOffset;  // frame the next trigger starts at; consumed by it

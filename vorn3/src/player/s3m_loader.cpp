@@ -38,7 +38,11 @@ constexpr std::uint16_t kAmigaLimits = 16;
 constexpr std::uint16_t kFastSlides = 64;
 constexpr std::uint16_t kFastSlidingVersion = 0x1300;  // the version that always slid fast
 constexpr std::uint16_t kUnsignedSamples = 2;
-constexpr std::uint8_t kStereo = 128;        // of the master volume
+constexpr std::uint8_t kStereo = 128;  // of the master volume
+constexpr std::uint8_t kMasterVolumeBits = 127;
+// Songs saved at ST3's default master volume play unscaled; 0 stands for it.
+constexpr std::int32_t kDefaultMasterVolume = 48;
+constexpr std::int32_t kLowestMasterVolume = 16;
 constexpr std::uint8_t kPanningTable = 252;  // default-panning byte: a table follows
 constexpr std::uint8_t kPanningGiven = 32;   // of a table entry
 // Channel settings: 0..7 left, 8..15 right; others are disabled or not samples.
@@ -146,6 +150,12 @@ struct Orders {
     std::array<std::uint8_t, kMaxOrders> jumpTarget;
 };
 
+double masterVolumeScale(std::uint8_t master) {
+    const std::int32_t volume = master & kMasterVolumeBits;
+    if (volume == 0) return 1;
+    return static_cast<double>(std::max(volume, kLowestMasterVolume)) / kDefaultMasterVolume;
+}
+
 bool readHeader(Reader& reader, Song& song, Header& header) {
     readBytes(reader, song.title.data(), kTitleBytes);
     seekTo(reader, kCountsOffset);
@@ -175,6 +185,7 @@ bool readHeader(Reader& reader, Song& song, Header& header) {
         song.rules.minPeriod = kAmigaMinPeriod;
         song.rules.maxPeriod = kAmigaMaxPeriod;
     }
+    song.masterVolumeScale = masterVolumeScale(master);
     song.rules.volumeSlideOnRowTick =
         (header.flags & kFastSlides) != 0 || header.version == kFastSlidingVersion;
     std::snprintf(song.format.data(), song.format.size(), "S3M");

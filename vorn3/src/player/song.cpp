@@ -129,6 +129,7 @@ bool registerSong(Player& player, Song& song) {
     song.player = &player;
     song.seekOrder = song.seekRow = -1;
     song.stereoSeparation = kDefaultStereoSeparation;
+    song.masterVolumeScale = 1;
     try {
         player.songs.push_back(&song);
     } catch (const std::bad_alloc&) {

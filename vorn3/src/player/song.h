@@ -134,9 +134,11 @@ struct Song {
     // Panning of each channel at the start: 0 left .. 255 right.
     std::array<std::uint8_t, kVoiceCount> channelPannings;
     std::int32_t stereoSeparation;  // percent of every panning's distance from the centre
-    std::array<char, 32> format;    // the format's name and version; ends in a zero byte
-    std::array<char, 29> title;     // ends in a zero byte
-    std::array<char, 29> tracker;   // that wrote the file
+    // Every voice's volume × this: a master volume the file sets over its tracker's default.
+    double masterVolumeScale;
+    std::array<char, 32> format;   // the format's name and version; ends in a zero byte
+    std::array<char, 29> title;    // ends in a zero byte
+    std::array<char, 29> tracker;  // that wrote the file
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

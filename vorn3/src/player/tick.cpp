@@ -1,5 +1,6 @@
 #include "player/tick.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -319,8 +320,10 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
                               channel.volumeEnvelope.output * channel.fadeoutVolume *
-                              song.globalVolume * kVoiceVolumeScale;
-        setVoiceVolume(*voice, channel.muted ? 0 : static_cast<std::int32_t>(volume));
+                              song.globalVolume * kVoiceVolumeScale * song.masterVolumeScale;
+        setVoiceVolume(*voice, channel.muted
+                                   ? 0
+                                   : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume));
     }
     if (flags & kUpdatePanning) {
         const std::int32_t room =
