@@ -500,6 +500,26 @@ TEST_F(FormatsTest, S3mSpeedTempoGlobalVolumeAndNoteCut) {
     expectTicks(*song, {32, 0, 0}, [&] { return song->channels[2].volume; });
 }
 
+// S2x plays the row's note at the C2 speed x names in place of the sample's, and no
+// other note.
+TEST_F(FormatsTest, S3mFinetunePlaysTheRowsNoteAtItsC2Speed) {
+    constexpr double kSampleRate = 10000;  // Hz at C-4
+    const struct {
+        std::uint8_t info;
+        double hz;
+    } cases[] = {{0x20, 7895}, {0x28, 8363}, {0x2F, 8757}, {0x00, kSampleRate}};
+    for (const auto& test : cases) {
+        s3m::Module module = s3mRows({{s3mCell('S', test.info, kS3mC4), {kS3mC4, 1}}});
+        module.instruments[0].c2Speed = static_cast<std::uint32_t>(kSampleRate);
+        SongPtr song = start(s3m::writeModule(module));
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        runTicks(*song, 1);
+        EXPECT_NEAR(voice.frequency, test.hz, test.hz / 500) << int{test.info};
+        runTicks(*song, kRowTicks);
+        EXPECT_NEAR(voice.frequency, kSampleRate, kSampleRate / 500) << int{test.info};
+    }
+}
+
 // I21: on for two ticks, off for one (XM's tremor would take three and two).
 TEST_F(FormatsTest, S3mTremorCountsTheTicksAsGiven) {
     SongPtr song = start(s3m::writeModule(s3mRows({{s3mCell('I', 0x21, kS3mC4)}})));

@@ -26,7 +26,8 @@ inline constexpr std::uint8_t kEffectS3mPortamentoDown = 39;
 inline constexpr std::uint8_t kEffectS3mPortamentoUp = 40;
 inline constexpr std::uint8_t kEffectFineVibrato = 41;
 inline constexpr std::uint8_t kEffectS3mExtended = 42;  // Sxy, run as the Exy it names
-// Tunes the row's note; parameter: the signed finetune.
+// Tunes the row's note in place of its sample's relative note and finetune; parameter:
+// the signed tuning, in finetune steps from C-4 at 8363 Hz.
 inline constexpr std::uint8_t kEffectSetFinetune = 43;
 // A cell without a command where effect 0 with parameter 0 means an arpeggio.
 inline constexpr std::uint8_t kEffectNone = 255;

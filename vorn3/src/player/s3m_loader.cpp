@@ -58,9 +58,6 @@ constexpr std::int64_t kSampleFieldsOffset = 13;  // after the type and the file
 constexpr std::int64_t kSampleNameOffset = 48;
 constexpr std::uint8_t kLooped = 1;
 constexpr std::uint8_t kSixteenBit = 4;
-constexpr double kMiddleRate = 8363;  // Hz of C-4 at the usual C2 speed
-constexpr double kSemitonesPerOctave = 12;
-constexpr double kFinetuneSteps = 128;
 constexpr std::uint32_t kLowestRate = 1000;
 constexpr std::uint32_t kHighestRate = 1 << 20;
 // Pattern cells.
@@ -242,18 +239,12 @@ void readPanningTable(Reader& reader, Song& song, std::uint8_t defaultPanning) {
     }
 }
 
-// The C2 speed as a note shift and finetune: the engine's samples play C-4 at 8363 Hz.
+// The C2 speed as a note shift and a finetune of 0..127.
 void tuneSample(Sample& sample, std::uint32_t rate) {
-    const double semitones =
-        kSemitonesPerOctave * std::log2(std::clamp(rate, kLowestRate, kHighestRate) / kMiddleRate);
-    auto whole = static_cast<std::int32_t>(std::floor(semitones));
-    auto fine = static_cast<std::int32_t>(std::lround((semitones - whole) * kFinetuneSteps));
-    if (fine == kFinetuneSteps) {
-        whole += 1;
-        fine = 0;
-    }
+    const std::int32_t tuning = tuningOfRate(std::clamp(rate, kLowestRate, kHighestRate));
+    const auto whole = static_cast<std::int32_t>(std::floor(tuning / double{kFinetuneSteps}));
     sample.relativeNote = static_cast<std::int8_t>(whole);
-    sample.finetune = static_cast<std::int8_t>(fine);
+    sample.finetune = static_cast<std::int8_t>(tuning - whole * kFinetuneSteps);
 }
 
 bool readInstrument(Reader& reader, Song& song, std::int32_t index, std::int64_t at,

@@ -1,6 +1,7 @@
 #include "player/tick.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -21,8 +22,8 @@ constexpr float kOctavesPerPeriod = 0.0013020834f;  // 1/768
 constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
 constexpr std::int32_t kAmigaTopNote = 132;
 constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
-constexpr std::int32_t kFinetuneSteps = 128;     // per semitone
-constexpr double kOctavesPerFinetune = 1.0 / (12 * kFinetuneSteps);
+constexpr double kSemitonesPerOctave = 12;
+constexpr double kOctavesPerFinetune = 1.0 / (kSemitonesPerOctave * kFinetuneSteps);
 constexpr std::int32_t kPeriodsPerTablePeriod = 4;  // the engine counts quarter periods
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
@@ -69,6 +70,17 @@ constexpr std::uint8_t kNoteDelay = 0xD;  // of the E commands
 // Sxy names its Exy by another digit.
 constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x0, 0x4, 0x7, 0x0, 0x0, 0x0,
                                              0x8, 0x0, 0x0, 0x6, 0xC, 0xD, 0xE, 0x0};
+constexpr std::uint8_t kS3mFinetune = 0x2;  // S2x, which has no Exy
+// The C2 speed S2x plays the row's note at, by x (Hz).
+constexpr std::array<double, 16> kC2SpeedOfS3mFinetune = {
+    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
+// The same as tunings of kEffectSetFinetune: all lie within a semitone of C-4.
+const std::array<std::int8_t, 16> kTuningOfS3mFinetune = [] {
+    std::array<std::int8_t, 16> tunings{};
+    for (std::size_t x = 0; x < tunings.size(); ++x)
+        tunings[x] = static_cast<std::int8_t>(tuningOfRate(kC2SpeedOfS3mFinetune[x]));
+    return tunings;
+}();
 
 // A channel that has played no note has no period to slide from: a tone portamento
 // starts its note, and slides on no tick of the row.
@@ -92,6 +104,11 @@ void recallSharedMemory(const Song& song, Channel& channel, PatternCell& cell, b
 
 void translateS3mExtended(PatternCell& cell) {
     if (cell.effect != kEffectS3mExtended) return;
+    if (cell.parameter >> 4 == kS3mFinetune) {
+        cell.effect = kEffectSetFinetune;
+        cell.parameter = static_cast<std::uint8_t>(kTuningOfS3mFinetune[cell.parameter & 15]);
+        return;
+    }
     cell.effect = kEffectExtended;
     cell.parameter =
         static_cast<std::uint8_t>(kExtendedOfS3m[cell.parameter >> 4] << 4 | (cell.parameter & 15));
@@ -155,13 +172,13 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.updateFlags = 0;
 
     if (isNote(cell.note)) {
+        // A finetune command in the row tunes the row's note in place of the sample.
+        const bool retuned = cell.effect == kEffectSetFinetune;
+        const std::int32_t relativeNote = retuned ? 0 : sample.relativeNote;
+        const std::int32_t finetune =
+            retuned ? static_cast<std::int8_t>(cell.parameter) : sample.finetune;
         // A relative note cannot push a note below the lowest one.
-        channel.baseNote =
-            static_cast<std::uint8_t>(std::max(sample.relativeNote + cell.note - 1, 0));
-        // A finetune command in the row tunes the row's note.
-        const std::int32_t finetune = cell.effect == kEffectSetFinetune
-                                          ? static_cast<std::int8_t>(cell.parameter)
-                                          : sample.finetune;
+        channel.baseNote = static_cast<std::uint8_t>(std::max(relativeNote + cell.note - 1, 0));
         channel.notePeriod =
             (song.flags & kLinearFrequencies)
                 ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - finetune / 2
@@ -278,6 +295,11 @@ std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
     if (finetune >= 0 || note == 0)
         return base - (base - periodOf(note + 1)) * finetune / kFinetuneSteps;
     return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
+}
+
+std::int32_t tuningOfRate(double hz) {
+    return static_cast<std::int32_t>(
+        std::lround(kSemitonesPerOctave * std::log2(hz / kMiddleFrequency) * kFinetuneSteps));
 }
 
 std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune) {

@@ -12,6 +12,7 @@
 namespace vorn3 {
 
 inline constexpr std::int32_t kMaxVolume = 64;
+inline constexpr std::int32_t kFinetuneSteps = 128;  // per semitone
 
 void songTick(Song& song);
 void processRow(Song& song);
@@ -20,6 +21,8 @@ void processTickEffects(Song& song);
 // Starts the channel's volume, panning (where the format pans by sample), envelopes and
 // fadeout afresh for a note of `sample`.
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
+// The tuning, in finetune steps from C-4 at 8363 Hz, of a sample that plays C-4 at `hz`.
+std::int32_t tuningOfRate(double hz);
 // The Amiga period of 0-based note n with finetune f (1/128 semitone).
 std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);
 // The Amiga period of 0-based note n with finetune f in the song's format: from its
