@@ -520,6 +520,44 @@ TEST_F(FormatsTest, S3mFinetunePlaysTheRowsNoteAtItsC2Speed) {
     }
 }
 
+// With glissando on (E31, S11) a tone portamento is heard at the semitone of the sample's
+// tuning nearest the slide in pitch, while the slide goes on underneath; XM ignores E3x.
+TEST_F(FormatsTest, GlissandoIsHeardInSemitones) {
+    const auto modSlide = [](std::uint8_t glissando, std::uint8_t speed, std::uint8_t finetune) {
+        mod::Module module = modRows({{{kModC2, 1, 0xE, glissando}, {381, 0, 3, speed}}});
+        module.samples[0].finetune = finetune;
+        return mod::writeModule(module);
+    };
+    xm::Module xmSlide = rowsModule({noteCell(49, 0xE, 0x31), noteCell(51, 3, 0x08)}, kRowTicks);
+    xmSlide.linearFrequencies = false;
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> module;
+        std::vector<std::int32_t> heard;  // the second row's ticks
+        std::int32_t slidTo;              // after them
+    };
+    const Case cases[] = {
+        {"MOD, off", modSlide(0x30, 8, 0), {1712, 1680, 1648, 1616, 1584, 1552}, 1552},
+        {"MOD", modSlide(0x31, 8, 0), {1712, 1712, 1616, 1616, 1616, 1524}, 1552},
+        // 1664, midway between 1712 and 1616, is nearer the lower note in pitch.
+        {"MOD, slow", modSlide(0x31, 3, 0), {1712, 1712, 1712, 1712, 1712, 1616}, 1652},
+        {"MOD, finetune +4", modSlide(0x31, 8, 4), {1663, 1663, 1570, 1570, 1570, 1481}, 1503},
+        {"S3M",
+         s3m::writeModule(s3mRows({{s3mCell('S', 0x11, kS3mC4), s3mCell('G', 0x08, 0x42)}})),
+         {1712, 1712, 1615, 1615, 1615, 1525},
+         1552},
+        {"XM", xm::writeModule(xmSlide), {1712, 1680, 1648, 1616, 1584, 1552}, 1552},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        SongPtr song = start(test.module);
+        const Channel& channel = song->channels[0];
+        runTicks(*song, kRowTicks);
+        expectTicks(*song, test.heard, [&] { return channel.period + channel.periodDelta; });
+        EXPECT_EQ(channel.period, test.slidTo);
+    }
+}
+
 // I21: on for two ticks, off for one (XM's tremor would take three and two).
 TEST_F(FormatsTest, S3mTremorCountsTheTicksAsGiven) {
     SongPtr song = start(s3m::writeModule(s3mRows({{s3mCell('I', 0x21, kS3mC4)}})));

@@ -73,6 +73,7 @@ struct Channel {
     std::uint8_t tremoloSpeed;
     std::uint8_t tremoloDepth;
     std::uint8_t sharedMemory;  // of the effects FormatRules::sharedMemoryEffects names
+    bool glissando;             // a tone portamento is heard in semitones
     // The linear frequency last computed, in Hz, and the period it was computed for, in
     // 1/64 semitone above C-4.
     bool muted;  // its voice plays at volume 0

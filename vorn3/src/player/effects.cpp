@@ -38,6 +38,7 @@ enum Effect : std::uint8_t {
 enum Extended : std::uint8_t {
     finePortamentoUp = 1,
     finePortamentoDown = 2,
+    glissandoControl = 3,
     vibratoControl = 4,
     setFinetune = 5,
     patternLoop = 6,
@@ -153,6 +154,21 @@ void tonePortamentoStep(Channel& channel) {
         channel.period = std::max(channel.period - step, channel.portamentoTarget);
     }
     channel.updateFlags |= kUpdateFrequency;
+}
+
+// With glissando on, what is heard is the semitone nearest the slide, which goes on
+// underneath.
+void glissandoStep(CellTick& cell) {
+    Channel& channel = cell.channel;
+    if (!channel.glissando) return;
+    channel.periodDelta =
+        nearestNotePeriod(cell.song, channel.period, cell.sample.finetune) - channel.period;
+}
+
+void tonePortamentoTick(CellTick& cell) {
+    cell.channel.periodDelta = 0;
+    tonePortamentoStep(cell.channel);
+    glissandoStep(cell);
 }
 
 // The note of the row is the target; the playing one goes on.
@@ -334,6 +350,9 @@ void extendedRow(CellTick& cell, RowTick& row) {
             break;
         case finePortamentoDown:
             slidePeriodDown(channel, song.rules, y * kPeriodUnitsPerSpeed);
+            break;
+        case glissandoControl:
+            if (song.rules.glissando) channel.glissando = y != 0;
             break;
         case vibratoControl:
             channel.waveControl =
@@ -656,16 +675,14 @@ void effectTick(CellTick& cell) {
             channel.updateFlags |= kUpdateFrequency;
             break;
         case kEffectTonePortamento:
-            channel.periodDelta = 0;
-            tonePortamentoStep(channel);
+            tonePortamentoTick(cell);
             break;
         case vibrato:
             vibratoStep(channel, cell.song.rules);
             advanceVibrato(channel);
             break;
         case kEffectTonePortamentoSlide:
-            channel.periodDelta = 0;
-            tonePortamentoStep(channel);
+            tonePortamentoTick(cell);
             volumeSlideStep(cell, false);
             break;
         case vibratoSlide:

@@ -61,6 +61,7 @@ constexpr FormatRules kProTrackerRules = [] {
     rules.portamentoTakesInstrument = true;
     rules.delayAtRowEndSpeed = true;
     rules.sampleSwap = true;
+    rules.glissando = true;
     return rules;
 }();
 

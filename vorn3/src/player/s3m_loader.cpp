@@ -126,6 +126,7 @@ constexpr FormatRules kS3mRules = [] {
     rules.portamentoStartsNote = true;
     rules.portamentoTakesInstrument = true;
     rules.delayAtRowEndSpeed = true;
+    rules.glissando = true;
     return rules;
 }();
 constexpr std::int32_t kAmigaMinPeriod = 113 * 4;

@@ -61,6 +61,7 @@ struct FormatRules {
     // An instrument without a note swaps the playing sample for its own where the playing
     // one's loop (or the sample) ends.
     bool sampleSwap;
+    bool glissando;  // E3x turns a channel's glissando on and off (Amiga periods only)
 };
 
 // XM's rules; the other formats' are these with their differences.
@@ -81,7 +82,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .portamentoStartsNote = false,
                                       .portamentoTakesInstrument = false,
                                       .delayAtRowEndSpeed = false,
-                                      .sampleSwap = false};
+                                      .sampleSwap = false,
+                                      .glissando = false};
 
 inline constexpr std::int32_t kFullSeparation = 100;  // percent
 

@@ -312,6 +312,26 @@ std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetu
     return static_cast<std::int32_t>(std::lround(period));
 }
 
+std::int32_t nearestNotePeriod(const Song& song, std::int32_t period, std::int32_t finetune) {
+    // Periods fall as notes rise: find the lowest note at or above the period's pitch.
+    std::int32_t low = 0;
+    std::int32_t high = kAmigaTopNote;
+    while (low < high) {
+        const std::int32_t middle = (low + high) / 2;
+        if (notePeriod(song, middle, finetune) > period) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    const std::int32_t above = notePeriod(song, low, finetune);
+    if (low == 0) return above;
+    const std::int32_t below = notePeriod(song, low - 1, finetune);
+    // Nearest in pitch: below / period < period / above.
+    const std::int64_t square = std::int64_t{period} * period;
+    return std::int64_t{below} * above < square ? below : above;
+}
+
 namespace {
 
 // The power is the costliest step of a tick, and a channel's period mostly stays from

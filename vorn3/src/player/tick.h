@@ -28,6 +28,8 @@ std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune);
 // The Amiga period of 0-based note n with finetune f in the song's format: from its
 // period table where it has one for the note.
 std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune);
+// Of the Amiga periods of the notes with finetune f, the one nearest `period` in pitch.
+std::int32_t nearestNotePeriod(const Song& song, std::int32_t period, std::int32_t finetune);
 // Hands the voice what the channel's updateFlags ask for.
 void updateVoice(Channel& channel, const Sample& sample, const Song& song);
 
