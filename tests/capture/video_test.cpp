@@ -47,6 +47,19 @@ protected:
                         " -of default=noprint_wrappers=1 '" + file.string() + "'");
     }
 
+    // The pictures are BT.709 at video range, and the streams must say so: players guess
+    // BT.601 for untagged pictures at standard sizes.
+    void expectBt709VideoRange(const std::filesystem::path& file) {
+        const std::string colour =
+            probe(file,
+                  "stream=color_range,color_space,color_transfer,color_primaries "
+                  "-select_streams v");
+        EXPECT_EQ(colour,
+                  "color_range=tv\ncolor_space=bt709\ncolor_transfer=bt709\n"
+                  "color_primaries=bt709\n")
+            << file;
+    }
+
     std::filesystem::path folder;
 };
 
@@ -62,6 +75,7 @@ TEST_F(VideoTest, ShortRecordingHasTheShowsPictureAndSound) {
     EXPECT_NE(video.find("width=640"), std::string::npos);
     EXPECT_NE(video.find("height=480"), std::string::npos);
     EXPECT_NE(video.find("r_frame_rate=60/1"), std::string::npos);
+    expectBt709VideoRange(file);
 
     const std::string sound =
         probe(file, "stream=codec_name,sample_rate,channels -select_streams a");
@@ -85,6 +99,7 @@ TEST_F(VideoTest, WebmOnRequestAndAtAnotherRate) {
     EXPECT_NE(streams.find("codec_name=vp9"), std::string::npos) << streams;
     EXPECT_NE(streams.find("codec_name=opus"), std::string::npos);
     EXPECT_NE(streams.find("r_frame_rate=30/1"), std::string::npos);
+    expectBt709VideoRange(file);
 }
 
 // The frames go to the encoder from another thread while the next is drawn: the video
