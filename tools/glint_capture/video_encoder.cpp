@@ -42,9 +42,10 @@ bool succeeded(int status) {
 }
 
 // BT.709 with video range is what the feeder hands ffmpeg; players assume it at HD sizes
-// only, so the streams say it.
+// only, so the streams say it, and that each chroma sample sits amid its 2 × 2 block.
 constexpr const char* kColourTags =
-    "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv";
+    "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv "
+    "-chroma_sample_location center";
 
 // Runs on the feeder thread until the encoder closes and the last frame is written. The
 // conversion to Y'CbCr here overlaps the drawing of the next frame, and ffmpeg reads

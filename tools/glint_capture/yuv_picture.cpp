@@ -26,8 +26,11 @@ struct Weights {
     std::int32_t blue;
 };
 
-constexpr Weights kLuma{fixedPoint(kRedShare * kLumaSteps), fixedPoint(kGreenShare* kLumaSteps),
-                        fixedPoint(kBlueShare* kLumaSteps)};
+constexpr std::int32_t lumaWeight(double share) {
+    return fixedPoint(share * kLumaSteps);
+}
+
+constexpr Weights kLuma{lumaWeight(kRedShare), lumaWeight(kGreenShare), lumaWeight(kBlueShare)};
 
 // Cb is (B' - Y') / (2 (1 - kBlueShare)) and Cr the same of R'. Green's weight balances
 // the other two, so that every grey has exactly the middle chroma.
