@@ -100,8 +100,9 @@ public:
     // Brings the back buffer's pixels up to date with everything drawn so far. A
     // device that draws elsewhere copies its picture home only here, so whoever
     // reads the back buffer (a screenshot, a recording) calls this first. A device
-    // may go on drawing a scene after endScene: textures it used are changed or
-    // freed only after this, a clear, the next scene or the device's end.
+    // may go on drawing a scene after endScene, while the next is recorded:
+    // textures it used are changed or freed only after this, the next scene's
+    // end or the device's end.
     virtual std::int32_t readBack() { return kOk; }
 
     virtual std::int32_t getCaps(DeviceCaps& caps) const = 0;

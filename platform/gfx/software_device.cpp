@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "platform/gfx/clipper.h"
 #include "platform/gfx/raster_precision.h"
@@ -80,6 +81,22 @@ struct PendingClear {
     ClearRequest request;
 };
 
+// Triangles and clears recorded and not yet drawn, each triangle with the state
+// it was made in, and for every tile in order the triangles that may cover it
+// and the clears. The tiles are laid over the target as it was when the first
+// piece of work came.
+struct Batch {
+    RasterTarget target;
+    std::int32_t tileWidth = 1, tileHeight = 1, tileColumns = 0, tileRows = 0;
+    std::vector<TriangleSetup> setups;
+    std::vector<std::uint32_t> setupStates;
+    std::vector<RecordedState> states;
+    std::vector<PendingClear> clears;
+    std::vector<std::vector<std::uint32_t>> bins;
+
+    bool empty() const { return setups.empty() && clears.empty(); }
+};
+
 // Fills the part of the target's rectangle inside `tile`.
 void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest& request) {
     const std::int32_t left = std::max(target.left, tile.left);
@@ -95,6 +112,34 @@ void clearTile(const RasterTarget& target, const Tile& tile, const ClearRequest&
             std::fill(target.depth + start + left, target.depth + start + right, request.depth);
         }
     }
+}
+
+// Draws the tile's triangles and clears in the order recorded.
+void drawTile(const Batch& batch, std::int32_t index) {
+    const std::int32_t column = index % batch.tileColumns;
+    const std::int32_t row = index / batch.tileColumns;
+    const Tile tile{column * batch.tileWidth, row * batch.tileHeight,
+                    std::min((column + 1) * batch.tileWidth, batch.target.pitch),
+                    std::min((row + 1) * batch.tileHeight, batch.target.rows)};
+    for (const std::uint32_t entry : batch.bins[static_cast<std::size_t>(index)]) {
+        if (entry & kClearEntry) {
+            const PendingClear& clear = batch.clears[entry & ~kClearEntry];
+            clearTile(clear.target, tile, clear.request);
+            continue;
+        }
+        const RecordedState& state = batch.states[batch.setupStates[entry]];
+        state.pipeline.fill(batch.setups[entry], state.target, tile, state.pipeline);
+    }
+}
+
+// Empties the batch, keeping its storage for the next.
+void dropBatch(Batch& batch) {
+    batch.clears.clear();
+    batch.setups.clear();
+    batch.setupStates.clear();
+    batch.states.clear();
+    for (std::vector<std::uint32_t>& bin : batch.bins)
+        bin.clear();
 }
 
 class SoftwareDevice final : public Device {
@@ -116,7 +161,6 @@ public:
     SoftwareDevice& operator=(const SoftwareDevice&) = delete;
 
     std::int32_t clear(std::uint32_t flags, std::uint32_t colour, float depth) override {
-        finishDrawing();
         // A clear needs the target alone; the texture still set may already be gone.
         keepPendingSafe();
         refreshTarget();
@@ -130,23 +174,21 @@ public:
     }
 
     std::int32_t beginScene() override {
-        finishDrawing();
         inScene_ = true;
         return kOk;
     }
 
-    // The scene is drawn while the caller goes on to the next; whatever touches
-    // the target, the pending work or the textures waits for it first.
+    // The scene is drawn while the caller records the next, whose end waits for
+    // it; whatever reads the target or may change what the scenes drew with
+    // waits for both.
     std::int32_t endScene() override {
-        finishDrawing();
-        startDrawing();
+        handOver();
         inScene_ = false;
         return kOk;
     }
 
     std::int32_t readBack() override {
-        finishDrawing();
-        drawPending();
+        drawEverything();
         return kOk;
     }
 
@@ -195,7 +237,6 @@ public:
     }
 
     std::int32_t drawTriangle(const Vertex (&corners)[3]) override {
-        finishDrawing();
         refresh();
         if (target_.left >= target_.right || target_.top >= target_.bottom) return kOk;
         // The three corners side by side, one per lane; the fourth lane repeats
@@ -263,7 +304,7 @@ public:
 
     std::unique_ptr<Texture> createTexture(std::int32_t width, std::int32_t height,
                                            const PixelFormat& format) override {
-        finishDrawing();
+        drawEverything();
         if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
             return nullptr;
         }
@@ -303,18 +344,27 @@ private:
         stateRecorded_ = false;
     }
 
-    // Recorded triangles point into the target's buffers as they were. Buffers
-    // replaced since leave nothing to draw them into; a target resized in place
-    // gets them before its new size reshapes the tiles.
+    bool movedFrom(const Batch& batch) const {
+        return surface_.pixels.data() != batch.target.pixels ||
+               surface_.depth.data() != batch.target.depth;
+    }
+    bool resizedFrom(const Batch& batch) const {
+        return surface_.width != batch.target.pitch || surface_.height != batch.target.rows;
+    }
+
+    // Both batches point into the target's buffers as they were. The one being
+    // drawn is let finish; buffers replaced since leave nothing to draw the
+    // recorded one into, and a target resized in place gets it before its new
+    // size reshapes the tiles.
     void keepPendingSafe() {
-        if (nothingPending()) return;
-        const bool moved = surface_.pixels.data() != pendingTarget_.pixels ||
-                           surface_.depth.data() != pendingTarget_.depth;
-        if (moved) {
-            dropPending();
-        } else if (surface_.width != pendingTarget_.pitch ||
-                   surface_.height != pendingTarget_.rows) {
-            drawPending();
+        if (drawing_ && (movedFrom(*drawn_) || resizedFrom(*drawn_))) finishDrawing();
+        Batch& batch = *recording_;
+        if (batch.empty()) return;
+        if (movedFrom(batch)) {
+            finishDrawing();
+            dropBatch(batch);
+        } else if (resizedFrom(batch)) {
+            drawEverything();
         }
     }
 
@@ -324,7 +374,7 @@ private:
         if (inScene_ && workers_.hasWorkers()) {
             record(screen);
         } else {
-            drawPending();
+            drawEverything();
             rasterizeTriangle(screen, target_, pipeline_, cull_);
         }
     }
@@ -332,20 +382,25 @@ private:
     [[gnu::noinline]] void record(const ScreenTriangle& screen) {
         TriangleSetup setup;
         if (!setUpTriangle(screen, target_, cull_, setup)) return;
-        if (setups_.size() == kMaxPendingTriangles) drawPending();
-        if (nothingPending()) startPending();
+        if (recording_->setups.size() == kMaxPendingTriangles) handOver();
+        Batch& batch = *recording_;
+        if (batch.empty()) layTiles(batch);
         if (!stateRecorded_) {
-            recorded_.push_back({target_, pipeline_});
+            batch.states.push_back({target_, pipeline_});
             stateRecorded_ = true;
         }
-        const auto index = static_cast<std::uint32_t>(setups_.size());
-        setups_.push_back(setup);
-        setupStates_.push_back(static_cast<std::uint32_t>(recorded_.size() - 1));
-        const std::int32_t lastColumn = std::min(setup.right / tileWidth_, tileColumns_ - 1);
-        const std::int32_t lastRow = std::min(setup.bottom / tileHeight_, tileRows_ - 1);
-        for (std::int32_t row = setup.top / tileHeight_; row <= lastRow; ++row) {
-            for (std::int32_t column = setup.left / tileWidth_; column <= lastColumn; ++column)
-                bins_[static_cast<std::size_t>(row * tileColumns_ + column)].push_back(index);
+        const auto index = static_cast<std::uint32_t>(batch.setups.size());
+        batch.setups.push_back(setup);
+        batch.setupStates.push_back(static_cast<std::uint32_t>(batch.states.size() - 1));
+        const std::int32_t lastColumn =
+            std::min(setup.right / batch.tileWidth, batch.tileColumns - 1);
+        const std::int32_t lastRow = std::min(setup.bottom / batch.tileHeight, batch.tileRows - 1);
+        for (std::int32_t row = setup.top / batch.tileHeight; row <= lastRow; ++row) {
+            for (std::int32_t column = setup.left / batch.tileWidth; column <= lastColumn;
+                 ++column) {
+                batch.bins[static_cast<std::size_t>(row * batch.tileColumns + column)].push_back(
+                    index);
+            }
         }
     }
 
@@ -353,70 +408,50 @@ private:
     // workers draw a frame's clears and triangles as one piece of work, each tile
     // cleared while it is in the cache.
     void recordClear(const ClearRequest& request) {
-        if (clears_.size() == kMaxPendingClears) drawPending();
-        if (nothingPending()) startPending();
-        const auto entry = static_cast<std::uint32_t>(clears_.size()) | kClearEntry;
-        clears_.push_back({target_, request});
-        for (std::vector<std::uint32_t>& bin : bins_)
+        if (recording_->clears.size() == kMaxPendingClears) handOver();
+        Batch& batch = *recording_;
+        if (batch.empty()) layTiles(batch);
+        const auto entry = static_cast<std::uint32_t>(batch.clears.size()) | kClearEntry;
+        batch.clears.push_back({target_, request});
+        for (std::vector<std::uint32_t>& bin : batch.bins)
             bin.push_back(entry);
     }
 
-    bool nothingPending() const { return setups_.empty() && clears_.empty(); }
-
     // The tiles laid over the target as it is now, for the work to come.
-    void startPending() {
-        pendingTarget_ = target_;
-        tileWidth_ = chosenTileWidth_ > 0 ? chosenTileWidth_ : std::max(target_.pitch, 1);
-        tileColumns_ = (target_.pitch + tileWidth_ - 1) / tileWidth_;
-        tileRows_ = (target_.rows + tileHeight_ - 1) / tileHeight_;
-        bins_.resize(static_cast<std::size_t>(tileColumns_) * static_cast<std::size_t>(tileRows_));
-        recorded_.clear();
+    void layTiles(Batch& batch) {
+        batch.target = target_;
+        batch.tileWidth = chosenTileWidth_ > 0 ? chosenTileWidth_ : std::max(target_.pitch, 1);
+        batch.tileHeight = tileHeight_;
+        batch.tileColumns = (target_.pitch + batch.tileWidth - 1) / batch.tileWidth;
+        batch.tileRows = (target_.rows + batch.tileHeight - 1) / batch.tileHeight;
+        batch.bins.resize(static_cast<std::size_t>(batch.tileColumns) *
+                          static_cast<std::size_t>(batch.tileRows));
         stateRecorded_ = false;
     }
 
-    void drawPending() {
-        startDrawing();
+    // The batch drawn before waits to be done; the one recorded goes to the
+    // workers while the caller goes on recording into the other.
+    void handOver() {
         finishDrawing();
+        if (recording_->empty()) return;
+        std::swap(recording_, drawn_);
+        drawing_ = true;
+        Batch* batch = drawn_;
+        workers_.start(batch->tileColumns * batch->tileRows,
+                       [batch](std::int32_t index) { drawTile(*batch, index); });
     }
 
-    // Every tile draws its triangles and clears in the order recorded, while the
-    // caller goes on.
-    void startDrawing() {
-        if (nothingPending()) return;
-        drawing_ = true;
-        workers_.start(tileColumns_ * tileRows_, [this](std::int32_t index) {
-            const std::int32_t column = index % tileColumns_;
-            const std::int32_t row = index / tileColumns_;
-            const Tile tile{column * tileWidth_, row * tileHeight_,
-                            std::min((column + 1) * tileWidth_, pendingTarget_.pitch),
-                            std::min((row + 1) * tileHeight_, pendingTarget_.rows)};
-            for (const std::uint32_t entry : bins_[static_cast<std::size_t>(index)]) {
-                if (entry & kClearEntry) {
-                    const PendingClear& clear = clears_[entry & ~kClearEntry];
-                    clearTile(clear.target, tile, clear.request);
-                    continue;
-                }
-                const RecordedState& state = recorded_[setupStates_[entry]];
-                state.pipeline.fill(setups_[entry], state.target, tile, state.pipeline);
-            }
-        });
+    void drawEverything() {
+        if (!drawing_ && recording_->empty()) return;
+        handOver();
+        finishDrawing();
     }
 
     void finishDrawing() {
         if (!drawing_) return;
         workers_.finish();
         drawing_ = false;
-        dropPending();
-    }
-
-    void dropPending() {
-        clears_.clear();
-        setups_.clear();
-        setupStates_.clear();
-        recorded_.clear();
-        stateRecorded_ = false;
-        for (std::vector<std::uint32_t>& bin : bins_)
-            bin.clear();
+        dropBatch(*drawn_);
     }
 
     // The drawable rectangle: the viewport cut to the target. Empty when the
@@ -552,23 +587,16 @@ private:
     CullWinding cull_ = CullWinding::counterClockwise;
     PreparedPipeline pipeline_{};
 
-    // Triangles and clears recorded and not yet drawn, each triangle with the state
-    // it was made in, and for every tile in order the triangles that may cover it
-    // and the clears.
     std::int32_t chosenTileWidth_;  // 0: the target's width
     std::int32_t tileHeight_;
-    std::int32_t tileWidth_ = 1;
     WorkerPool workers_;
     bool inScene_ = false;
-    bool drawing_ = false;  // the workers are drawing what was pending
-    RasterTarget pendingTarget_;
-    std::int32_t tileColumns_ = 0, tileRows_ = 0;
-    std::vector<TriangleSetup> setups_;
-    std::vector<std::uint32_t> setupStates_;
-    std::vector<RecordedState> recorded_;
+    // One batch is recorded while the workers draw the other.
+    std::array<Batch, 2> batches_;
+    Batch* recording_ = &batches_[0];
+    Batch* drawn_ = &batches_[1];
+    bool drawing_ = false;        // the workers have the drawn batch
     bool stateRecorded_ = false;  // the current state is the last one recorded
-    std::vector<PendingClear> clears_;
-    std::vector<std::vector<std::uint32_t>> bins_;
 };
 
 }  // namespace

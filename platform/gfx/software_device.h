@@ -19,8 +19,9 @@ inline constexpr std::int32_t kMaxDrawingThreads = 64;
 
 // How the device shares its drawing among threads. It records the clears and,
 // inside a scene, the triangles, and hands them over at the scene's end: each
-// tile draws them in order while it is in the cache. Every pixel comes out the
-// same whatever the count or the tile size; readBack() makes them all land.
+// tile draws them in order while it is in the cache, and the caller records the
+// next scene meanwhile. Every pixel comes out the same whatever the count or the
+// tile size; readBack() makes them all land.
 struct DrawingThreads {
     // Threads drawing, the caller's among them; 1 draws every triangle at once
     // on the caller's thread. 0 takes GLINT_THREADS, or else one per core.
@@ -36,8 +37,10 @@ struct DrawingThreads {
 enum class SpanWidth : std::uint8_t { widest, fourPixels };
 
 // A device drawing into `target`, which must outlive it. Without a depth buffer
-// on the target, depth testing is off whatever the render state says. Textures
-// drawn with inside a scene must live until its end.
+// on the target, depth testing is off whatever the render state says. A scene
+// may still be drawn after the next one has begun: textures it used must live
+// unchanged until readBack() or the next scene's end, and the target's buffers
+// are read, replaced or resized only after readBack().
 std::unique_ptr<Device> createSoftwareDevice(Surface& target, TextureRequirements requirements = {},
                                              DrawingThreads threads = {},
                                              SpanWidth spans = SpanWidth::widest);

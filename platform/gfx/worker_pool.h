@@ -26,7 +26,8 @@ public:
     // Calls part(i) once for each i in 0 … count − 1, on any of the threads.
     void run(std::int32_t count, std::function<void(std::int32_t)> part);
     // The same, returning at once; without worker threads it runs the parts
-    // first. Another job may start only after finish().
+    // first. Until finish() the parts run on other threads: the caller leaves
+    // what they touch alone, and another job may start only after finish().
     void start(std::int32_t count, std::function<void(std::int32_t)> part);
     // Takes parts of the job started until every one is done; at once without a job.
     void finish();

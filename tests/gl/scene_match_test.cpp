@@ -225,15 +225,20 @@ Comparison compare(const Frame& gl, const Frame& software, const Frame (&nudged)
     return result;
 }
 
-// The chosen frames of every scene in the show's order, drawn through `device`.
+enum class Drawn : std::uint8_t { once, twice };
+
+// The chosen frames of every scene in the show's order, drawn through `device`;
+// drawn twice, the second is recorded while the device may draw the first.
 std::vector<Frame> drawFrames(gfx::Device& device, const gfx::Surface& target,
-                              const std::function<void()>& beforeEach = {}) {
+                              const std::function<void()>& beforeEach = {},
+                              Drawn drawn = Drawn::once) {
     std::vector<Frame> frames;
     ShowFrames show(device, target.width, target.height);
     for (std::int32_t scene = 0; scene < kSceneCount; ++scene) {
         for (std::int32_t sceneTime : kSceneFrames[scene]) {
             if (beforeEach) beforeEach();
             show.drawAt(sceneTime);
+            if (drawn == Drawn::twice) show.redrawAt(sceneTime);
             EXPECT_EQ(timeline().sceneIndex, scene) << "at " << sceneTime;
             device.readBack();
             frames.push_back(target.pixels);
@@ -288,35 +293,42 @@ TEST_F(SceneMatch, EveryScenesFramesMatchTheSoftwareDeviceOffTheEdges) {
 // Shared among threads, band by band or tile by tile, and with the widest
 // spans, the frames come out as drawn one triangle at a time on one thread four
 // pixels at a time: at a size no tile divides, whose rows end within a quad,
-// with tiles down to a single quad.
+// with tiles down to a single quad, and drawn twice, the second time recorded
+// while the first is drawn.
 TEST(ParallelDrawing, EveryThreadCountAndTileSizeDrawsTheScenesPixelForPixel) {
     constexpr std::int32_t kWidth = 637;
     constexpr std::int32_t kHeight = 479;
-    const auto framesWith = [](gfx::DrawingThreads threads, gfx::SpanWidth spans) {
+    const auto framesWith = [](gfx::DrawingThreads threads, gfx::SpanWidth spans, Drawn drawn) {
         gfx::Surface target = surfaceWithDepth(kWidth, kHeight);
         const auto device = gfx::createSoftwareDevice(target, {}, threads, spans);
-        return drawFrames(*device, target);
+        return drawFrames(*device, target, {}, drawn);
     };
-    const std::vector<Frame> alone = framesWith({1}, gfx::SpanWidth::fourPixels);
+    const std::vector<Frame> alone[] = {framesWith({1}, gfx::SpanWidth::fourPixels, Drawn::once),
+                                        framesWith({1}, gfx::SpanWidth::fourPixels, Drawn::twice)};
     const struct {
         gfx::DrawingThreads threads;
         gfx::SpanWidth spans;
-    } ways[] = {{{1}, gfx::SpanWidth::widest},
-                {{2}, gfx::SpanWidth::widest},
-                {{7, 36, 20}, gfx::SpanWidth::widest},
-                {{2, 4, 4}, gfx::SpanWidth::fourPixels}};
+        Drawn drawn;
+    } ways[] = {{{1}, gfx::SpanWidth::widest, Drawn::once},
+                {{2}, gfx::SpanWidth::widest, Drawn::once},
+                {{7, 36, 20}, gfx::SpanWidth::widest, Drawn::once},
+                {{2, 4, 4}, gfx::SpanWidth::fourPixels, Drawn::once},
+                {{2}, gfx::SpanWidth::widest, Drawn::twice},
+                {{7, 36, 20}, gfx::SpanWidth::widest, Drawn::twice},
+                {{2, 4, 4}, gfx::SpanWidth::fourPixels, Drawn::twice}};
     for (const auto& way : ways) {
-        const std::vector<Frame> shared = framesWith(way.threads, way.spans);
-        ASSERT_EQ(shared.size(), alone.size());
-        for (std::size_t frame = 0; frame < alone.size(); ++frame) {
+        const std::vector<Frame> shared = framesWith(way.threads, way.spans, way.drawn);
+        const std::vector<Frame>& expected = alone[static_cast<std::size_t>(way.drawn)];
+        ASSERT_EQ(shared.size(), expected.size());
+        for (std::size_t frame = 0; frame < expected.size(); ++frame) {
             const auto differing =
-                std::inner_product(alone[frame].begin(), alone[frame].end(), shared[frame].begin(),
-                                   0, std::plus<>(), std::not_equal_to<>());
+                std::inner_product(expected[frame].begin(), expected[frame].end(),
+                                   shared[frame].begin(), 0, std::plus<>(), std::not_equal_to<>());
             EXPECT_EQ(differing, 0)
                 << way.threads.count << " threads, tiles " << way.threads.tileWidth << " by "
                 << way.threads.tileHeight
                 << (way.spans == gfx::SpanWidth::widest ? ", widest spans" : ", four-pixel spans")
-                << ", frame " << frame;
+                << (way.drawn == Drawn::twice ? ", drawn twice" : "") << ", frame " << frame;
         }
     }
 }
