@@ -182,15 +182,21 @@ inline __m128 attribute(const SpanStart& span, int which, __m128 offsets) {
     return _mm_add_ps(span.value[which], _mm_mul_ps(span.dx[which], offsets));
 }
 
+// The attributes of the pixels `offsets` from a span's start.
+inline auto attributesAt(const SpanStart& span, __m128 offsets) {
+    return [&span, offsets](int which) { return attribute(span, which, offsets); };
+}
+
 // Four neighbouring pixels of a span; `live` masks the lanes that belong to
-// it. The other lanes are read and written back unchanged.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::always_inline]] inline void shadeQuad(std::uint32_t* pixels, float* depth, __m128 offsets,
-                                             __m128 live, const SpanStart& span,
-                                             const PreparedPipeline& p) {
+// it. The other lanes are read and written back unchanged. at(a) gives
+// attribute a at the four pixels, asked only when needed.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
+          typename AttributeAt>
+[[gnu::always_inline]] inline void shadeQuad(std::uint32_t* pixels, float* depth, __m128 live,
+                                             const AttributeAt& at, const PreparedPipeline& p) {
     __m128 pass = live;
     if constexpr (kDepthTest) {
-        const __m128 z = attribute(span, kDepth, offsets);
+        const __m128 z = at(kDepth);
         const __m128 stored = _mm_loadu_ps(depth);
         pass = _mm_and_ps(pass, _mm_cmple_ps(z, stored));
         if (_mm_movemask_ps(pass) == 0) return;
@@ -199,13 +205,13 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 
     __m128 w = _mm_setzero_ps();
     if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
-        w = _mm_div_ps(load(kOnes), attribute(span, kInverseW, offsets));
+        w = _mm_div_ps(load(kOnes), at(kInverseW));
     }
 
     __m128 red, green, blue;
     if constexpr (kTexture != TextureKind::none) {
-        const __m128 u = _mm_mul_ps(attribute(span, kUOverW, offsets), w);
-        const __m128 v = _mm_mul_ps(attribute(span, kVOverW, offsets), w);
+        const __m128 u = _mm_mul_ps(at(kUOverW), w);
+        const __m128 v = _mm_mul_ps(at(kVOverW), w);
         const __m128i texels = gather(p.texels, texelIndices<kTexture>(u, v, p));
         red = channel(texels, p.masks[0], p.scales[0]);
         green = channel(texels, p.masks[1], p.scales[1]);
@@ -261,8 +267,9 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
         localPixels[i] = pixels[i];
         if constexpr (kDepthTest) localDepth[i] = depth[i];
     }
-    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
-        localPixels, localDepth, offsets, _mm_and_ps(live, lanesBetween(first, end)), span, p);
+    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth,
+                                                  _mm_and_ps(live, lanesBetween(first, end)),
+                                                  attributesAt(span, offsets), p);
     for (std::int32_t i = first; i < end; ++i) {
         pixels[i] = localPixels[i];
         if constexpr (kDepthTest) depth[i] = localDepth[i];
@@ -280,7 +287,8 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     std::int32_t i = 0;
     do {
         shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
-                                                      offsets, _mm_cmplt_ps(offsets, end), span, p);
+                                                      _mm_cmplt_ps(offsets, end),
+                                                      attributesAt(span, offsets), p);
         offsets = _mm_add_ps(offsets, load(kFours));
         i += 4;
     } while (i < count);
@@ -329,7 +337,10 @@ struct RowSpan {
 };
 
 // Each span starts where the triangle's own bounds put it, whatever the tile,
-// so that its attributes are the same wherever the tile edges lie.
+// so that its attributes are the same wherever the tile edges lie. Drawn into
+// the whole target at once, a span needs no cutting, and its last quad may run
+// on to the buffers' end: lanes past the span are read and written back.
+template <bool kWholeTarget>
 [[gnu::always_inline]] inline bool rowSpan(const WideSetup& s, const Gradients& g,
                                            const RasterTarget& target, const Tile& tile,
                                            std::int32_t row, RowSpan& span) {
@@ -347,8 +358,8 @@ struct RowSpan {
                                        static_cast<std::int64_t>(target.left));
     const std::int64_t right = std::min(s.longEdgeIsLeft ? shortBound : longBound,
                                         static_cast<std::int64_t>(target.right) - 1);
-    const std::int64_t from = std::max(left, static_cast<std::int64_t>(tile.left));
-    const std::int64_t to = std::min(right, static_cast<std::int64_t>(tile.right) - 1);
+    const std::int64_t from = kWholeTarget ? left : std::max(left, std::int64_t{tile.left});
+    const std::int64_t to = kWholeTarget ? right : std::min(right, std::int64_t{tile.right} - 1);
     if (from > to) return false;
     const __m128d offsetX = _mm_set1_pd(static_cast<double>(left) - s.originX);
     const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
@@ -360,22 +371,26 @@ struct RowSpan {
     span.start =
         static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(from);
     span.count = static_cast<std::int32_t>(to - from + 1);
-    span.room = tile.right - static_cast<std::int32_t>(from);
-    span.skipped = static_cast<float>(from - left);
+    span.room =
+        kWholeTarget
+            ? static_cast<std::int32_t>(std::ptrdiff_t{target.rows} * target.pitch - span.start)
+            : tile.right - static_cast<std::int32_t>(from);
+    span.skipped = kWholeTarget ? 0.0f : static_cast<float>(from - left);
     span.atSpanStart = toFloats(atLeft);
     return true;
 }
 
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const RasterTarget& target,
-                                            const Tile& tile, const PreparedPipeline& p) {
-    const Gradients g(setup.wideRows);
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kWholeTarget>
+[[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const WideSetup& s,
+                                            const RasterTarget& target, const Tile& tile,
+                                            const PreparedPipeline& p) {
+    const Gradients g(s);
     SpanStart span;
     broadcastLanes(toFloats(g.dx), span.dx);
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
     for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
         RowSpan r;
-        if (!rowSpan(setup.wideRows, g, target, tile, row, r)) continue;
+        if (!rowSpan<kWholeTarget>(s, g, target, tile, row, r)) continue;
         broadcastLanes(r.atSpanStart, span.value);
         std::uint32_t* const pixels = target.pixels + r.start;
         float* const depth = kDepthTest ? target.depth + r.start : nullptr;
@@ -612,7 +627,7 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
     for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
         RowSpan r;
-        if (!rowSpan(setup.wideRows, g, target, tile, row, r)) continue;
+        if (!rowSpan<false>(setup.wideRows, g, target, tile, row, r)) continue;
         std::uint32_t* const pixels = target.pixels + r.start;
         float* const depth = kDepthTest ? target.depth + r.start : nullptr;
         // A span of a quad or less would waste half of every step.
@@ -640,48 +655,76 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 
 #undef GLINT_EIGHT_LANES
 
+// A narrow triangle's set-up as the fill works on it, in registers.
+struct NarrowRows {
+    __m128i edgeAtQuad[3], edgeRowStep[3];
+    __m128 atCorner, stepX, stepY;
+};
+
+inline NarrowRows loadNarrowRows(const NarrowSetup& s) {
+    NarrowRows rows;
+    for (int e = 0; e < 3; ++e) {
+        rows.edgeAtQuad[e] = load(s.edgeAtQuad[e]);
+        rows.edgeRowStep[e] = load(s.edgeRowStep[e]);
+    }
+    rows.atCorner = load(s.atCorner);
+    rows.stepX = load(s.stepX);
+    rows.stepY = load(s.stepY);
+    return rows;
+}
+
+inline void storeNarrowRows(const NarrowRows& rows, NarrowSetup& s) {
+    for (int e = 0; e < 3; ++e) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(s.edgeAtQuad[e].lane), rows.edgeAtQuad[e]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(s.edgeRowStep[e].lane), rows.edgeRowStep[e]);
+    }
+    _mm_store_ps(s.atCorner.lane, rows.atCorner);
+    _mm_store_ps(s.stepX.lane, rows.stepX);
+    _mm_store_ps(s.stepY.lane, rows.stepY);
+}
+
 // A narrow triangle: columns left … left + 3 of its rows, the attributes
-// stepped down from its top row whichever rows the tile holds.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::always_inline]] inline void fillNarrow(const TriangleSetup& setup,
+// stepped down from its top row whichever rows the tile holds. Drawn into the
+// whole target at once, every quad lies within the buffers (the set-up made
+// sure), and lanes past the row's end are masked, read and written back.
+template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kWholeTarget>
+[[gnu::always_inline]] inline void fillNarrow(const TriangleSetup& setup, const NarrowRows& s,
                                               const RasterTarget& target, const Tile& tile,
                                               const PreparedPipeline& p) {
-    const NarrowSetup& s = setup.narrowRows;
     const std::int32_t left = setup.left;
     // The lanes of the quad inside the tile: all four unless it crosses an edge.
-    const std::int32_t firstLane = std::max(tile.left - left, 0);
-    const std::int32_t endLane = std::min(tile.right - left, 4);
+    const std::int32_t firstLane = kWholeTarget ? 0 : std::max(tile.left - left, 0);
+    const std::int32_t endLane = kWholeTarget ? 4 : std::min(tile.right - left, 4);
     if (firstLane >= endLane) return;
     const bool wholeQuad = firstLane == 0 && endLane == 4;
-    __m128i value[3], rowStep[3];
-    for (int e = 0; e < 3; ++e) {
-        const auto atLeft = static_cast<std::int32_t>(s.edges[e].a * left +
-                                                      s.edges[e].b * setup.top + s.edges[e].c);
-        const auto a = static_cast<std::int32_t>(s.edges[e].a);
-        value[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
-        rowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(s.edges[e].b));
-    }
+    __m128i value[3] = {s.edgeAtQuad[0], s.edgeAtQuad[1], s.edgeAtQuad[2]};
     const __m128i inColumns =
         _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(setup.right - left + 1));
     const __m128i minusOne = _mm_set1_epi32(-1);
     SpanStart span;
-    broadcastLanes(load(s.stepX), span.dx);
-    const __m128 stepY = load(s.stepY);
-    __m128 atRow = load(s.atCorner);
-    const std::int32_t last = std::min(setup.bottom, tile.bottom - 1);
+    broadcastLanes(s.stepX, span.dx);
+    __m128 acrossQuad[kAttributeCount];
+    for (int a = 0; a < kAttributeCount; ++a)
+        acrossQuad[a] = _mm_mul_ps(span.dx[a], load(kLaneIndex));
+    const __m128 stepY = s.stepY;
+    __m128 atRow = s.atCorner;
+    const std::int32_t last = kWholeTarget ? setup.bottom : std::min(setup.bottom, tile.bottom - 1);
     for (std::int32_t row = setup.top; row <= last; ++row) {
         const __m128i inside = _mm_and_si128(
             _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
             _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
-        if (row >= tile.top && _mm_movemask_epi8(inside) != 0) {
+        if ((kWholeTarget || row >= tile.top) && _mm_movemask_epi8(inside) != 0) {
             broadcastLanes(atRow, span.value);
             const std::ptrdiff_t start =
                 static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
             std::uint32_t* const pixels = target.pixels + start;
             float* const depth = kDepthTest ? target.depth + start : nullptr;
             if (wholeQuad) {
-                shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
-                                                              _mm_castsi128_ps(inside), span, p);
+                // The steps across the quad are the same on every row: the products
+                // are taken once, and each rounds as it would per row.
+                shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
+                    pixels, depth, _mm_castsi128_ps(inside),
+                    [&](int which) { return _mm_add_ps(span.value[which], acrossQuad[which]); }, p);
             } else {
                 shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
                                                                     _mm_castsi128_ps(inside),
@@ -689,29 +732,39 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
             }
         }
         for (int e = 0; e < 3; ++e)
-            value[e] = _mm_add_epi32(value[e], rowStep[e]);
+            value[e] = _mm_add_epi32(value[e], s.edgeRowStep[e]);
         atRow = _mm_add_ps(atRow, stepY);
     }
 }
 
-// Columns past its first a triangle must span for eight-pixel spans to pay for
-// their set-up, a call out of line.
+// Columns past its first a triangle must span for eight-pixel spans.
 constexpr std::int32_t kEightLaneMinColumns = 8;
 
-// Narrow triangles take one quad a row whatever the span width, and triangles
-// no wider than two quads take quads, filled inline.
+// Triangles no wider than two quads take quads, filled inline: eight-pixel
+// spans would not pay for their set-up, a call out of line.
+inline bool takesEightLanes(const TriangleSetup& setup) {
+    return setup.right - setup.left >= kEightLaneMinColumns;
+}
+
+// Narrow triangles take one quad a row whatever the span width.
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
-[[gnu::always_inline]] inline void fillTriangle(const TriangleSetup& setup,
-                                                const RasterTarget& target, const Tile& tile,
-                                                const PreparedPipeline& p) {
+void fillTriangle(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
+                  const PreparedPipeline& p) {
     if (setup.narrow) {
-        fillNarrow<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
-    } else if (kEightLanes && setup.right - setup.left >= kEightLaneMinColumns) {
+        fillNarrow<kTexture, kFog, kBlend, kDepthTest, false>(
+            setup, loadNarrowRows(setup.narrowRows), target, tile, p);
+    } else if (kEightLanes && takesEightLanes(setup)) {
         fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
     } else {
-        fillRows<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+        fillRows<kTexture, kFog, kBlend, kDepthTest, false>(setup, setup.wideRows, target, tile, p);
     }
 }
+
+// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
+// with the top-left rule folded into c.
+struct EdgeFunction {
+    std::int64_t a, b, c;
+};
 
 inline EdgeFunction edgeFunction(std::int64_t xi, std::int64_t yi, std::int64_t xj,
                                  std::int64_t yj) {
@@ -740,8 +793,12 @@ struct Corner {
     std::int64_t x, y;  // in 1/256 pixel
 };
 
+// A narrow triangle's own part goes to `narrow`, which a triangle drawn at once
+// fills from while it is still in registers.
+template <typename NarrowTaker, typename WideTaker>
 [[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
-                                         CullWinding cull, TriangleSetup& setup) {
+                                         CullWinding cull, TriangleSetup& setup,
+                                         NarrowTaker&& narrow, WideTaker&& wide) {
     const __m128 x = load(triangle.x);
     const __m128 y = load(triangle.y);
     const __m128 z = load(triangle.z);
@@ -815,12 +872,18 @@ struct Corner {
                        _mm_mul_ps(stepY, scalar(top * kSubPixelScale - y0)));
         setup.bottom = static_cast<std::int32_t>(last);
         setup.narrow = true;
-        NarrowSetup& s = setup.narrowRows;
-        for (int e = 0; e < 3; ++e)
-            s.edges[e] = edges[e];
-        _mm_store_ps(s.atCorner.lane, atCorner);
-        _mm_store_ps(s.stepX.lane, stepX);
-        _mm_store_ps(s.stepY.lane, stepY);
+        NarrowRows s;
+        for (int e = 0; e < 3; ++e) {
+            const auto atLeft =
+                static_cast<std::int32_t>(edges[e].a * left + edges[e].b * top + edges[e].c);
+            const auto a = static_cast<std::int32_t>(edges[e].a);
+            s.edgeAtQuad[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
+            s.edgeRowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(edges[e].b));
+        }
+        s.atCorner = atCorner;
+        s.stepX = stepX;
+        s.stepY = stepY;
+        narrow(s);
         return true;
     }
 
@@ -831,7 +894,7 @@ struct Corner {
     const double dy2 = static_cast<double>(y2 - y0) * kUnit;
     const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
     setup.narrow = false;
-    WideSetup& s = setup.wideRows;
+    WideSetup s;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
     const auto pairs = [](__m128 v) {
@@ -876,6 +939,7 @@ struct Corner {
         std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
+    wide(s);
     return true;
 }
 
@@ -885,10 +949,20 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
 void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                   const PreparedPipeline& p, CullWinding cull) {
     TriangleSetup setup;
-    if (setUp(triangle, target, cull, setup)) {
-        fillTriangle<kTexture, kFog, kBlend, kDepthTest, kEightLanes>(setup, target,
-                                                                      wholeTarget(target), p);
-    }
+    const Tile whole = wholeTarget(target);
+    setUp(
+        triangle, target, cull, setup,
+        [&](const NarrowRows& narrow) {
+            fillNarrow<kTexture, kFog, kBlend, kDepthTest, true>(setup, narrow, target, whole, p);
+        },
+        [&](const WideSetup& wide) {
+            if (kEightLanes && takesEightLanes(setup)) {
+                setup.wideRows = wide;
+                fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, whole, p);
+            } else {
+                fillRows<kTexture, kFog, kBlend, kDepthTest, true>(setup, wide, target, whole, p);
+            }
+        });
 }
 
 constexpr std::size_t kFogKinds = 3;
@@ -943,7 +1017,10 @@ float channelOf(std::uint32_t colour, int shift) {
 
 bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
                    TriangleSetup& setup) {
-    return setUp(triangle, target, cull, setup);
+    return setUp(
+        triangle, target, cull, setup,
+        [&](const NarrowRows& narrow) { storeNarrowRows(narrow, setup.narrowRows); },
+        [&](const WideSetup& wide) { setup.wideRows = wide; });
 }
 
 bool eightPixelSpansAvailable() {

@@ -41,12 +41,6 @@ struct TextureView {
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
 };
 
-// An edge function in whole pixels: inside where a·column + b·row + c >= 0,
-// with the top-left rule folded into c.
-struct EdgeFunction {
-    std::int64_t a, b, c;
-};
-
 // One inclusive span bound per row: floor((b·row + c) / d) with d > 0. A left
 // edge bounds the span by the negated value, a right edge by the value itself.
 struct EdgeBound {
@@ -55,10 +49,11 @@ struct EdgeBound {
 };
 
 // A triangle of few pixels: one quad per row from its left column, its edge
-// functions tested at each pixel; depth, 1/w, u/w and v/w at the quad's first
-// pixel on the top row, and their steps per pixel.
+// functions tested at each pixel. Each edge function's values at the quad on
+// the top row and its step to the next row; depth, 1/w, u/w and v/w at the
+// quad's first pixel on the top row, and their steps per pixel.
 struct NarrowSetup {
-    EdgeFunction edges[3];
+    IntLanes edgeAtQuad[3], edgeRowStep[3];
     FloatLanes atCorner, stepX, stepY;
 };
 
