@@ -923,12 +923,13 @@ template <typename NarrowTaker, typename WideTaker>
     const Corner& b = ring[topIndex + 2];
     s.longEdgeIsLeft = b.y >= a.y;
     const Corner& middle = s.longEdgeIsLeft ? a : b;
-    const EdgeBound leaving = edgeBound(edges[topIndex]);
-    const EdgeBound opposite = edgeBound(edges[(topIndex + 1) % 3]);
-    const EdgeBound returning = edgeBound(edges[(topIndex + 2) % 3]);
-    s.longEdge = s.longEdgeIsLeft ? returning : leaving;
-    s.upperEdge = s.longEdgeIsLeft ? leaving : returning;
-    s.lowerEdge = opposite;
+    // Each bound made in its place: copied whole after being made field by
+    // field, it would be read back before the stores could pass it on.
+    const int leaving = topIndex;
+    const int returning = (topIndex + 2) % 3;
+    s.longEdge = edgeBound(edges[s.longEdgeIsLeft ? returning : leaving]);
+    s.upperEdge = edgeBound(edges[s.longEdgeIsLeft ? leaving : returning]);
+    s.lowerEdge = edgeBound(edges[(topIndex + 1) % 3]);
 
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
