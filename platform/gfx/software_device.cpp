@@ -368,10 +368,20 @@ private:
         }
     }
 
-    // Inside a scene, with threads to share it, a triangle waits in the tiles
-    // it may cover; otherwise it is drawn at once.
+    // Without threads to share it, nothing is ever recorded: the triangle is
+    // drawn at once, and that path tests nothing more.
     void emit(const ScreenTriangle& screen) {
-        if (inScene_ && workers_.hasWorkers()) {
+        if (workers_.hasWorkers()) {
+            emitShared(screen);
+        } else {
+            rasterizeTriangle(screen, target_, pipeline_, cull_);
+        }
+    }
+
+    // Inside a scene a triangle waits in the tiles it may cover; outside one it
+    // is drawn at once, after everything recorded before it.
+    [[gnu::noinline]] void emitShared(const ScreenTriangle& screen) {
+        if (inScene_) {
             record(screen);
         } else {
             drawEverything();
@@ -379,7 +389,7 @@ private:
         }
     }
 
-    [[gnu::noinline]] void record(const ScreenTriangle& screen) {
+    void record(const ScreenTriangle& screen) {
         TriangleSetup setup;
         if (!setUpTriangle(screen, target_, cull_, setup)) return;
         if (recording_->setups.size() == kMaxPendingTriangles) handOver();
