@@ -794,7 +794,8 @@ struct Corner {
 };
 
 // A narrow triangle's own part goes to `narrow`, which a triangle drawn at once
-// fills from while it is still in registers.
+// fills from while it is still in registers; a wide one's is made in the set-up
+// and then handed to `wide`.
 template <typename NarrowTaker, typename WideTaker>
 [[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
                                          CullWinding cull, TriangleSetup& setup,
@@ -894,7 +895,7 @@ template <typename NarrowTaker, typename WideTaker>
     const double dy2 = static_cast<double>(y2 - y0) * kUnit;
     const double inverseArea = 1.0 / (static_cast<double>(area) * kUnit * kUnit);
     setup.narrow = false;
-    WideSetup s;
+    WideSetup& s = setup.wideRows;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
     const auto pairs = [](__m128 v) {
@@ -915,21 +916,27 @@ template <typename NarrowTaker, typename WideTaker>
                                               _mm_set1_pd(inverseArea)));
     }
 
-    const Corner ring[5] = {{x0, y0}, {x1, y1}, {x2, y2}, {x0, y0}, {x1, y1}};
     // Walking clockwise from the top corner: the long edge comes last when the
     // third corner is the lowest (then it runs up the left side), first otherwise.
+    // The corners and edges are chosen in registers: picked from memory, a bound
+    // made field by field would be read back whole before its stores could pass
+    // it on, a stall of every wide triangle's set-up.
     const int topIndex = y1 < y0 ? (y2 < y1 ? 2 : 1) : (y2 < y0 ? 2 : 0);
-    const Corner& a = ring[topIndex + 1];
-    const Corner& b = ring[topIndex + 2];
+    const auto corner = [&](int index) {
+        return Corner{index == 0 ? x0 : (index == 1 ? x1 : x2),
+                      index == 0 ? y0 : (index == 1 ? y1 : y2)};
+    };
+    const Corner first = corner(topIndex);
+    const Corner a = corner((topIndex + 1) % 3);
+    const Corner b = corner((topIndex + 2) % 3);
     s.longEdgeIsLeft = b.y >= a.y;
-    const Corner& middle = s.longEdgeIsLeft ? a : b;
-    // Each bound made in its place: copied whole after being made field by
-    // field, it would be read back before the stores could pass it on.
-    const int leaving = topIndex;
-    const int returning = (topIndex + 2) % 3;
-    s.longEdge = edgeBound(edges[s.longEdgeIsLeft ? returning : leaving]);
-    s.upperEdge = edgeBound(edges[s.longEdgeIsLeft ? leaving : returning]);
-    s.lowerEdge = edgeBound(edges[(topIndex + 1) % 3]);
+    const Corner middle = s.longEdgeIsLeft ? a : b;
+    const auto bound = [](const Corner& from, const Corner& to) {
+        return edgeBound(edgeFunction(from.x, from.y, to.x, to.y));
+    };
+    s.longEdge = s.longEdgeIsLeft ? bound(b, first) : bound(first, a);
+    s.upperEdge = s.longEdgeIsLeft ? bound(first, a) : bound(b, first);
+    s.lowerEdge = bound(a, b);
 
     // A horizontal bottom edge keeps only the rows strictly above it; a top
     // edge keeps its own row, as the ceiling above already does.
@@ -958,7 +965,6 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         },
         [&](const WideSetup& wide) {
             if (kEightLanes && takesEightLanes(setup)) {
-                setup.wideRows = wide;
                 fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, whole, p);
             } else {
                 fillRows<kTexture, kFog, kBlend, kDepthTest, true>(setup, wide, target, whole, p);
@@ -1021,7 +1027,7 @@ bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, C
     return setUp(
         triangle, target, cull, setup,
         [&](const NarrowRows& narrow) { storeNarrowRows(narrow, setup.narrowRows); },
-        [&](const WideSetup& wide) { setup.wideRows = wide; });
+        [](const WideSetup&) {});
 }
 
 bool eightPixelSpansAvailable() {
