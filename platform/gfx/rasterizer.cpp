@@ -381,9 +381,9 @@ template <bool kWholeTarget>
 }
 
 template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kWholeTarget>
-[[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const WideSetup& s,
-                                            const RasterTarget& target, const Tile& tile,
-                                            const PreparedPipeline& p) {
+[[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const RasterTarget& target,
+                                            const Tile& tile, const PreparedPipeline& p) {
+    const WideSetup& s = setup.wideRows;
     const Gradients g(s);
     SpanStart span;
     broadcastLanes(toFloats(g.dx), span.dx);
@@ -756,7 +756,7 @@ void fillTriangle(const TriangleSetup& setup, const RasterTarget& target, const 
     } else if (kEightLanes && takesEightLanes(setup)) {
         fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
     } else {
-        fillRows<kTexture, kFog, kBlend, kDepthTest, false>(setup, setup.wideRows, target, tile, p);
+        fillRows<kTexture, kFog, kBlend, kDepthTest, false>(setup, target, tile, p);
     }
 }
 
@@ -794,12 +794,11 @@ struct Corner {
 };
 
 // A narrow triangle's own part goes to `narrow`, which a triangle drawn at once
-// fills from while it is still in registers; a wide one's is made in the set-up
-// and then handed to `wide`.
-template <typename NarrowTaker, typename WideTaker>
+// fills from while it is still in registers; a wide one's is made in the set-up.
+template <typename NarrowTaker>
 [[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
                                          CullWinding cull, TriangleSetup& setup,
-                                         NarrowTaker&& narrow, WideTaker&& wide) {
+                                         NarrowTaker&& narrow) {
     const __m128 x = load(triangle.x);
     const __m128 y = load(triangle.y);
     const __m128 z = load(triangle.z);
@@ -947,7 +946,6 @@ template <typename NarrowTaker, typename WideTaker>
         std::clamp<std::int64_t>(ceilToPixel(middle.y) - 1, top - 1, last));
     s.firstLowerRow = static_cast<std::int32_t>(
         std::clamp<std::int64_t>((middle.y >> kSubPixelBits) + 1, top, last + 1));
-    wide(s);
     return true;
 }
 
@@ -958,18 +956,15 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                   const PreparedPipeline& p, CullWinding cull) {
     TriangleSetup setup;
     const Tile whole = wholeTarget(target);
-    setUp(
-        triangle, target, cull, setup,
-        [&](const NarrowRows& narrow) {
-            fillNarrow<kTexture, kFog, kBlend, kDepthTest, true>(setup, narrow, target, whole, p);
-        },
-        [&](const WideSetup& wide) {
-            if (kEightLanes && takesEightLanes(setup)) {
-                fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, whole, p);
-            } else {
-                fillRows<kTexture, kFog, kBlend, kDepthTest, true>(setup, wide, target, whole, p);
-            }
-        });
+    const auto fillNarrowNow = [&](const NarrowRows& narrow) {
+        fillNarrow<kTexture, kFog, kBlend, kDepthTest, true>(setup, narrow, target, whole, p);
+    };
+    if (!setUp(triangle, target, cull, setup, fillNarrowNow) || setup.narrow) return;
+    if (kEightLanes && takesEightLanes(setup)) {
+        fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, whole, p);
+    } else {
+        fillRows<kTexture, kFog, kBlend, kDepthTest, true>(setup, target, whole, p);
+    }
 }
 
 constexpr std::size_t kFogKinds = 3;
@@ -1024,10 +1019,8 @@ float channelOf(std::uint32_t colour, int shift) {
 
 bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, CullWinding cull,
                    TriangleSetup& setup) {
-    return setUp(
-        triangle, target, cull, setup,
-        [&](const NarrowRows& narrow) { storeNarrowRows(narrow, setup.narrowRows); },
-        [](const WideSetup&) {});
+    return setUp(triangle, target, cull, setup,
+                 [&](const NarrowRows& narrow) { storeNarrowRows(narrow, setup.narrowRows); });
 }
 
 bool eightPixelSpansAvailable() {
