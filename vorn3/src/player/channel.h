@@ -74,9 +74,9 @@ struct Channel {
     std::uint8_t tremoloDepth;
     std::uint8_t sharedMemory;  // of the effects FormatRules::sharedMemoryEffects names
     bool glissando;             // a tone portamento is heard in semitones
+    bool muted;                 // its voice plays at volume 0
     // The linear frequency last computed, in Hz, and the period it was computed for, in
     // 1/64 semitone above C-4.
-    bool muted;  // its voice plays at volume 0
     bool frequencyKnown;
     std::int32_t frequencyPeriods;
     std::int32_t frequency;
