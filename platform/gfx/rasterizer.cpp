@@ -61,6 +61,28 @@ inline std::int64_t rowBound(const EdgeBound& edge, std::int64_t row) {
     return quotient;
 }
 
+// An edge's bound on successive rows, stepped exactly: the quotient and the
+// remainder of b·row + c by d grow by those of b by d, with a carry when the
+// remainder reaches d. Cheaper than a bound made afresh on every row.
+struct EdgeWalk {
+    std::int64_t quotient, remainder, quotientStep, remainderStep, d;
+
+    EdgeWalk(const EdgeBound& edge, std::int64_t row)
+        : quotient(rowBound(edge, row)),
+          remainder(edge.b * row + edge.c - quotient * edge.d),
+          quotientStep(rowBound({0, edge.b, edge.d, edge.inverseD}, 0)),
+          remainderStep(edge.b - quotientStep * edge.d),
+          d(edge.d) {}
+
+    void step() {
+        quotient += quotientStep;
+        remainder += remainderStep;
+        const bool carry = remainder >= d;
+        quotient += carry;
+        remainder -= carry ? d : 0;
+    }
+};
+
 // Screen coordinates to the nearest 1/256 pixel.
 inline __m128i snap(__m128 coordinates) {
     const __m128 limited = _mm_min_ps(_mm_max_ps(coordinates, _mm_set1_ps(-kMaxScreenCoordinate)),
@@ -326,6 +348,20 @@ struct Gradients {
     }
 };
 
+// A wide triangle's three edge bounds, row after row from `row`.
+struct EdgeWalks {
+    EdgeWalk longEdge, upperEdge, lowerEdge;
+
+    EdgeWalks(const WideSetup& s, std::int64_t row)
+        : longEdge(s.longEdge, row), upperEdge(s.upperEdge, row), lowerEdge(s.lowerEdge, row) {}
+
+    void step() {
+        longEdge.step();
+        upperEdge.step();
+        lowerEdge.step();
+    }
+};
+
 // What of one row of a wide triangle lies in the tile: `count` pixels from
 // `start` in the buffers, `skipped` pixels right of where the row's own span
 // starts, with `room` pixels up to the tile's edge.
@@ -341,17 +377,17 @@ struct RowSpan {
 // the whole target at once, a span needs no cutting, and its last quad may run
 // on to the buffers' end: lanes past the span are read and written back.
 template <bool kWholeTarget>
-[[gnu::always_inline]] inline bool rowSpan(const WideSetup& s, const Gradients& g,
-                                           const RasterTarget& target, const Tile& tile,
-                                           std::int32_t row, RowSpan& span) {
-    const std::int64_t longBound = rowBound(s.longEdge, row);
+[[gnu::always_inline]] inline bool rowSpan(const WideSetup& s, const EdgeWalks& walks,
+                                           const Gradients& g, const RasterTarget& target,
+                                           const Tile& tile, std::int32_t row, RowSpan& span) {
+    const std::int64_t longBound = walks.longEdge.quotient;
     // Each short edge binds on its own rows, both on the middle corner's
     // row; on either side the tighter bound is the smaller raw value.
     // Chosen without branches: the row where the choice changes differs
     // from one small triangle to the next.
     constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
-    const std::int64_t upper = rowBound(s.upperEdge, row);
-    const std::int64_t lower = rowBound(s.lowerEdge, row);
+    const std::int64_t upper = walks.upperEdge.quotient;
+    const std::int64_t lower = walks.lowerEdge.quotient;
     const std::int64_t shortBound =
         std::min(row < s.firstLowerRow ? upper : kNone, row > s.lastUpperRow ? lower : kNone);
     const std::int64_t left = std::max(s.longEdgeIsLeft ? -longBound : -shortBound,
@@ -387,10 +423,12 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
     const Gradients g(s);
     SpanStart span;
     broadcastLanes(toFloats(g.dx), span.dx);
+    const std::int32_t top = std::max(setup.top, tile.top);
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
-    for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
+    EdgeWalks walks(s, top);
+    for (std::int32_t row = top; row <= bottom; ++row, walks.step()) {
         RowSpan r;
-        if (!rowSpan<kWholeTarget>(s, g, target, tile, row, r)) continue;
+        if (!rowSpan<kWholeTarget>(s, walks, g, target, tile, row, r)) continue;
         broadcastLanes(r.atSpanStart, span.value);
         std::uint32_t* const pixels = target.pixels + r.start;
         float* const depth = kDepthTest ? target.depth + r.start : nullptr;
@@ -624,10 +662,12 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
     broadcastLanes8(toFloats(g.dx), span.dx);
     SpanStart quadSpan;
     broadcastLanes(toFloats(g.dx), quadSpan.dx);
+    const std::int32_t top = std::max(setup.top, tile.top);
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
-    for (std::int32_t row = std::max(setup.top, tile.top); row <= bottom; ++row) {
+    EdgeWalks walks(setup.wideRows, top);
+    for (std::int32_t row = top; row <= bottom; ++row, walks.step()) {
         RowSpan r;
-        if (!rowSpan<false>(setup.wideRows, g, target, tile, row, r)) continue;
+        if (!rowSpan<false>(setup.wideRows, walks, g, target, tile, row, r)) continue;
         std::uint32_t* const pixels = target.pixels + r.start;
         float* const depth = kDepthTest ? target.depth + r.start : nullptr;
         // A span of a quad or less would waste half of every step.
