@@ -8,7 +8,7 @@
 
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
-#include "player/loader.h"
+#include "formats/formats.h"
 #include "player/memory_stream.h"
 #include "player/player.h"
 #include "support/demo_module.h"

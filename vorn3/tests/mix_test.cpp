@@ -8,7 +8,7 @@
 
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
-#include "player/loader.h"
+#include "formats/formats.h"
 #include "support/player_fixture.h"
 
 namespace vorn3 {

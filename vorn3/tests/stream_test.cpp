@@ -1,7 +1,7 @@
 // The stream layer between the loader and the host's callbacks.
 #include <gtest/gtest.h>
 
-#include "player/stream.h"
+#include "formats/stream.h"
 #include "support/player_fixture.h"
 
 namespace vorn3 {
@@ -16,7 +16,7 @@ protected:
 };
 
 TEST_F(StreamTest, TheStreamLayerForwardsToTheCallbacks) {
-    SongStream* stream = streamOpen(defaultPlayer(), "any name");
+    SongStream* stream = streamOpen(defaultPlayer().callbacks, "any name");
     ASSERT_NE(stream, nullptr);
     std::uint8_t buffer[4] = {};
     EXPECT_EQ(streamRead(buffer, 4, stream), 4);
@@ -33,7 +33,7 @@ TEST_F(StreamTest, TheStreamLayerForwardsToTheCallbacks) {
 
 TEST_F(StreamTest, ANullCallbackClearsAllFive) {
     setStreamCallbacks(memoryOpen, memoryClose, nullptr, seekMemory, tellMemory);
-    EXPECT_EQ(streamOpen(defaultPlayer(), "intro.xm"), nullptr);
+    EXPECT_EQ(streamOpen(defaultPlayer().callbacks, "intro.xm"), nullptr);
     EXPECT_FALSE(openAudio(44100));
 }
 

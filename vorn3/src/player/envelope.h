@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "module/module.h"
 #include "player/channel.h"
-#include "player/module.h"
 
 namespace vorn3 {
 

@@ -29,10 +29,6 @@ Player& defaultPlayer() {
     return player;
 }
 
-bool streamCallbacksSet(const Player& player) {
-    return player.callbacks.open != nullptr;
-}
-
 void resetPlayer(Player& player) {
     resetMixer(player.mixer);
     player.callbacks = {};
@@ -68,7 +64,7 @@ bool setBufferLength(Player& player, std::int32_t milliseconds) {
 }
 
 bool openAudio(Player& player, std::int32_t outputRate) {
-    return streamCallbacksSet(player) && openOutput(player.mixer, outputRate);
+    return callbacksSet(player.callbacks) && openOutput(player.mixer, outputRate);
 }
 
 void closeAudio(Player& player) {

@@ -4,18 +4,11 @@
 
 #include <vector>
 
+#include "formats/stream.h"
 #include "mixer/mixer.h"
 #include "vorn3/vorn3.h"
 
 namespace vorn3 {
-
-struct StreamCallbacks {
-    StreamOpen open;
-    StreamClose close;
-    StreamRead read;
-    StreamSeek seek;
-    StreamTell tell;
-};
 
 struct Player {
     StreamCallbacks callbacks{};  // all set or all null
@@ -24,8 +17,6 @@ struct Player {
 };
 
 Player& defaultPlayer();
-
-bool streamCallbacksSet(const Player& player);
 
 // Back to the state of a new player: the output closed, the callbacks cleared. Songs
 // still started are forgotten, not freed.

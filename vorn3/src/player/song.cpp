@@ -2,11 +2,11 @@
 #include <new>
 #include <vector>
 
+#include "formats/formats.h"
+#include "formats/stream.h"
 #include "mixer/voice.h"
-#include "player/loader.h"
 #include "player/player.h"
 #include "player/song.h"
-#include "player/stream.h"
 
 namespace vorn3 {
 namespace {
@@ -111,7 +111,7 @@ Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook
 }
 
 Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook) {
-    SongStream* stream = streamOpen(player, name);
+    SongStream* stream = streamOpen(player.callbacks, name);
     if (!stream) return nullptr;
     Song* song = songLoad(player, stream, sampleDataHook);
     streamClose(stream);

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "formats/stream.h"
 #include "mixer/mixer.h"
+#include "module/module.h"
 #include "player/channel.h"
-#include "player/module.h"
-#include "player/stream.h"
 #include "vorn3/vorn3.h"
 
 namespace vorn3 {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "module/module.h"
 #include "player/channel.h"
-#include "player/module.h"
 #include "player/song.h"
 
 namespace vorn3 {

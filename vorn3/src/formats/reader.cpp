@@ -1,4 +1,4 @@
-#include "player/reader.h"
+#include "formats/reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,14 +1,18 @@
-#include "player/stream.h"
+#include "formats/stream.h"
 
 #include <new>
 
 namespace vorn3 {
 
-SongStream* streamOpen(const Player& player, const char* name) {
-    if (!streamCallbacksSet(player)) return nullptr;
-    auto* stream = new (std::nothrow) SongStream{player.callbacks, nullptr};
+bool callbacksSet(const StreamCallbacks& callbacks) {
+    return callbacks.open != nullptr;
+}
+
+SongStream* streamOpen(const StreamCallbacks& callbacks, const char* name) {
+    if (!callbacksSet(callbacks)) return nullptr;
+    auto* stream = new (std::nothrow) SongStream{callbacks, nullptr};
     if (!stream) return nullptr;
-    stream->handle = player.callbacks.open(name);
+    stream->handle = callbacks.open(name);
     if (!stream->handle) {
         delete stream;
         return nullptr;

@@ -4,17 +4,27 @@
 
 #include <cstdint>
 
-#include "player/player.h"
+#include "vorn3/vorn3.h"
 
 namespace vorn3 {
+
+struct StreamCallbacks {
+    StreamOpen open;
+    StreamClose close;
+    StreamRead read;
+    StreamSeek seek;
+    StreamTell tell;
+};
+
+bool callbacksSet(const StreamCallbacks& callbacks);
 
 struct SongStream {
     StreamCallbacks callbacks;  // the player's when the stream opened
     void* handle;               // from the host's open
 };
 
-// Null when the player has no callbacks, the host cannot open the name or memory runs out.
-SongStream* streamOpen(const Player& player, const char* name);
+// Null when the callbacks are not set, the host cannot open the name or memory runs out.
+SongStream* streamOpen(const StreamCallbacks& callbacks, const char* name);
 // Closes the host's handle and releases the stream; nothing for null.
 void streamClose(SongStream* stream);
 // The host's result; 0 for a null stream.

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "player/stream.h"
+#include "formats/stream.h"
 
 namespace vorn3 {
 

@@ -1,10 +1,10 @@
-#include "player/loader.h"
+#include "formats/formats.h"
 
 #include <algorithm>
 #include <array>
 #include <new>
 
-#include "player/reader.h"
+#include "formats/reader.h"
 
 namespace vorn3 {
 namespace {

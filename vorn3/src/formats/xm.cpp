@@ -1,4 +1,4 @@
-#include "player/loader.h"
+#include "formats/formats.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <new>
 
+#include "formats/reader.h"
 #include "mixer/voice.h"
 #include "player/effects.h"
-#include "player/reader.h"
 #include "player/tick.h"
 
 namespace vorn3 {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "formats/stream.h"
 #include "player/song.h"
-#include "player/stream.h"
 #include "player/tick.h"
 
 namespace vorn3 {

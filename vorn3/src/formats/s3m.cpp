@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/formats.h"
+#include "formats/reader.h"
 #include "player/effects.h"
-#include "player/loader.h"
-#include "player/reader.h"
 #include "player/tick.h"
 
 namespace vorn3 {

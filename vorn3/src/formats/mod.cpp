@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "formats/formats.h"
+#include "formats/reader.h"
 #include "player/effects.h"
-#include "player/loader.h"
-#include "player/reader.h"
 #include "player/tick.h"
 
 namespace vorn3 {
