@@ -65,25 +65,25 @@ TEST(Song, ToolReproducesTheCommittedFileByteForByte) {
 TEST(Song, EmbeddedSongLoadsWithItsShape) {
     vorn3::Song* song = loadEmbeddedSong();
     ASSERT_NE(song, nullptr);
-    EXPECT_EQ(song->channelCount, 12);
-    EXPECT_EQ(song->patternSlotCount, 13);
-    EXPECT_EQ(song->instrumentCount, 31);
-    EXPECT_EQ(song->songLength, 21);
-    EXPECT_EQ(song->restartPosition, 0);
-    EXPECT_TRUE(song->flags & vorn3::kLinearFrequencies);
-    EXPECT_EQ(song->defaultTempo, 7);
-    EXPECT_EQ(song->defaultBpm, 135);
-    for (std::int32_t slot = 0; slot < song->patternSlotCount; ++slot) {
-        EXPECT_EQ(song->patterns[slot].rows, kRows) << "pattern " << slot;
+    EXPECT_EQ(song->module->channelCount, 12);
+    EXPECT_EQ(song->module->patternSlotCount, 13);
+    EXPECT_EQ(song->module->instrumentCount, 31);
+    EXPECT_EQ(song->module->songLength, 21);
+    EXPECT_EQ(song->module->restartPosition, 0);
+    EXPECT_TRUE(song->module->flags & vorn3::kLinearFrequencies);
+    EXPECT_EQ(song->module->defaultTempo, 7);
+    EXPECT_EQ(song->module->defaultBpm, 135);
+    for (std::int32_t slot = 0; slot < song->module->patternSlotCount; ++slot) {
+        EXPECT_EQ(song->module->patterns[slot].rows, kRows) << "pattern " << slot;
     }
     // The show's rows must fall where it counts them: nothing may move or stretch them.
-    for (std::int32_t order = 0; order < song->songLength; ++order) {
-        const vorn3::PatternSlot& pattern = song->patterns[song->orderTable[order]];
+    for (std::int32_t order = 0; order < song->module->songLength; ++order) {
+        const vorn3::PatternSlot& pattern = song->module->patterns[song->module->orderTable[order]];
         bool breaks = false;
-        for (std::int32_t cell = 0; cell < pattern.rows * song->channelCount; ++cell) {
+        for (std::int32_t cell = 0; cell < pattern.rows * song->module->channelCount; ++cell) {
             const vorn3::PatternCell& c = pattern.cells[cell];
             SCOPED_TRACE("order " + std::to_string(order) + ", row " +
-                         std::to_string(cell / song->channelCount));
+                         std::to_string(cell / song->module->channelCount));
             EXPECT_NE(c.effect, kEffectPositionJump);
             if (c.effect == kEffectSpeed) {
                 EXPECT_EQ(c.parameter, 7) << "the speed stays, and so does the tempo";

@@ -78,7 +78,7 @@ bool playModule(std::span<const std::uint8_t> bytes) {
         std::array<std::int16_t, 2 * kPieceFrames> sound{};
         const std::int32_t frames =
             std::min(kOutputRate * kPlayedSeconds,
-                     kChannelFrameBudget / std::max<std::int32_t>(song->channelCount, 1));
+                     kChannelFrameBudget / std::max<std::int32_t>(song->module->channelCount, 1));
         for (std::int32_t done = 0; done < frames; done += kPieceFrames)
             vorn3::renderAudio(sound.data(), kPieceFrames);
         vorn3::songFree(song);

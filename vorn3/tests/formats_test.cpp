@@ -70,7 +70,7 @@ s3m::Cell s3mCell(char letter, std::uint8_t info, std::uint8_t note = s3m::kNoNo
 }
 
 const PatternCell& cellAt(const Song& song, std::int32_t row, std::int32_t channel) {
-    return song.patterns[0].cells[row * song.channelCount + channel];
+    return song.module->patterns[0].cells[row * song.module->channelCount + channel];
 }
 
 TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
@@ -111,8 +111,8 @@ TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
         SongPtr song = load(test.bytes);
         ASSERT_EQ(song != nullptr, test.format != nullptr) << test.name;
         if (!song) continue;
-        EXPECT_STREQ(song->format.data(), test.format) << test.name;
-        EXPECT_EQ(song->channelCount, test.channels) << test.name;
+        EXPECT_STREQ(song->module->format.data(), test.format) << test.name;
+        EXPECT_EQ(song->module->channelCount, test.channels) << test.name;
         expectPlayable(*song);
     }
 }
@@ -133,10 +133,10 @@ TEST_F(FormatsTest, ModFieldsLoadAsStored) {
     SongPtr song = load(mod::writeModule(module));
     ASSERT_TRUE(song);
     expectPlayable(*song);
-    EXPECT_EQ(song->songLength, 2);
-    EXPECT_EQ(song->restartPosition, 1);
-    EXPECT_EQ(song->patternSlotCount, 4);  // the whole order table counts
-    EXPECT_EQ(song->instrumentCount, 31);
+    EXPECT_EQ(song->module->songLength, 2);
+    EXPECT_EQ(song->module->restartPosition, 1);
+    EXPECT_EQ(song->module->patternSlotCount, 4);  // the whole order table counts
+    EXPECT_EQ(song->module->instrumentCount, 31);
     const PatternCell& first = cellAt(*song, 0, 0);
     EXPECT_EQ(first.note, 49);
     EXPECT_EQ(first.instrument, 17);
@@ -148,18 +148,18 @@ TEST_F(FormatsTest, ModFieldsLoadAsStored) {
     EXPECT_EQ(cellAt(*song, 2, 0).effect, 0);  // F00 is no command
     EXPECT_EQ(cellAt(*song, 3, 0).effect, kEffectSetFinetune);
     EXPECT_EQ(static_cast<std::int8_t>(cellAt(*song, 3, 0).parameter), -16);
-    const Sample& looped = *song->instruments[16].samples[0];
+    const Sample& looped = instrumentSample(*song, 16, 0);
     EXPECT_EQ(looped.finetune, 112);
     EXPECT_EQ(looped.loopType, LoopType::forward);
     EXPECT_EQ(looped.loopStart, 8u);
     EXPECT_EQ(looped.loopLength, 16u);
     EXPECT_EQ(looped.data[1], static_cast<std::int16_t>(-93 * 256));
-    EXPECT_EQ(song->instruments[1].samples[0]->finetune, -16);
-    EXPECT_EQ(song->instruments[1].samples[0]->volume, 32);
-    EXPECT_EQ(song->channelPannings[0], 0);
-    EXPECT_EQ(song->channelPannings[1], 255);
-    EXPECT_EQ(song->channelPannings[2], 255);
-    EXPECT_EQ(song->channelPannings[3], 0);
+    EXPECT_EQ(instrumentSample(*song, 1, 0).finetune, -16);
+    EXPECT_EQ(instrumentSample(*song, 1, 0).volume, 32);
+    EXPECT_EQ(song->module->channelPannings[0], 0);
+    EXPECT_EQ(song->module->channelPannings[1], 255);
+    EXPECT_EQ(song->module->channelPannings[2], 255);
+    EXPECT_EQ(song->module->channelPannings[3], 0);
 
     module.mark.clear();  // the 15-sample form gives the loop start in bytes
     module.samples.resize(15);
@@ -167,8 +167,8 @@ TEST_F(FormatsTest, ModFieldsLoadAsStored) {
     module.samples[14].loopStart = 4;
     song = load(mod::writeModule(module));
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->instrumentCount, 15);
-    EXPECT_EQ(song->instruments[14].samples[0]->loopStart, 4u);
+    EXPECT_EQ(song->module->instrumentCount, 15);
+    EXPECT_EQ(instrumentSample(*song, 14, 0).loopStart, 4u);
 }
 
 TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
@@ -191,16 +191,16 @@ TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
     SongPtr song = load(s3m::writeModule(module));
     ASSERT_TRUE(song);
     expectPlayable(*song);
-    EXPECT_EQ(song->defaultTempo, 4);
-    EXPECT_EQ(song->defaultBpm, 150);
-    EXPECT_EQ(song->defaultGlobalVolume, 48);
-    EXPECT_EQ(song->songLength, 2);  // 254 skipped, nothing from 255 on
-    EXPECT_EQ(song->orderTable[0], 0);
-    EXPECT_EQ(song->orderTable[1], 1);
-    EXPECT_EQ(song->channelCount, 4);
-    EXPECT_EQ(song->channelPannings[0], 0);    // from the table
-    EXPECT_EQ(song->channelPannings[1], 204);  // not in the table: right
-    EXPECT_EQ(song->channelPannings[3], 51);   // left
+    EXPECT_EQ(song->module->defaultTempo, 4);
+    EXPECT_EQ(song->module->defaultBpm, 150);
+    EXPECT_EQ(song->module->defaultGlobalVolume, 48);
+    EXPECT_EQ(song->module->songLength, 2);  // 254 skipped, nothing from 255 on
+    EXPECT_EQ(song->module->orderTable[0], 0);
+    EXPECT_EQ(song->module->orderTable[1], 1);
+    EXPECT_EQ(song->module->channelCount, 4);
+    EXPECT_EQ(song->module->channelPannings[0], 0);    // from the table
+    EXPECT_EQ(song->module->channelPannings[1], 204);  // not in the table: right
+    EXPECT_EQ(song->module->channelPannings[3], 51);   // left
     const PatternCell& first = cellAt(*song, 0, 0);
     EXPECT_EQ(first.note, 49);
     EXPECT_EQ(first.volume, 0x10 + 20);
@@ -211,21 +211,21 @@ TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
     EXPECT_EQ(cellAt(*song, 0, 2).note, 0);  // a disabled channel's cells are dropped
     EXPECT_EQ(cellAt(*song, 0, 3).note, 5 * 12 + 11 + 1);
     EXPECT_EQ(cellAt(*song, 0, 3).parameter, 0);  // a jump past the end restarts
-    const Sample& ramp = *song->instruments[0].samples[0];
+    const Sample& ramp = instrumentSample(*song, 0, 0);
     EXPECT_EQ(ramp.data[0], -28000 & ~0xFF);  // unsigned 8-bit data
     EXPECT_EQ(ramp.loopLength, 64u);
-    const Sample& widened = *song->instruments[1].samples[0];
+    const Sample& widened = instrumentSample(*song, 1, 0);
     EXPECT_EQ(widened.data[1], -0x4321);
     EXPECT_EQ(widened.relativeNote, 12);
     EXPECT_EQ(widened.finetune, 0);
-    EXPECT_EQ(song->instruments[2].samples[0]->length, 0u);
+    EXPECT_EQ(instrumentSample(*song, 2, 0).length, 0u);
 
     module.masterVolume = 0x30;  // mono
     module.sampleFormat = 1;     // signed
     song = load(s3m::writeModule(module));
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->channelPannings[1], 128);
-    EXPECT_EQ(song->instruments[0].samples[0]->data[0], -28000 & ~0xFF);
+    EXPECT_EQ(song->module->channelPannings[1], 128);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).data[0], -28000 & ~0xFF);
 }
 
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
@@ -335,7 +335,7 @@ TEST_F(FormatsTest, ProTrackerSwapsSamplesWhereTheLoopEnds) {
     SongPtr song = start(mod::writeModule(module));
     const Voice& voice = *voiceAt(defaultMixer(), 0);
     const auto sampleOf = [&](std::int32_t instrument) {
-        return song->instruments[instrument].samples[0];
+        return &instrumentSample(*song, instrument, 0);
     };
     runTicks(*song, kRowTicks + 1);
     EXPECT_EQ(voice.sample, sampleOf(0));

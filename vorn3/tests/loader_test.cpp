@@ -11,7 +11,7 @@ using LoaderTest = PlayerTest;
 
 const PatternCell& cellAt(const Song& song, std::int32_t pattern, std::int32_t row,
                           std::int32_t channel) {
-    return song.patterns[pattern].cells[row * song.channelCount + channel];
+    return song.module->patterns[pattern].cells[row * song.module->channelCount + channel];
 }
 
 bool isEmpty(const PatternCell& cell) {
@@ -30,17 +30,17 @@ TEST_F(LoaderTest, HeaderFieldsLoadAsStored) {
     module.instruments.resize(2);
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->songLength, 4);
-    EXPECT_EQ(song->restartPosition, 1);
-    EXPECT_EQ(song->channelCount, 12);
-    EXPECT_EQ(song->instrumentCount, 2);
-    EXPECT_EQ(song->flags, kLinearFrequencies);
-    EXPECT_EQ(song->defaultTempo, 7);
-    EXPECT_EQ(song->defaultBpm, 135);
-    EXPECT_EQ(song->orderTable[3], 2);
-    EXPECT_EQ(song->usedPatternCount, 3);
-    EXPECT_EQ(song->patternSlotCount, 3);
-    EXPECT_EQ(song->defaultGlobalVolume, 64);
+    EXPECT_EQ(song->module->songLength, 4);
+    EXPECT_EQ(song->module->restartPosition, 1);
+    EXPECT_EQ(song->module->channelCount, 12);
+    EXPECT_EQ(song->module->instrumentCount, 2);
+    EXPECT_EQ(song->module->flags, kLinearFrequencies);
+    EXPECT_EQ(song->module->defaultTempo, 7);
+    EXPECT_EQ(song->module->defaultBpm, 135);
+    EXPECT_EQ(song->module->orderTable[3], 2);
+    EXPECT_EQ(song->module->usedPatternCount, 3);
+    EXPECT_EQ(song->module->patternSlotCount, 3);
+    EXPECT_EQ(song->module->defaultGlobalVolume, 64);
     EXPECT_EQ(song->tickHook, songTick);
     EXPECT_FALSE(song->client.playing);
     EXPECT_EQ(song->client.link.next, &song->client.link);
@@ -52,7 +52,7 @@ TEST_F(LoaderTest, AmigaModulesClearTheLinearFlag) {
     module.linearFrequencies = false;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->flags, 0);
+    EXPECT_EQ(song->module->flags, 0);
 }
 
 TEST_F(LoaderTest, OnlyTheExactMagicLoads) {
@@ -111,11 +111,11 @@ TEST_F(LoaderTest, PackedSizeZeroKeepsTheRowCountWithEmptyCells) {
     module.orders = {0, 1};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->patterns[0].rows, 32);
-    for (std::int32_t i = 0; i < 32 * song->channelCount; ++i) {
-        EXPECT_TRUE(isEmpty(song->patterns[0].cells[i]));
+    EXPECT_EQ(song->module->patterns[0].rows, 32);
+    for (std::int32_t i = 0; i < 32 * song->module->channelCount; ++i) {
+        EXPECT_TRUE(isEmpty(song->module->patterns[0].cells[i]));
     }
-    EXPECT_EQ(song->patterns[1].rows, 8);
+    EXPECT_EQ(song->module->patterns[1].rows, 8);
     EXPECT_EQ(cellAt(*song, 1, 0, 0).note, 50);
 }
 
@@ -125,13 +125,13 @@ TEST_F(LoaderTest, PatternsTheOrdersNameButTheFileLacksHave64EmptyRows) {
     module.orders = {0, 20, 3};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->usedPatternCount, 21);
-    EXPECT_EQ(song->patternSlotCount, 21);
-    EXPECT_EQ(song->patterns[12].rows, 16);
+    EXPECT_EQ(song->module->usedPatternCount, 21);
+    EXPECT_EQ(song->module->patternSlotCount, 21);
+    EXPECT_EQ(song->module->patterns[12].rows, 16);
     for (std::int32_t slot = 13; slot <= 20; ++slot) {
-        EXPECT_EQ(song->patterns[slot].rows, 64);
-        for (std::int32_t i = 0; i < 64 * song->channelCount; ++i) {
-            EXPECT_TRUE(isEmpty(song->patterns[slot].cells[i]));
+        EXPECT_EQ(song->module->patterns[slot].rows, 64);
+        for (std::int32_t i = 0; i < 64 * song->module->channelCount; ++i) {
+            EXPECT_TRUE(isEmpty(song->module->patterns[slot].cells[i]));
         }
     }
 }
@@ -143,9 +143,9 @@ TEST_F(LoaderTest, OrdersAfterTheSongLengthDoNotCountTowardUsedPatterns) {
     module.songLength = 2;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->usedPatternCount, 2);
-    EXPECT_EQ(song->patternSlotCount, 2);
-    EXPECT_EQ(song->orderTable[2], 9);
+    EXPECT_EQ(song->module->usedPatternCount, 2);
+    EXPECT_EQ(song->module->patternSlotCount, 2);
+    EXPECT_EQ(song->module->orderTable[2], 9);
 }
 
 TEST_F(LoaderTest, LoopTypesLengthsAndUnits) {
@@ -170,23 +170,23 @@ TEST_F(LoaderTest, LoopTypesLengthsAndUnits) {
     samples.push_back(noLoop);
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Instrument& instrument = song->instruments[0];
+    const Instrument& instrument = song->module->instruments[0];
     ASSERT_EQ(instrument.sampleCount, 4);
 
-    EXPECT_EQ(instrument.samples[0]->loopType, LoopType::pingPong);
-    EXPECT_EQ(instrument.samples[0]->loopStart, 10u);
-    EXPECT_EQ(instrument.samples[0]->loopLength, 20u);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).loopType, LoopType::pingPong);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).loopStart, 10u);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).loopLength, 20u);
 
-    EXPECT_EQ(instrument.samples[1]->loopType, LoopType::none);
-    EXPECT_EQ(instrument.samples[1]->loopStart, 0u);
-    EXPECT_EQ(instrument.samples[1]->loopLength, 100u);
+    EXPECT_EQ(instrumentSample(*song, 0, 1).loopType, LoopType::none);
+    EXPECT_EQ(instrumentSample(*song, 0, 1).loopStart, 0u);
+    EXPECT_EQ(instrumentSample(*song, 0, 1).loopLength, 100u);
 
-    EXPECT_EQ(instrument.samples[2]->length, 500u);  // 1000 bytes stored
-    EXPECT_EQ(instrument.samples[2]->loopLength, 500u);
+    EXPECT_EQ(instrumentSample(*song, 0, 2).length, 500u);  // 1000 bytes stored
+    EXPECT_EQ(instrumentSample(*song, 0, 2).loopLength, 500u);
 
-    EXPECT_EQ(instrument.samples[3]->loopType, LoopType::none);
-    EXPECT_EQ(instrument.samples[3]->loopStart, 0u);
-    EXPECT_EQ(instrument.samples[3]->loopLength, 100u);
+    EXPECT_EQ(instrumentSample(*song, 0, 3).loopType, LoopType::none);
+    EXPECT_EQ(instrumentSample(*song, 0, 3).loopStart, 0u);
+    EXPECT_EQ(instrumentSample(*song, 0, 3).loopLength, 100u);
     expectPlayable(*song);
 }
 
@@ -205,9 +205,9 @@ TEST_F(LoaderTest, GuardFrameFollowsTheLoop) {
     SongPtr song = load(module);
     ASSERT_TRUE(song);
     const std::vector<std::int16_t>& frames = samples[0].frames;
-    const Sample& forward = *song->instruments[0].samples[0];
-    const Sample& pingPong = *song->instruments[0].samples[1];
-    const Sample& noLoop = *song->instruments[0].samples[2];
+    const Sample& forward = instrumentSample(*song, 0, 0);
+    const Sample& pingPong = instrumentSample(*song, 0, 1);
+    const Sample& noLoop = instrumentSample(*song, 0, 2);
 
     EXPECT_EQ(forward.data[30], frames[10]);
     EXPECT_EQ(forward.guardValue, frames[30]);
@@ -234,8 +234,8 @@ TEST_F(LoaderTest, SampleDataIsDeltaDecodedAndWidened) {
     samples.push_back(eight);
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Sample& wide = *song->instruments[0].samples[0];
-    const Sample& narrow = *song->instruments[0].samples[1];
+    const Sample& wide = instrumentSample(*song, 0, 0);
+    const Sample& narrow = instrumentSample(*song, 0, 1);
     EXPECT_EQ(narrow.bits, 16);
     for (std::size_t k = 0; k < sixteen.frames.size(); ++k) {
         EXPECT_EQ(wide.data[k], sixteen.frames[k]) << k;
@@ -253,22 +253,19 @@ TEST_F(LoaderTest, InstrumentWithoutSamplesUsesTheEmptySampleEverywhere) {
     module.instruments[1].fadeout = 128;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Instrument& first = song->instruments[0];
+    const Instrument& first = song->module->instruments[0];
     EXPECT_EQ(first.sampleCount, 0);
-    for (const Sample* slot : first.samples)
-        EXPECT_EQ(slot, &emptySample);
-    for (std::uint8_t entry : first.keymap)
-        EXPECT_EQ(entry, 0);
+    for (const std::int16_t sample : first.noteSamples)
+        EXPECT_EQ(sample, kNoSample);
     EXPECT_EQ(first.fadeout, 0);
     EXPECT_EQ(first.volumeEnvelope.pointCount, 0);
 
-    const Instrument& second = song->instruments[1];
+    const Instrument& second = song->module->instruments[1];
     EXPECT_EQ(second.sampleCount, 1);
     EXPECT_EQ(second.fadeout, 256);
-    EXPECT_EQ(second.samples[0]->length, 64u);
-    for (std::int32_t slot = 1; slot < kSampleSlots; ++slot) {
-        EXPECT_EQ(second.samples[slot], &emptySample);
-    }
+    EXPECT_EQ(instrumentSample(*song, 1, 0).length, 64u);
+    for (const std::int16_t sample : second.noteSamples)
+        EXPECT_EQ(sample, second.firstSample);
 }
 
 TEST_F(LoaderTest, InstrumentFieldsAndTheFirstTwelveEnvelopePoints) {
@@ -295,7 +292,7 @@ TEST_F(LoaderTest, InstrumentFieldsAndTheFirstTwelveEnvelopePoints) {
     sample.relativeNote = -12;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Instrument& loaded = song->instruments[0];
+    const Instrument& loaded = song->module->instruments[0];
     const Envelope& volume = loaded.volumeEnvelope;
     EXPECT_EQ(volume.pointCount, 12);
     EXPECT_EQ(volume.points[11].tick, 44);
@@ -305,13 +302,13 @@ TEST_F(LoaderTest, InstrumentFieldsAndTheFirstTwelveEnvelopePoints) {
     EXPECT_EQ(volume.loopEnd, 11);
     EXPECT_EQ(volume.type, kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop);
     EXPECT_EQ(loaded.panningEnvelope.pointCount, 1);
-    EXPECT_EQ(loaded.panningEnvelope.type, 0);  // fewer than 2 points
-    EXPECT_EQ(loaded.keymap[48], 5);
+    EXPECT_EQ(loaded.panningEnvelope.type, 0);     // fewer than 2 points
+    EXPECT_EQ(loaded.noteSamples[48], kNoSample);  // the instrument has one sample
     EXPECT_EQ(loaded.vibratoType, 1);
     EXPECT_EQ(loaded.vibratoSweep, 2);
     EXPECT_EQ(loaded.vibratoDepth, 3);
     EXPECT_EQ(loaded.vibratoRate, 4);
-    const Sample& first = *loaded.samples[0];
+    const Sample& first = instrumentSample(*song, 0, 0);
     EXPECT_EQ(first.volume, 40);
     EXPECT_EQ(first.finetune, -16);
     EXPECT_EQ(first.panning, 200);
@@ -353,13 +350,13 @@ TEST_F(LoaderTest, SampleDataHookSuppliesDecodedData) {
     EXPECT_EQ(hookCalls[2].instrument, 2);
     EXPECT_EQ(hookCalls[2].storedBytes, 128);
 
-    const Sample& narrow = *song->instruments[0].samples[0];
+    const Sample& narrow = instrumentSample(*song, 0, 0);
     for (std::int32_t k = 0; k < 6; ++k)
         EXPECT_EQ(narrow.data[k], (k + 1) * 256);
-    const Sample& wide = *song->instruments[0].samples[1];
+    const Sample& wide = instrumentSample(*song, 0, 1);
     EXPECT_EQ(wide.data[0], 0x0201);
     EXPECT_EQ(wide.data[3], 0x0807);
-    EXPECT_EQ(song->instruments[2].samples[0]->length, 64u);
+    EXPECT_EQ(instrumentSample(*song, 2, 0).length, 64u);
 }
 
 TEST_F(LoaderTest, MoreThanSixteenSamplesFail) {

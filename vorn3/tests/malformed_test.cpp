@@ -77,14 +77,14 @@ TEST_F(MalformedTest, RowCountsOutsideOneTo256) {
     module.patterns[0] = {.rows = 0, .cells = {{49, 1}}};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->patterns[0].rows, 64);
+    EXPECT_EQ(song->module->patterns[0].rows, 64);
     expectPlayable(*song);
 
     module.patterns[0] = {.rows = 256, .cells = {{49, 1}}};
     song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->patterns[0].rows, 256);
-    EXPECT_EQ(song->patterns[0].cells[0].note, 49);
+    EXPECT_EQ(song->module->patterns[0].rows, 256);
+    EXPECT_EQ(song->module->patterns[0].cells[0].note, 49);
 
     module.patterns[0].rows = 257;
     EXPECT_FALSE(load(module));
@@ -97,7 +97,7 @@ TEST_F(MalformedTest, RestartPositionOutsideTheSongBecomesZero) {
         module.restartPosition = restart;
         SongPtr song = load(module);
         ASSERT_TRUE(song);
-        EXPECT_EQ(song->restartPosition, 0);
+        EXPECT_EQ(song->module->restartPosition, 0);
     }
 }
 
@@ -109,7 +109,7 @@ TEST_F(MalformedTest, BpmIsKeptWithinTheRangeEffectFCanSet) {
         module.bpm = stored;
         SongPtr song = load(module);
         ASSERT_TRUE(song);
-        EXPECT_EQ(song->defaultBpm, loaded) << stored;
+        EXPECT_EQ(song->module->defaultBpm, loaded) << stored;
     }
 }
 
@@ -118,8 +118,8 @@ TEST_F(MalformedTest, HeaderSizesPastTheEndLeaveTheRestEmpty) {
     module.headerSize = 0xFFFFFFFF;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->patterns[0].rows, 64);
-    EXPECT_EQ(song->instruments[0].sampleCount, 0);
+    EXPECT_EQ(song->module->patterns[0].rows, 64);
+    EXPECT_EQ(song->module->instruments[0].sampleCount, 0);
     expectPlayable(*song);
 
     module = smallModule();
@@ -127,9 +127,9 @@ TEST_F(MalformedTest, HeaderSizesPastTheEndLeaveTheRestEmpty) {
     module.instruments[0].headerSize = 0x7FFFFFFF;
     song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->instruments[0].sampleCount, 1);
-    EXPECT_EQ(song->instruments[0].samples[0]->length, 0u);
-    EXPECT_EQ(song->instruments[1].sampleCount, 0);
+    EXPECT_EQ(song->module->instruments[0].sampleCount, 1);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).length, 0u);
+    EXPECT_EQ(song->module->instruments[1].sampleCount, 0);
     expectPlayable(*song);
 }
 
@@ -159,11 +159,11 @@ TEST_F(MalformedTest, EnvelopesStayWithinTheirLoadedPoints) {
     panning.type = kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Envelope& loadedVolume = song->instruments[0].volumeEnvelope;
+    const Envelope& loadedVolume = song->module->instruments[0].volumeEnvelope;
     EXPECT_EQ(loadedVolume.pointCount, 3);  // point 3 goes back in time
     EXPECT_EQ(loadedVolume.points[1].value, 64);
     EXPECT_EQ(loadedVolume.type, kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop);
-    const Envelope& loadedPanning = song->instruments[0].panningEnvelope;
+    const Envelope& loadedPanning = song->module->instruments[0].panningEnvelope;
     EXPECT_EQ(loadedPanning.pointCount, 2);  // the zero points after the second go back too
     EXPECT_EQ(loadedPanning.type, kEnvelopeOn);
     expectPlayable(*song);
@@ -171,8 +171,8 @@ TEST_F(MalformedTest, EnvelopesStayWithinTheirLoadedPoints) {
     panning.points.assign(12, {5, 5});
     song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->instruments[0].panningEnvelope.pointCount, 12);
-    EXPECT_EQ(song->instruments[0].panningEnvelope.type, kEnvelopeOn);
+    EXPECT_EQ(song->module->instruments[0].panningEnvelope.pointCount, 12);
+    EXPECT_EQ(song->module->instruments[0].panningEnvelope.type, kEnvelopeOn);
 }
 
 TEST_F(MalformedTest, LoopsPastTheDataAreClippedToIt) {
@@ -189,12 +189,12 @@ TEST_F(MalformedTest, LoopsPastTheDataAreClippedToIt) {
     samples = {longLoop, lateLoop};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Sample& clipped = *song->instruments[0].samples[0];
+    const Sample& clipped = instrumentSample(*song, 0, 0);
     EXPECT_EQ(clipped.loopType, LoopType::pingPong);
     EXPECT_EQ(clipped.loopStart, 10u);
     EXPECT_EQ(clipped.loopLength, 90u);
     EXPECT_EQ(clipped.data[100], longLoop.frames[99]);
-    const Sample& dropped = *song->instruments[0].samples[1];
+    const Sample& dropped = instrumentSample(*song, 0, 1);
     EXPECT_EQ(dropped.loopType, LoopType::none);
     EXPECT_EQ(dropped.loopStart, 0u);
     EXPECT_EQ(dropped.loopLength, 100u);
@@ -210,7 +210,7 @@ TEST_F(MalformedTest, SampleDataPastTheEndOfTheFileIsCut) {
     sample.loopLength = 1000;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    const Sample& cut = *song->instruments[0].samples[0];
+    const Sample& cut = instrumentSample(*song, 0, 0);
     EXPECT_EQ(cut.length, 64u);
     EXPECT_EQ(cut.loopStart, 60u);
     EXPECT_EQ(cut.loopLength, 4u);
@@ -223,7 +223,7 @@ TEST_F(MalformedTest, SampleVolumesAbove64Become64) {
     module.instruments[0].samples[0].volume = 255;
     SongPtr song = load(module);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->instruments[0].samples[0]->volume, 64);
+    EXPECT_EQ(instrumentSample(*song, 0, 0).volume, 64);
 }
 
 TEST_F(MalformedTest, EveryTruncationFailsOrLoadsSafely) {
@@ -239,7 +239,7 @@ TEST_F(MalformedTest, EveryTruncationFailsOrLoadsSafely) {
     EXPECT_GT(loaded, 0u);
     SongPtr song = load(whole);
     ASSERT_TRUE(song);
-    EXPECT_EQ(song->instruments[2].samples[0]->length, 64u);
+    EXPECT_EQ(instrumentSample(*song, 2, 0).length, 64u);
 }
 
 TEST_F(MalformedTest, CorruptedBytesFailOrLoadSafely) {

@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "formats/formats.h"
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
-#include "formats/formats.h"
 #include "support/player_fixture.h"
 
 namespace vorn3 {

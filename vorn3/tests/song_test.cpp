@@ -146,7 +146,7 @@ TEST_F(SongTest, StopUnlinksAndSilencesTheSongsVoices) {
     ASSERT_TRUE(openAudio(44100));
     SongPtr song = load(smallModule());
     ASSERT_TRUE(songStart(song.get()));
-    const Sample* sample = song->instruments[0].samples[0];
+    const Sample* sample = &instrumentSample(*song, 0, 0);
     for (std::int32_t i = 0; i < 5; ++i)
         ASSERT_EQ(triggerVoice(defaultMixer(), i, sample), i);
     voiceAt(defaultMixer(), 1)->position = std::uint64_t{7} << 32;

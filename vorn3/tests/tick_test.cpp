@@ -145,7 +145,7 @@ TEST_F(TickTest, LinearC4HasPeriod4608AndPlaysAt8363Hz) {
     EXPECT_EQ(channel.note, 48);
     EXPECT_EQ(channel.period, 4608);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->frequency, 8363);
-    EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, song->instruments[0].samples[0]);
+    EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, &instrumentSample(*song, 0, 0));
 }
 
 TEST_F(TickTest, FinetuneAndRelativeNoteMoveTheLinearPeriod) {

@@ -1,25 +1,20 @@
-// Reads a module into a Song, in whichever format its content shows. The only parser of
-// outside data: any byte sequence either loads into a song that plays safely or fails.
+// Reads a module in whichever format its content shows. The only parser of outside data:
+// any byte sequence either loads into a module that plays safely or fails.
 #pragma once
 
 #include <cstdint>
 
 #include "formats/stream.h"
-#include "player/song.h"
-#include "player/tick.h"
+#include "module/module.h"
 
 namespace vorn3 {
 
-// False when the stream holds no module this library can play; what was allocated
-// so far stays in the song for songFree to release.
-bool loadModule(Song& song, SongStream* stream);
+// The module the stream holds, with one reference for the caller; null when it holds
+// none this library can play or memory runs out.
+const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook);
 
 // The loudest sample, channel or global volume a module file stores.
 inline constexpr auto kFullVolume = static_cast<std::uint8_t>(kMaxVolume);
-
-// Sample frames with a zero frame before the first and kSpareFrames after the last.
-std::int16_t* allocateFrames(std::uint32_t length);
-void releaseFrames(std::int16_t* data);
 
 // The start of a file, for telling formats apart.
 struct FileHead {
@@ -29,31 +24,23 @@ struct FileHead {
 };
 inline constexpr std::int64_t kHeadBytes = 1084;
 
-// Each format: whether a file's start is one of its files, and the rest read into a
-// song from the stream's start.
+// What a format's loader reads from and into. What it allocated before failing stays in
+// the module for moduleRelease to free.
 struct Reader;
+struct ModuleLoad {
+    Reader& reader;
+    Module& module;
+    SampleDataHook sampleDataHook;  // null: sample data comes from the stream
+};
+
+// Each format: whether a file's start is one of its files, and the rest read into a
+// module from the stream's start.
 bool recognisesXm(const FileHead& head);
-bool loadXm(Reader& reader, Song& song);
+bool loadXm(ModuleLoad& load);
 bool recognisesS3m(const FileHead& head);
-bool loadS3m(Reader& reader, Song& song);
+bool loadS3m(ModuleLoad& load);
 bool recognisesMod(const FileHead& head);
 bool recognisesSoundtracker(const FileHead& head);
-bool loadMod(Reader& reader, Song& song);
-
-// How a format stores sample frames.
-enum class SampleCoding : std::uint8_t { delta, plain, unsignedPlain };
-
-// Reads the sample's frames (length and bits set, loop given in frames) at the reader's
-// position: as much of them as the file holds. False when memory runs out.
-bool readSampleData(Reader& reader, const Song& song, Sample& sample, std::int32_t instrument,
-                    std::int32_t index, SampleCoding coding);
-
-// Instruments of one sample each, with every note mapped to it, for formats without
-// instruments; false when memory runs out.
-bool allocateSampleInstruments(Song& song);
-
-// Allocates the pattern slots the order table needs with `rows` rows each; false when
-// memory runs out.
-bool allocatePatterns(Song& song, std::int32_t storedPatterns, std::int32_t rows);
+bool loadMod(ModuleLoad& load);
 
 }  // namespace vorn3

@@ -10,8 +10,9 @@
 
 #include "formats/formats.h"
 #include "formats/reader.h"
+#include "formats/sample_codecs.h"
+#include "module/pitch.h"
 #include "player/effects.h"
-#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
@@ -111,10 +112,11 @@ std::uint16_t readBigEndian16(Reader& reader) {
     return static_cast<std::uint16_t>(bigEndian16(bytes));
 }
 
-void readSampleHeader(Reader& reader, Instrument& instrument, bool marked) {
-    Sample& sample = *instrument.samples[0];
+void readSampleHeader(Reader& reader, Module& module, std::int32_t index, bool marked) {
+    Instrument& instrument = module.instruments[index];
+    Sample& sample = module.samples[index];
     readBytes(reader, instrument.name.data(), kNameBytes);
-    instrument.sampleNames[0] = instrument.name;
+    module.sampleNames[index] = instrument.name;
     sample.length = readBigEndian16(reader) * 2u;
     // A signed nibble of 1/8 semitones: in the high nibble, it counts 1/128 semitones.
     sample.finetune = static_cast<std::int8_t>(readU8(reader) << 4);
@@ -162,36 +164,36 @@ PatternCell cellOf(const std::uint8_t* bytes, const std::array<std::int32_t, kTo
     return cell;
 }
 
-void readPatterns(Reader& reader, Song& song, std::int32_t storedPatterns) {
+void readPatterns(Reader& reader, Module& module, std::int32_t storedPatterns) {
     std::array<std::int32_t, kTopNote> periods{};
     for (std::int32_t n = 0; n < kTopNote; ++n)
-        periods[n] = notePeriod(song, n, 0);
+        periods[n] = notePeriod(module.rules, n, 0);
     std::uint8_t row[kMaxChannels * kCellBytes];
     for (std::int32_t p = 0; p < storedPatterns && !atEnd(reader); ++p) {
-        PatternCell* cells = song.patterns[p].cells;
+        PatternCell* cells = module.patterns[p].cells;
         for (std::int32_t r = 0; r < kRows; ++r) {
-            readBytes(reader, row, std::int64_t{song.channelCount} * kCellBytes);
-            for (std::int32_t c = 0; c < song.channelCount; ++c)
-                cells[r * song.channelCount + c] =
-                    cellOf(row + c * kCellBytes, periods, song.instrumentCount);
+            readBytes(reader, row, std::int64_t{module.channelCount} * kCellBytes);
+            for (std::int32_t c = 0; c < module.channelCount; ++c)
+                cells[r * module.channelCount + c] =
+                    cellOf(row + c * kCellBytes, periods, module.instrumentCount);
         }
     }
 }
 
 // Amiga channels 0 and 3 of each four play left, 1 and 2 right.
-void panChannels(Song& song) {
-    for (std::int32_t c = 0; c < song.channelCount; ++c)
-        song.channelPannings[c] = (c % 4 == 0 || c % 4 == 3) ? kLeft : kRight;
+void panChannels(Module& module) {
+    for (std::int32_t c = 0; c < module.channelCount; ++c)
+        module.channelPannings[c] = (c % 4 == 0 || c % 4 == 3) ? kLeft : kRight;
 }
 
 // Patterns stored: the highest number in the whole order table, as the trackers count
 // them, unless the file is too short for that and not for those played.
-std::int32_t storedPatternCount(const Song& song, const std::uint8_t* orders,
+std::int32_t storedPatternCount(const Module& module, const std::uint8_t* orders,
                                 std::int64_t patternsAt, std::int64_t fileSize) {
-    const std::int64_t patternBytes = std::int64_t{kRows} * song.channelCount * kCellBytes;
+    const std::int64_t patternBytes = std::int64_t{kRows} * module.channelCount * kCellBytes;
     const std::int32_t all = highestPattern(orders, kOrderBytes) + 1;
     if (patternsAt + all * patternBytes <= fileSize) return all;
-    return highestPattern(orders, song.songLength) + 1;
+    return highestPattern(orders, module.songLength) + 1;
 }
 
 }  // namespace
@@ -226,7 +228,9 @@ bool recognisesSoundtracker(const FileHead& head) {
     return head.fileSize >= patternsAt + std::int64_t{patterns} * kRows * 4 * kCellBytes;
 }
 
-bool loadMod(Reader& reader, Song& song) {
+bool loadMod(ModuleLoad& load) {
+    Reader& reader = load.reader;
+    Module& module = load.module;
     std::uint8_t mark[kMarkBytes];
     seekTo(reader, kMarkOffset);
     readBytes(reader, mark, kMarkBytes);
@@ -234,40 +238,38 @@ bool loadMod(Reader& reader, Song& song) {
     if (layout.channels == 0) layout = {kUnmarkedSamples, 4, "Soundtracker"};
     const bool marked = layout.samples == kMarkedSamples;
     seekTo(reader, 0);
-    readBytes(reader, song.title.data(), kTitleBytes);
+    readBytes(reader, module.title.data(), kTitleBytes);
     if (marked) {
-        std::snprintf(song.format.data(), song.format.size(), "MOD %.4s",
+        std::snprintf(module.format.data(), module.format.size(), "MOD %.4s",
                       reinterpret_cast<const char*>(mark));
     } else {
-        std::snprintf(song.format.data(), song.format.size(), "MOD 15 samples");
+        std::snprintf(module.format.data(), module.format.size(), "MOD 15 samples");
     }
-    std::snprintf(song.tracker.data(), song.tracker.size(), "%s", layout.tracker);
-    song.channelCount = static_cast<std::int16_t>(layout.channels);
-    song.instrumentCount = static_cast<std::int16_t>(layout.samples);
-    if (!allocateSampleInstruments(song)) return false;
+    std::snprintf(module.tracker.data(), module.tracker.size(), "%s", layout.tracker);
+    module.channelCount = static_cast<std::int16_t>(layout.channels);
+    module.instrumentCount = static_cast<std::int16_t>(layout.samples);
+    if (!allocateSampleInstruments(module)) return false;
     for (std::int32_t i = 0; i < layout.samples; ++i)
-        readSampleHeader(reader, song.instruments[i], marked);
-    song.songLength = std::min<std::int16_t>(readU8(reader), kOrderBytes);
+        readSampleHeader(reader, module, i, marked);
+    module.songLength = std::min<std::int16_t>(readU8(reader), kOrderBytes);
     const std::uint8_t restart = readU8(reader);
-    readBytes(reader, song.orderTable.data(), kOrderBytes);
-    if (song.songLength < 1) return false;
-    song.restartPosition = restart < song.songLength ? restart : 0;
-    song.tickHook = songTick;
-    song.rules = kProTrackerRules;
-    song.defaultTempo = kDefaultSpeed;
-    song.defaultBpm = kDefaultBpm;
-    song.defaultGlobalVolume = kFullVolume;
-    panChannels(song);
+    readBytes(reader, module.orderTable.data(), kOrderBytes);
+    if (module.songLength < 1) return false;
+    module.restartPosition = restart < module.songLength ? restart : 0;
+    module.rules = kProTrackerRules;
+    module.defaultTempo = kDefaultSpeed;
+    module.defaultBpm = kDefaultBpm;
+    module.defaultGlobalVolume = kFullVolume;
+    panChannels(module);
 
     const std::int64_t patternsAt = reader.position + (marked ? kMarkBytes : 0);
     const std::int32_t storedPatterns =
-        storedPatternCount(song, song.orderTable.data(), patternsAt, reader.size);
-    if (!allocatePatterns(song, storedPatterns, kRows)) return false;
+        storedPatternCount(module, module.orderTable.data(), patternsAt, reader.size);
+    if (!allocatePatterns(module, storedPatterns, kRows)) return false;
     seekTo(reader, patternsAt);
-    readPatterns(reader, song, storedPatterns);
+    readPatterns(reader, module, storedPatterns);
     for (std::int32_t i = 0; i < layout.samples; ++i) {
-        if (!readSampleData(reader, song, *song.instruments[i].samples[0], i, 0,
-                            SampleCoding::plain)) {
+        if (!readSampleData(load, module.samples[i], i, 0, SampleCoding::plain)) {
             return false;
         }
     }

@@ -7,8 +7,9 @@
 
 #include "formats/formats.h"
 #include "formats/reader.h"
+#include "formats/sample_codecs.h"
+#include "module/pitch.h"
 #include "player/effects.h"
-#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
@@ -154,8 +155,8 @@ double masterVolumeScale(std::uint8_t master) {
     return static_cast<double>(std::max(volume, kLowestMasterVolume)) / kDefaultMasterVolume;
 }
 
-bool readHeader(Reader& reader, Song& song, Header& header) {
-    readBytes(reader, song.title.data(), kTitleBytes);
+bool readHeader(Reader& reader, Module& module, Header& header) {
+    readBytes(reader, module.title.data(), kTitleBytes);
     seekTo(reader, kCountsOffset);
     header.orderCount = readU16(reader);
     header.instrumentCount = readU16(reader);
@@ -164,7 +165,7 @@ bool readHeader(Reader& reader, Song& song, Header& header) {
     header.version = readU16(reader);
     header.sampleFormat = readU16(reader);
     seekTo(reader, kGlobalVolumeOffset);
-    song.defaultGlobalVolume = std::min(readU8(reader), kFullVolume);
+    module.defaultGlobalVolume = std::min(readU8(reader), kFullVolume);
     const std::uint8_t speed = readU8(reader);
     const std::uint8_t tempo = readU8(reader);
     const std::uint8_t master = readU8(reader);
@@ -173,40 +174,39 @@ bool readHeader(Reader& reader, Song& song, Header& header) {
     if (header.instrumentCount > kMaxInstruments || header.patternCount > kMaxPatterns)
         return false;
 
-    song.defaultTempo =
+    module.defaultTempo =
         static_cast<std::int16_t>(speed != 0 && speed != 255 ? speed : kDefaultSpeed);
-    song.defaultBpm = tempo >= kMinBpm ? std::min<std::int16_t>(tempo, kMaxBpm) : kDefaultBpm;
-    song.instrumentCount = static_cast<std::int16_t>(header.instrumentCount);
-    song.tickHook = songTick;
-    song.rules = kS3mRules;
+    module.defaultBpm = tempo >= kMinBpm ? std::min<std::int16_t>(tempo, kMaxBpm) : kDefaultBpm;
+    module.instrumentCount = static_cast<std::int16_t>(header.instrumentCount);
+    module.rules = kS3mRules;
     if (header.flags & kAmigaLimits) {
-        song.rules.minPeriod = kAmigaMinPeriod;
-        song.rules.maxPeriod = kAmigaMaxPeriod;
+        module.rules.minPeriod = kAmigaMinPeriod;
+        module.rules.maxPeriod = kAmigaMaxPeriod;
     }
-    song.masterVolumeScale = masterVolumeScale(master);
-    song.rules.volumeSlideOnRowTick =
+    module.masterVolumeScale = masterVolumeScale(master);
+    module.rules.volumeSlideOnRowTick =
         (header.flags & kFastSlides) != 0 || header.version == kFastSlidingVersion;
-    std::snprintf(song.format.data(), song.format.size(), "S3M");
+    std::snprintf(module.format.data(), module.format.size(), "S3M");
     if (header.version >> 12 == 1) {
-        std::snprintf(song.tracker.data(), song.tracker.size(), "Scream Tracker %d.%02X",
+        std::snprintf(module.tracker.data(), module.tracker.size(), "Scream Tracker %d.%02X",
                       header.version >> 8 & 15, header.version & 0xFF);
     } else {
-        std::snprintf(song.tracker.data(), song.tracker.size(), "tracker %04X", header.version);
+        std::snprintf(module.tracker.data(), module.tracker.size(), "tracker %04X", header.version);
     }
     // The highest channel that plays samples sets the count; the others stay silent.
-    song.channelCount = 0;
+    module.channelCount = 0;
     for (std::int32_t c = 0; c < kFileChannels; ++c) {
         const std::uint8_t setting = header.channelSettings[c];
         if (setting > kLastSampleChannel) continue;
-        song.channelCount = static_cast<std::int16_t>(c + 1);
+        module.channelCount = static_cast<std::int16_t>(c + 1);
         const std::uint8_t step = setting <= kLastLeftChannel ? kLeftPanning : kRightPanning;
-        song.channelPannings[c] =
+        module.channelPannings[c] =
             master & kStereo ? static_cast<std::uint8_t>(step * kPanningPerStep) : kCentre;
     }
-    return song.channelCount > 0;
+    return module.channelCount > 0;
 }
 
-bool readOrders(Reader& reader, Song& song, const Header& header, Orders& orders) {
+bool readOrders(Reader& reader, Module& module, const Header& header, Orders& orders) {
     seekTo(reader, kOrdersOffset);
     std::array<std::uint8_t, kMaxOrders> stored{};
     const std::int32_t count = std::min(header.orderCount, kMaxOrders);
@@ -218,24 +218,24 @@ bool readOrders(Reader& reader, Song& song, const Header& header, Orders& orders
         nextPlayed[i] = played;
         ended = ended || stored[i] == kEndOrder;
         if (ended || stored[i] == kSkipOrder) continue;
-        song.orderTable[played++] = stored[i];
+        module.orderTable[played++] = stored[i];
     }
     for (std::int32_t i = 0; i < count; ++i)
         orders.jumpTarget[i] =
             static_cast<std::uint8_t>(nextPlayed[i] < played ? nextPlayed[i] : 0);
-    song.songLength = static_cast<std::int16_t>(played);
-    song.restartPosition = 0;
+    module.songLength = static_cast<std::int16_t>(played);
+    module.restartPosition = 0;
     seekTo(reader, kOrdersOffset + header.orderCount);
     return played > 0;
 }
 
 // The panning table after the pointers, where the header says there is one.
-void readPanningTable(Reader& reader, Song& song, std::uint8_t defaultPanning) {
+void readPanningTable(Reader& reader, Module& module, std::uint8_t defaultPanning) {
     if (defaultPanning != kPanningTable) return;
-    for (std::int32_t c = 0; c < song.channelCount; ++c) {
+    for (std::int32_t c = 0; c < module.channelCount; ++c) {
         const std::uint8_t entry = readU8(reader);
         if (entry & kPanningGiven) {
-            song.channelPannings[c] = static_cast<std::uint8_t>((entry & 15) * kPanningPerStep);
+            module.channelPannings[c] = static_cast<std::uint8_t>((entry & 15) * kPanningPerStep);
         }
     }
 }
@@ -248,10 +248,10 @@ void tuneSample(Sample& sample, std::uint32_t rate) {
     sample.finetune = static_cast<std::int8_t>(tuning - whole * kFinetuneSteps);
 }
 
-bool readInstrument(Reader& reader, Song& song, std::int32_t index, std::int64_t at,
-                    SampleCoding coding) {
-    Instrument& instrument = song.instruments[index];
-    Sample& sample = *instrument.samples[0];
+bool readInstrument(ModuleLoad& load, std::int32_t index, std::int64_t at, SampleCoding coding) {
+    Reader& reader = load.reader;
+    Instrument& instrument = load.module.instruments[index];
+    Sample& sample = load.module.samples[index];
     sample.guardValue = kNoGuard;
     sample.panning = kCentre;
     sample.bits = 8;
@@ -270,7 +270,7 @@ bool readInstrument(Reader& reader, Song& song, std::int32_t index, std::int64_t
     tuneSample(sample, readU32(reader));
     seekTo(reader, at + kSampleNameOffset);
     readBytes(reader, instrument.name.data(), kNameBytes);
-    instrument.sampleNames[0] = instrument.name;
+    load.module.sampleNames[index] = instrument.name;
     if (type != kSampleType) return true;
 
     sample.length = length;
@@ -285,7 +285,7 @@ bool readInstrument(Reader& reader, Song& song, std::int32_t index, std::int64_t
     }
     // Of a stereo sample the left half plays: it comes first.
     seekTo(reader, dataAt);
-    return readSampleData(reader, song, sample, index, 0, coding);
+    return readSampleData(load, sample, index, 0, coding);
 }
 
 PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
@@ -323,9 +323,9 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
     return cell;
 }
 
-void readPattern(Reader& reader, Song& song, PatternSlot& slot, std::int64_t at,
+void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::int64_t at,
                  const Header& header, const Orders& orders) {
-    for (std::int32_t i = 0; i < kRows * song.channelCount; ++i)
+    for (std::int32_t i = 0; i < kRows * module.channelCount; ++i)
         slot.cells[i].effect = kEffectNone;
     if (at == 0) return;
     seekTo(reader, at);
@@ -338,8 +338,9 @@ void readPattern(Reader& reader, Song& song, PatternSlot& slot, std::int64_t at,
         }
         const PatternCell cell = cellOf(what, reader, orders);
         const std::int32_t channel = what & kChannelMask;
-        if (channel < song.channelCount && header.channelSettings[channel] <= kLastSampleChannel) {
-            slot.cells[row * song.channelCount + channel] = cell;
+        if (channel < module.channelCount &&
+            header.channelSettings[channel] <= kLastSampleChannel) {
+            slot.cells[row * module.channelCount + channel] = cell;
         }
     }
 }
@@ -351,10 +352,12 @@ bool recognisesS3m(const FileHead& head) {
            std::memcmp(head.bytes + kMarkOffset, kMark, kMarkBytes) == 0;
 }
 
-bool loadS3m(Reader& reader, Song& song) {
+bool loadS3m(ModuleLoad& load) {
+    Reader& reader = load.reader;
+    Module& module = load.module;
     Header header{};
     Orders orders{};
-    if (!readHeader(reader, song, header) || !readOrders(reader, song, header, orders)) {
+    if (!readHeader(reader, module, header) || !readOrders(reader, module, header, orders)) {
         return false;
     }
     std::array<std::uint16_t, kMaxInstruments> instrumentAt{};
@@ -367,17 +370,17 @@ bool loadS3m(Reader& reader, Song& song) {
     const std::uint8_t defaultPanning = readU8(reader);
     seekTo(reader,
            kOrdersOffset + header.orderCount + 2 * (header.instrumentCount + header.patternCount));
-    readPanningTable(reader, song, defaultPanning);
+    readPanningTable(reader, module, defaultPanning);
 
-    if (!allocateSampleInstruments(song)) return false;
+    if (!allocateSampleInstruments(module)) return false;
     const SampleCoding coding =
         header.sampleFormat == kUnsignedSamples ? SampleCoding::unsignedPlain : SampleCoding::plain;
     for (std::int32_t i = 0; i < header.instrumentCount; ++i) {
-        if (!readInstrument(reader, song, i, instrumentAt[i] * kParagraph, coding)) return false;
+        if (!readInstrument(load, i, instrumentAt[i] * kParagraph, coding)) return false;
     }
-    if (!allocatePatterns(song, header.patternCount, kRows)) return false;
-    for (std::int32_t i = 0; i < song.patternSlotCount; ++i) {
-        readPattern(reader, song, song.patterns[i],
+    if (!allocatePatterns(module, header.patternCount, kRows)) return false;
+    for (std::int32_t i = 0; i < module.patternSlotCount; ++i) {
+        readPattern(reader, module, module.patterns[i],
                     i < header.patternCount ? patternAt[i] * kParagraph : 0, header, orders);
     }
     return true;

@@ -7,9 +7,8 @@
 #include <new>
 
 #include "formats/reader.h"
-#include "mixer/voice.h"
+#include "formats/sample_codecs.h"
 #include "player/effects.h"
-#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
@@ -26,6 +25,7 @@ constexpr std::int32_t kMaxRows = 256;
 // Rows of a pattern the order table names but the file lacks, or stores without rows.
 constexpr std::int32_t kEmptyPatternRows = 64;
 constexpr std::int32_t kMaxInstruments = 128;
+constexpr std::int32_t kMaxInstrumentSamples = 16;
 constexpr std::int16_t kMinBpm = 32;
 constexpr std::int16_t kMaxBpm = 255;
 constexpr std::int64_t kPatternLengthAndPacking = 5;  // bytes before the row count
@@ -44,41 +44,40 @@ constexpr std::uint8_t kTypeForward = 1;
 constexpr std::uint8_t kTypePingPong = 2;
 constexpr std::uint8_t kType16Bit = 16;
 
-bool readHeader(Reader& reader, Song& song, std::int32_t& patternCount) {
+bool readHeader(Reader& reader, Module& module, std::int32_t& patternCount) {
     char magic[kMagicLength];
     readBytes(reader, magic, kMagicLength);
     if (std::memcmp(magic, kMagic, kMagicLength) != 0) return false;
-    readBytes(reader, song.title.data(), kSongNameBytes);
+    readBytes(reader, module.title.data(), kSongNameBytes);
     skip(reader, kNameEnd);
-    readBytes(reader, song.tracker.data(), kSongNameBytes);
+    readBytes(reader, module.tracker.data(), kSongNameBytes);
     const std::uint16_t version = readU16(reader);
-    std::snprintf(song.format.data(), song.format.size(), "XM %d.%02d", version >> 8,
+    std::snprintf(module.format.data(), module.format.size(), "XM %d.%02d", version >> 8,
                   version & 0xFF);
-    song.rules = kXmRules;
-    song.tickHook = songTick;
-    song.defaultGlobalVolume = kFullGlobalVolume;
+    module.rules = kXmRules;
+    module.defaultGlobalVolume = kFullGlobalVolume;
 
     seekTo(reader, kHeaderSizeOffset);
     const std::uint32_t headerSize = readU32(reader);
-    song.songLength = readI16(reader);
-    song.restartPosition = readI16(reader);
-    song.channelCount = readI16(reader);
+    module.songLength = readI16(reader);
+    module.restartPosition = readI16(reader);
+    module.channelCount = readI16(reader);
     patternCount = readU16(reader);
-    song.instrumentCount = readI16(reader);
-    song.flags = readI16(reader);
-    song.defaultTempo = readI16(reader);
-    song.defaultBpm = readI16(reader);
-    readBytes(reader, song.orderTable.data(), kMaxOrders);
+    module.instrumentCount = readI16(reader);
+    module.flags = readI16(reader);
+    module.defaultTempo = readI16(reader);
+    module.defaultBpm = readI16(reader);
+    readBytes(reader, module.orderTable.data(), kMaxOrders);
     seekTo(reader, kHeaderSizeOffset + headerSize);
 
-    if (song.songLength < 1 || song.songLength > kMaxOrders) return false;
-    if (song.channelCount < 1 || song.channelCount > kVoiceCount) return false;
+    if (module.songLength < 1 || module.songLength > kMaxOrders) return false;
+    if (module.channelCount < 1 || module.channelCount > kMaxChannels) return false;
     if (patternCount > kMaxPatterns) return false;
-    if (song.instrumentCount < 0 || song.instrumentCount > kMaxInstruments) return false;
-    if (song.restartPosition < 0 || song.restartPosition >= song.songLength) {
-        song.restartPosition = 0;
+    if (module.instrumentCount < 0 || module.instrumentCount > kMaxInstruments) return false;
+    if (module.restartPosition < 0 || module.restartPosition >= module.songLength) {
+        module.restartPosition = 0;
     }
-    song.defaultBpm = std::clamp(song.defaultBpm, kMinBpm, kMaxBpm);
+    module.defaultBpm = std::clamp(module.defaultBpm, kMinBpm, kMaxBpm);
     return true;
 }
 
@@ -112,32 +111,34 @@ bool allocateCells(PatternSlot& slot, std::int32_t rows, std::int32_t channelCou
     return slot.cells != nullptr;
 }
 
-bool readPattern(Reader& reader, const Song& song, PatternSlot& slot) {
+bool readPattern(Reader& reader, const Module& module, PatternSlot& slot) {
     skip(reader, kPatternLengthAndPacking);
     const std::int32_t rows = readU16(reader);
     const std::int32_t packedSize = readU16(reader);
     if (rows > kMaxRows) return false;
-    if (!allocateCells(slot, rows > 0 ? rows : kEmptyPatternRows, song.channelCount)) return false;
+    if (!allocateCells(slot, rows > 0 ? rows : kEmptyPatternRows, module.channelCount))
+        return false;
     if (rows == 0 || packedSize == 0) return true;
-    const std::int32_t cellCount = rows * song.channelCount;
+    const std::int32_t cellCount = rows * module.channelCount;
     for (std::int32_t i = 0; i < cellCount && !atEnd(reader); ++i)
         slot.cells[i] = readCell(reader);
     return true;
 }
 
-bool readPatterns(Reader& reader, Song& song, std::int32_t patternCount) {
-    song.usedPatternCount = 0;
-    for (std::int32_t i = 0; i < song.songLength; ++i) {
-        song.usedPatternCount = std::max(song.usedPatternCount, song.orderTable[i] + 1);
+bool readPatterns(Reader& reader, Module& module, std::int32_t patternCount) {
+    module.usedPatternCount = 0;
+    for (std::int32_t i = 0; i < module.songLength; ++i) {
+        module.usedPatternCount = std::max(module.usedPatternCount, module.orderTable[i] + 1);
     }
-    song.patternSlotCount = std::max(patternCount, song.usedPatternCount);
-    song.patterns = new (std::nothrow) PatternSlot[song.patternSlotCount]();
-    if (!song.patterns) return false;
+    module.patternSlotCount = std::max(patternCount, module.usedPatternCount);
+    module.patterns = new (std::nothrow) PatternSlot[module.patternSlotCount]();
+    if (!module.patterns) return false;
     for (std::int32_t i = 0; i < patternCount; ++i) {
-        if (!readPattern(reader, song, song.patterns[i])) return false;
+        if (!readPattern(reader, module, module.patterns[i])) return false;
     }
-    for (std::int32_t i = patternCount; i < song.patternSlotCount; ++i) {
-        if (!allocateCells(song.patterns[i], kEmptyPatternRows, song.channelCount)) return false;
+    for (std::int32_t i = patternCount; i < module.patternSlotCount; ++i) {
+        if (!allocateCells(module.patterns[i], kEmptyPatternRows, module.channelCount))
+            return false;
     }
     return true;
 }
@@ -162,9 +163,17 @@ void limitEnvelope(Envelope& envelope, std::uint8_t storedPointCount) {
     if (count < 2) envelope.type = 0;
 }
 
+// The keymap names the instrument's own samples; a number beyond them plays nothing.
 void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     skip(reader, kSampleHeaderSize);
-    readBytes(reader, instrument.keymap.data(), kNoteCount);
+    std::array<std::uint8_t, kNoteCount> keymap;
+    readBytes(reader, keymap.data(), kNoteCount);
+    for (std::int32_t n = 0; n < kNoteCount; ++n) {
+        instrument.noteSamples[n] =
+            keymap[n] < instrument.sampleCount
+                ? static_cast<std::int16_t>(instrument.firstSample + keymap[n])
+                : kNoSample;
+    }
     Envelope& volume = instrument.volumeEnvelope;
     Envelope& panning = instrument.panningEnvelope;
     readEnvelopePoints(reader, volume);
@@ -220,37 +229,39 @@ void readSampleHeader(Reader& reader, Sample& sample, char* name) {
     readBytes(reader, name, kNameBytes);
 }
 
-bool readInstrument(Reader& reader, const Song& song, std::int32_t index) {
-    Instrument& instrument = song.instruments[index];
-    instrument.samples.fill(&emptySample);
+bool readInstrument(ModuleLoad& load, std::int32_t index) {
+    Reader& reader = load.reader;
+    Module& module = load.module;
+    Instrument& instrument = module.instruments[index];
+    instrument.noteSamples.fill(kNoSample);
     const std::int64_t start = reader.position;
     const std::uint32_t headerSize = readU32(reader);
     readBytes(reader, instrument.name.data(), kNameBytes);
     skip(reader, kInstrumentType);
     const std::int32_t sampleCount = readU16(reader);
-    if (sampleCount > kSampleSlots) return false;
+    if (sampleCount > kMaxInstrumentSamples) return false;
+    instrument.firstSample = appendSamples(module, sampleCount);
+    if (instrument.firstSample < 0) return false;
+    instrument.sampleCount = sampleCount;
     if (sampleCount > 0) readInstrumentHeader(reader, instrument);
     seekTo(reader, start + headerSize);
     for (std::int32_t j = 0; j < sampleCount; ++j) {
-        auto* sample = new (std::nothrow) Sample{};
-        if (!sample) return false;
-        instrument.samples[j] = sample;
-        instrument.sampleCount = j + 1;
-        readSampleHeader(reader, *sample, instrument.sampleNames[j].data());
+        const std::int32_t at = instrument.firstSample + j;
+        readSampleHeader(reader, module.samples[at], module.sampleNames[at].data());
     }
     for (std::int32_t j = 0; j < sampleCount; ++j) {
-        if (!readSampleData(reader, song, *instrument.samples[j], index, j, SampleCoding::delta)) {
-            return false;
-        }
+        Sample& sample = module.samples[instrument.firstSample + j];
+        if (!readSampleData(load, sample, index, j, SampleCoding::delta)) return false;
     }
     return true;
 }
 
-bool readInstruments(Reader& reader, Song& song) {
-    song.instruments = new (std::nothrow) Instrument[song.instrumentCount]();
-    if (!song.instruments) return false;
-    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
-        if (!readInstrument(reader, song, i)) return false;
+bool readInstruments(ModuleLoad& load) {
+    Module& module = load.module;
+    module.instruments = new (std::nothrow) Instrument[module.instrumentCount]();
+    if (!module.instruments) return false;
+    for (std::int32_t i = 0; i < module.instrumentCount; ++i) {
+        if (!readInstrument(load, i)) return false;
     }
     return true;
 }
@@ -261,10 +272,10 @@ bool recognisesXm(const FileHead& head) {
     return head.length >= kMagicLength && std::memcmp(head.bytes, kMagic, kMagicLength) == 0;
 }
 
-bool loadXm(Reader& reader, Song& song) {
+bool loadXm(ModuleLoad& load) {
     std::int32_t patternCount = 0;
-    return readHeader(reader, song, patternCount) && readPatterns(reader, song, patternCount) &&
-           readInstruments(reader, song);
+    return readHeader(load.reader, load.module, patternCount) &&
+           readPatterns(load.reader, load.module, patternCount) && readInstruments(load);
 }
 
 }  // namespace vorn3

@@ -12,6 +12,7 @@
 #include "mixer/voice.h"
 #include "player/memory_stream.h"
 #include "player/player.h"
+#include "player/song.h"
 
 namespace vorn3 {
 namespace {
@@ -29,25 +30,9 @@ Status failure(std::string message) {
     return {false, std::move(message)};
 }
 
-template <typename Visit>
-void forEachSample(const Song& song, Visit visit) {
-    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
-        const Instrument& instrument = song.instruments[i];
-        for (std::int32_t j = 0; j < instrument.sampleCount; ++j)
-            visit(*instrument.samples[j], instrument.sampleNames[j]);
-    }
-}
-
-void restoreFinetunes(Tune& tune) {
-    std::size_t next = 0;
-    forEachSample(*tune.song,
-                  [&](Sample& sample, const Name&) { sample.finetune = tune.finetunes[next++]; });
-}
-
 // Playback back at the start, as right after loading.
 void restart(Tune& tune) {
     Mixer& mixer = tune.player->mixer;
-    restoreFinetunes(tune);
     resetVoices(mixer);
     songStart(tune.song);
     mixer.renderedFrames = mixer.chunkFramesMixed = mixer.output.chunkFrames;
@@ -95,9 +80,6 @@ TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
         return {nullptr, failure("not a module this player can read")};
     }
     tune->song->passLimit = 1;
-    forEachSample(*tune->song, [&](const Sample& sample, const Name&) {
-        tune->finetunes.push_back(sample.finetune);
-    });
     tune->passFrames = measurePass(*tune);
     restart(*tune);
     return {tune, {}};
@@ -169,20 +151,19 @@ void tuneFree(Tune* tune) {
 ModuleInfo tuneInfo(const Tune& tune) {
     const Song& song = *tune.song;
     ModuleInfo info;
-    info.title = nameOf(song.title.data(), song.title.size());
-    info.tracker = nameOf(song.tracker.data(), song.tracker.size());
-    info.format = nameOf(song.format.data(), song.format.size());
-    info.channels = song.channelCount;
-    info.orders = song.songLength;
-    info.patterns = song.patternSlotCount;
-    for (std::int32_t i = 0; i < song.instrumentCount; ++i)
-        info.instruments.push_back(nameOf(song.instruments[i].name.data(), kNameBytes));
-    forEachSample(song, [&](const Sample&, const Name& name) {
-        info.samples.push_back(nameOf(name.data(), kNameBytes));
-    });
-    info.linearFrequencies = (song.flags & kLinearFrequencies) != 0;
-    info.speed = song.defaultTempo;
-    info.bpm = song.defaultBpm;
+    info.title = nameOf(song.module->title.data(), song.module->title.size());
+    info.tracker = nameOf(song.module->tracker.data(), song.module->tracker.size());
+    info.format = nameOf(song.module->format.data(), song.module->format.size());
+    info.channels = song.module->channelCount;
+    info.orders = song.module->songLength;
+    info.patterns = song.module->patternSlotCount;
+    for (std::int32_t i = 0; i < song.module->instrumentCount; ++i)
+        info.instruments.push_back(nameOf(song.module->instruments[i].name.data(), kNameBytes));
+    for (std::int32_t i = 0; i < song.module->sampleCount; ++i)
+        info.samples.push_back(nameOf(song.module->sampleNames[i].data(), kNameBytes));
+    info.linearFrequencies = (song.module->flags & kLinearFrequencies) != 0;
+    info.speed = song.module->defaultTempo;
+    info.bpm = song.module->defaultBpm;
     return info;
 }
 
@@ -214,8 +195,8 @@ Status tuneSeekTime(Tune& tune, double seconds) {
 
 Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
     Song& song = *tune.song;
-    const bool exists = order >= 0 && order < song.songLength && row >= 0 &&
-                        row < song.patterns[song.orderTable[order]].rows;
+    const bool exists = order >= 0 && order < song.module->songLength && row >= 0 &&
+                        row < song.module->patterns[song.module->orderTable[order]].rows;
     if (!exists) return failure("no such order and row");
     restart(tune);
     const std::int32_t passLimit = song.passLimit;
@@ -247,7 +228,7 @@ void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
 
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
     Song& song = *tune.song;
-    if (channel < 0 || channel >= song.channelCount) return;
+    if (channel < 0 || channel >= song.module->channelCount) return;
     song.mutedChannels[channel] = muted;
     if (!song.channels) return;
     song.channels[channel].muted = muted;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "player/song.h"
 
@@ -11,10 +10,9 @@ namespace vorn3 {
 struct Tune {
     Player* player;
     Song* song;
-    std::int32_t rate;                   // Hz
-    std::vector<std::int8_t> finetunes;  // every sample's as loaded: E5x changes them
-    std::int64_t passFrames;             // of one pass
-    std::int64_t framesDone;             // rendered or skipped since the start
+    std::int32_t rate;        // Hz
+    std::int64_t passFrames;  // of one pass
+    std::int64_t framesDone;  // rendered or skipped since the start
 };
 
 }  // namespace vorn3

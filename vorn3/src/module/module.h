@@ -1,23 +1,30 @@
-// A module as loaded: pattern cells unpacked, instruments with their envelopes, and
-// samples widened to 16-bit frames with a guard frame after the played part.
+// A module as loaded: everything its file says, pattern cells unpacked, samples widened
+// to 16-bit frames with a guard frame after the played part. Read-only once loaded:
+// playback keeps its own state beside it, and several songs may play one module.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "mixer/sample.h"
+#include "module/format_rules.h"
 
 namespace vorn3 {
 
 inline constexpr std::uint8_t kKeyOff = 255;   // note value of a key-off cell
 inline constexpr std::uint8_t kNoteCut = 254;  // note value of a cell that stops the note
 inline constexpr std::int32_t kNoteCount = 96;
+inline constexpr std::int32_t kMaxOrders = 256;
 inline constexpr std::int32_t kMaxPatternRows = 256;
-inline constexpr std::int32_t kSampleSlots = 16;
+inline constexpr std::int32_t kMaxChannels = 256;
+inline constexpr std::int32_t kMaxVolume = 64;  // of samples, channels and the song
 inline constexpr std::int32_t kEnvelopeLoadedPoints = 12;
 // Room beyond the loaded points, so that a look one or two points past the last
 // loaded one stays inside the record.
 inline constexpr std::int32_t kEnvelopeCapacity = 20;
+// Bit of Module::flags: periods in 1/64 semitone instead of Amiga periods.
+inline constexpr std::int16_t kLinearFrequencies = 1;
 
 struct PatternCell {
     std::uint8_t note;        // 0 none, 1..96, kKeyOff, kNoteCut
@@ -56,10 +63,13 @@ struct Envelope {
 inline constexpr std::int32_t kNameBytes = 22;  // of instrument and sample names
 using Name = std::array<char, kNameBytes + 1>;  // ends in a zero byte
 
+inline constexpr std::int16_t kNoSample = -1;
+
 struct Instrument {
-    std::int32_t sampleCount;  // 0..kSampleSlots; the first sampleCount slots are owned
-    std::array<Sample*, kSampleSlots> samples;    // slots from sampleCount on: &emptySample
-    std::array<std::uint8_t, kNoteCount> keymap;  // sample slot per note
+    // The samples of this instrument, samples[firstSample] on, in the module's list.
+    std::int32_t firstSample;
+    std::int32_t sampleCount;
+    std::array<std::int16_t, kNoteCount> noteSamples;  // module sample per note, or kNoSample
     Envelope volumeEnvelope;
     Envelope panningEnvelope;
     std::uint8_t vibratoType;
@@ -68,11 +78,65 @@ struct Instrument {
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
     Name name;
-    std::array<Name, kSampleSlots> sampleNames;
+};
+
+struct Module {
+    // Songs playing it, and the loader while it reads; the last to let go frees it.
+    mutable std::atomic<std::int32_t> references;
+    PatternSlot* patterns;
+    Instrument* instruments;
+    Sample* samples;  // instrument by instrument
+    Name* sampleNames;
+    std::int32_t sampleCount;
+    std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
+    std::int16_t restartPosition;   // order index, below songLength once loaded
+    std::int16_t channelCount;      // 1..kMaxChannels once loaded
+    std::int32_t usedPatternCount;  // 1 + highest pattern number among the played orders
+    std::int32_t patternSlotCount;  // 1..256 once loaded
+    std::int16_t instrumentCount;   // 0..128 once loaded
+    std::int16_t flags;             // kLinearFrequencies
+    std::int16_t defaultTempo;      // ticks per row
+    std::int16_t defaultBpm;        // beats per minute, 32..255 once loaded
+    std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
+    std::uint8_t defaultGlobalVolume;                 // 0..64
+    FormatRules rules;
+    // Panning of each channel at the start: 0 left .. 255 right.
+    std::array<std::uint8_t, kMaxChannels> channelPannings;
+    // Every voice's volume × this: a master volume the file sets over its tracker's default.
+    double masterVolumeScale;
+    std::array<char, 32> format;   // the format's name and version; ends in a zero byte
+    std::array<char, 29> title;    // ends in a zero byte
+    std::array<char, 29> tracker;  // that wrote the file
 };
 
 // Shared stand-ins for missing samples and instruments; never freed, never written.
-extern Sample emptySample;
+extern const Sample emptySample;
 extern const Instrument emptyInstrument;
+
+// A new module with nothing loaded and one reference; null when memory runs out.
+Module* moduleCreate();
+// One more holder of the module.
+void moduleRetain(const Module& module);
+// Lets go of one reference: the last frees the module with everything it owns. Nothing
+// for null.
+void moduleRelease(const Module* module);
+
+// The sample the instrument plays for 0-based note n; emptySample where it has none.
+const Sample& sampleOfNote(const Module& module, const Instrument& instrument, std::int32_t n);
+// The place of a sample in the module's list; -1 for a stand-in.
+std::int32_t sampleIndex(const Module& module, const Sample& sample);
+
+// Room for `count` more samples at the end of the list, zeroed with their names; their
+// first index, or -1 when memory runs out.
+std::int32_t appendSamples(Module& module, std::int32_t count);
+// Instruments of one sample each, with every note mapped to it, for formats without
+// instruments; false when memory runs out.
+bool allocateSampleInstruments(Module& module);
+// Allocates the pattern slots the order table needs with `rows` rows each; false when
+// memory runs out.
+bool allocatePatterns(Module& module, std::int32_t storedPatterns, std::int32_t rows);
+// Sample frames with a zero frame before the first and kSpareFrames after the last.
+std::int16_t* allocateFrames(std::uint32_t length);
+void releaseFrames(std::int16_t* data);
 
 }  // namespace vorn3

@@ -161,8 +161,9 @@ void tonePortamentoStep(Channel& channel) {
 void glissandoStep(CellTick& cell) {
     Channel& channel = cell.channel;
     if (!channel.glissando) return;
-    channel.periodDelta =
-        nearestNotePeriod(cell.song, channel.period, cell.sample.finetune) - channel.period;
+    channel.periodDelta = nearestNotePeriod(cell.song.module->rules, channel.period,
+                                            sampleFinetune(cell.song, cell.sample)) -
+                          channel.period;
 }
 
 void tonePortamentoTick(CellTick& cell) {
@@ -232,7 +233,7 @@ void tremoloStep(Channel& channel) {
 // ticks after it (and on the row tick too where the format says so).
 void volumeSlideStep(CellTick& cell, bool rowTick) {
     Channel& channel = cell.channel;
-    if (!cell.song.rules.fineSlideNibbles) {
+    if (!cell.song.module->rules.fineSlideNibbles) {
         if (!rowTick) slideVolume(channel);
         return;
     }
@@ -242,7 +243,7 @@ void volumeSlideStep(CellTick& cell, bool rowTick) {
         if (rowTick) changeVolume(channel, channel.volume + x);
     } else if (x == kFineSlide && y != 0) {
         if (rowTick) changeVolume(channel, channel.volume - y);
-    } else if (!rowTick || cell.song.rules.volumeSlideOnRowTick) {
+    } else if (!rowTick || cell.song.module->rules.volumeSlideOnRowTick) {
         if (x == 0) changeVolume(channel, channel.volume - y);
         if (y == 0) changeVolume(channel, channel.volume + x);
     }
@@ -263,7 +264,7 @@ void s3mPortamento(CellTick& cell, bool rowTick, bool up) {
         amount = parameter * kPeriodUnitsPerSpeed;
     }
     if (amount == 0) return;
-    const FormatRules& rules = cell.song.rules;
+    const FormatRules& rules = cell.song.module->rules;
     if (up) {
         slidePeriodUp(cell.channel, rules, amount);
     } else {
@@ -288,12 +289,13 @@ void arpeggioStep(CellTick& cell) {
     const std::int32_t semitones = step == 1   ? nibbleHigh(parameter)
                                    : step == 2 ? nibbleLow(parameter)
                                                : 0;
-    if (cell.song.flags & kLinearFrequencies) {
+    if (cell.song.module->flags & kLinearFrequencies) {
         channel.periodDelta = semitones * kPeriodsPerSemitone;
     } else {
-        channel.periodDelta =
-            notePeriod(cell.song, channel.baseNote + semitones, cell.sample.finetune) -
-            notePeriod(cell.song, channel.baseNote, cell.sample.finetune);
+        const FormatRules& rules = cell.song.module->rules;
+        const std::int32_t finetune = sampleFinetune(cell.song, cell.sample);
+        channel.periodDelta = notePeriod(rules, channel.baseNote + semitones, finetune) -
+                              notePeriod(rules, channel.baseNote, finetune);
     }
     channel.updateFlags |= kUpdateFrequency;
 }
@@ -337,7 +339,7 @@ void multiRetriggerStep(CellTick& cell) {
 
 // A row the pattern of `order` lacks is row 0 there, as a break past row 63 is.
 std::int32_t rowInPattern(const Song& song, std::int32_t order, std::int32_t row) {
-    return row < song.patterns[song.orderTable[order]].rows ? row : 0;
+    return row < song.module->patterns[song.module->orderTable[order]].rows ? row : 0;
 }
 
 void extendedRow(CellTick& cell, RowTick& row) {
@@ -346,13 +348,13 @@ void extendedRow(CellTick& cell, RowTick& row) {
     const std::uint8_t y = nibbleLow(cell.cell.parameter);
     switch (nibbleHigh(cell.cell.parameter)) {
         case finePortamentoUp:
-            slidePeriodUp(channel, song.rules, y * kPeriodUnitsPerSpeed);
+            slidePeriodUp(channel, song.module->rules, y * kPeriodUnitsPerSpeed);
             break;
         case finePortamentoDown:
-            slidePeriodDown(channel, song.rules, y * kPeriodUnitsPerSpeed);
+            slidePeriodDown(channel, song.module->rules, y * kPeriodUnitsPerSpeed);
             break;
         case glissandoControl:
-            if (song.rules.glissando) channel.glissando = y != 0;
+            if (song.module->rules.glissando) channel.glissando = y != 0;
             break;
         case vibratoControl:
             channel.waveControl =
@@ -363,8 +365,7 @@ void extendedRow(CellTick& cell, RowTick& row) {
                 (channel.waveControl & ~kWaveControlKept) | y << kTremoloWaveShift);
             break;
         case setFinetune:
-            // The shared stand-in for missing samples stays as it is.
-            if (&cell.sample != &emptySample) cell.sample.finetune = static_cast<std::int8_t>(y);
+            setSampleFinetune(song, cell.sample, static_cast<std::int8_t>(y));
             break;
         case patternLoop:
             if (y == 0) {
@@ -384,11 +385,11 @@ void extendedRow(CellTick& cell, RowTick& row) {
             changePanning(channel, y * kPanningPerNibble);
             break;
         case fineVolumeUp:
-            remember(channel.fineVolumeSlideMemory, y, song.rules);
+            remember(channel.fineVolumeSlideMemory, y, song.module->rules);
             changeVolume(channel, channel.volume + channel.fineVolumeSlideMemory);
             break;
         case fineVolumeDown:
-            remember(channel.fineVolumeSlideMemory, y, song.rules);
+            remember(channel.fineVolumeSlideMemory, y, song.module->rules);
             changeVolume(channel, channel.volume - channel.fineVolumeSlideMemory);
             break;
         case noteDelay:
@@ -426,7 +427,7 @@ void extendedTick(CellTick& cell) {
                     ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
                 break;
             }
-            resetChannel(channel, cell.sample, cell.song.rules);
+            resetChannel(channel, cell.sample, cell.song.module->rules);
             channel.period = channel.notePeriod;
             channel.updateFlags |= kUpdateFrequency;
             if (cell.cell.volume != 0) volumeColumnRow(cell);
@@ -441,7 +442,7 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
     std::int32_t target = nibbleHigh(parameter) * 10 + nibbleLow(parameter);
     if (target > kLastBreakRow) target = 0;
     if (!row.positionJumpSeen) song.nextOrder = song.currentOrder + 1;
-    if (song.nextOrder >= song.songLength) song.nextOrder = 0;
+    if (song.nextOrder >= song.module->songLength) song.nextOrder = 0;
     song.nextRow = rowInPattern(song, song.nextOrder, target);
 }
 
@@ -502,7 +503,7 @@ void volumeColumnTick(CellTick& cell) {
             break;
         case columnVibrato:
             channel.vibratoDepth = x;
-            vibratoStep(channel, cell.song.rules);
+            vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             break;
         case columnPanningLeft:
@@ -527,10 +528,10 @@ void effectRow(CellTick& cell, RowTick& row) {
     const std::uint8_t y = nibbleLow(parameter);
     switch (cell.cell.effect) {
         case portamentoUp:
-            remember(channel.portamentoUpMemory, parameter, song.rules);
+            remember(channel.portamentoUpMemory, parameter, song.module->rules);
             break;
         case portamentoDown:
-            remember(channel.portamentoDownMemory, parameter, song.rules);
+            remember(channel.portamentoDownMemory, parameter, song.module->rules);
             break;
         case kEffectTonePortamento:
             if (parameter != 0) channel.portamentoSpeed = parameter;
@@ -539,16 +540,16 @@ void effectRow(CellTick& cell, RowTick& row) {
         case vibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
-            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
+            if (song.module->rules.vibratoOnRowTick) vibratoStep(channel, song.module->rules);
             break;
         case kEffectTonePortamentoSlide:
-            remember(channel.volumeSlideMemory, parameter, song.rules);
+            remember(channel.volumeSlideMemory, parameter, song.module->rules);
             aimPortamento(channel);
             volumeSlideStep(cell, true);
             break;
         case vibratoSlide:
-            remember(channel.volumeSlideMemory, parameter, song.rules);
-            if (song.rules.vibratoOnRowTick) vibratoStep(channel, song.rules);
+            remember(channel.volumeSlideMemory, parameter, song.module->rules);
+            if (song.module->rules.vibratoOnRowTick) vibratoStep(channel, song.module->rules);
             volumeSlideStep(cell, true);
             break;
         case setPanning:
@@ -567,12 +568,12 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         }
         case volumeSlide:
-            remember(channel.volumeSlideMemory, parameter, song.rules);
+            remember(channel.volumeSlideMemory, parameter, song.module->rules);
             volumeSlideStep(cell, true);
             break;
         case positionJump:
             song.nextRow = 0;
-            song.nextOrder = parameter < song.songLength ? parameter : 0;
+            song.nextOrder = parameter < song.module->songLength ? parameter : 0;
             row.positionJumpSeen = true;
             break;
         case setVolume:
@@ -618,7 +619,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case tremor:
             if (parameter != 0) {
                 // Either the ticks as given, a 0 counting as 1, or one more than given.
-                const bool asGiven = song.rules.tremorTicksAsGiven;
+                const bool asGiven = song.module->rules.tremorTicksAsGiven;
                 channel.tremorOnTicks =
                     static_cast<std::uint8_t>(asGiven ? std::max<int>(x, 1) : x + 1);
                 channel.tremorOffTicks =
@@ -629,10 +630,10 @@ void effectRow(CellTick& cell, RowTick& row) {
         case extraFinePortamento:
             if (x == 1) {
                 if (y != 0) channel.extraFineUpMemory = y;
-                slidePeriodUp(channel, song.rules, channel.extraFineUpMemory);
+                slidePeriodUp(channel, song.module->rules, channel.extraFineUpMemory);
             } else if (x == 2) {
                 if (y != 0) channel.extraFineDownMemory = y;
-                slidePeriodDown(channel, song.rules, channel.extraFineDownMemory);
+                slidePeriodDown(channel, song.module->rules, channel.extraFineDownMemory);
             }
             break;
         case kEffectTremolo:
@@ -649,7 +650,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case kEffectFineVibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
-            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
+            vibratoStep(channel, cell.song.module->rules, kFineVibratoDepthShift);
             break;
         default:
             break;
@@ -664,12 +665,13 @@ void effectTick(CellTick& cell) {
             if (cell.cell.parameter != 0) arpeggioStep(cell);
             break;
         case portamentoUp:
-            slidePeriodUp(channel, song.rules, channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
+            slidePeriodUp(channel, song.module->rules,
+                          channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;
         case portamentoDown:
-            slidePeriodDown(channel, song.rules,
+            slidePeriodDown(channel, song.module->rules,
                             channel.portamentoDownMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
@@ -678,7 +680,7 @@ void effectTick(CellTick& cell) {
             tonePortamentoTick(cell);
             break;
         case vibrato:
-            vibratoStep(channel, cell.song.rules);
+            vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             break;
         case kEffectTonePortamentoSlide:
@@ -686,7 +688,7 @@ void effectTick(CellTick& cell) {
             volumeSlideStep(cell, false);
             break;
         case vibratoSlide:
-            vibratoStep(channel, cell.song.rules);
+            vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             volumeSlideStep(cell, false);
             break;
@@ -716,7 +718,7 @@ void effectTick(CellTick& cell) {
             s3mPortamento(cell, false, cell.cell.effect == kEffectS3mPortamentoUp);
             break;
         case kEffectFineVibrato:
-            vibratoStep(channel, cell.song.rules, kFineVibratoDepthShift);
+            vibratoStep(channel, cell.song.module->rules, kFineVibratoDepthShift);
             advanceVibrato(channel);
             break;
         default:

@@ -38,7 +38,7 @@ struct CellTick {
     Channel& channel;
     const PatternCell& cell;
     const Instrument& instrument;
-    Sample& sample;  // a finetune command changes the sample itself
+    const Sample& sample;
 };
 
 // What a row tick keeps besides the channel: across the row's channels, and from

@@ -7,37 +7,17 @@
 #include "mixer/voice.h"
 #include "player/player.h"
 #include "player/song.h"
+#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
-
-void releaseInstruments(Song& song) {
-    if (!song.instruments) return;
-    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
-        Instrument& instrument = song.instruments[i];
-        for (std::int32_t j = 0; j < instrument.sampleCount; ++j) {
-            releaseFrames(instrument.samples[j]->data);
-            delete instrument.samples[j];
-        }
-    }
-    delete[] song.instruments;
-    song.instruments = nullptr;
-}
-
-void releasePatterns(Song& song) {
-    if (!song.patterns) return;
-    for (std::int32_t i = 0; i < song.patternSlotCount; ++i)
-        delete[] song.patterns[i].cells;
-    delete[] song.patterns;
-    song.patterns = nullptr;
-}
 
 // The caller holds passLock.
 void stopSong(Song& song) {
     listUnlink(song.client.link);
     song.client.playing = false;
     if (song.channels) {
-        for (std::int32_t i = 0; i < song.channelCount; ++i)
+        for (std::int32_t i = 0; i < song.module->channelCount; ++i)
             stopVoice(song.player->mixer, i);
         delete[] song.channels;
         song.channels = nullptr;
@@ -96,17 +76,48 @@ void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t
     }
 }
 
-Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook) {
+std::int32_t sampleFinetune(const Song& song, const Sample& sample) {
+    const std::int32_t index = sampleIndex(*song.module, sample);
+    return index < 0 ? sample.finetune : song.finetunes[index];
+}
+
+void setSampleFinetune(Song& song, const Sample& sample, std::int8_t finetune) {
+    const std::int32_t index = sampleIndex(*song.module, sample);
+    if (index >= 0) song.finetunes[index] = finetune;
+}
+
+Song* songOfModule(Player& player, const Module& module) {
     auto* song = new (std::nothrow) Song{};
-    if (!song || !registerSong(player, *song)) {
+    if (!song) return nullptr;
+    song->finetunes = new (std::nothrow) std::int8_t[static_cast<std::size_t>(module.sampleCount)];
+    if (!song->finetunes) {
         delete song;
         return nullptr;
     }
-    song->sampleDataHook = sampleDataHook;
-    if (!loadModule(*song, stream)) {
-        songFree(song);
+    try {
+        player.songs.push_back(song);
+    } catch (const std::bad_alloc&) {
+        delete[] song->finetunes;
+        delete song;
         return nullptr;
     }
+    listInit(song->client.link);
+    song->client.tick = tickClient;
+    song->client.rateChanged = changeRate;
+    song->player = &player;
+    song->module = &module;
+    moduleRetain(module);
+    song->tickHook = songTick;
+    song->seekOrder = song->seekRow = -1;
+    song->stereoSeparation = kDefaultStereoSeparation;
+    return song;
+}
+
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook) {
+    const Module* module = loadModule(stream, sampleDataHook);
+    if (!module) return nullptr;
+    Song* song = songOfModule(player, *module);
+    moduleRelease(module);
     return song;
 }
 
@@ -122,27 +133,12 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
     return songCreate(defaultPlayer(), name, sampleDataHook);
 }
 
-bool registerSong(Player& player, Song& song) {
-    listInit(song.client.link);
-    song.client.tick = tickClient;
-    song.client.rateChanged = changeRate;
-    song.player = &player;
-    song.seekOrder = song.seekRow = -1;
-    song.stereoSeparation = kDefaultStereoSeparation;
-    song.masterVolumeScale = 1;
-    try {
-        player.songs.push_back(&song);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
 bool startPlayback(Song& song) {
-    song.globalVolume = song.defaultGlobalVolume;
+    const Module& module = *song.module;
+    song.globalVolume = module.defaultGlobalVolume;
     song.nextRow = song.nextOrder = -1;
     song.client.elapsedSeconds = 0.0f;
-    song.speed = song.defaultTempo;
+    song.speed = module.defaultTempo;
     song.currentRow = 0;
     song.currentOrder = 0;
     song.client.samplesLeftInTick = 0;
@@ -152,13 +148,14 @@ bool startPlayback(Song& song) {
     song.playedRows.fill(0);
     song.passesDone = 0;
     song.finished = false;
-    if (song.startHook) song.startHook(song);
-    setBpm(&song, song.defaultBpm);
-    song.channels = new (std::nothrow) Channel[song.channelCount]();
+    for (std::int32_t i = 0; i < module.sampleCount; ++i)
+        song.finetunes[i] = module.samples[i].finetune;
+    setBpm(&song, module.defaultBpm);
+    song.channels = new (std::nothrow) Channel[module.channelCount]();
     if (!song.channels) return false;
-    for (std::int32_t i = 0; i < song.channelCount; ++i) {
+    for (std::int32_t i = 0; i < module.channelCount; ++i) {
         song.channels[i].voiceIndex = i;
-        song.channels[i].panning = song.channelPannings[i];
+        song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
     }
     return true;
@@ -188,10 +185,10 @@ bool songFree(Song* song) {
     {
         const std::lock_guard lock(player.mixer.passLock);
         stopSong(*song);
-        releaseInstruments(*song);
-        releasePatterns(*song);
     }
     std::erase(player.songs, song);
+    moduleRelease(song->module);
+    delete[] song->finetunes;
     delete song;
     return true;
 }

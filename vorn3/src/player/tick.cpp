@@ -14,17 +14,6 @@
 namespace vorn3 {
 namespace {
 
-constexpr std::int32_t kLinearBasePeriod = 7680;  // of note 0, in 1/64 semitone
-constexpr std::int32_t kPeriodsPerNote = 64;
-constexpr std::int32_t kMiddlePeriod = 4608;        // C-4, which plays at kMiddleFrequency
-constexpr double kMiddleFrequency = 8363;           // Hz
-constexpr float kOctavesPerPeriod = 0.0013020834f;  // 1/768
-constexpr double kAmigaScale = 13.375;              // Amiga period of note 132
-constexpr std::int32_t kAmigaTopNote = 132;
-constexpr float kOctavesPerNote = 0.083333336f;  // 1/12
-constexpr double kSemitonesPerOctave = 12;
-constexpr double kOctavesPerFinetune = 1.0 / (kSemitonesPerOctave * kFinetuneSteps);
-constexpr std::int32_t kPeriodsPerTablePeriod = 4;  // the engine counts quarter periods
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
@@ -34,22 +23,20 @@ constexpr double kVoiceVolumeScale = 255.0 / 34359738368.0;  // 2^35
 constexpr PatternCell kEmptyRow[kVoiceCount]{};
 
 const PatternCell* currentCells(const Song& song) {
-    const PatternSlot& pattern = song.patterns[song.orderTable[song.currentOrder]];
+    const PatternSlot& pattern = song.module->patterns[song.module->orderTable[song.currentOrder]];
     const std::int32_t row = song.currentRow;
     if (row < 0 || row >= pattern.rows) return kEmptyRow;
-    return pattern.cells + static_cast<std::ptrdiff_t>(row) * song.channelCount;
+    return pattern.cells + static_cast<std::ptrdiff_t>(row) * song.module->channelCount;
 }
 
 const Instrument& instrumentOf(const Song& song, const Channel& channel) {
-    if (channel.instrument >= song.instrumentCount) return emptyInstrument;
-    return song.instruments[channel.instrument];
+    if (channel.instrument >= song.module->instrumentCount) return emptyInstrument;
+    return song.module->instruments[channel.instrument];
 }
 
-Sample& sampleOf(const Song& song, const Channel& channel) {
-    if (channel.instrument >= song.instrumentCount) return emptySample;
-    const std::uint8_t slot = instrumentOf(song, channel).keymap[channel.note];
-    if (slot >= kSampleSlots) return emptySample;
-    return *song.instruments[channel.instrument].samples[slot];
+const Sample& sampleOf(const Song& song, const Channel& channel) {
+    if (channel.instrument >= song.module->instrumentCount) return emptySample;
+    return sampleOfNote(*song.module, instrumentOf(song, channel), channel.note);
 }
 
 // The value in 16.16 stays: it is set again at the envelope's first point.
@@ -94,7 +81,7 @@ void startNoteOnSilence(Channel& channel, PatternCell& cell, bool rowTick) {
 
 // A zero parameter of an effect sharing memory is the last one given.
 void recallSharedMemory(const Song& song, Channel& channel, PatternCell& cell, bool rowTick) {
-    if (cell.effect >= 64 || !(song.rules.sharedMemoryEffects >> cell.effect & 1)) return;
+    if (cell.effect >= 64 || !(song.module->rules.sharedMemoryEffects >> cell.effect & 1)) return;
     if (cell.parameter == 0) {
         cell.parameter = channel.sharedMemory;
     } else if (rowTick) {
@@ -125,10 +112,10 @@ void dropCommandsWithoutNote(PatternCell& cell) {
 PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
                          bool rowTick) {
     PatternCell resolved = cell;
-    if (song.rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
+    if (song.module->rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
     recallSharedMemory(song, channel, resolved, rowTick);
     translateS3mExtended(resolved);
-    if (song.rules.noteCommandsNeedNote) dropCommandsWithoutNote(resolved);
+    if (song.module->rules.noteCommandsNeedNote) dropCommandsWithoutNote(resolved);
     return resolved;
 }
 
@@ -159,12 +146,12 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento =
         cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
-    if (cell.instrument != 0 && (!portamento || song.rules.portamentoTakesInstrument)) {
+    if (cell.instrument != 0 && (!portamento || song.module->rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
     if (isNote(cell.note) && !portamento) channel.note = static_cast<std::uint8_t>(cell.note - 1);
     const Instrument& instrument = instrumentOf(song, channel);
-    Sample& sample = sampleOf(song, channel);
+    const Sample& sample = sampleOf(song, channel);
     row.volumeBefore = channel.volume;
     row.periodBefore = channel.period;
     row.panningBefore = channel.panning;
@@ -176,20 +163,21 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
         const bool retuned = cell.effect == kEffectSetFinetune;
         const std::int32_t relativeNote = retuned ? 0 : sample.relativeNote;
         const std::int32_t finetune =
-            retuned ? static_cast<std::int8_t>(cell.parameter) : sample.finetune;
+            retuned ? static_cast<std::int8_t>(cell.parameter) : sampleFinetune(song, sample);
         // A relative note cannot push a note below the lowest one.
         channel.baseNote = static_cast<std::uint8_t>(std::max(relativeNote + cell.note - 1, 0));
         channel.notePeriod =
-            (song.flags & kLinearFrequencies)
-                ? kLinearBasePeriod - kPeriodsPerNote * channel.baseNote - finetune / 2
-                : notePeriod(song, channel.baseNote, finetune);
+            (song.module->flags & kLinearFrequencies)
+                ? kLinearBasePeriod - kLinearPeriodsPerNote * channel.baseNote - finetune / 2
+                : notePeriod(song.module->rules, channel.baseNote, finetune);
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
-    if (cell.instrument != 0) resetChannel(channel, sample, song.rules);
-    if (song.rules.sampleSwap && cell.instrument != 0 && (!isNote(cell.note) || portamento)) {
+    if (cell.instrument != 0) resetChannel(channel, sample, song.module->rules);
+    if (song.module->rules.sampleSwap && cell.instrument != 0 &&
+        (!isNote(cell.note) || portamento)) {
         queueSampleSwap(song, channel, sample);
     }
 
@@ -212,10 +200,10 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
 void scheduleNextRow(Song& song) {
     const std::int32_t order = song.currentOrder;
     song.nextRow = song.currentRow + 1;
-    if (song.nextRow >= song.patterns[song.orderTable[order]].rows) {
+    if (song.nextRow >= song.module->patterns[song.module->orderTable[order]].rows) {
         song.nextOrder = order + 1;
-        if (song.nextOrder >= song.songLength) {
-            song.nextOrder = song.restartPosition;
+        if (song.nextOrder >= song.module->songLength) {
+            song.nextOrder = song.module->restartPosition;
             song.ended = true;
         }
         song.nextRow = 0;
@@ -229,17 +217,18 @@ void processRow(Song& song) {
     RowTick row{};
     song.patternDelayRows = 0;
     const PatternCell* cells = currentCells(song);
-    for (std::int32_t c = 0; c < song.channelCount; ++c)
+    for (std::int32_t c = 0; c < song.module->channelCount; ++c)
         processCell(song, song.channels[c], cells[c], row);
-    if (song.rules.delayAtRowEndSpeed) song.patternDelayTicks = song.patternDelayRows * song.speed;
+    if (song.module->rules.delayAtRowEndSpeed)
+        song.patternDelayTicks = song.patternDelayRows * song.speed;
 }
 
 void processTickEffects(Song& song) {
     const PatternCell* cells = currentCells(song);
-    for (std::int32_t c = 0; c < song.channelCount; ++c) {
+    for (std::int32_t c = 0; c < song.module->channelCount; ++c) {
         Channel& channel = song.channels[c];
         const Instrument& instrument = instrumentOf(song, channel);
-        Sample& sample = sampleOf(song, channel);
+        const Sample& sample = sampleOf(song, channel);
         channel.volumeDelta = 0;
         channel.periodDelta = 0;
         channel.updateFlags = 0;
@@ -286,60 +275,13 @@ void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rul
     channel.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
 
-std::int32_t amigaPeriod(std::int32_t note, std::int32_t finetune) {
-    const auto periodOf = [](std::int32_t n) {
-        const double octaves = static_cast<double>(kAmigaTopNote - n) * kOctavesPerNote;
-        return static_cast<std::int32_t>(kAmigaScale * std::pow(2.0, octaves));
-    };
-    const std::int32_t base = periodOf(note);
-    if (finetune >= 0 || note == 0)
-        return base - (base - periodOf(note + 1)) * finetune / kFinetuneSteps;
-    return base + (periodOf(note - 1) - base) * -finetune / kFinetuneSteps;
-}
-
-std::int32_t tuningOfRate(double hz) {
-    return static_cast<std::int32_t>(
-        std::lround(kSemitonesPerOctave * std::log2(hz / kMiddleFrequency) * kFinetuneSteps));
-}
-
-std::int32_t notePeriod(const Song& song, std::int32_t note, std::int32_t finetune) {
-    const std::int32_t index = note - kTableFirstNote;
-    if (!song.rules.periodTable || index < 0 || index >= kTableNotes) {
-        return amigaPeriod(note, finetune);
-    }
-    const double period = song.rules.periodTable[index] * kPeriodsPerTablePeriod *
-                          std::pow(2.0, -finetune * kOctavesPerFinetune);
-    return static_cast<std::int32_t>(std::lround(period));
-}
-
-std::int32_t nearestNotePeriod(const Song& song, std::int32_t period, std::int32_t finetune) {
-    // Periods fall as notes rise: find the lowest note at or above the period's pitch.
-    std::int32_t low = 0;
-    std::int32_t high = kAmigaTopNote;
-    while (low < high) {
-        const std::int32_t middle = (low + high) / 2;
-        if (notePeriod(song, middle, finetune) > period) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    const std::int32_t above = notePeriod(song, low, finetune);
-    if (low == 0) return above;
-    const std::int32_t below = notePeriod(song, low - 1, finetune);
-    // Nearest in pitch: below / period < period / above.
-    const std::int64_t square = std::int64_t{period} * period;
-    return std::int64_t{below} * above < square ? below : above;
-}
-
 namespace {
 
 // The power is the costliest step of a tick, and a channel's period mostly stays from
 // one tick to the next.
 std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) {
     if (!channel.frequencyKnown || channel.frequencyPeriods != periodsAboveMiddle) {
-        const double hz = kMiddleFrequency * std::pow(2.0, static_cast<double>(periodsAboveMiddle) *
-                                                               kOctavesPerPeriod);
+        const double hz = linearHz(periodsAboveMiddle);
         channel.frequency = static_cast<std::int32_t>(
             std::min(hz, double{std::numeric_limits<std::int32_t>::max()}));
         channel.frequencyPeriods = periodsAboveMiddle;
@@ -362,7 +304,8 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
                               channel.volumeEnvelope.output * channel.fadeoutVolume *
-                              song.globalVolume * kVoiceVolumeScale * song.masterVolumeScale;
+                              song.globalVolume * kVoiceVolumeScale *
+                              song.module->masterVolumeScale;
         setVoiceVolume(*voice, channel.muted
                                    ? 0
                                    : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume));
@@ -377,13 +320,13 @@ void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = channel.period + channel.periodDelta;
-        if (song.flags & kLinearFrequencies) {
+        if (song.module->flags & kLinearFrequencies) {
             setVoiceFrequency(
                 mixer, *voice,
                 linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
         } else {
             // A period at or below 0 is higher than any: the shortest one stands for it.
-            setVoiceFrequency(mixer, *voice, song.rules.amigaClock / std::max(period, 1));
+            setVoiceFrequency(mixer, *voice, song.module->rules.amigaClock / std::max(period, 1));
         }
     }
     if (flags & kUpdateStop) {

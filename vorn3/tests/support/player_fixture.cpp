@@ -133,32 +133,36 @@ void TickingTest::runTicks(Song& song, std::int32_t ticks) {
 }
 
 void expectPlayable(const Song& song) {
-    ASSERT_GE(song.songLength, 1);
-    ASSERT_LE(song.songLength, kMaxOrders);
-    ASSERT_GE(song.channelCount, 1);
-    ASSERT_LE(song.channelCount, 256);
-    EXPECT_GE(song.restartPosition, 0);
-    EXPECT_LT(song.restartPosition, song.songLength);
-    EXPECT_GE(song.defaultBpm, 32);
-    EXPECT_LE(song.defaultBpm, 255);
+    ASSERT_GE(song.module->songLength, 1);
+    ASSERT_LE(song.module->songLength, kMaxOrders);
+    ASSERT_GE(song.module->channelCount, 1);
+    ASSERT_LE(song.module->channelCount, 256);
+    EXPECT_GE(song.module->restartPosition, 0);
+    EXPECT_LT(song.module->restartPosition, song.module->songLength);
+    EXPECT_GE(song.module->defaultBpm, 32);
+    EXPECT_LE(song.module->defaultBpm, 255);
     EXPECT_NE(song.tickHook, nullptr);
-    for (std::int32_t order = 0; order < song.songLength; ++order) {
-        ASSERT_LT(song.orderTable[order], song.patternSlotCount);
+    for (std::int32_t order = 0; order < song.module->songLength; ++order) {
+        ASSERT_LT(song.module->orderTable[order], song.module->patternSlotCount);
     }
-    for (std::int32_t i = 0; i < song.patternSlotCount; ++i) {
-        const PatternSlot& slot = song.patterns[i];
+    for (std::int32_t i = 0; i < song.module->patternSlotCount; ++i) {
+        const PatternSlot& slot = song.module->patterns[i];
         ASSERT_GE(slot.rows, 1);
         ASSERT_LE(slot.rows, 256);
         ASSERT_NE(slot.cells, nullptr);
-        for (std::int32_t cell = 0; cell < slot.rows * song.channelCount; ++cell) {
+        for (std::int32_t cell = 0; cell < slot.rows * song.module->channelCount; ++cell) {
             const std::uint8_t note = slot.cells[cell].note;
             EXPECT_TRUE(note <= kNoteCount || note == kKeyOff || note == kNoteCut);
             EXPECT_LE(slot.cells[cell].instrument, 128);
         }
     }
-    for (std::int32_t i = 0; i < song.instrumentCount; ++i) {
-        const Instrument& instrument = song.instruments[i];
-        ASSERT_LE(instrument.sampleCount, kSampleSlots);
+    for (std::int32_t i = 0; i < song.module->instrumentCount; ++i) {
+        const Instrument& instrument = song.module->instruments[i];
+        ASSERT_GE(instrument.firstSample, 0);
+        ASSERT_LE(instrument.firstSample + instrument.sampleCount, song.module->sampleCount);
+        for (const std::int16_t sample : instrument.noteSamples) {
+            EXPECT_TRUE(sample == kNoSample || (sample >= 0 && sample < song.module->sampleCount));
+        }
         for (const Envelope* envelope : {&instrument.volumeEnvelope, &instrument.panningEnvelope}) {
             EXPECT_LE(envelope->pointCount, kEnvelopeLoadedPoints);
             if (envelope->type & kEnvelopeSustain) {
@@ -172,20 +176,15 @@ void expectPlayable(const Song& song) {
                 EXPECT_EQ(envelope->type, 0);
             }
         }
-        for (std::int32_t slot = 0; slot < kSampleSlots; ++slot) {
-            const Sample* sample = instrument.samples[slot];
-            ASSERT_NE(sample, nullptr);
-            if (slot >= instrument.sampleCount) {
-                EXPECT_EQ(sample, &emptySample);
-                continue;
-            }
-            EXPECT_LE(sample->volume, 64);
-            EXPECT_EQ(sample->data == nullptr, sample->length == 0);
-            EXPECT_LE(std::uint64_t{sample->loopStart} + sample->loopLength, sample->length);
-            if (sample->length > 0) {
-                EXPECT_GE(sample->loopLength, 1u);
-                EXPECT_EQ(sample->bits, 16);
-            }
+    }
+    for (std::int32_t i = 0; i < song.module->sampleCount; ++i) {
+        const Sample& sample = song.module->samples[i];
+        EXPECT_LE(sample.volume, 64);
+        EXPECT_EQ(sample.data == nullptr, sample.length == 0);
+        EXPECT_LE(std::uint64_t{sample.loopStart} + sample.loopLength, sample.length);
+        if (sample.length > 0) {
+            EXPECT_GE(sample.loopLength, 1u);
+            EXPECT_EQ(sample.bits, 16);
         }
     }
 }

@@ -20,6 +20,13 @@ struct SongDeleter {
 };
 using SongPtr = std::unique_ptr<Song, SongDeleter>;
 
+// Sample `slot` of a loaded instrument.
+inline const Sample& instrumentSample(const Song& song, std::int32_t instrument,
+                                      std::int32_t slot) {
+    const Module& module = *song.module;
+    return module.samples[module.instruments[instrument].firstSample + slot];
+}
+
 inline Mixer& defaultMixer() {
     return defaultPlayer().mixer;
 }

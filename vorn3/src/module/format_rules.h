@@ -1,0 +1,71 @@
+// Where the formats' players differ, as data the tick engine and the effects consult.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+
+namespace vorn3 {
+
+// Hz × Amiga period (in the engine's quarter periods) of the two Amiga clocks.
+inline constexpr std::int32_t kNtscClock = 14317056;
+inline constexpr std::int32_t kPalClock = 14187580;
+
+// A format's own periods for the notes from kTableFirstNote on (0-based), in whole
+// Amiga periods at finetune 0.
+inline constexpr std::int32_t kTableFirstNote = 36;
+inline constexpr std::int32_t kTableNotes = 36;
+
+struct FormatRules {
+    std::int32_t amigaClock;          // Hz × Amiga period
+    const std::int16_t* periodTable;  // kTableNotes periods; null: all computed
+    std::int32_t minPeriod;           // slides up stop at this period
+    std::int32_t maxPeriod;           // slides down stop at this period
+    bool samplePanning;               // a note's instrument sets the channel's panning
+    bool slideMemory;                 // a zero parameter repeats the last of a slide
+    // Bit n: effect n shares one parameter memory per channel with the others set.
+    std::uint64_t sharedMemoryEffects;
+    // Volume slides xF and Fy slide once on the row tick (x0 and 0y on the others).
+    bool fineSlideNibbles;
+    bool volumeSlideOnRowTick;  // volume slides x0 and 0y also run on the row tick
+    bool cutPastMinPeriod;      // a slide past the shortest period stops the note
+    // Sample offset and note delay act only in rows with a note.
+    bool noteCommandsNeedNote;
+    bool vibratoOnRowTick;         // a vibrato moves the period on the row tick too
+    bool vibratoPeriodRisesFirst;  // the pitch falls in a vibrato's first half cycle
+    bool tremorTicksAsGiven;       // Ixy is on x ticks and off y, not x + 1 and y + 1
+    // A tone portamento on a channel that has played no note starts the note.
+    bool portamentoStartsNote;
+    // An instrument given with a tone portamento becomes the channel's (its volume at
+    // once, its sample at the next note or, with sampleSwap, where the loop ends).
+    bool portamentoTakesInstrument;
+    // A pattern delay lasts its rows at the speed its row ends with, not the speed the
+    // row had when the delay was read.
+    bool delayAtRowEndSpeed;
+    // An instrument without a note swaps the playing sample for its own where the playing
+    // one's loop (or the sample) ends.
+    bool sampleSwap;
+    bool glissando;  // E3x turns a channel's glissando on and off (Amiga periods only)
+};
+
+// XM's rules; the other formats' are these with their differences.
+inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
+                                      .periodTable = nullptr,
+                                      .minPeriod = 56,  // below it an Amiga period would reach 0
+                                      .maxPeriod = INT32_MAX,
+                                      .samplePanning = true,
+                                      .slideMemory = true,
+                                      .sharedMemoryEffects = 0,
+                                      .fineSlideNibbles = false,
+                                      .volumeSlideOnRowTick = false,
+                                      .cutPastMinPeriod = false,
+                                      .noteCommandsNeedNote = false,
+                                      .vibratoOnRowTick = true,
+                                      .vibratoPeriodRisesFirst = false,
+                                      .tremorTicksAsGiven = false,
+                                      .portamentoStartsNote = false,
+                                      .portamentoTakesInstrument = false,
+                                      .delayAtRowEndSpeed = false,
+                                      .sampleSwap = false,
+                                      .glissando = false};
+
+}  // namespace vorn3

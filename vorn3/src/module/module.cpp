@@ -1,0 +1,119 @@
+#include "module/module.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace vorn3 {
+namespace {
+
+void releaseSamples(const Module& module) {
+    for (std::int32_t i = 0; i < module.sampleCount; ++i)
+        releaseFrames(module.samples[i].data);
+    delete[] module.samples;
+    delete[] module.sampleNames;
+}
+
+void releasePatterns(const Module& module) {
+    if (!module.patterns) return;
+    for (std::int32_t i = 0; i < module.patternSlotCount; ++i)
+        delete[] module.patterns[i].cells;
+    delete[] module.patterns;
+}
+
+}  // namespace
+
+const Sample emptySample{};
+const Instrument emptyInstrument{};
+
+Module* moduleCreate() {
+    auto* module = new (std::nothrow) Module{};
+    if (module) {
+        module->references = 1;
+        module->masterVolumeScale = 1;
+    }
+    return module;
+}
+
+void moduleRetain(const Module& module) {
+    module.references.fetch_add(1, std::memory_order_relaxed);
+}
+
+void moduleRelease(const Module* module) {
+    if (!module || module->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    releaseSamples(*module);
+    releasePatterns(*module);
+    delete[] module->instruments;
+    delete module;
+}
+
+const Sample& sampleOfNote(const Module& module, const Instrument& instrument, std::int32_t n) {
+    const std::int16_t index = instrument.noteSamples[n];
+    return index == kNoSample ? emptySample : module.samples[index];
+}
+
+std::int32_t sampleIndex(const Module& module, const Sample& sample) {
+    if (&sample < module.samples || &sample >= module.samples + module.sampleCount) return -1;
+    return static_cast<std::int32_t>(&sample - module.samples);
+}
+
+std::int32_t appendSamples(Module& module, std::int32_t count) {
+    const std::int32_t first = module.sampleCount;
+    const std::size_t total = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
+    auto* samples = new (std::nothrow) Sample[total]();
+    auto* names = new (std::nothrow) Name[total]();
+    if (!samples || !names) {
+        delete[] samples;
+        delete[] names;
+        return -1;
+    }
+    std::copy_n(module.samples, first, samples);
+    std::copy_n(module.sampleNames, first, names);
+    delete[] module.samples;
+    delete[] module.sampleNames;
+    module.samples = samples;
+    module.sampleNames = names;
+    module.sampleCount = static_cast<std::int32_t>(total);
+    return first;
+}
+
+bool allocateSampleInstruments(Module& module) {
+    module.instruments = new (std::nothrow) Instrument[module.instrumentCount]();
+    if (!module.instruments || appendSamples(module, module.instrumentCount) < 0) return false;
+    for (std::int32_t i = 0; i < module.instrumentCount; ++i) {
+        Instrument& instrument = module.instruments[i];
+        instrument.firstSample = i;
+        instrument.sampleCount = 1;
+        instrument.noteSamples.fill(static_cast<std::int16_t>(i));
+    }
+    return true;
+}
+
+bool allocatePatterns(Module& module, std::int32_t storedPatterns, std::int32_t rows) {
+    module.usedPatternCount = 0;
+    for (std::int32_t i = 0; i < module.songLength; ++i)
+        module.usedPatternCount = std::max(module.usedPatternCount, module.orderTable[i] + 1);
+    module.patternSlotCount = std::max(storedPatterns, module.usedPatternCount);
+    module.patterns = new (std::nothrow) PatternSlot[module.patternSlotCount]();
+    if (!module.patterns) return false;
+    for (std::int32_t i = 0; i < module.patternSlotCount; ++i) {
+        PatternSlot& slot = module.patterns[i];
+        slot.rows = rows;
+        slot.cells =
+            new (std::nothrow) PatternCell[static_cast<std::size_t>(rows) *
+                                           static_cast<std::size_t>(module.channelCount)]();
+        if (!slot.cells) return false;
+    }
+    return true;
+}
+
+void releaseFrames(std::int16_t* data) {
+    if (data) delete[](data - 1);
+}
+
+std::int16_t* allocateFrames(std::uint32_t length) {
+    auto* block = new (std::nothrow) std::int16_t[std::size_t{length} + 1 + kSpareFrames]();
+    return block ? block + 1 : nullptr;
+}
+
+}  // namespace vorn3
