@@ -30,13 +30,6 @@ constexpr std::int32_t kRows = 64;
 constexpr std::int32_t kShowOrders = 20;  // played straight through; the tail follows
 constexpr std::int32_t kLastShowRow = kRows * 19 + 22;
 
-constexpr std::uint8_t kEffectPositionJump = 0xB;
-constexpr std::uint8_t kEffectPatternBreak = 0xD;
-constexpr std::uint8_t kEffectExtended = 0xE;
-constexpr std::uint8_t kEffectSpeed = 0xF;
-constexpr std::uint8_t kPatternLoop = 0x6;
-constexpr std::uint8_t kPatternDelay = 0xE;
-
 std::int32_t songRow(std::int32_t order, std::int32_t row) {
     return kRows * order + row;
 }
@@ -84,15 +77,17 @@ TEST(Song, EmbeddedSongLoadsWithItsShape) {
             const vorn3::PatternCell& c = pattern.cells[cell];
             SCOPED_TRACE("order " + std::to_string(order) + ", row " +
                          std::to_string(cell / song->module->channelCount));
-            EXPECT_NE(c.effect, kEffectPositionJump);
-            if (c.effect == kEffectSpeed) {
+            EXPECT_NE(c.command, vorn3::Command::positionJump);
+            if (c.command == vorn3::Command::speedOrTempo) {
                 EXPECT_EQ(c.parameter, 7) << "the speed stays, and so does the tempo";
             }
-            if (c.effect == kEffectExtended) {
-                EXPECT_NE(c.parameter >> 4, kPatternLoop);
-                EXPECT_NE(c.parameter >> 4, kPatternDelay);
+            if (c.command == vorn3::Command::extended) {
+                const vorn3::ExtendedCommand extended =
+                    vorn3::extendedCommand(song->module->rules, c.parameter);
+                EXPECT_NE(extended, vorn3::ExtendedCommand::patternLoop);
+                EXPECT_NE(extended, vorn3::ExtendedCommand::patternDelay);
             }
-            breaks = breaks || c.effect == kEffectPatternBreak;
+            breaks = breaks || c.command == vorn3::Command::patternBreak;
         }
         EXPECT_EQ(breaks, order >= kShowOrders) << "order " << order;
     }

@@ -140,14 +140,16 @@ TEST_F(FormatsTest, ModFieldsLoadAsStored) {
     const PatternCell& first = cellAt(*song, 0, 0);
     EXPECT_EQ(first.note, 49);
     EXPECT_EQ(first.instrument, 17);
-    EXPECT_EQ(first.effect, 0xC);
+    EXPECT_EQ(first.command, Command::setVolume);
     EXPECT_EQ(first.parameter, 0x20);
     EXPECT_EQ(cellAt(*song, 1, 0).note, 37);
-    EXPECT_EQ(cellAt(*song, 1, 0).effect, kEffectTremolo);
+    EXPECT_EQ(cellAt(*song, 1, 0).command, Command::tremolo);
     EXPECT_EQ(cellAt(*song, 2, 0).note, 72);
-    EXPECT_EQ(cellAt(*song, 2, 0).effect, 0);  // F00 is no command
-    EXPECT_EQ(cellAt(*song, 3, 0).effect, kEffectSetFinetune);
-    EXPECT_EQ(static_cast<std::int8_t>(cellAt(*song, 3, 0).parameter), -16);
+    EXPECT_EQ(cellAt(*song, 2, 0).command, Command::none);  // F00 is no command
+    const PatternCell& finetune = cellAt(*song, 3, 0);
+    EXPECT_EQ(extendedCommand(song->module->rules, finetune.parameter),
+              ExtendedCommand::noteTuning);
+    EXPECT_EQ(song->module->rules.noteTunings[finetune.parameter & 15], -16);
     const Sample& looped = instrumentSample(*song, 16, 0);
     EXPECT_EQ(looped.finetune, 112);
     EXPECT_EQ(looped.loopType, LoopType::forward);
@@ -203,8 +205,9 @@ TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
     EXPECT_EQ(song->module->channelPannings[3], 51);   // left
     const PatternCell& first = cellAt(*song, 0, 0);
     EXPECT_EQ(first.note, 49);
-    EXPECT_EQ(first.volume, 0x10 + 20);
-    EXPECT_EQ(first.effect, 11);
+    EXPECT_EQ(first.volume, VolumeCommand::setVolume);
+    EXPECT_EQ(first.volumeValue, 20);
+    EXPECT_EQ(first.command, Command::positionJump);
     EXPECT_EQ(first.parameter, 1);  // stored order 2 is skipped: played order 1 follows
     EXPECT_EQ(cellAt(*song, 0, 1).note, kNoteCut);
     EXPECT_EQ(cellAt(*song, 0, 1).parameter, 0x80);

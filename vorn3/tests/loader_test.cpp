@@ -15,8 +15,8 @@ const PatternCell& cellAt(const Song& song, std::int32_t pattern, std::int32_t r
 }
 
 bool isEmpty(const PatternCell& cell) {
-    return cell.note == 0 && cell.instrument == 0 && cell.volume == 0 && cell.effect == 0 &&
-           cell.parameter == 0;
+    return cell.note == 0 && cell.instrument == 0 && cell.volume == VolumeCommand::none &&
+           cell.volumeValue == 0 && cell.command == Command::none && cell.parameter == 0;
 }
 
 TEST_F(LoaderTest, HeaderFieldsLoadAsStored) {
@@ -77,30 +77,33 @@ TEST_F(LoaderTest, CellsDecodeFromPackedAndUnpackedData) {
         const PatternCell& full = cellAt(*song, 0, 0, 0);
         EXPECT_EQ(full.note, 49);
         EXPECT_EQ(full.instrument, 1);
-        EXPECT_EQ(full.volume, 0x40);
-        EXPECT_EQ(full.effect, 0x0C);
+        EXPECT_EQ(full.volume, VolumeCommand::setVolume);
+        EXPECT_EQ(full.volumeValue, 0x30);
+        EXPECT_EQ(full.command, Command::setVolume);
         EXPECT_EQ(full.parameter, 0x20);
         EXPECT_TRUE(isEmpty(cellAt(*song, 0, 0, 1)));
-        EXPECT_EQ(cellAt(*song, 0, 1, 0).effect, 0x0F);
+        EXPECT_EQ(cellAt(*song, 0, 1, 0).command, Command::speedOrTempo);
         EXPECT_EQ(cellAt(*song, 0, 1, 0).parameter, 7);
         EXPECT_EQ(cellAt(*song, 0, 1, 1).note, kKeyOff);
         EXPECT_EQ(cellAt(*song, 0, 2, 0).instrument, 3);
         EXPECT_EQ(cellAt(*song, 0, 2, 1).note, 96);
-        EXPECT_EQ(cellAt(*song, 0, 2, 1).volume, 0x10);
+        EXPECT_EQ(cellAt(*song, 0, 2, 1).volume, VolumeCommand::setVolume);
+        EXPECT_EQ(cellAt(*song, 0, 2, 1).volumeValue, 0);
     }
 }
 
-// Command numbers past XM's own name other formats' commands inside the player.
+// Command numbers past XM's own play nothing.
 TEST_F(LoaderTest, InstrumentNumbersAbove128AndUnknownNotesAndCommandsAreDropped) {
     xm::Module module = smallModule();
-    module.patterns[0].cells = {{120, 129, 0x20, 0, 0}, {98, 128, 0, kXmEffectCount, 0x44}};
+    module.patterns[0].cells = {{120, 129, 0x20, 0, 0}, {98, 128, 0, 36, 0x44}};
     SongPtr song = load(module);
     ASSERT_TRUE(song);
     EXPECT_EQ(cellAt(*song, 0, 0, 0).note, 0);
     EXPECT_EQ(cellAt(*song, 0, 0, 0).instrument, 0);
-    EXPECT_EQ(cellAt(*song, 0, 0, 0).volume, 0x20);
+    EXPECT_EQ(cellAt(*song, 0, 0, 0).volume, VolumeCommand::setVolume);
+    EXPECT_EQ(cellAt(*song, 0, 0, 0).volumeValue, 0x10);
     EXPECT_EQ(cellAt(*song, 0, 0, 1).note, 0);
-    EXPECT_EQ(cellAt(*song, 0, 0, 1).effect, kEffectNone);
+    EXPECT_EQ(cellAt(*song, 0, 0, 1).command, Command::none);
     EXPECT_EQ(cellAt(*song, 0, 0, 1).instrument, 128);
 }
 

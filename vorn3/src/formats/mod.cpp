@@ -12,7 +12,6 @@
 #include "formats/reader.h"
 #include "formats/sample_codecs.h"
 #include "module/pitch.h"
-#include "player/effects.h"
 
 namespace vorn3 {
 namespace {
@@ -29,9 +28,25 @@ constexpr std::int32_t kCellBytes = 4;
 constexpr std::int32_t kMaxChannels = 99;
 constexpr std::int32_t kPeriodScale = 4;  // the engine's Amiga periods are in quarters
 constexpr std::int32_t kTopNote = kNoteCount;
-constexpr std::uint8_t kTremoloNumber = 7;
-constexpr std::uint8_t kSpeedNumber = 15;
-constexpr std::uint8_t kFinetuneCommand = 5;
+// MOD's effects 0..F as the engine's commands; XM's numbers are the same but for 7.
+constexpr std::array<Command, 16> kCommandOfEffect{
+    Command::arpeggio,           Command::portamentoUp, Command::portamentoDown,
+    Command::tonePortamento,     Command::vibrato,      Command::tonePortamentoVolumeSlide,
+    Command::vibratoVolumeSlide, Command::tremolo,      Command::setPanning,
+    Command::sampleOffset,       Command::volumeSlide,  Command::positionJump,
+    Command::setVolume,          Command::patternBreak, Command::extended,
+    Command::speedOrTempo};
+// A finetune, in the sample header and in E5x, is a signed nibble of 1/8 semitones: in
+// the high nibble, it counts 1/128 semitones.
+constexpr std::int8_t finetuneOfNibble(std::uint32_t nibble) {
+    return static_cast<std::int8_t>(nibble << 4);
+}
+constexpr std::array<std::int8_t, 16> kTuningOfFinetune = [] {
+    std::array<std::int8_t, 16> tunings{};
+    for (std::uint32_t y = 0; y < tunings.size(); ++y)
+        tunings[y] = finetuneOfNibble(y);
+    return tunings;
+}();
 constexpr std::uint8_t kLeft = 0;
 constexpr std::uint8_t kRight = 255;
 constexpr std::uint8_t kCentre = 128;
@@ -63,6 +78,8 @@ constexpr FormatRules kProTrackerRules = [] {
     rules.delayAtRowEndSpeed = true;
     rules.sampleSwap = true;
     rules.glissando = true;
+    rules.extendedCommands[5] = ExtendedCommand::noteTuning;
+    rules.noteTunings = kTuningOfFinetune.data();
     return rules;
 }();
 
@@ -118,8 +135,7 @@ void readSampleHeader(Reader& reader, Module& module, std::int32_t index, bool m
     readBytes(reader, instrument.name.data(), kNameBytes);
     module.sampleNames[index] = instrument.name;
     sample.length = readBigEndian16(reader) * 2u;
-    // A signed nibble of 1/8 semitones: in the high nibble, it counts 1/128 semitones.
-    sample.finetune = static_cast<std::int8_t>(readU8(reader) << 4);
+    sample.finetune = finetuneOfNibble(readU8(reader));
     sample.volume = std::min(readU8(reader), kFullVolume);
     // The 15-sample form gives the loop start in bytes.
     sample.loopStart = readBigEndian16(reader) * (marked ? 2u : 1u);
@@ -151,16 +167,13 @@ PatternCell cellOf(const std::uint8_t* bytes, const std::array<std::int32_t, kTo
     cell.note = noteOf((bytes[0] & 0x0F) << 8 | bytes[1], periods);
     const std::int32_t sample = (bytes[0] & 0xF0) | bytes[2] >> 4;
     cell.instrument = static_cast<std::uint8_t>(sample <= sampleCount ? sample : 0);
-    cell.effect = bytes[2] & 0x0F;
+    cell.command = kCommandOfEffect[bytes[2] & 0x0F];
     cell.parameter = bytes[3];
-    if (cell.effect == kTremoloNumber) cell.effect = kEffectTremolo;
-    // E5x: a finetune as the sample header gives it, a signed nibble.
-    if (cell.effect == kEffectExtended && cell.parameter >> 4 == kFinetuneCommand) {
-        cell.effect = kEffectSetFinetune;
-        cell.parameter = static_cast<std::uint8_t>(cell.parameter << 4);
+    // An arpeggio or a speed of 0 is no command here.
+    if ((cell.command == Command::arpeggio || cell.command == Command::speedOrTempo) &&
+        cell.parameter == 0) {
+        cell.command = Command::none;
     }
-    // A speed of 0 is no command here.
-    if (cell.effect == kSpeedNumber && cell.parameter == 0) cell.effect = 0;
     return cell;
 }
 

@@ -9,7 +9,6 @@
 #include "formats/reader.h"
 #include "formats/sample_codecs.h"
 #include "module/pitch.h"
-#include "player/effects.h"
 
 namespace vorn3 {
 namespace {
@@ -69,56 +68,81 @@ constexpr std::uint8_t kHasCommand = 128;
 constexpr std::uint8_t kEmptyNote = 255;
 constexpr std::uint8_t kNoteCutByte = 254;
 constexpr std::int32_t kSemitones = 12;
-constexpr std::uint8_t kColumnSetVolume = 0x10;
 constexpr std::uint8_t kMaxPanningCommand = 0x80;
 constexpr std::uint8_t kFirstTempo = 0x20;
 
-// ST3's commands, A = 1 .. Z = 26, as the engine's effects; kEffectNone where none.
-constexpr std::uint8_t kPositionJump = 11;
-constexpr std::uint8_t kSetPanning = 8;
-constexpr std::uint8_t kSpeedOrBpm = 15;
-constexpr std::uint8_t kGlobalVolume = 16;
-constexpr std::array<std::uint8_t, 27> kEffectOfCommand{
-    kEffectNone,
-    kEffectSpeed,              // A
-    kPositionJump,             // B
-    13,                        // C pattern break
-    kEffectVolumeSlide,        // D
-    kEffectS3mPortamentoDown,  // E
-    kEffectS3mPortamentoUp,    // F
-    3,                         // G tone portamento
-    4,                         // H vibrato
-    29,                        // I tremor
-    0,                         // J arpeggio
-    6,                         // K vibrato and volume slide
-    5,                         // L tone portamento and volume slide
-    kEffectNone,               // M
-    kEffectNone,               // N
-    9,                         // O sample offset
-    kEffectNone,               // P
-    27,                        // Q retrigger
-    kEffectTremolo,            // R
-    kEffectS3mExtended,        // S
-    kSpeedOrBpm,               // T tempo, as the BPM half of F
-    kEffectFineVibrato,        // U
-    kGlobalVolume,             // V
-    kEffectNone,               // W
-    kSetPanning,               // X panning
-    kEffectNone,               // Y
-    kEffectNone,               // Z
+// ST3's commands, A = 1 .. Z = 26, as the engine's.
+constexpr std::array<Command, 27> kCommandOfLetter{
+    Command::none,
+    Command::speed,                      // A
+    Command::positionJump,               // B
+    Command::patternBreak,               // C
+    Command::volumeSlide,                // D
+    Command::slideDown,                  // E
+    Command::slideUp,                    // F
+    Command::tonePortamento,             // G
+    Command::vibrato,                    // H
+    Command::tremor,                     // I
+    Command::arpeggio,                   // J
+    Command::vibratoVolumeSlide,         // K
+    Command::tonePortamentoVolumeSlide,  // L
+    Command::none,                       // M
+    Command::none,                       // N
+    Command::sampleOffset,               // O
+    Command::none,                       // P
+    Command::multiRetrigger,             // Q
+    Command::tremolo,                    // R
+    Command::extended,                   // S
+    Command::speedOrTempo,               // T tempo, as the BPM half of F
+    Command::fineVibrato,                // U
+    Command::setGlobalVolume,            // V
+    Command::none,                       // W
+    Command::setPanning,                 // X
+    Command::none,                       // Y
+    Command::none,                       // Z
 };
 
-constexpr std::uint64_t bit(std::uint8_t effect) {
-    return std::uint64_t{1} << effect;
-}
+// Sxy, by x.
+constexpr std::array<ExtendedCommand, 16> kExtendedCommands{ExtendedCommand::none,
+                                                            ExtendedCommand::glissandoControl,
+                                                            ExtendedCommand::noteTuning,
+                                                            ExtendedCommand::vibratoControl,
+                                                            ExtendedCommand::tremoloControl,
+                                                            ExtendedCommand::none,
+                                                            ExtendedCommand::none,
+                                                            ExtendedCommand::none,
+                                                            ExtendedCommand::setPanningCoarse,
+                                                            ExtendedCommand::none,
+                                                            ExtendedCommand::none,
+                                                            ExtendedCommand::patternLoop,
+                                                            ExtendedCommand::noteCut,
+                                                            ExtendedCommand::noteDelay,
+                                                            ExtendedCommand::patternDelay,
+                                                            ExtendedCommand::none};
+
+// The C2 speed S2x plays the row's note at, by x (Hz).
+constexpr std::array<double, 16> kC2SpeedOfFinetune = {
+    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
+// The same as tunings: all lie within a semitone of C-4.
+const std::array<std::int8_t, 16> kTuningOfFinetune = [] {
+    std::array<std::int8_t, 16> tunings{};
+    for (std::size_t x = 0; x < tunings.size(); ++x)
+        tunings[x] = static_cast<std::int8_t>(tuningOfRate(kC2SpeedOfFinetune[x]));
+    return tunings;
+}();
 
 // D, E, F, I, J, K, L, Q, R and S repeat the last non-zero parameter any of them had.
 constexpr FormatRules kS3mRules = [] {
     FormatRules rules = kXmRules;
     rules.samplePanning = false;
-    rules.sharedMemoryEffects = bit(kEffectVolumeSlide) | bit(kEffectS3mPortamentoDown) |
-                                bit(kEffectS3mPortamentoUp) | bit(29) | bit(0) | bit(6) | bit(5) |
-                                bit(27) | bit(kEffectTremolo) | bit(kEffectS3mExtended);
+    for (const Command command :
+         {Command::volumeSlide, Command::slideDown, Command::slideUp, Command::tremor,
+          Command::arpeggio, Command::vibratoVolumeSlide, Command::tonePortamentoVolumeSlide,
+          Command::multiRetrigger, Command::tremolo, Command::extended}) {
+        rules.memoryGroups[static_cast<std::size_t>(command)] = 1;
+    }
+    rules.extendedCommands = kExtendedCommands;
+    rules.noteTunings = kTuningOfFinetune.data();
     rules.fineSlideNibbles = true;
     rules.cutPastMinPeriod = true;
     rules.noteCommandsNeedNote = true;
@@ -290,7 +314,6 @@ bool readInstrument(ModuleLoad& load, std::int32_t index, std::int64_t at, Sampl
 
 PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
     PatternCell cell{};
-    cell.effect = kEffectNone;
     if (what & kHasNote) {
         const std::uint8_t note = readU8(reader);
         const std::uint8_t semitone = note & 15;
@@ -305,18 +328,27 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
     }
     if (what & kHasVolume) {
         const std::uint8_t volume = readU8(reader);
-        if (volume <= kFullVolume)
-            cell.volume = static_cast<std::uint8_t>(kColumnSetVolume + volume);
+        if (volume <= kFullVolume) {
+            cell.volume = VolumeCommand::setVolume;
+            cell.volumeValue = volume;
+        }
     }
     if (what & kHasCommand) {
         const std::uint8_t command = readU8(reader);
         cell.parameter = readU8(reader);
-        cell.effect = command < kEffectOfCommand.size() ? kEffectOfCommand[command] : kEffectNone;
-        if (cell.effect == kPositionJump) cell.parameter = orders.jumpTarget[cell.parameter];
-        if (cell.effect == kSpeedOrBpm && cell.parameter < kFirstTempo) cell.effect = kEffectNone;
-        if (cell.effect == kGlobalVolume && cell.parameter > kFullVolume) cell.effect = kEffectNone;
-        if (cell.effect == kSetPanning) {
-            if (cell.parameter > kMaxPanningCommand) cell.effect = kEffectNone;
+        cell.command =
+            command < kCommandOfLetter.size() ? kCommandOfLetter[command] : Command::none;
+        if (cell.command == Command::positionJump) {
+            cell.parameter = orders.jumpTarget[cell.parameter];
+        }
+        if (cell.command == Command::speedOrTempo && cell.parameter < kFirstTempo) {
+            cell.command = Command::none;
+        }
+        if (cell.command == Command::setGlobalVolume && cell.parameter > kFullVolume) {
+            cell.command = Command::none;
+        }
+        if (cell.command == Command::setPanning) {
+            if (cell.parameter > kMaxPanningCommand) cell.command = Command::none;
             cell.parameter = static_cast<std::uint8_t>(std::min(cell.parameter * 2, 255));
         }
     }
@@ -325,8 +357,6 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
 
 void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::int64_t at,
                  const Header& header, const Orders& orders) {
-    for (std::int32_t i = 0; i < kRows * module.channelCount; ++i)
-        slot.cells[i].effect = kEffectNone;
     if (at == 0) return;
     seekTo(reader, at);
     const std::int64_t end = at + 2 + readU16(reader);

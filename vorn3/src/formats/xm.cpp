@@ -1,6 +1,7 @@
 #include "formats/formats.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +9,6 @@
 
 #include "formats/reader.h"
 #include "formats/sample_codecs.h"
-#include "player/effects.h"
 
 namespace vorn3 {
 namespace {
@@ -81,27 +81,89 @@ bool readHeader(Reader& reader, Module& module, std::int32_t& patternCount) {
     return true;
 }
 
+// XM's effect numbers 0..35 as the engine's commands; the ones it does not play, 000
+// and every number past them are none.
+constexpr std::array<Command, 36> kCommandOfEffect{
+    Command::arpeggio,                   // 0
+    Command::portamentoUp,               // 1
+    Command::portamentoDown,             // 2
+    Command::tonePortamento,             // 3
+    Command::vibrato,                    // 4
+    Command::tonePortamentoVolumeSlide,  // 5
+    Command::vibratoVolumeSlide,         // 6
+    Command::none,                       // 7
+    Command::setPanning,                 // 8
+    Command::sampleOffset,               // 9
+    Command::volumeSlide,                // A
+    Command::positionJump,               // B
+    Command::setVolume,                  // C
+    Command::patternBreak,               // D
+    Command::extended,                   // E
+    Command::speedOrTempo,               // F
+    Command::setGlobalVolume,            // G
+    Command::globalVolumeSlide,          // H
+    Command::none,                       // I
+    Command::none,                       // J
+    Command::keyOff,                     // K
+    Command::setEnvelopePosition,        // L
+    Command::none,                       // M
+    Command::none,                       // N
+    Command::none,                       // O
+    Command::panningSlide,               // P
+    Command::none,                       // Q
+    Command::multiRetrigger,             // R
+    Command::none,                       // S
+    Command::tremor,                     // T
+    Command::none,                       // U
+    Command::none,                       // V
+    Command::none,                       // W
+    Command::extraFinePortamento,        // X
+    Command::none,                       // Y
+    Command::none,                       // Z
+};
+
+// The volume column's byte: 0x10..0x50 sets the volume, the high nibble of the others
+// names the command and the low nibble is its value.
+constexpr std::uint8_t kColumnSetVolumeFirst = 0x10;
+constexpr std::uint8_t kColumnSetVolumeLast = 0x50;
+constexpr std::uint8_t kFirstColumnCommand = 6;
+constexpr std::array<VolumeCommand, 10> kColumnCommands{
+    VolumeCommand::slideDown,     VolumeCommand::slideUp,      VolumeCommand::fineDown,
+    VolumeCommand::fineUp,        VolumeCommand::vibratoSpeed, VolumeCommand::vibrato,
+    VolumeCommand::setPanning,    VolumeCommand::panningLeft,  VolumeCommand::panningRight,
+    VolumeCommand::tonePortamento};
+
+void decodeVolumeColumn(std::uint8_t byte, PatternCell& cell) {
+    if (byte >= kColumnSetVolumeFirst && byte <= kColumnSetVolumeLast) {
+        cell.volume = VolumeCommand::setVolume;
+        cell.volumeValue = static_cast<std::uint8_t>(byte - kColumnSetVolumeFirst);
+    } else if (byte >> 4 >= kFirstColumnCommand) {
+        cell.volume = kColumnCommands[(byte >> 4) - kFirstColumnCommand];
+        cell.volumeValue = byte & 15;
+    }
+}
+
 PatternCell readCell(Reader& reader) {
-    PatternCell cell{};
-    std::uint8_t* fields[kCellFields] = {&cell.note, &cell.instrument, &cell.volume, &cell.effect,
-                                         &cell.parameter};
+    // note, instrument, volume column, effect, parameter
+    std::array<std::uint8_t, kCellFields> fields{};
     const std::uint8_t first = readU8(reader);
     if (first & kPackedCell) {
         for (std::int32_t field = 0; field < kCellFields; ++field) {
-            if (first & (1 << field)) *fields[field] = readU8(reader);
+            if (first & (1 << field)) fields[field] = readU8(reader);
         }
     } else {
-        cell.note = first;
+        fields[0] = first;
         for (std::int32_t field = 1; field < kCellFields; ++field)
-            *fields[field] = readU8(reader);
+            fields[field] = readU8(reader);
     }
-    if (cell.note == kFileKeyOff) {
-        cell.note = kKeyOff;
-    } else if (cell.note > kFileKeyOff) {
-        cell.note = 0;
-    }
-    if (cell.instrument > kMaxInstrumentNumber) cell.instrument = 0;
-    if (cell.effect >= kXmEffectCount) cell.effect = kEffectNone;
+    PatternCell cell{};
+    cell.note = fields[0] == kFileKeyOff ? kKeyOff : fields[0] > kFileKeyOff ? 0 : fields[0];
+    cell.instrument = fields[1] <= kMaxInstrumentNumber ? fields[1] : 0;
+    decodeVolumeColumn(fields[2], cell);
+    cell.command =
+        fields[3] < kCommandOfEffect.size() ? kCommandOfEffect[fields[3]] : Command::none;
+    cell.parameter = fields[4];
+    if (cell.command == Command::arpeggio && cell.parameter == 0) cell.command = Command::none;
     return cell;
 }
 

@@ -1,8 +1,11 @@
 // Where the formats' players differ, as data the tick engine and the effects consult.
 #pragma once
 
+#include <array>
 #include <climits>
 #include <cstdint>
+
+#include "module/commands.h"
 
 namespace vorn3 {
 
@@ -22,8 +25,14 @@ struct FormatRules {
     std::int32_t maxPeriod;           // slides down stop at this period
     bool samplePanning;               // a note's instrument sets the channel's panning
     bool slideMemory;                 // a zero parameter repeats the last of a slide
-    // Bit n: effect n shares one parameter memory per channel with the others set.
-    std::uint64_t sharedMemoryEffects;
+    // Commands of one group share a remembered parameter per channel, which a zero
+    // parameter recalls; group 0 is none.
+    std::array<std::uint8_t, kCommandCount> memoryGroups;
+    // What an extended command does, by the high nibble of its parameter.
+    std::array<ExtendedCommand, 16> extendedCommands;
+    // The tunings of ExtendedCommand::noteTuning by the low nibble, in finetune steps
+    // from C-4 at 8363 Hz; null where the format has none.
+    const std::int8_t* noteTunings;
     // Volume slides xF and Fy slide once on the row tick (x0 and 0y on the others).
     bool fineSlideNibbles;
     bool volumeSlideOnRowTick;  // volume slides x0 and 0y also run on the row tick
@@ -47,6 +56,25 @@ struct FormatRules {
     bool glissando;  // E3x turns a channel's glissando on and off (Amiga periods only)
 };
 
+// Exy of XM.
+inline constexpr std::array<ExtendedCommand, 16> kXmExtendedCommands{
+    ExtendedCommand::none,
+    ExtendedCommand::finePortamentoUp,
+    ExtendedCommand::finePortamentoDown,
+    ExtendedCommand::glissandoControl,
+    ExtendedCommand::vibratoControl,
+    ExtendedCommand::sampleFinetune,
+    ExtendedCommand::patternLoop,
+    ExtendedCommand::tremoloControl,
+    ExtendedCommand::setPanningCoarse,
+    ExtendedCommand::retriggerNote,
+    ExtendedCommand::fineVolumeUp,
+    ExtendedCommand::fineVolumeDown,
+    ExtendedCommand::noteCut,
+    ExtendedCommand::noteDelay,
+    ExtendedCommand::patternDelay,
+    ExtendedCommand::none};
+
 // XM's rules; the other formats' are these with their differences.
 inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .periodTable = nullptr,
@@ -54,7 +82,9 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .maxPeriod = INT32_MAX,
                                       .samplePanning = true,
                                       .slideMemory = true,
-                                      .sharedMemoryEffects = 0,
+                                      .memoryGroups = {},
+                                      .extendedCommands = kXmExtendedCommands,
+                                      .noteTunings = nullptr,
                                       .fineSlideNibbles = false,
                                       .volumeSlideOnRowTick = false,
                                       .cutPastMinPeriod = false,
@@ -67,5 +97,9 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .delayAtRowEndSpeed = false,
                                       .sampleSwap = false,
                                       .glissando = false};
+
+inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
+    return rules.extendedCommands[parameter >> 4];
+}
 
 }  // namespace vorn3

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "mixer/sample.h"
+#include "module/commands.h"
 #include "module/format_rules.h"
 
 namespace vorn3 {
@@ -29,11 +30,12 @@ inline constexpr std::int16_t kLinearFrequencies = 1;
 struct PatternCell {
     std::uint8_t note;        // 0 none, 1..96, kKeyOff, kNoteCut
     std::uint8_t instrument;  // 0 none, 1..128
-    std::uint8_t volume;      // volume-column command
-    std::uint8_t effect;
+    VolumeCommand volume;     // of the volume column
+    std::uint8_t volumeValue;
+    Command command;
     std::uint8_t parameter;
 };
-static_assert(sizeof(PatternCell) == 5);
+static_assert(sizeof(PatternCell) == 6);
 
 struct PatternSlot {
     std::int32_t rows;   // 1..256 once loaded

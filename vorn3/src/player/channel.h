@@ -2,7 +2,10 @@
 // for one pattern channel between ticks.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "module/commands.h"
 
 namespace vorn3 {
 
@@ -72,9 +75,11 @@ struct Channel {
     std::int8_t tremoloPosition;  // as vibratoPosition
     std::uint8_t tremoloSpeed;
     std::uint8_t tremoloDepth;
-    std::uint8_t sharedMemory;  // of the effects FormatRules::sharedMemoryEffects names
-    bool glissando;             // a tone portamento is heard in semitones
-    bool muted;                 // its voice plays at volume 0
+    // The parameter each group of FormatRules::memoryGroups last had; a group per
+    // command at most.
+    std::array<std::uint8_t, kCommandCount + 1> sharedMemories;
+    bool glissando;  // a tone portamento is heard in semitones
+    bool muted;      // its voice plays at volume 0
     // The linear frequency last computed, in Hz, and the period it was computed for, in
     // 1/64 semitone above C-4.
     bool frequencyKnown;

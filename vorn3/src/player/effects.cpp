@@ -4,70 +4,12 @@
 #include <cmath>
 
 #include "mixer/voice.h"
+#include "module/pitch.h"
 #include "player/envelope.h"
 #include "player/player.h"
-#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
-
-enum Effect : std::uint8_t {
-    arpeggio = 0,
-    portamentoUp = 1,
-    portamentoDown = 2,
-    vibrato = 4,
-    vibratoSlide = 6,
-    setPanning = 8,
-    sampleOffset = kEffectSampleOffset,
-    volumeSlide = kEffectVolumeSlide,
-    positionJump = 11,
-    setVolume = 12,
-    patternBreak = 13,
-    extended = kEffectExtended,
-    setSpeed = 15,
-    setGlobalVolume = 16,
-    globalVolumeSlide = 17,
-    setEnvelopePosition = 21,
-    panningSlide = 25,
-    multiRetrigger = 27,
-    tremor = 29,
-    extraFinePortamento = 33,
-};
-
-// Exy commands, by x.
-enum Extended : std::uint8_t {
-    finePortamentoUp = 1,
-    finePortamentoDown = 2,
-    glissandoControl = 3,
-    vibratoControl = 4,
-    setFinetune = 5,
-    patternLoop = 6,
-    tremoloControl = 7,
-    setPanningCoarse = 8,
-    retriggerNote = 9,
-    fineVolumeUp = 10,
-    fineVolumeDown = 11,
-    noteCut = 12,
-    noteDelay = 13,
-    patternDelay = 14,
-};
-
-// Volume-column commands, by the high nibble.
-enum Column : std::uint8_t {
-    columnSlideDown = 6,
-    columnSlideUp = 7,
-    columnFineDown = 8,
-    columnFineUp = 9,
-    columnVibratoSpeed = 10,
-    columnVibrato = 11,
-    columnSetPanning = 12,
-    columnPanningLeft = 13,
-    columnPanningRight = 14,
-    columnTonePortamento = 15,
-};
-
-constexpr std::uint8_t kColumnSetVolumeFirst = 0x10;
-constexpr std::uint8_t kColumnSetVolumeLast = 0x50;
 
 constexpr std::uint8_t kLastSpeed = 31;  // larger parameters of the speed effect are BPM
 constexpr std::int32_t kPeriodUnitsPerSpeed = 4;
@@ -113,6 +55,15 @@ void changeVolume(Channel& channel, std::int32_t volume) {
 void changePanning(Channel& channel, std::int32_t panning) {
     channel.panning = std::clamp(panning, 0, kMaxPanning);
     channel.updateFlags |= kUpdatePanning;
+}
+
+// The value in 16.16 stays: it is set again at the envelope's first point.
+void restartEnvelope(EnvelopeState& state, std::int32_t output) {
+    state.tick = 0;
+    state.point = 0;
+    state.slope = 0;
+    state.output = output;
+    state.done = false;
 }
 
 // Up by the high nibble, else down by the low one.
@@ -346,28 +297,28 @@ void extendedRow(CellTick& cell, RowTick& row) {
     Song& song = cell.song;
     Channel& channel = cell.channel;
     const std::uint8_t y = nibbleLow(cell.cell.parameter);
-    switch (nibbleHigh(cell.cell.parameter)) {
-        case finePortamentoUp:
+    switch (extendedCommand(cell.song.module->rules, cell.cell.parameter)) {
+        case ExtendedCommand::finePortamentoUp:
             slidePeriodUp(channel, song.module->rules, y * kPeriodUnitsPerSpeed);
             break;
-        case finePortamentoDown:
+        case ExtendedCommand::finePortamentoDown:
             slidePeriodDown(channel, song.module->rules, y * kPeriodUnitsPerSpeed);
             break;
-        case glissandoControl:
+        case ExtendedCommand::glissandoControl:
             if (song.module->rules.glissando) channel.glissando = y != 0;
             break;
-        case vibratoControl:
+        case ExtendedCommand::vibratoControl:
             channel.waveControl =
                 static_cast<std::uint8_t>((channel.waveControl & kWaveControlKept) | y);
             break;
-        case tremoloControl:
+        case ExtendedCommand::tremoloControl:
             channel.waveControl = static_cast<std::uint8_t>(
                 (channel.waveControl & ~kWaveControlKept) | y << kTremoloWaveShift);
             break;
-        case setFinetune:
+        case ExtendedCommand::sampleFinetune:
             setSampleFinetune(song, cell.sample, static_cast<std::int8_t>(y));
             break;
-        case patternLoop:
+        case ExtendedCommand::patternLoop:
             if (y == 0) {
                 channel.patternLoopRow = song.currentRow;
                 break;
@@ -381,25 +332,25 @@ void extendedRow(CellTick& cell, RowTick& row) {
                 forgetRows(song, song.currentOrder, song.nextRow, song.currentRow);
             }
             break;
-        case setPanningCoarse:
+        case ExtendedCommand::setPanningCoarse:
             changePanning(channel, y * kPanningPerNibble);
             break;
-        case fineVolumeUp:
+        case ExtendedCommand::fineVolumeUp:
             remember(channel.fineVolumeSlideMemory, y, song.module->rules);
             changeVolume(channel, channel.volume + channel.fineVolumeSlideMemory);
             break;
-        case fineVolumeDown:
+        case ExtendedCommand::fineVolumeDown:
             remember(channel.fineVolumeSlideMemory, y, song.module->rules);
             changeVolume(channel, channel.volume - channel.fineVolumeSlideMemory);
             break;
-        case noteDelay:
+        case ExtendedCommand::noteDelay:
             channel.volume = row.volumeBefore;
             channel.period = row.periodBefore;
             channel.panning = row.panningBefore;
             channel.updateFlags &=
                 ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
             break;
-        case patternDelay:
+        case ExtendedCommand::patternDelay:
             song.patternDelayTicks = y * song.speed;
             song.patternDelayRows = y;
             break;
@@ -412,16 +363,16 @@ void extendedTick(CellTick& cell) {
     Channel& channel = cell.channel;
     const std::int32_t tick = cell.song.tick;
     const std::uint8_t y = nibbleLow(cell.cell.parameter);
-    switch (nibbleHigh(cell.cell.parameter)) {
-        case retriggerNote:
+    switch (extendedCommand(cell.song.module->rules, cell.cell.parameter)) {
+        case ExtendedCommand::retriggerNote:
             if (y != 0 && tick % y == 0) {
                 channel.updateFlags |= kUpdateTrigger | kUpdateVolume | kUpdateFrequency;
             }
             break;
-        case noteCut:
+        case ExtendedCommand::noteCut:
             if (tick == y) changeVolume(channel, 0);
             break;
-        case noteDelay:
+        case ExtendedCommand::noteDelay:
             if (tick != y) {
                 channel.updateFlags &=
                     ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
@@ -430,7 +381,7 @@ void extendedTick(CellTick& cell) {
             resetChannel(channel, cell.sample, cell.song.module->rules);
             channel.period = channel.notePeriod;
             channel.updateFlags |= kUpdateFrequency;
-            if (cell.cell.volume != 0) volumeColumnRow(cell);
+            if (cell.cell.volume != VolumeCommand::none) volumeColumnRow(cell);
             channel.updateFlags |= kUpdateTrigger;
             break;
         default:
@@ -448,39 +399,52 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 
 }  // namespace
 
+void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
+    channel.volume = sample.volume;
+    if (rules.samplePanning) channel.panning = sample.panning;
+    restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
+    restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
+    channel.keyOff = false;
+    channel.fadeoutVolume = kFullFadeout;
+    channel.autoVibratoSweepCount = 0;
+    channel.autoVibratoPosition = 0;
+    if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
+    if ((channel.waveControl >> 4) < 4) channel.tremoloPosition = 0;
+    channel.tremorCounter = 0;
+    channel.updateFlags |= kUpdateVolume | kUpdatePanning;
+}
+
 void volumeColumnRow(CellTick& cell) {
     Channel& channel = cell.channel;
-    const std::uint8_t command = cell.cell.volume;
-    const std::uint8_t x = nibbleLow(command);
-    if (command >= kColumnSetVolumeFirst && command <= kColumnSetVolumeLast) {
-        changeVolume(channel, command - kColumnSetVolumeFirst);
-        return;
-    }
-    switch (nibbleHigh(command)) {
-        case columnSlideDown:
-        case columnFineDown:
+    const std::uint8_t x = cell.cell.volumeValue;
+    switch (cell.cell.volume) {
+        case VolumeCommand::setVolume:
+            changeVolume(channel, x);
+            break;
+        case VolumeCommand::slideDown:
+        case VolumeCommand::fineDown:
             changeVolume(channel, channel.volume - x);
             break;
-        case columnSlideUp:
-        case columnFineUp:
+        case VolumeCommand::slideUp:
+        case VolumeCommand::fineUp:
             changeVolume(channel, channel.volume + x);
             break;
-        case columnVibratoSpeed:
+        case VolumeCommand::vibratoSpeed:
             channel.vibratoSpeed = x;
             break;
-        case columnVibrato:
+        case VolumeCommand::vibrato:
             channel.vibratoDepth = x;
             break;
-        case columnSetPanning:
+        case VolumeCommand::setPanning:
             changePanning(channel, x * kPanningPerNibble);
             break;
-        case columnPanningLeft:
+        case VolumeCommand::panningLeft:
             changePanning(channel, channel.panning - x);
             break;
-        case columnPanningRight:
+        case VolumeCommand::panningRight:
             changePanning(channel, channel.panning + x);
             break;
-        case columnTonePortamento:
+        case VolumeCommand::tonePortamento:
             if (x != 0)
                 channel.portamentoSpeed = static_cast<std::uint8_t>(x * kColumnPortamentoScale);
             channel.portamentoTarget = channel.notePeriod;
@@ -493,26 +457,26 @@ void volumeColumnRow(CellTick& cell) {
 
 void volumeColumnTick(CellTick& cell) {
     Channel& channel = cell.channel;
-    const std::uint8_t x = nibbleLow(cell.cell.volume);
-    switch (nibbleHigh(cell.cell.volume)) {
-        case columnSlideDown:
+    const std::uint8_t x = cell.cell.volumeValue;
+    switch (cell.cell.volume) {
+        case VolumeCommand::slideDown:
             changeVolume(channel, channel.volume - x);
             break;
-        case columnSlideUp:
+        case VolumeCommand::slideUp:
             changeVolume(channel, channel.volume + x);
             break;
-        case columnVibrato:
+        case VolumeCommand::vibrato:
             channel.vibratoDepth = x;
             vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             break;
-        case columnPanningLeft:
+        case VolumeCommand::panningLeft:
             changePanning(channel, channel.panning - x);
             break;
-        case columnPanningRight:
+        case VolumeCommand::panningRight:
             changePanning(channel, channel.panning + x);
             break;
-        case columnTonePortamento:
+        case VolumeCommand::tonePortamento:
             tonePortamentoStep(channel);
             break;
         default:
@@ -526,36 +490,36 @@ void effectRow(CellTick& cell, RowTick& row) {
     const std::uint8_t parameter = cell.cell.parameter;
     const std::uint8_t x = nibbleHigh(parameter);
     const std::uint8_t y = nibbleLow(parameter);
-    switch (cell.cell.effect) {
-        case portamentoUp:
+    switch (cell.cell.command) {
+        case Command::portamentoUp:
             remember(channel.portamentoUpMemory, parameter, song.module->rules);
             break;
-        case portamentoDown:
+        case Command::portamentoDown:
             remember(channel.portamentoDownMemory, parameter, song.module->rules);
             break;
-        case kEffectTonePortamento:
+        case Command::tonePortamento:
             if (parameter != 0) channel.portamentoSpeed = parameter;
             aimPortamento(channel);
             break;
-        case vibrato:
+        case Command::vibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
             if (song.module->rules.vibratoOnRowTick) vibratoStep(channel, song.module->rules);
             break;
-        case kEffectTonePortamentoSlide:
+        case Command::tonePortamentoVolumeSlide:
             remember(channel.volumeSlideMemory, parameter, song.module->rules);
             aimPortamento(channel);
             volumeSlideStep(cell, true);
             break;
-        case vibratoSlide:
+        case Command::vibratoVolumeSlide:
             remember(channel.volumeSlideMemory, parameter, song.module->rules);
             if (song.module->rules.vibratoOnRowTick) vibratoStep(channel, song.module->rules);
             volumeSlideStep(cell, true);
             break;
-        case setPanning:
+        case Command::setPanning:
             changePanning(channel, parameter);
             break;
-        case sampleOffset: {
+        case Command::sampleOffset: {
             if (parameter != 0) channel.sampleOffsetMemory = parameter;
             const std::int64_t offset =
                 std::int64_t{channel.sampleOffsetMemory} * kFrameOffsetPerUnit;
@@ -567,56 +531,56 @@ void effectRow(CellTick& cell, RowTick& row) {
             }
             break;
         }
-        case volumeSlide:
+        case Command::volumeSlide:
             remember(channel.volumeSlideMemory, parameter, song.module->rules);
             volumeSlideStep(cell, true);
             break;
-        case positionJump:
+        case Command::positionJump:
             song.nextRow = 0;
             song.nextOrder = parameter < song.module->songLength ? parameter : 0;
             row.positionJumpSeen = true;
             break;
-        case setVolume:
+        case Command::setVolume:
             changeVolume(channel, parameter);
             break;
-        case patternBreak:
+        case Command::patternBreak:
             breakPattern(song, row, parameter);
             break;
-        case extended:
+        case Command::extended:
             extendedRow(cell, row);
             break;
-        case setSpeed:
+        case Command::speedOrTempo:
             if (parameter <= kLastSpeed) {
                 song.speed = parameter;
             } else {
                 setBpm(&song, parameter);
             }
             break;
-        case setGlobalVolume:
+        case Command::setGlobalVolume:
             song.globalVolume = std::min<std::int32_t>(parameter, kMaxVolume);
             channel.updateFlags |= kUpdateVolume;
             break;
-        case globalVolumeSlide:
+        case Command::globalVolumeSlide:
             if (parameter != 0) song.globalVolumeSlideMemory = parameter;
             break;
-        case setEnvelopePosition:
+        case Command::setEnvelopePosition:
             if (cell.instrument.volumeEnvelope.type & kEnvelopeOn) {
                 setVolumeEnvelopePosition(channel, cell.instrument.volumeEnvelope, parameter);
             }
             break;
-        case panningSlide:
+        case Command::panningSlide:
             if (parameter != 0) {
                 channel.panningSlideMemory = parameter;
                 channel.updateFlags |= kUpdatePanning;
             }
             break;
-        case multiRetrigger:
+        case Command::multiRetrigger:
             if (parameter != 0) {
                 channel.retriggerVolumeChange = x;
                 channel.retriggerInterval = y;
             }
             break;
-        case tremor:
+        case Command::tremor:
             if (parameter != 0) {
                 // Either the ticks as given, a 0 counting as 1, or one more than given.
                 const bool asGiven = song.module->rules.tremorTicksAsGiven;
@@ -627,7 +591,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             }
             tremorStep(channel);
             break;
-        case extraFinePortamento:
+        case Command::extraFinePortamento:
             if (x == 1) {
                 if (y != 0) channel.extraFineUpMemory = y;
                 slidePeriodUp(channel, song.module->rules, channel.extraFineUpMemory);
@@ -636,18 +600,18 @@ void effectRow(CellTick& cell, RowTick& row) {
                 slidePeriodDown(channel, song.module->rules, channel.extraFineDownMemory);
             }
             break;
-        case kEffectTremolo:
+        case Command::tremolo:
             if (x != 0) channel.tremoloSpeed = x;
             if (y != 0) channel.tremoloDepth = y;
             break;
-        case kEffectSpeed:
+        case Command::speed:
             if (parameter != 0) song.speed = parameter;
             break;
-        case kEffectS3mPortamentoDown:
-        case kEffectS3mPortamentoUp:
-            s3mPortamento(cell, true, cell.cell.effect == kEffectS3mPortamentoUp);
+        case Command::slideDown:
+        case Command::slideUp:
+            s3mPortamento(cell, true, cell.cell.command == Command::slideUp);
             break;
-        case kEffectFineVibrato:
+        case Command::fineVibrato:
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
             vibratoStep(channel, cell.song.module->rules, kFineVibratoDepthShift);
@@ -660,64 +624,64 @@ void effectRow(CellTick& cell, RowTick& row) {
 void effectTick(CellTick& cell) {
     Song& song = cell.song;
     Channel& channel = cell.channel;
-    switch (cell.cell.effect) {
-        case arpeggio:
+    switch (cell.cell.command) {
+        case Command::arpeggio:
             if (cell.cell.parameter != 0) arpeggioStep(cell);
             break;
-        case portamentoUp:
+        case Command::portamentoUp:
             slidePeriodUp(channel, song.module->rules,
                           channel.portamentoUpMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;
-        case portamentoDown:
+        case Command::portamentoDown:
             slidePeriodDown(channel, song.module->rules,
                             channel.portamentoDownMemory * kPeriodUnitsPerSpeed);
             channel.periodDelta = 0;
             channel.updateFlags |= kUpdateFrequency;
             break;
-        case kEffectTonePortamento:
+        case Command::tonePortamento:
             tonePortamentoTick(cell);
             break;
-        case vibrato:
+        case Command::vibrato:
             vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             break;
-        case kEffectTonePortamentoSlide:
+        case Command::tonePortamentoVolumeSlide:
             tonePortamentoTick(cell);
             volumeSlideStep(cell, false);
             break;
-        case vibratoSlide:
+        case Command::vibratoVolumeSlide:
             vibratoStep(channel, cell.song.module->rules);
             advanceVibrato(channel);
             volumeSlideStep(cell, false);
             break;
-        case volumeSlide:
+        case Command::volumeSlide:
             volumeSlideStep(cell, false);
             break;
-        case extended:
+        case Command::extended:
             extendedTick(cell);
             break;
-        case globalVolumeSlide:
+        case Command::globalVolumeSlide:
             song.globalVolume = slid(song.globalVolume, song.globalVolumeSlideMemory, kMaxVolume);
             break;
-        case panningSlide:
+        case Command::panningSlide:
             slidePanning(channel);
             break;
-        case multiRetrigger:
+        case Command::multiRetrigger:
             multiRetriggerStep(cell);
             break;
-        case tremor:
+        case Command::tremor:
             tremorStep(channel);
             break;
-        case kEffectTremolo:
+        case Command::tremolo:
             tremoloStep(channel);
             break;
-        case kEffectS3mPortamentoDown:
-        case kEffectS3mPortamentoUp:
-            s3mPortamento(cell, false, cell.cell.effect == kEffectS3mPortamentoUp);
+        case Command::slideDown:
+        case Command::slideUp:
+            s3mPortamento(cell, false, cell.cell.command == Command::slideUp);
             break;
-        case kEffectFineVibrato:
+        case Command::fineVibrato:
             vibratoStep(channel, cell.song.module->rules, kFineVibratoDepthShift);
             advanceVibrato(channel);
             break;

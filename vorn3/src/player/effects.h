@@ -10,28 +10,6 @@
 
 namespace vorn3 {
 
-// Effect numbers the tick engine itself looks at.
-inline constexpr std::uint8_t kEffectTonePortamento = 3;
-inline constexpr std::uint8_t kEffectTonePortamentoSlide = 5;
-inline constexpr std::uint8_t kEffectKeyOff = 20;
-inline constexpr std::uint8_t kEffectExtended = 14;
-// XM's own commands are 0 to 35; an XM file's numbers past them play nothing.
-inline constexpr std::uint8_t kXmEffectCount = 36;
-// Effects of the other formats, numbered past the XM ones.
-inline constexpr std::uint8_t kEffectTremolo = kXmEffectCount;
-inline constexpr std::uint8_t kEffectSpeed = 37;  // ticks per row, whatever the value
-inline constexpr std::uint8_t kEffectSampleOffset = 9;
-inline constexpr std::uint8_t kEffectVolumeSlide = 10;
-inline constexpr std::uint8_t kEffectS3mPortamentoDown = 39;
-inline constexpr std::uint8_t kEffectS3mPortamentoUp = 40;
-inline constexpr std::uint8_t kEffectFineVibrato = 41;
-inline constexpr std::uint8_t kEffectS3mExtended = 42;  // Sxy, run as the Exy it names
-// Tunes the row's note in place of its sample's relative note and finetune; parameter:
-// the signed tuning, in finetune steps from C-4 at 8363 Hz.
-inline constexpr std::uint8_t kEffectSetFinetune = 43;
-// A cell without a command where effect 0 with parameter 0 means an arpeggio.
-inline constexpr std::uint8_t kEffectNone = 255;
-
 // One channel's cell on one tick, with the instrument and sample resolved for it.
 struct CellTick {
     Song& song;
@@ -50,6 +28,10 @@ struct RowTick {
     std::int32_t periodBefore;
     std::int32_t panningBefore;
 };
+
+// Starts the channel's volume, panning (where the format pans by sample), envelopes and
+// fadeout afresh for a note of `sample`.
+void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
 
 void volumeColumnRow(CellTick& cell);
 void volumeColumnTick(CellTick& cell);

@@ -39,84 +39,55 @@ const Sample& sampleOf(const Song& song, const Channel& channel) {
     return sampleOfNote(*song.module, instrumentOf(song, channel), channel.note);
 }
 
-// The value in 16.16 stays: it is set again at the envelope's first point.
-void restartEnvelope(EnvelopeState& state, std::int32_t output) {
-    state.tick = 0;
-    state.point = 0;
-    state.slope = 0;
-    state.output = output;
-    state.done = false;
-}
-
 bool isNote(std::uint8_t note) {
     return note != 0 && note <= kNoteCount;
 }
 
-constexpr std::uint8_t kNoteDelay = 0xD;  // of the E commands
-
-// Sxy names its Exy by another digit.
-constexpr std::uint8_t kExtendedOfS3m[16] = {0x0, 0x3, 0x0, 0x4, 0x7, 0x0, 0x0, 0x0,
-                                             0x8, 0x0, 0x0, 0x6, 0xC, 0xD, 0xE, 0x0};
-constexpr std::uint8_t kS3mFinetune = 0x2;  // S2x, which has no Exy
-// The C2 speed S2x plays the row's note at, by x (Hz).
-constexpr std::array<double, 16> kC2SpeedOfS3mFinetune = {
-    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
-// The same as tunings of kEffectSetFinetune: all lie within a semitone of C-4.
-const std::array<std::int8_t, 16> kTuningOfS3mFinetune = [] {
-    std::array<std::int8_t, 16> tunings{};
-    for (std::size_t x = 0; x < tunings.size(); ++x)
-        tunings[x] = static_cast<std::int8_t>(tuningOfRate(kC2SpeedOfS3mFinetune[x]));
-    return tunings;
-}();
-
 // A channel that has played no note has no period to slide from: a tone portamento
 // starts its note, and slides on no tick of the row.
 void startNoteOnSilence(Channel& channel, PatternCell& cell, bool rowTick) {
-    const bool slides = cell.effect == kEffectTonePortamentoSlide;
-    if (!slides && cell.effect != kEffectTonePortamento) return;
+    const bool slides = cell.command == Command::tonePortamentoVolumeSlide;
+    if (!slides && cell.command != Command::tonePortamento) return;
     if (channel.portamentoTarget != 0 || (channel.period != 0 && rowTick)) return;
     if (rowTick && !slides && cell.parameter != 0) channel.portamentoSpeed = cell.parameter;
-    cell.effect = slides ? kEffectVolumeSlide : kEffectNone;
+    cell.command = slides ? Command::volumeSlide : Command::none;
 }
 
-// A zero parameter of an effect sharing memory is the last one given.
+// A zero parameter of a command sharing memory is the last one its group was given.
 void recallSharedMemory(const Song& song, Channel& channel, PatternCell& cell, bool rowTick) {
-    if (cell.effect >= 64 || !(song.module->rules.sharedMemoryEffects >> cell.effect & 1)) return;
+    const std::uint8_t group =
+        song.module->rules.memoryGroups[static_cast<std::size_t>(cell.command)];
+    if (group == 0) return;
     if (cell.parameter == 0) {
-        cell.parameter = channel.sharedMemory;
+        cell.parameter = channel.sharedMemories[group];
     } else if (rowTick) {
-        channel.sharedMemory = cell.parameter;
+        channel.sharedMemories[group] = cell.parameter;
     }
 }
 
-void translateS3mExtended(PatternCell& cell) {
-    if (cell.effect != kEffectS3mExtended) return;
-    if (cell.parameter >> 4 == kS3mFinetune) {
-        cell.effect = kEffectSetFinetune;
-        cell.parameter = static_cast<std::uint8_t>(kTuningOfS3mFinetune[cell.parameter & 15]);
-        return;
-    }
-    cell.effect = kEffectExtended;
-    cell.parameter =
-        static_cast<std::uint8_t>(kExtendedOfS3m[cell.parameter >> 4] << 4 | (cell.parameter & 15));
-}
-
-void dropCommandsWithoutNote(PatternCell& cell) {
-    const bool delay = cell.effect == kEffectExtended && cell.parameter >> 4 == kNoteDelay;
-    if (!isNote(cell.note) && (delay || cell.effect == kEffectSampleOffset)) {
-        cell.effect = kEffectNone;
+void dropCommandsWithoutNote(const FormatRules& rules, PatternCell& cell) {
+    const bool delay = cell.command == Command::extended &&
+                       extendedCommand(rules, cell.parameter) == ExtendedCommand::noteDelay;
+    if (!isNote(cell.note) && (delay || cell.command == Command::sampleOffset)) {
+        cell.command = Command::none;
     }
 }
 
 // The cell as the effects take it under the format's rules.
 PatternCell resolvedCell(const Song& song, Channel& channel, const PatternCell& cell,
                          bool rowTick) {
+    const FormatRules& rules = song.module->rules;
     PatternCell resolved = cell;
-    if (song.module->rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
+    if (rules.portamentoStartsNote) startNoteOnSilence(channel, resolved, rowTick);
     recallSharedMemory(song, channel, resolved, rowTick);
-    translateS3mExtended(resolved);
-    if (song.module->rules.noteCommandsNeedNote) dropCommandsWithoutNote(resolved);
+    if (rules.noteCommandsNeedNote) dropCommandsWithoutNote(rules, resolved);
     return resolved;
+}
+
+// A tuning command in the row tunes the row's note in place of its sample.
+bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
+    return cell.command == Command::extended &&
+           extendedCommand(rules, cell.parameter) == ExtendedCommand::noteTuning;
 }
 
 void stepEnvelopes(Channel& channel, const Instrument& instrument) {
@@ -144,8 +115,8 @@ void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sam
 
 void processCell(Song& song, Channel& channel, const PatternCell& storedCell, RowTick& row) {
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
-    const bool portamento =
-        cell.effect == kEffectTonePortamento || cell.effect == kEffectTonePortamentoSlide;
+    const bool portamento = cell.command == Command::tonePortamento ||
+                            cell.command == Command::tonePortamentoVolumeSlide;
     if (cell.instrument != 0 && (!portamento || song.module->rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
@@ -159,11 +130,11 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.updateFlags = 0;
 
     if (isNote(cell.note)) {
-        // A finetune command in the row tunes the row's note in place of the sample.
-        const bool retuned = cell.effect == kEffectSetFinetune;
+        const FormatRules& rules = song.module->rules;
+        const bool retuned = retunesNote(rules, cell);
         const std::int32_t relativeNote = retuned ? 0 : sample.relativeNote;
         const std::int32_t finetune =
-            retuned ? static_cast<std::int8_t>(cell.parameter) : sampleFinetune(song, sample);
+            retuned ? rules.noteTunings[cell.parameter & 15] : sampleFinetune(song, sample);
         // A relative note cannot push a note below the lowest one.
         channel.baseNote = static_cast<std::uint8_t>(std::max(relativeNote + cell.note - 1, 0));
         channel.notePeriod =
@@ -182,8 +153,8 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     }
 
     CellTick tick{song, channel, cell, instrument, sample};
-    if (cell.volume != 0) volumeColumnRow(tick);
-    if (cell.note == kKeyOff || cell.effect == kEffectKeyOff) channel.keyOff = true;
+    if (cell.volume != VolumeCommand::none) volumeColumnRow(tick);
+    if (cell.note == kKeyOff || cell.command == Command::keyOff) channel.keyOff = true;
     if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
     stepEnvelopes(channel, instrument);
     if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && channel.keyOff) {
@@ -258,21 +229,6 @@ void songTick(Song& song) {
         song.tick = 0;
         song.patternDelayTicks = 0;
     }
-}
-
-void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
-    channel.volume = sample.volume;
-    if (rules.samplePanning) channel.panning = sample.panning;
-    restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
-    restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
-    channel.keyOff = false;
-    channel.fadeoutVolume = kFullFadeout;
-    channel.autoVibratoSweepCount = 0;
-    channel.autoVibratoPosition = 0;
-    if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
-    if ((channel.waveControl >> 4) < 4) channel.tremoloPosition = 0;
-    channel.tremorCounter = 0;
-    channel.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
 
 namespace {

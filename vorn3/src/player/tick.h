@@ -16,9 +16,6 @@ void songTick(Song& song);
 void processRow(Song& song);
 void processTickEffects(Song& song);
 
-// Starts the channel's volume, panning (where the format pans by sample), envelopes and
-// fadeout afresh for a note of `sample`.
-void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
 // Hands the voice what the channel's updateFlags ask for.
 void updateVoice(Channel& channel, const Sample& sample, const Song& song);
 

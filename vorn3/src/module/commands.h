@@ -1,0 +1,82 @@
+// The engine's command vocabulary: what a pattern cell asks of its channel, named once.
+// Each format maps its own codes onto these in its loader.
+#pragma once
+
+#include <cstdint>
+
+namespace vorn3 {
+
+enum class Command : std::uint8_t {
+    none,
+    arpeggio,
+    portamentoUp,
+    portamentoDown,
+    tonePortamento,
+    vibrato,
+    tonePortamentoVolumeSlide,
+    vibratoVolumeSlide,
+    tremolo,
+    setPanning,
+    sampleOffset,
+    volumeSlide,
+    positionJump,
+    setVolume,
+    patternBreak,
+    extended,      // the high nibble of the parameter picks an ExtendedCommand by format
+    speedOrTempo,  // ticks per row up to 31, else beats per minute
+    speed,         // ticks per row, whatever the value
+    setGlobalVolume,
+    globalVolumeSlide,
+    keyOff,
+    setEnvelopePosition,
+    panningSlide,
+    multiRetrigger,
+    tremor,
+    extraFinePortamento,
+    // Slides down and up in whole steps on the ticks after the row tick, or once on it in
+    // whole (Fy) or quarter (Ey) steps.
+    slideDown,
+    slideUp,
+    fineVibrato,
+};
+inline constexpr std::int32_t kCommandCount = static_cast<std::int32_t>(Command::fineVibrato) + 1;
+
+// What the high nibble of an extended command's parameter asks, under a format's table.
+enum class ExtendedCommand : std::uint8_t {
+    none,
+    finePortamentoUp,
+    finePortamentoDown,
+    glissandoControl,
+    vibratoControl,
+    sampleFinetune,  // the sample plays at finetune y from here on
+    // The row's note plays at a tuning from the format's table by y, in place of its
+    // sample's relative note and finetune.
+    noteTuning,
+    patternLoop,
+    tremoloControl,
+    setPanningCoarse,
+    retriggerNote,
+    fineVolumeUp,
+    fineVolumeDown,
+    noteCut,
+    noteDelay,
+    patternDelay,
+};
+
+// The volume column, decoded.
+enum class VolumeCommand : std::uint8_t {
+    none,
+    setVolume,  // value 0..64
+    slideDown,
+    slideUp,
+    fineDown,
+    fineUp,
+    vibratoSpeed,
+    vibrato,     // value: depth
+    setPanning,  // value 0..15, of 16 steps
+    panningLeft,
+    panningRight,
+    tonePortamento,  // value: speed in 16 portamento steps
+};
+
+}  // namespace vorn3
