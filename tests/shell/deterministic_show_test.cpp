@@ -13,7 +13,7 @@
 #include "scenes/timeline.h"
 #include "shell/music.h"
 #include "shell/resource_stream.h"
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace glint {
 namespace {

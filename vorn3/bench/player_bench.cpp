@@ -11,7 +11,7 @@
 #include "player/loader.h"
 #include "player/memory_stream.h"
 #include "player/player.h"
-#include "support/demo_module.h"
+#include "writers/demo_module.h"
 
 namespace vorn3 {
 namespace {

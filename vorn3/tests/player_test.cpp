@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/demo_module.h"
 #include "support/player_fixture.h"
+#include "writers/demo_module.h"
 
 namespace vorn3 {
 namespace {

@@ -11,7 +11,7 @@
 #include "player/memory_stream.h"
 #include "player/player.h"
 #include "player/song.h"
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace vorn3 {
 
