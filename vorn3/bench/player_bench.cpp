@@ -9,7 +9,6 @@
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
 #include "player/loader.h"
-#include "player/memory_stream.h"
 #include "player/player.h"
 #include "writers/demo_module.h"
 
@@ -21,17 +20,17 @@ constexpr std::int32_t kChunkFrames = 884;
 
 // Streams over one module in memory.
 std::vector<std::uint8_t> moduleBytes;
-MemoryReader reader;
+MemoryStream reader;
 
 void* memoryOpen(const char*) {
-    reader = {moduleBytes.data(), static_cast<std::int64_t>(moduleBytes.size()), 0};
+    reader = {moduleBytes.data(), static_cast<std::int32_t>(moduleBytes.size())};
     return &reader;
 }
 void memoryClose(void*) {}
 
 void openOfflineOutput() {
     resetPlayer(defaultPlayer());
-    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
     openAudio(kRate);
 }
 

@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "player/memory_stream.h"
 #include "player/player.h"
 #include "player/song.h"
 #include "writers/xm_writer.h"
