@@ -21,8 +21,8 @@ struct Music {
 Music music;
 
 void setUpOutput() {
-    vorn3::setStreamCallbacks(resourceOpen, resourceClose, resourceRead, resourceSeek,
-                              resourceTell);
+    vorn3::setStreamCallbacks(resourceOpen, resourceClose, vorn3::memoryRead, vorn3::memorySeek,
+                              vorn3::memoryTell);
     vorn3::setBufferLength(kRingLengthMs);
 }
 

@@ -42,8 +42,8 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 // The song as the show loads it: from the embedded resource, through the host's stream.
 vorn3::Song* loadEmbeddedSong() {
     glint::useResources(glint::embeddedResources());
-    vorn3::setStreamCallbacks(glint::resourceOpen, glint::resourceClose, glint::resourceRead,
-                              glint::resourceSeek, glint::resourceTell);
+    vorn3::setStreamCallbacks(glint::resourceOpen, glint::resourceClose, vorn3::memoryRead,
+                              vorn3::memorySeek, vorn3::memoryTell);
     return vorn3::songCreate("intro.xm", nullptr);
 }
 

@@ -1,9 +1,9 @@
 #include "tests/fuzz/fuzz_seeds.h"
 
-#include "support/demo_module.h"
-#include "support/mod_writer.h"
-#include "support/s3m_writer.h"
-#include "support/xm_writer.h"
+#include "writers/demo_module.h"
+#include "writers/mod_writer.h"
+#include "writers/s3m_writer.h"
+#include "writers/xm_writer.h"
 
 namespace glint {
 namespace {

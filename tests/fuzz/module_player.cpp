@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "player/song.h"
 #include "vorn3/vorn3.h"
@@ -19,13 +18,7 @@ constexpr std::int32_t kPieceFrames = 1000;
 // for less, so that a few wide inputs do not take most of the fuzzer's time.
 constexpr std::int32_t kChannelFrameBudget = 32 * kOutputRate * kPlayedSeconds;
 
-struct MemoryStream {
-    const std::uint8_t* data = nullptr;
-    std::int32_t size = 0;
-    std::int32_t position = 0;
-};
-
-MemoryStream stream;
+vorn3::MemoryStream stream;
 
 void* openStream(const char*) {
     stream.position = 0;
@@ -33,26 +26,6 @@ void* openStream(const char*) {
 }
 
 void closeStream(void*) {}
-
-std::int32_t readStream(void* destination, std::int32_t byteCount, void*) {
-    const std::int32_t count = std::clamp(byteCount, 0, stream.size - stream.position);
-    if (count > 0) std::memcpy(destination, stream.data + stream.position, std::size_t(count));
-    stream.position += count;
-    return count;
-}
-
-void* seekStream(void* handle, std::int32_t offset, std::int32_t whence) {
-    std::int64_t position = stream.position;
-    if (whence == vorn3::kSeekFromStart) position = offset;
-    if (whence == vorn3::kSeekFromCurrent) position += offset;
-    if (whence == vorn3::kSeekToEnd) position = stream.size;
-    stream.position = static_cast<std::int32_t>(std::clamp<std::int64_t>(position, 0, stream.size));
-    return handle;
-}
-
-std::int32_t tellStream(void*) {
-    return stream.position;
-}
 
 // Leaves the frames as zeroed by the loader but for a rising edge, so that hooked
 // samples are not all silent.
@@ -67,7 +40,8 @@ void supplySampleData(void* destination, std::int32_t storedBytes, std::int32_t,
 
 bool playModule(std::span<const std::uint8_t> bytes) {
     stream = {bytes.data(), static_cast<std::int32_t>(bytes.size()), 0};
-    vorn3::setStreamCallbacks(openStream, closeStream, readStream, seekStream, tellStream);
+    vorn3::setStreamCallbacks(openStream, closeStream, vorn3::memoryRead, vorn3::memorySeek,
+                              vorn3::memoryTell);
     vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);
     vorn3::setBufferLength(kRingLengthMs);
     vorn3::openAudio(kOutputRate);

@@ -77,8 +77,8 @@ TEST_F(MemoryTest, RecreatingTheDeviceKeepsMemoryFlat) {
 }
 
 TEST_F(MemoryTest, CreatingStartingAndFreeingSongsKeepsMemoryFlat) {
-    vorn3::setStreamCallbacks(resourceOpen, resourceClose, resourceRead, resourceSeek,
-                              resourceTell);
+    vorn3::setStreamCallbacks(resourceOpen, resourceClose, vorn3::memoryRead, vorn3::memorySeek,
+                              vorn3::memoryTell);
     vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);
     ASSERT_TRUE(vorn3::openAudio(kOutputRate));
     std::vector<std::int16_t> sound(2 * kFramesPerSong);

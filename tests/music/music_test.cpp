@@ -26,8 +26,8 @@ class ResourceTest : public PlayerTest {
 protected:
     void SetUp() override {
         PlayerTest::SetUp();
-        setStreamCallbacks(glint::resourceOpen, glint::resourceClose, glint::resourceRead,
-                           glint::resourceSeek, glint::resourceTell);
+        setStreamCallbacks(glint::resourceOpen, glint::resourceClose, memoryRead, memorySeek,
+                           memoryTell);
     }
     void TearDown() override {
         PlayerTest::TearDown();
@@ -63,35 +63,35 @@ protected:
 };
 
 TEST_F(ResourceStreamTest, SeeksStayWithinTheResource) {
-    EXPECT_EQ(glint::resourceSeek(handle_, 4, kSeekFromStart), handle_);
-    EXPECT_EQ(glint::resourceTell(handle_), 4);
-    glint::resourceSeek(handle_, 3, kSeekFromCurrent);
-    EXPECT_EQ(glint::resourceTell(handle_), 7);
-    glint::resourceSeek(handle_, -5, kSeekToEnd);  // the offset is ignored
-    EXPECT_EQ(glint::resourceTell(handle_), 10);
-    glint::resourceSeek(handle_, 2, kSeekFromStart);
-    glint::resourceSeek(handle_, 2, 7);  // unknown whence
-    EXPECT_EQ(glint::resourceTell(handle_), 2);
-    glint::resourceSeek(handle_, 50, kSeekFromCurrent);
-    EXPECT_EQ(glint::resourceTell(handle_), 10);
-    glint::resourceSeek(handle_, -50, kSeekFromCurrent);
-    EXPECT_EQ(glint::resourceTell(handle_), 0);
+    EXPECT_EQ(memorySeek(handle_, 4, kSeekFromStart), handle_);
+    EXPECT_EQ(memoryTell(handle_), 4);
+    memorySeek(handle_, 3, kSeekFromCurrent);
+    EXPECT_EQ(memoryTell(handle_), 7);
+    memorySeek(handle_, -5, kSeekToEnd);  // the offset is ignored
+    EXPECT_EQ(memoryTell(handle_), 10);
+    memorySeek(handle_, 2, kSeekFromStart);
+    memorySeek(handle_, 2, 7);  // unknown whence
+    EXPECT_EQ(memoryTell(handle_), 2);
+    memorySeek(handle_, 50, kSeekFromCurrent);
+    EXPECT_EQ(memoryTell(handle_), 10);
+    memorySeek(handle_, -50, kSeekFromCurrent);
+    EXPECT_EQ(memoryTell(handle_), 0);
 }
 
 TEST_F(ResourceStreamTest, ReadsStopAtTheEnd) {
     std::uint8_t buffer[8];
     std::memset(buffer, 0xEE, sizeof buffer);
-    glint::resourceSeek(handle_, 7, kSeekFromStart);
-    EXPECT_EQ(glint::resourceRead(buffer, 8, handle_), 3);
+    memorySeek(handle_, 7, kSeekFromStart);
+    EXPECT_EQ(memoryRead(buffer, 8, handle_), 3);
     EXPECT_EQ(buffer[0], 17);
     EXPECT_EQ(buffer[2], 19);
     EXPECT_EQ(buffer[3], 0xEE);
-    EXPECT_EQ(glint::resourceTell(handle_), 10);
-    EXPECT_EQ(glint::resourceRead(buffer, 8, handle_), 0);
+    EXPECT_EQ(memoryTell(handle_), 10);
+    EXPECT_EQ(memoryRead(buffer, 8, handle_), 0);
     EXPECT_EQ(buffer[0], 17);
-    glint::resourceSeek(handle_, 0, kSeekFromStart);
-    EXPECT_EQ(glint::resourceRead(buffer, -3, handle_), 0);
-    EXPECT_EQ(glint::resourceTell(handle_), 0);
+    memorySeek(handle_, 0, kSeekFromStart);
+    EXPECT_EQ(memoryRead(buffer, -3, handle_), 0);
+    EXPECT_EQ(memoryTell(handle_), 0);
 }
 
 using MusicTest = ResourceTest;

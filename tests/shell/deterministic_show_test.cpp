@@ -13,7 +13,7 @@
 #include "scenes/timeline.h"
 #include "shell/music.h"
 #include "shell/resource_stream.h"
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace glint {
 namespace {
@@ -53,8 +53,8 @@ std::vector<std::uint8_t> showPacedSong() {
 
 // The song as rendered offline, without a device: what the show must be heard to play.
 std::vector<std::int16_t> renderOffline(std::int32_t frames) {
-    vorn3::setStreamCallbacks(resourceOpen, resourceClose, resourceRead, resourceSeek,
-                              resourceTell);
+    vorn3::setStreamCallbacks(resourceOpen, resourceClose, vorn3::memoryRead, vorn3::memorySeek,
+                              vorn3::memoryTell);
     vorn3::Song* song = vorn3::songCreate("intro.xm", nullptr);
     EXPECT_NE(song, nullptr);
     vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);

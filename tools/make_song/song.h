@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace glint::song {
 

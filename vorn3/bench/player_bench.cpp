@@ -6,12 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/formats.h"
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
-#include "formats/formats.h"
-#include "player/memory_stream.h"
 #include "player/player.h"
-#include "support/demo_module.h"
+#include "writers/demo_module.h"
 
 namespace vorn3 {
 namespace {
@@ -21,17 +20,17 @@ constexpr std::int32_t kChunkFrames = 884;
 
 // Streams over one module in memory.
 std::vector<std::uint8_t> moduleBytes;
-MemoryReader reader;
+MemoryStream reader;
 
 void* memoryOpen(const char*) {
-    reader = {moduleBytes.data(), static_cast<std::int64_t>(moduleBytes.size()), 0};
+    reader = {moduleBytes.data(), static_cast<std::int32_t>(moduleBytes.size())};
     return &reader;
 }
 void memoryClose(void*) {}
 
 void openOfflineOutput() {
     resetPlayer(defaultPlayer());
-    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
     openAudio(kRate);
 }
 

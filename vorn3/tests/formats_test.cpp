@@ -10,9 +10,9 @@
 #include "mixer/mix.h"
 #include "mixer/voice.h"
 #include "player/effects.h"
-#include "support/mod_writer.h"
 #include "support/player_fixture.h"
-#include "support/s3m_writer.h"
+#include "writers/mod_writer.h"
+#include "writers/s3m_writer.h"
 
 namespace vorn3 {
 namespace {

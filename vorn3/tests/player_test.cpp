@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/demo_module.h"
 #include "support/player_fixture.h"
+#include "writers/demo_module.h"
 
 namespace vorn3 {
 namespace {
@@ -18,7 +18,7 @@ constexpr std::int32_t kPieceFrames = 1000;
 std::vector<std::int16_t> renderAlone(const char* name, std::int32_t frames) {
     std::vector<std::int16_t> sound(2 * static_cast<std::size_t>(frames));
     Player* player = playerCreate();
-    setStreamCallbacks(*player, memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    setStreamCallbacks(*player, memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
     EXPECT_TRUE(openAudio(*player, kRate));
     Song* song = songCreate(*player, name, nullptr);
     EXPECT_TRUE(songStart(song));
@@ -57,7 +57,7 @@ TEST_F(PlayerInstanceTest, APlayerIsApartFromTheDefaultOne) {
     Player* player = playerCreate();
     EXPECT_EQ(songCreate(*player, "song.xm", nullptr), nullptr);  // no callbacks of its own
     EXPECT_FALSE(openAudio(*player, kRate));
-    setStreamCallbacks(*player, memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    setStreamCallbacks(*player, memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
     Song* song = songCreate(*player, "song.xm", nullptr);
     EXPECT_FALSE(songStart(song));  // its own output is not open
     ASSERT_TRUE(openAudio(*player, kRate));

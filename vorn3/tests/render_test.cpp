@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "support/demo_module.h"
 #include "support/player_fixture.h"
 #include "vorn3/vorn3.h"
+#include "writers/demo_module.h"
 
 namespace vorn3 {
 namespace {

@@ -42,6 +42,28 @@ using SampleDataHook = void (*)(void* destination, std::int32_t storedBytes, std
 void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
                         StreamTell tell);
 
+// Stream callbacks over bytes in memory, for a host that holds its modules there: the
+// host's open returns a MemoryStream over a module's bytes (which stay until its close),
+// its close releases it, and memoryRead, memorySeek and memoryTell go with them. These
+// three never fail and touch nothing but the stream: any thread may call them, one at a
+// time for a given stream (songCreate calls them on its caller's thread).
+struct MemoryStream {
+    const std::uint8_t* data = nullptr;  // may be null when size is 0
+    std::int32_t size = 0;               // bytes
+    std::int32_t position = 0;           // bytes from the start, kept within 0..size
+};
+
+// Copies up to byteCount bytes from the position of the MemoryStream `stream` and moves
+// the position past them. Returns how many were copied: fewer at the end, 0 there or
+// for a negative count.
+std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* stream);
+// Moves the position to `offset` bytes from the start or from the position, or to the
+// end whatever the offset; a position beyond either end lands on it, and an unknown
+// whence leaves it. Returns `stream`.
+void* memorySeek(void* stream, std::int32_t offset, std::int32_t whence);
+// The position.
+std::int32_t memoryTell(void* stream);
+
 // The sound output the library plays through: a ring of 16-bit stereo frames (left
 // first) that the device plays from its first frame to its last, over and over, and the
 // count of frames played since it opened. The library writes a stretch of the ring only

@@ -10,7 +10,6 @@
 
 #include "mixer/output.h"
 #include "mixer/voice.h"
-#include "player/memory_stream.h"
 #include "player/player.h"
 #include "player/song.h"
 
@@ -121,11 +120,11 @@ void skipTo(Tune& tune, std::int64_t frame) {
 }  // namespace
 
 TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
-    MemoryReader memory{static_cast<const std::uint8_t*>(data), static_cast<std::int64_t>(size), 0};
     if (!data || size > static_cast<std::size_t>(INT32_MAX)) {
         return {nullptr, failure("no module of a size this player can read")};
     }
-    SongStream stream{{nullptr, keepMemory, readMemory, seekMemory, tellMemory}, &memory};
+    MemoryStream memory{static_cast<const std::uint8_t*>(data), static_cast<std::int32_t>(size)};
+    SongStream stream{{nullptr, keepMemory, memoryRead, memorySeek, memoryTell}, &memory};
     return loadFromStream(stream, rate);
 }
 

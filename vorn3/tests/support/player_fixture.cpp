@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "mixer/mixer.h"
-#include "player/memory_stream.h"
 #include "player/player.h"
 
 namespace vorn3 {
@@ -22,11 +21,11 @@ std::vector<std::uint8_t> served;
 void* memoryOpen(const char* name) {
     const auto found = named.find(std::string_view(name));
     const std::vector<std::uint8_t>& bytes = found == named.end() ? served : found->second;
-    return new MemoryReader{bytes.data(), static_cast<std::int64_t>(bytes.size()), 0};
+    return new MemoryStream{bytes.data(), static_cast<std::int32_t>(bytes.size())};
 }
 
 void memoryClose(void* handle) {
-    delete static_cast<MemoryReader*>(handle);
+    delete static_cast<MemoryStream*>(handle);
 }
 
 void serveAs(const char* name, std::vector<std::uint8_t> bytes) {
@@ -35,7 +34,7 @@ void serveAs(const char* name, std::vector<std::uint8_t> bytes) {
 
 void PlayerTest::SetUp() {
     resetPlayer(defaultPlayer());
-    setStreamCallbacks(memoryOpen, memoryClose, readMemory, seekMemory, tellMemory);
+    setStreamCallbacks(memoryOpen, memoryClose, memoryRead, memorySeek, memoryTell);
 }
 
 void PlayerTest::TearDown() {

@@ -8,10 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "player/memory_stream.h"
 #include "player/player.h"
 #include "player/song.h"
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace vorn3 {
 

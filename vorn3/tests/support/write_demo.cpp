@@ -1,7 +1,7 @@
 // Writes the demo module to a file: write_demo_module OUT.xm
 #include <cstdio>
 
-#include "support/demo_module.h"
+#include "writers/demo_module.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,4 +1,4 @@
-#include "support/demo_module.h"
+#include "writers/demo_module.h"
 
 #include <algorithm>
 #include <cmath>

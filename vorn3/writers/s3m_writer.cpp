@@ -1,8 +1,8 @@
-#include "support/s3m_writer.h"
+#include "writers/s3m_writer.h"
 
 #include <algorithm>
 
-#include "support/module_bytes.h"
+#include "writers/module_bytes.h"
 
 namespace s3m {
 namespace {

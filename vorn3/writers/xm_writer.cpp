@@ -1,8 +1,8 @@
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 #include <algorithm>
 
-#include "support/module_bytes.h"
+#include "writers/module_bytes.h"
 
 namespace xm {
 namespace {

@@ -1,8 +1,8 @@
-#include "support/mod_writer.h"
+#include "writers/mod_writer.h"
 
 #include <algorithm>
 
-#include "support/module_bytes.h"
+#include "writers/module_bytes.h"
 
 namespace mod {
 namespace {

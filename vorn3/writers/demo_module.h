@@ -3,7 +3,7 @@
 // volume commands and tone portamento. For benchmarks and comparisons with other players.
 #pragma once
 
-#include "support/xm_writer.h"
+#include "writers/xm_writer.h"
 
 namespace xm {
 
