@@ -28,8 +28,8 @@ TEST_F(TickingTest, ALoopReturnsToItsStartPointsTickAtItsEnd) {
         {noteCell(kC4)}, 32,
         {.points = {{0, 64}, {4, 32}, {8, 0}}, .loopStart = 1, .loopEnd = 2, .type = kOn | kLoop}));
     expectTicks(*song, {56, 48, 40, 32, 24, 16, 8, 0, 24, 16, 8, 0, 24, 16},
-                [&] { return song->channels[0].volumeEnvelope.output; });
-    EXPECT_FALSE(song->channels[0].volumeEnvelope.done);
+                [&] { return song->channels[0].playing.volumeEnvelope.output; });
+    EXPECT_FALSE(song->channels[0].playing.volumeEnvelope.done);
 }
 
 TEST_F(TickingTest, ASustainHoldsUntilKeyOffAndFadeout0KeepsFullVolume) {
@@ -38,18 +38,18 @@ TEST_F(TickingTest, ASustainHoldsUntilKeyOffAndFadeout0KeepsFullVolume) {
         {.points = {{0, 64}, {4, 32}, {8, 0}}, .sustainPoint = 1, .type = kOn | kSustain}));
     const Channel& channel = song->channels[0];
     expectTicks(*song, {56, 48, 40, 32, 32, 32, 32, 32, 24, 16, 8, 0, 0, 0, 0, 0},
-                [&] { return channel.volumeEnvelope.output; });
-    EXPECT_TRUE(channel.keyOff);
-    EXPECT_TRUE(channel.volumeEnvelope.done);
-    EXPECT_EQ(channel.fadeoutVolume, 65536);
+                [&] { return channel.playing.volumeEnvelope.output; });
+    EXPECT_TRUE(channel.playing.keyOff);
+    EXPECT_TRUE(channel.playing.volumeEnvelope.done);
+    EXPECT_EQ(channel.playing.fadeoutVolume, 65536);
 }
 
 TEST_F(TickingTest, PointsSharingATickGiveSlope0) {
     SongPtr song = start(withVolumeEnvelope(
         {noteCell(kC4)}, 16, {.points = {{0, 64}, {4, 32}, {4, 0}, {8, 16}}, .type = kOn}));
     expectTicks(*song, {56, 48, 40, 32, 32, 32, 32, 32, 32, 32},
-                [&] { return song->channels[0].volumeEnvelope.output; });
-    EXPECT_EQ(song->channels[0].volumeEnvelope.slope, 0);
+                [&] { return song->channels[0].playing.volumeEnvelope.output; });
+    EXPECT_EQ(song->channels[0].playing.volumeEnvelope.slope, 0);
 }
 
 TEST_F(TickingTest, ThePanningEnvelopeStepsToItsLastPoint) {
@@ -57,8 +57,8 @@ TEST_F(TickingTest, ThePanningEnvelopeStepsToItsLastPoint) {
     module.instruments[0].panningEnvelope = {.points = {{0, 32}, {4, 64}}, .type = kOn};
     SongPtr song = start(module);
     expectTicks(*song, {40, 48, 56, 64, 64},
-                [&] { return song->channels[0].panningEnvelope.output; });
-    EXPECT_TRUE(song->channels[0].panningEnvelope.done);
+                [&] { return song->channels[0].playing.panningEnvelope.output; });
+    EXPECT_TRUE(song->channels[0].playing.panningEnvelope.done);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 128 + 4 * 32);
 }
 
@@ -70,19 +70,19 @@ TEST_F(TickingTest, EffectLMovesTheVolumeEnvelopeAndStopsAtTheLastPoint) {
     SongPtr song = start(module);
     const Channel& channel = song->channels[0];
     expectTicks(*song, {57, 51, 44, 38, 32, 25, 19, 12},
-                [&] { return channel.volumeEnvelope.output; });
-    EXPECT_EQ(channel.volumeEnvelope.tick, 8);
-    EXPECT_EQ(channel.panningEnvelope.tick, 8);  // untouched
+                [&] { return channel.playing.volumeEnvelope.output; });
+    EXPECT_EQ(channel.playing.volumeEnvelope.tick, 8);
+    EXPECT_EQ(channel.playing.panningEnvelope.tick, 8);  // untouched
     runTicks(*song, 1);
-    EXPECT_TRUE(channel.volumeEnvelope.done);
-    EXPECT_EQ(channel.volumeEnvelope.output, 0);
+    EXPECT_TRUE(channel.playing.volumeEnvelope.done);
+    EXPECT_EQ(channel.playing.volumeEnvelope.output, 0);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 0);
 
     // Without a volume envelope nothing moves.
     song = start(rowsModule({noteCell(kC4, kEnvelopePosition, 5)}, 4));
     runTicks(*song, 1);
-    EXPECT_EQ(song->channels[0].volumeEnvelope.tick, 0);
-    EXPECT_EQ(song->channels[0].volumeEnvelope.output, 64);
+    EXPECT_EQ(song->channels[0].playing.volumeEnvelope.tick, 0);
+    EXPECT_EQ(song->channels[0].playing.volumeEnvelope.output, 64);
 }
 
 TEST_F(TickingTest, EffectKReleasesTheNoteAndTheFadeoutFallsEveryTick) {
@@ -91,10 +91,10 @@ TEST_F(TickingTest, EffectKReleasesTheNoteAndTheFadeoutFallsEveryTick) {
     module.instruments[0].fadeout = 128;
     SongPtr song = start(module);
     runTicks(*song, 4);
-    EXPECT_FALSE(song->channels[0].keyOff);
+    EXPECT_FALSE(song->channels[0].playing.keyOff);
     expectTicks(*song, {65536 - 256, 65536 - 512, 65536 - 768, 65536 - 1024},
-                [&] { return song->channels[0].fadeoutVolume; });
-    EXPECT_TRUE(song->channels[0].keyOff);
+                [&] { return song->channels[0].playing.fadeoutVolume; });
+    EXPECT_TRUE(song->channels[0].playing.keyOff);
 }
 
 TEST_F(TickingTest, AutoVibratoWaveformsDepthAndSweep) {

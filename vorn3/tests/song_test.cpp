@@ -126,7 +126,7 @@ TEST_F(SongTest, StartSetsThePlaybackStateAndBindsChannelsToVoices) {
     EXPECT_EQ(songGetOrder(song.get()), 0);
     ASSERT_NE(song->channels, nullptr);
     for (std::int32_t i = 0; i < 6; ++i)
-        EXPECT_EQ(song->channels[i].voiceIndex, i);
+        EXPECT_EQ(song->channels[i].playing.voiceIndex, i);
     EXPECT_EQ(startedSongs(), std::vector<Song*>{song.get()});
 }
 

@@ -2,6 +2,7 @@
 // reaches the voices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "mixer/mix.h"
@@ -188,23 +189,25 @@ TEST_F(TickTest, ANoteTakesItsSamplesVolumeAndPanning) {
     EXPECT_EQ(voice.panning, 200);
     EXPECT_EQ(voice.rightVolume, 200 * 63 / 255);
 
-    song->channels[0].volume = 64;
-    song->channels[0].updateFlags = kUpdateVolume;
-    updateVoice(song->channels[0], emptySample, *song);
+    NoteOutput full{};
+    full.flags = kUpdateVolume;
+    full.volume = 64;
+    updateVoice(*song, song->channels[0].playing, full, emptySample);
     EXPECT_EQ(voice.volume, 127);  // everything at full
 }
 
 TEST_F(TickTest, ThePanningEnvelopeMovesPanningByUpToFourPerStep) {
     SongPtr song = start(oneChannel({note(kC4)}));
     runTicks(*song, 1);
-    Channel& channel = song->channels[0];
-    channel.updateFlags = kUpdatePanning;
-    channel.panning = 128;
-    channel.panningEnvelope.output = 40;
-    updateVoice(channel, emptySample, *song);
+    Note& note = song->channels[0].playing;
+    note.panningEnvelope.output = 40;
+    NoteOutput output{};
+    output.flags = kUpdatePanning;
+    output.panning = 128;
+    updateVoice(*song, note, output, emptySample);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 128 + 4 * 8);
-    channel.panning = 240;  // (128 - 112) / 32 = 0: no room
-    updateVoice(channel, emptySample, *song);
+    output.panning = 240;  // (128 - 112) / 32 = 0: no room
+    updateVoice(*song, note, output, emptySample);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->panning, 240);
 }
 
@@ -248,7 +251,7 @@ TEST_F(TickTest, KeyOffWithoutAVolumeEnvelopeSilencesOnItsRowTick) {
     runTicks(*song, 6);
     EXPECT_GT(voiceAt(defaultMixer(), 0)->volume, 0);
     runTicks(*song, 1);
-    EXPECT_TRUE(song->channels[0].keyOff);
+    EXPECT_TRUE(song->channels[0].playing.keyOff);
     EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, 0);
 }
 
@@ -260,11 +263,11 @@ TEST_F(TickTest, AVolumeEnvelopeFallsTickByTickAndEndsDone) {
     // The note starts at 64; each tick's step comes before the voice is set.
     const std::int32_t expected[] = {57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0};
     for (std::int32_t output : expected) {
-        EXPECT_FALSE(song->channels[0].volumeEnvelope.done);
+        EXPECT_FALSE(song->channels[0].playing.volumeEnvelope.done);
         runTicks(*song, 1);
-        EXPECT_EQ(song->channels[0].volumeEnvelope.output, output);
+        EXPECT_EQ(song->channels[0].playing.volumeEnvelope.output, output);
     }
-    EXPECT_TRUE(song->channels[0].volumeEnvelope.done);
+    EXPECT_TRUE(song->channels[0].playing.volumeEnvelope.done);
 }
 
 TEST_F(TickTest, AKeyOffReleasesTheSustainAndStartsTheFadeout) {
@@ -276,11 +279,11 @@ TEST_F(TickTest, AKeyOffReleasesTheSustainAndStartsTheFadeout) {
     SongPtr song = start(module);
     runTicks(*song, 16);
     const Channel& channel = song->channels[0];
-    EXPECT_EQ(channel.volumeEnvelope.output, 32);  // held at the sustain point
-    EXPECT_EQ(channel.fadeoutVolume, 65536);
+    EXPECT_EQ(channel.playing.volumeEnvelope.output, 32);  // held at the sustain point
+    EXPECT_EQ(channel.playing.fadeoutVolume, 65536);
     runTicks(*song, 5);
-    EXPECT_EQ(channel.volumeEnvelope.output, 0);
-    EXPECT_EQ(channel.fadeoutVolume, 65536 - 5 * 2000);
+    EXPECT_EQ(channel.playing.volumeEnvelope.output, 0);
+    EXPECT_EQ(channel.playing.fadeoutVolume, 65536 - 5 * 2000);
 }
 
 TEST_F(TickTest, RowsOutsideThePatternReadAsEmpty) {
@@ -311,6 +314,63 @@ TEST_F(TickTest, AutoVibratoSwingsThePeriodWithinItsDepth) {
     }
     EXPECT_EQ(lowest, -4);
     EXPECT_EQ(highest, 3);
+}
+
+// Formats that let notes go do so by their instruments; none loaded here does, so the
+// test sets the instrument's action itself. A note let go keeps its voice and ticks its
+// own volume envelope, from 64 down to 0 over ten ticks, while the channel plays the next
+// note on another voice; a note off releases it, a fade fades it.
+TEST_F(TickTest, ALetGoNoteTicksItsEnvelopeOnItsVoiceWhileTheChannelPlaysOn) {
+    constexpr std::int32_t kSpeed = 3;
+    constexpr std::int32_t kEnvelopeTicks = 10;
+    // The voice volume of a note at full volume whose envelope has taken `steps` steps.
+    const auto expectedVolume = [](std::int32_t steps) {
+        const std::int64_t slope = -64 * 65536 / kEnvelopeTicks;  // 16.16 per tick
+        const std::int64_t envelope = std::max<std::int64_t>(64 * 65536 + steps * slope, 0) >> 16;
+        return static_cast<std::int32_t>(64 * envelope * 65536 * 64 * 255 >> 35);
+    };
+    const struct {
+        NewNoteAction action;
+        std::int32_t letGo;
+        bool keyOff;
+        bool fading;
+    } tests[] = {{NewNoteAction::cut, 0, false, false},
+                 {NewNoteAction::continuePlaying, 1, false, false},
+                 {NewNoteAction::noteOff, 1, true, false},
+                 {NewNoteAction::fade, 1, false, true}};
+    for (const auto& test : tests) {
+        SCOPED_TRACE(static_cast<int>(test.action));
+        xm::Module module = oneChannel({note(kC4), note(kE4), {}, {}, {}, {}, {}, {}});
+        module.tempo = kSpeed;
+        xm::Instrument& instrument = module.instruments[0];
+        instrument.samples[0].loop = xm::Loop::forward;
+        instrument.samples[0].loopLength = 64;
+        instrument.volumeEnvelope = {.points = {{0, 64}, {kEnvelopeTicks, 0}}, .type = kEnvelopeOn};
+        SongPtr song = start(module);
+        const_cast<Instrument&>(song->module->instruments[0]).newNoteAction = test.action;
+        runTicks(*song, kSpeed + 1);
+        ASSERT_EQ(song->letGoCount, test.letGo);
+        const Channel& channel = song->channels[0];
+        if (test.letGo == 0) {
+            EXPECT_EQ(channel.playing.voiceIndex, 0);
+            continue;
+        }
+        const Note& letGo = song->letGoNotes[0].note;
+        EXPECT_EQ(letGo.voiceIndex, 0);
+        EXPECT_EQ(channel.playing.voiceIndex, 1);
+        EXPECT_EQ(letGo.keyOff, test.keyOff);
+        EXPECT_EQ(letGo.fading, test.fading);
+        if (test.action != NewNoteAction::continuePlaying) continue;
+        for (std::int32_t tick = kSpeed + 1; tick <= kEnvelopeTicks; ++tick) {
+            EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, expectedVolume(tick)) << tick;
+            EXPECT_EQ(voiceAt(defaultMixer(), 1)->volume, expectedVolume(tick - kSpeed)) << tick;
+            runTicks(*song, 1);
+        }
+        runTicks(*song, 2);
+        EXPECT_EQ(song->letGoCount, 0);  // its envelope ended at 0
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->sample, nullptr);
+        EXPECT_NE(voiceAt(defaultMixer(), 1)->sample, nullptr);
+    }
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
     song.mutedChannels[channel] = muted;
     if (!song.channels) return;
     song.channels[channel].muted = muted;
-    if (Voice* voice = voiceAt(tune.player->mixer, song.channels[channel].voiceIndex);
+    if (Voice* voice = voiceAt(tune.player->mixer, song.channels[channel].playing.voiceIndex);
         voice && muted)
         setVoiceVolume(*voice, 0);
 }

@@ -67,6 +67,10 @@ using Name = std::array<char, kNameBytes + 1>;  // ends in a zero byte
 
 inline constexpr std::int16_t kNoSample = -1;
 
+// What becomes of an instrument's note when its channel starts another: cut, or let go to
+// play on by itself, as it is, released or fading out.
+enum class NewNoteAction : std::uint8_t { cut, continuePlaying, noteOff, fade };
+
 struct Instrument {
     // The samples of this instrument, samples[firstSample] on, in the module's list.
     std::int32_t firstSample;
@@ -79,6 +83,7 @@ struct Instrument {
     std::uint8_t vibratoDepth;
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
+    NewNoteAction newNoteAction;
     Name name;
 };
 

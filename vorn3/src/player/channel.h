@@ -6,47 +6,21 @@
 #include <cstdint>
 
 #include "module/commands.h"
+#include "player/note.h"
 
 namespace vorn3 {
 
-// Bits of Channel::updateFlags: what updateVoice hands the voice this tick.
-inline constexpr std::uint8_t kUpdateFrequency = 1;
-inline constexpr std::uint8_t kUpdateVolume = 2;
-inline constexpr std::uint8_t kUpdatePanning = 4;
-inline constexpr std::uint8_t kUpdateTrigger = 8;
-inline constexpr std::uint8_t kUpdateStop = 32;
-
-inline constexpr std::int32_t kFullEnvelope = 64;
-inline constexpr std::int32_t kCentreEnvelope = 32;  // panning envelope output
-inline constexpr std::int32_t kFullFadeout = 65536;
-
-struct EnvelopeState {
-    std::int32_t tick;    // ticks since the note started
-    std::int32_t point;   // index of the point the envelope heads for
-    std::int32_t value;   // 16.16
-    std::int32_t output;  // 0..64; the panning envelope has its centre at 32
-    std::int32_t slope;   // 16.16 per tick
-    bool done;            // held at the last point
-};
-
-// Channel i drives voice i of the pool; it keeps the index rather than the voice, so
-// that a pool rebuilt by openAudio is found afresh.
+// Channel i plays its notes on voice i of the pool, until it lets one go.
 struct Channel {
     std::uint8_t note;         // 0..95, the file's note − 1
     std::uint8_t updateFlags;  // kUpdate bits for this tick
-    std::int32_t voiceIndex;
+    Note playing;
     // Linear frequencies: 7680 − 64 × note in 1/64 semitone; else an Amiga period.
     std::int32_t period;
-    std::int32_t volume;       // 0..64
-    std::int32_t panning;      // 0 left .. 255 right, 128 centre
-    std::int32_t volumeDelta;  // this tick only (tremor)
-    std::int32_t periodDelta;  // this tick only (vibrato, arpeggio, auto-vibrato)
-    EnvelopeState volumeEnvelope;
-    EnvelopeState panningEnvelope;
-    std::int32_t fadeoutVolume;          // of kFullFadeout; falls after key off
-    std::int32_t autoVibratoPosition;    // 0..255, of one cycle
-    std::int32_t autoVibratoSweepCount;  // ticks since the note started, held at the sweep
-    bool keyOff;
+    std::int32_t volume;              // 0..64
+    std::int32_t panning;             // 0 left .. 255 right, 128 centre
+    std::int32_t volumeDelta;         // this tick only (tremor)
+    std::int32_t periodDelta;         // this tick only (vibrato, arpeggio, auto-vibrato)
     std::uint8_t instrument;          // 0-based
     std::uint8_t baseNote;            // note + the sample's relative note, 0-based
     std::int32_t notePeriod;          // period of the last note given in a row
@@ -80,11 +54,6 @@ struct Channel {
     std::array<std::uint8_t, kCommandCount + 1> sharedMemories;
     bool glissando;  // a tone portamento is heard in semitones
     bool muted;      // its voice plays at volume 0
-    // The linear frequency last computed, in Hz, and the period it was computed for, in
-    // 1/64 semitone above C-4.
-    bool frequencyKnown;
-    std::int32_t frequencyPeriods;
-    std::int32_t frequency;
 };
 
 }  // namespace vorn3

@@ -402,12 +402,12 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
     channel.volume = sample.volume;
     if (rules.samplePanning) channel.panning = sample.panning;
-    restartEnvelope(channel.volumeEnvelope, kFullEnvelope);
-    restartEnvelope(channel.panningEnvelope, kCentreEnvelope);
-    channel.keyOff = false;
-    channel.fadeoutVolume = kFullFadeout;
-    channel.autoVibratoSweepCount = 0;
-    channel.autoVibratoPosition = 0;
+    restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
+    restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
+    channel.playing.keyOff = false;
+    channel.playing.fadeoutVolume = kFullFadeout;
+    channel.playing.autoVibratoSweepCount = 0;
+    channel.playing.autoVibratoPosition = 0;
     if ((channel.waveControl & 15) < 4) channel.vibratoPosition = 0;
     if ((channel.waveControl >> 4) < 4) channel.tremoloPosition = 0;
     channel.tremorCounter = 0;
@@ -526,7 +526,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             if (offset >= std::int64_t{cell.sample.loopStart} + cell.sample.loopLength) {
                 channel.updateFlags = static_cast<std::uint8_t>(
                     (channel.updateFlags & ~kUpdateTrigger) | kUpdateStop);
-            } else if (Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex)) {
+            } else if (Voice* voice = voiceAt(song.player->mixer, channel.playing.voiceIndex)) {
                 voice->startOffset = static_cast<std::uint32_t>(offset);
             }
             break;
@@ -565,7 +565,8 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case Command::setEnvelopePosition:
             if (cell.instrument.volumeEnvelope.type & kEnvelopeOn) {
-                setVolumeEnvelopePosition(channel, cell.instrument.volumeEnvelope, parameter);
+                setVolumeEnvelopePosition(channel.playing.volumeEnvelope,
+                                          cell.instrument.volumeEnvelope, parameter);
             }
             break;
         case Command::panningSlide:

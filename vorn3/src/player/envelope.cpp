@@ -41,8 +41,7 @@ std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
 
 // The loaded envelope keeps its sustain and loop points below its point count, so no
 // point beyond the loaded ones is read.
-void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelope,
-                  std::uint8_t flag) {
+void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
     const std::int32_t count = envelope.pointCount;
     const auto& points = envelope.points;
     if (state.point < count && points[state.point].tick == state.tick) {
@@ -53,13 +52,10 @@ void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelo
         if (state.point == count - 1) {
             state.output = points[state.point].value;
             state.done = true;
-            channel.updateFlags |= flag;
             return;
         }
-        if ((envelope.type & kEnvelopeSustain) && state.point == envelope.sustainPoint &&
-            !channel.keyOff) {
+        if ((envelope.type & kEnvelopeSustain) && state.point == envelope.sustainPoint && !keyOff) {
             state.output = points[state.point].value;
-            channel.updateFlags |= flag;
             return;
         }
         state.slope = slopeBetween(points[state.point], points[state.point + 1]);
@@ -69,12 +65,10 @@ void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelo
     if (state.point < count && points[state.point].tick != state.tick) state.value += state.slope;
     state.output = state.value >> kFixedShift;
     state.tick += 1;
-    channel.updateFlags |= flag;
 }
 
 // Stops at the last loaded point, where a tick beyond every point leaves the envelope.
-void setVolumeEnvelopePosition(Channel& channel, const Envelope& envelope, std::int32_t tick) {
-    EnvelopeState& state = channel.volumeEnvelope;
+void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, std::int32_t tick) {
     const std::int32_t count = envelope.pointCount;
     const auto& points = envelope.points;
     std::int32_t point = 0;
@@ -94,21 +88,20 @@ void setVolumeEnvelopePosition(Channel& channel, const Envelope& envelope, std::
     state.output = state.value >> kFixedShift;
 }
 
-void autoVibratoStep(Channel& channel, const Instrument& instrument) {
+std::int32_t autoVibratoStep(Note& note, const Instrument& instrument) {
     // The sine costs more than the rest of a tick; without depth it adds nothing.
     std::int32_t delta = instrument.vibratoDepth == 0
                              ? 0
-                             : instrument.vibratoDepth * vibratoValue(instrument.vibratoType,
-                                                                      channel.autoVibratoPosition);
+                             : instrument.vibratoDepth *
+                                   vibratoValue(instrument.vibratoType, note.autoVibratoPosition);
     if (instrument.vibratoSweep != 0) {
-        delta = channel.autoVibratoSweepCount * delta / instrument.vibratoSweep;
+        delta = note.autoVibratoSweepCount * delta / instrument.vibratoSweep;
     }
-    channel.periodDelta += delta >> kDepthShift;
-    channel.autoVibratoSweepCount =
-        std::min(channel.autoVibratoSweepCount + 1, std::int32_t{instrument.vibratoSweep});
-    channel.autoVibratoPosition += instrument.vibratoRate;
-    if (channel.autoVibratoPosition >= kPositions) channel.autoVibratoPosition -= kPositions;
-    channel.updateFlags |= kUpdateFrequency;
+    note.autoVibratoSweepCount =
+        std::min(note.autoVibratoSweepCount + 1, std::int32_t{instrument.vibratoSweep});
+    note.autoVibratoPosition += instrument.vibratoRate;
+    if (note.autoVibratoPosition >= kPositions) note.autoVibratoPosition -= kPositions;
+    return delta >> kDepthShift;
 }
 
 }  // namespace vorn3

@@ -1,20 +1,18 @@
-// Instrument envelopes and auto-vibrato, advanced once per tick for each channel.
+// Instrument envelopes and auto-vibrato, advanced once per tick for each note.
 #pragma once
 
 #include <cstdint>
 
 #include "module/module.h"
-#include "player/channel.h"
+#include "player/note.h"
 
 namespace vorn3 {
 
-// Advances one envelope of the channel's note by a tick; `flag` is the kUpdate bit
-// that hands its output to the voice.
-void envelopeStep(Channel& channel, EnvelopeState& state, const Envelope& envelope,
-                  std::uint8_t flag);
-// Moves the volume envelope to `tick` ticks after the note start (effect L).
-void setVolumeEnvelopePosition(Channel& channel, const Envelope& envelope, std::int32_t tick);
-// Adds the instrument's auto-vibrato to the channel's periodDelta.
-void autoVibratoStep(Channel& channel, const Instrument& instrument);
+// Advances one envelope of a note by a tick; its sustain point holds it until key off.
+void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff);
+// Moves a volume envelope to `tick` ticks after the note start (effect L).
+void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, std::int32_t tick);
+// The period change the instrument's auto-vibrato gives the note this tick; advances it.
+std::int32_t autoVibratoStep(Note& note, const Instrument& instrument);
 
 }  // namespace vorn3

@@ -18,7 +18,10 @@ void stopSong(Song& song) {
     song.client.playing = false;
     if (song.channels) {
         for (std::int32_t i = 0; i < song.module->channelCount; ++i)
-            stopVoice(song.player->mixer, i);
+            stopVoice(song.player->mixer, song.channels[i].playing.voiceIndex);
+        for (std::int32_t i = 0; i < song.letGoCount; ++i)
+            stopVoice(song.player->mixer, song.letGoNotes[i].note.voiceIndex);
+        song.letGoCount = 0;
         delete[] song.channels;
         song.channels = nullptr;
     }
@@ -154,7 +157,7 @@ bool startPlayback(Song& song) {
     song.channels = new (std::nothrow) Channel[module.channelCount]();
     if (!song.channels) return false;
     for (std::int32_t i = 0; i < module.channelCount; ++i) {
-        song.channels[i].voiceIndex = i;
+        song.channels[i].playing.voiceIndex = i;
         song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
     }

@@ -53,6 +53,9 @@ struct Song {
     std::int32_t seekOrder;      // with seekRow, a row the song stops before; -1: none
     std::int32_t seekRow;
     std::array<bool, kMaxChannels> mutedChannels;
+    // Notes their channels let go of, oldest first, each on a voice of its own.
+    std::array<LetGoNote, kVoiceCount> letGoNotes;
+    std::int32_t letGoCount;
     std::int32_t stereoSeparation;  // percent of every panning's distance from the centre
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -90,26 +91,117 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
            extendedCommand(rules, cell.parameter) == ExtendedCommand::noteTuning;
 }
 
-void stepEnvelopes(Channel& channel, const Instrument& instrument) {
-    if ((instrument.volumeEnvelope.type & kEnvelopeOn) && !channel.volumeEnvelope.done) {
-        envelopeStep(channel, channel.volumeEnvelope, instrument.volumeEnvelope, kUpdateVolume);
+// A note's envelopes and fadeout by one tick; the kUpdate bits of what they changed.
+std::uint8_t stepNote(Note& note, const Instrument& instrument) {
+    std::uint8_t flags = 0;
+    if ((instrument.volumeEnvelope.type & kEnvelopeOn) && !note.volumeEnvelope.done) {
+        envelopeStep(note.volumeEnvelope, instrument.volumeEnvelope, note.keyOff);
+        flags |= kUpdateVolume;
+    }
+    // Without a volume envelope, a key off silences the note at once.
+    if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && note.keyOff) {
+        note.volumeEnvelope.output = 0;
+    }
+    if ((instrument.panningEnvelope.type & kEnvelopeOn) && !note.panningEnvelope.done) {
+        envelopeStep(note.panningEnvelope, instrument.panningEnvelope, note.keyOff);
+        flags |= kUpdatePanning;
+    }
+    if (note.keyOff || note.fading) {
+        note.fadeoutVolume = std::max(note.fadeoutVolume - instrument.fadeout, 0);
+        flags |= kUpdateVolume;
+    }
+    return flags;
+}
+
+// Nothing more to hear of a note: its sample, its fadeout or its volume envelope has
+// played out.
+bool ended(const Song& song, const Note& note) {
+    const Voice* voice = voiceAt(song.player->mixer, note.voiceIndex);
+    return !voice || !voice->sample || note.fadeoutVolume == 0 ||
+           (note.volumeEnvelope.done && note.volumeEnvelope.output == 0);
+}
+
+void endLetGoNote(Song& song, std::int32_t index) {
+    stopVoice(song.player->mixer, song.letGoNotes[index].note.voiceIndex);
+    std::copy(song.letGoNotes.begin() + index + 1, song.letGoNotes.begin() + song.letGoCount,
+              song.letGoNotes.begin() + index);
+    song.letGoCount -= 1;
+}
+
+// The quietest let-go note, the oldest of equals.
+std::int32_t quietestLetGoNote(const Song& song) {
+    std::int32_t quietest = 0;
+    std::int32_t least = kMaxVoiceVolume + 1;
+    for (std::int32_t i = 0; i < song.letGoCount; ++i) {
+        const Voice* voice = voiceAt(song.player->mixer, song.letGoNotes[i].note.voiceIndex);
+        const std::int32_t volume = voice ? voice->volume : 0;
+        if (volume < least) quietest = i, least = volume;
+    }
+    return quietest;
+}
+
+// A voice no note of the song holds: a free one of the pool, else the one the quietest
+// let-go note yields; -1 where there is none.
+std::int32_t freeVoice(Song& song) {
+    PlayingVoices held{};
+    for (std::int32_t c = 0; c < song.module->channelCount; ++c)
+        markPlaying(held, song.channels[c].playing.voiceIndex, true);
+    for (std::int32_t i = 0; i < song.letGoCount; ++i)
+        markPlaying(held, song.letGoNotes[i].note.voiceIndex, true);
+    for (std::int32_t w = 0; w < kVoiceCount / PlayingVoices::kWordBits; ++w) {
+        if (~held.words[w] != 0) {
+            return w * PlayingVoices::kWordBits + std::countr_one(held.words[w]);
+        }
+    }
+    if (song.letGoCount == 0) return -1;
+    const std::int32_t yielding = quietestLetGoNote(song);
+    const std::int32_t index = song.letGoNotes[yielding].note.voiceIndex;
+    endLetGoNote(song, yielding);
+    return index;
+}
+
+// Where the instrument of the channel's note says so, the note plays on by itself on its
+// voice, and the channel takes another for its next.
+void letGoOfNote(Song& song, Channel& channel) {
+    Note& note = channel.playing;
+    if (!note.instrument || note.instrument->newNoteAction == NewNoteAction::cut) return;
+    if (ended(song, note)) return;
+    const std::int32_t voice = freeVoice(song);
+    if (voice < 0) return;
+    LetGoNote& letGo = song.letGoNotes[song.letGoCount++];
+    letGo = {note, channel.period, channel.volume, channel.panning, channel.muted};
+    letGo.note.keyOff =
+        letGo.note.keyOff || note.instrument->newNoteAction == NewNoteAction::noteOff;
+    letGo.note.fading = note.instrument->newNoteAction == NewNoteAction::fade;
+    note.voiceIndex = voice;
+}
+
+// Each let-go note ticks with its own envelopes, fadeout and auto-vibrato until it ends.
+void tickLetGoNotes(Song& song) {
+    for (std::int32_t i = 0; i < song.letGoCount;) {
+        LetGoNote& letGo = song.letGoNotes[i];
+        Note& note = letGo.note;
+        if (ended(song, note)) {
+            endLetGoNote(song, i);
+            continue;
+        }
+        const std::uint8_t flags = stepNote(note, *note.instrument) | kUpdateFrequency;
+        const std::int32_t vibrato = autoVibratoStep(note, *note.instrument);
+        updateVoice(song, note,
+                    {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.muted},
+                    *note.sample);
+        ++i;
     }
 }
 
-void stepPanningEnvelope(Channel& channel, const Instrument& instrument) {
-    if ((instrument.panningEnvelope.type & kEnvelopeOn) && !channel.panningEnvelope.done) {
-        envelopeStep(channel, channel.panningEnvelope, instrument.panningEnvelope, kUpdatePanning);
-    }
-}
-
-void stepFadeout(Channel& channel, const Instrument& instrument) {
-    if (!channel.keyOff) return;
-    channel.fadeoutVolume = std::max(channel.fadeoutVolume - instrument.fadeout, 0);
-    channel.updateFlags |= kUpdateVolume;
+NoteOutput outputOf(const Channel& channel) {
+    return {channel.updateFlags, channel.volume + channel.volumeDelta,
+            channel.panning,     channel.period,
+            channel.periodDelta, channel.muted};
 }
 
 void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sample) {
-    Voice* voice = voiceAt(song.player->mixer, channel.voiceIndex);
+    Voice* voice = voiceAt(song.player->mixer, channel.playing.voiceIndex);
     if (voice && voice->sample && voice->sample != &sample) voice->nextSample = &sample;
 }
 
@@ -117,6 +209,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento = cell.command == Command::tonePortamento ||
                             cell.command == Command::tonePortamentoVolumeSlide;
+    if (isNote(cell.note) && !portamento) letGoOfNote(song, channel);
     if (cell.instrument != 0 && (!portamento || song.module->rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
@@ -154,17 +247,18 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
 
     CellTick tick{song, channel, cell, instrument, sample};
     if (cell.volume != VolumeCommand::none) volumeColumnRow(tick);
-    if (cell.note == kKeyOff || cell.command == Command::keyOff) channel.keyOff = true;
+    Note& note = channel.playing;
+    if (cell.note == kKeyOff || cell.command == Command::keyOff) note.keyOff = true;
     if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
-    stepEnvelopes(channel, instrument);
-    if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && channel.keyOff) {
-        channel.volumeEnvelope.output = 0;
-    }
-    stepPanningEnvelope(channel, instrument);
-    stepFadeout(channel, instrument);
+    channel.updateFlags |= stepNote(note, instrument);
     effectRow(tick, row);
-    autoVibratoStep(channel, instrument);
-    updateVoice(channel, sample, song);
+    channel.periodDelta += autoVibratoStep(note, instrument);
+    channel.updateFlags |= kUpdateFrequency;
+    if (channel.updateFlags & kUpdateTrigger) {
+        note.instrument = &instrument;
+        note.sample = &sample;
+    }
+    updateVoice(song, note, outputOf(channel), sample);
 }
 
 // Where the row after the current one lies.
@@ -202,16 +296,18 @@ void processTickEffects(Song& song) {
         const Sample& sample = sampleOf(song, channel);
         channel.volumeDelta = 0;
         channel.periodDelta = 0;
-        channel.updateFlags = 0;
-        stepEnvelopes(channel, instrument);
-        stepPanningEnvelope(channel, instrument);
-        stepFadeout(channel, instrument);
+        channel.updateFlags = stepNote(channel.playing, instrument);
         const PatternCell cell = resolvedCell(song, channel, cells[c], false);
         CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
         effectTick(tick);
-        autoVibratoStep(channel, instrument);
-        updateVoice(channel, sample, song);
+        channel.periodDelta += autoVibratoStep(channel.playing, instrument);
+        channel.updateFlags |= kUpdateFrequency;
+        if (channel.updateFlags & kUpdateTrigger) {
+            channel.playing.instrument = &instrument;
+            channel.playing.sample = &sample;
+        }
+        updateVoice(song, channel.playing, outputOf(channel), sample);
     }
 }
 
@@ -224,6 +320,7 @@ void songTick(Song& song) {
     } else {
         processTickEffects(song);
     }
+    if (song.letGoCount > 0) tickLetGoNotes(song);
     song.tick += 1;
     if (song.tick >= song.speed + song.patternDelayTicks) {
         song.tick = 0;
@@ -233,60 +330,59 @@ void songTick(Song& song) {
 
 namespace {
 
-// The power is the costliest step of a tick, and a channel's period mostly stays from
-// one tick to the next.
-std::int32_t linearFrequency(Channel& channel, std::int32_t periodsAboveMiddle) {
-    if (!channel.frequencyKnown || channel.frequencyPeriods != periodsAboveMiddle) {
+// The power is the costliest step of a tick, and a note's period mostly stays from one
+// tick to the next.
+std::int32_t linearFrequency(Note& note, std::int32_t periodsAboveMiddle) {
+    if (!note.frequencyKnown || note.frequencyPeriods != periodsAboveMiddle) {
         const double hz = linearHz(periodsAboveMiddle);
-        channel.frequency = static_cast<std::int32_t>(
+        note.frequency = static_cast<std::int32_t>(
             std::min(hz, double{std::numeric_limits<std::int32_t>::max()}));
-        channel.frequencyPeriods = periodsAboveMiddle;
-        channel.frequencyKnown = true;
+        note.frequencyPeriods = periodsAboveMiddle;
+        note.frequencyKnown = true;
     }
-    return channel.frequency;
+    return note.frequency;
 }
 
 }  // namespace
 
-void updateVoice(Channel& channel, const Sample& sample, const Song& song) {
-    const std::uint8_t flags = channel.updateFlags;
+void updateVoice(const Song& song, Note& note, const NoteOutput& output, const Sample& sample) {
+    const std::uint8_t flags = output.flags;
     Mixer& mixer = song.player->mixer;
     if (flags & kUpdateTrigger) {
-        const std::int32_t index = triggerVoice(mixer, channel.voiceIndex, &sample);
-        if (index >= 0) channel.voiceIndex = index;
+        const std::int32_t index = triggerVoice(mixer, note.voiceIndex, &sample);
+        if (index >= 0) note.voiceIndex = index;
     }
-    Voice* voice = voiceAt(mixer, channel.voiceIndex);
+    Voice* voice = voiceAt(mixer, note.voiceIndex);
     if (!voice) return;
     if (flags & kUpdateVolume) {
-        const double volume = static_cast<double>(channel.volume + channel.volumeDelta) *
-                              channel.volumeEnvelope.output * channel.fadeoutVolume *
-                              song.globalVolume * kVoiceVolumeScale *
+        const double volume = static_cast<double>(output.volume) * note.volumeEnvelope.output *
+                              note.fadeoutVolume * song.globalVolume * kVoiceVolumeScale *
                               song.module->masterVolumeScale;
-        setVoiceVolume(*voice, channel.muted
+        setVoiceVolume(*voice, output.muted
                                    ? 0
                                    : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume));
     }
     if (flags & kUpdatePanning) {
         const std::int32_t room =
-            (kCentrePan - std::abs(channel.panning - kCentrePan)) / kPanPerEnvelopeStep;
+            (kCentrePan - std::abs(output.panning - kCentrePan)) / kPanPerEnvelopeStep;
         const std::int32_t panning =
-            channel.panning + room * (channel.panningEnvelope.output - kCentreEnvelope);
+            output.panning + room * (note.panningEnvelope.output - kCentreEnvelope);
         setVoicePanning(
             *voice, kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation);
     }
     if (flags & kUpdateFrequency) {
-        const std::int32_t period = channel.period + channel.periodDelta;
+        const std::int32_t period = output.period + output.periodDelta;
         if (song.module->flags & kLinearFrequencies) {
             setVoiceFrequency(
                 mixer, *voice,
-                linearFrequency(channel, kMiddlePeriod - channel.period + channel.periodDelta));
+                linearFrequency(note, kMiddlePeriod - output.period + output.periodDelta));
         } else {
             // A period at or below 0 is higher than any: the shortest one stands for it.
             setVoiceFrequency(mixer, *voice, song.module->rules.amigaClock / std::max(period, 1));
         }
     }
     if (flags & kUpdateStop) {
-        stopVoice(mixer, channel.voiceIndex);
+        stopVoice(mixer, note.voiceIndex);
         voice->startOffset = 0;
     }
 }

@@ -16,7 +16,7 @@ void songTick(Song& song);
 void processRow(Song& song);
 void processTickEffects(Song& song);
 
-// Hands the voice what the channel's updateFlags ask for.
-void updateVoice(Channel& channel, const Sample& sample, const Song& song);
+// Hands the note's voice what the output's flags ask for.
+void updateVoice(const Song& song, Note& note, const NoteOutput& output, const Sample& sample);
 
 }  // namespace vorn3
