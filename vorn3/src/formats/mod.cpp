@@ -27,7 +27,7 @@ constexpr std::int32_t kRows = 64;
 constexpr std::int32_t kCellBytes = 4;
 constexpr std::int32_t kMaxChannels = 99;
 constexpr std::int32_t kPeriodScale = 4;  // the engine's Amiga periods are in quarters
-constexpr std::int32_t kTopNote = kNoteCount;
+constexpr std::int32_t kTopNote = 96;     // B-7: periods are matched to notes up to it
 // MOD's effects 0..F as the engine's commands; XM's numbers are the same but for 7.
 constexpr std::array<Command, 16> kCommandOfEffect{
     Command::arpeggio,           Command::portamentoUp, Command::portamentoDown,

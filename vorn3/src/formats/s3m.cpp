@@ -68,6 +68,7 @@ constexpr std::uint8_t kHasCommand = 128;
 constexpr std::uint8_t kEmptyNote = 255;
 constexpr std::uint8_t kNoteCutByte = 254;
 constexpr std::int32_t kSemitones = 12;
+constexpr std::int32_t kTopNote = 96;  // B-7; notes above it play nothing
 constexpr std::uint8_t kMaxPanningCommand = 0x80;
 constexpr std::uint8_t kFirstTempo = 0x20;
 
@@ -320,7 +321,7 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
         const std::int32_t value = (note >> 4) * kSemitones + semitone + 1;
         if (note == kNoteCutByte) {
             cell.note = kNoteCut;
-        } else if (note != kEmptyNote && semitone < kSemitones && value <= kNoteCount) {
+        } else if (note != kEmptyNote && semitone < kSemitones && value <= kTopNote) {
             cell.note = static_cast<std::uint8_t>(value);
         }
         const std::uint8_t instrument = readU8(reader);

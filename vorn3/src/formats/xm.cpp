@@ -26,6 +26,8 @@ constexpr std::int32_t kMaxRows = 256;
 constexpr std::int32_t kEmptyPatternRows = 64;
 constexpr std::int32_t kMaxInstruments = 128;
 constexpr std::int32_t kMaxInstrumentSamples = 16;
+constexpr std::int32_t kNotes = 96;
+constexpr std::int32_t kEnvelopePoints = 12;
 constexpr std::int16_t kMinBpm = 32;
 constexpr std::int16_t kMaxBpm = 255;
 constexpr std::int64_t kPatternLengthAndPacking = 5;  // bytes before the row count
@@ -206,7 +208,7 @@ bool readPatterns(Reader& reader, Module& module, std::int32_t patternCount) {
 }
 
 void readEnvelopePoints(Reader& reader, Envelope& envelope) {
-    for (std::int32_t i = 0; i < kEnvelopeLoadedPoints; ++i) {
+    for (std::int32_t i = 0; i < kEnvelopePoints; ++i) {
         envelope.points[i].tick = readU16(reader);
         envelope.points[i].value = std::min(readU16(reader), kMaxEnvelopeValue);
     }
@@ -215,7 +217,7 @@ void readEnvelopePoints(Reader& reader, Envelope& envelope) {
 // Keeps the envelope code inside the loaded points: a point going back in time ends
 // the envelope, and a sustain or loop naming a point beyond the end is dropped.
 void limitEnvelope(Envelope& envelope, std::uint8_t storedPointCount) {
-    std::int32_t count = std::min<std::int32_t>(storedPointCount, kEnvelopeLoadedPoints);
+    std::int32_t count = std::min<std::int32_t>(storedPointCount, kEnvelopePoints);
     for (std::int32_t i = 1; i < count; ++i) {
         if (envelope.points[i].tick < envelope.points[i - 1].tick) count = i;
     }
@@ -228,9 +230,9 @@ void limitEnvelope(Envelope& envelope, std::uint8_t storedPointCount) {
 // The keymap names the instrument's own samples; a number beyond them plays nothing.
 void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     skip(reader, kSampleHeaderSize);
-    std::array<std::uint8_t, kNoteCount> keymap;
-    readBytes(reader, keymap.data(), kNoteCount);
-    for (std::int32_t n = 0; n < kNoteCount; ++n) {
+    std::array<std::uint8_t, kNotes> keymap;
+    readBytes(reader, keymap.data(), kNotes);
+    for (std::int32_t n = 0; n < kNotes; ++n) {
         instrument.noteSamples[n] =
             keymap[n] < instrument.sampleCount
                 ? static_cast<std::int16_t>(instrument.firstSample + keymap[n])

@@ -13,22 +13,22 @@
 
 namespace vorn3 {
 
-inline constexpr std::uint8_t kKeyOff = 255;   // note value of a key-off cell
-inline constexpr std::uint8_t kNoteCut = 254;  // note value of a cell that stops the note
-inline constexpr std::int32_t kNoteCount = 96;
+inline constexpr std::uint8_t kKeyOff = 255;     // note value of a key-off cell
+inline constexpr std::uint8_t kNoteCut = 254;    // note value of a cell that stops the note
+inline constexpr std::int32_t kNoteCount = 120;  // C-0 .. B-9
 inline constexpr std::int32_t kMaxOrders = 256;
 inline constexpr std::int32_t kMaxPatternRows = 256;
 inline constexpr std::int32_t kMaxChannels = 256;
 inline constexpr std::int32_t kMaxVolume = 64;  // of samples, channels and the song
-inline constexpr std::int32_t kEnvelopeLoadedPoints = 12;
+inline constexpr std::int32_t kMaxEnvelopePoints = 25;
 // Room beyond the loaded points, so that a look one or two points past the last
 // loaded one stays inside the record.
-inline constexpr std::int32_t kEnvelopeCapacity = 20;
+inline constexpr std::int32_t kEnvelopeCapacity = kMaxEnvelopePoints + 2;
 // Bit of Module::flags: periods in 1/64 semitone instead of Amiga periods.
 inline constexpr std::int16_t kLinearFrequencies = 1;
 
 struct PatternCell {
-    std::uint8_t note;        // 0 none, 1..96, kKeyOff, kNoteCut
+    std::uint8_t note;        // 0 none, 1..kNoteCount, kKeyOff, kNoteCut
     std::uint8_t instrument;  // 0 none, 1..128
     VolumeCommand volume;     // of the volume column
     std::uint8_t volumeValue;
@@ -51,11 +51,12 @@ struct EnvelopePoint {
 inline constexpr std::uint8_t kEnvelopeOn = 1;
 inline constexpr std::uint8_t kEnvelopeSustain = 2;
 inline constexpr std::uint8_t kEnvelopeLoop = 4;
+inline constexpr std::uint8_t kEnvelopeFilter = 8;  // the pitch envelope drives the filter
 
 struct Envelope {
     std::array<EnvelopePoint, kEnvelopeCapacity> points;
     // Once loaded, every index below is below pointCount or its bit in type is clear.
-    std::uint8_t pointCount;  // 0..kEnvelopeLoadedPoints
+    std::uint8_t pointCount;  // 0..kMaxEnvelopePoints
     std::uint8_t sustainPoint;
     std::uint8_t loopStart;
     std::uint8_t loopEnd;
@@ -78,6 +79,7 @@ struct Instrument {
     std::array<std::int16_t, kNoteCount> noteSamples;  // module sample per note, or kNoSample
     Envelope volumeEnvelope;
     Envelope panningEnvelope;
+    Envelope pitchEnvelope;  // or, with kEnvelopeFilter, the filter's
     std::uint8_t vibratoType;
     std::uint8_t vibratoSweep;  // ticks
     std::uint8_t vibratoDepth;

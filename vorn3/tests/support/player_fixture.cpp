@@ -162,8 +162,9 @@ void expectPlayable(const Song& song) {
         for (const std::int16_t sample : instrument.noteSamples) {
             EXPECT_TRUE(sample == kNoSample || (sample >= 0 && sample < song.module->sampleCount));
         }
-        for (const Envelope* envelope : {&instrument.volumeEnvelope, &instrument.panningEnvelope}) {
-            EXPECT_LE(envelope->pointCount, kEnvelopeLoadedPoints);
+        for (const Envelope* envelope :
+             {&instrument.volumeEnvelope, &instrument.panningEnvelope, &instrument.pitchEnvelope}) {
+            EXPECT_LE(envelope->pointCount, kMaxEnvelopePoints);
             if (envelope->type & kEnvelopeSustain) {
                 EXPECT_LT(envelope->sustainPoint, envelope->pointCount);
             }
