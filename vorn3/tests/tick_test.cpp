@@ -373,5 +373,38 @@ TEST_F(TickTest, ALetGoNoteTicksItsEnvelopeOnItsVoiceWhileTheChannelPlaysOn) {
     }
 }
 
+// No format loaded here has stereo samples, so the test gives the loaded sample a right
+// channel itself: it plays on a voice of its own, at the left's pitch and volume, the two
+// either side of the note's panning, as far apart as it leaves room for.
+TEST_F(TickTest, AStereoSamplePlaysItsChannelsOnTwoVoicesEitherSideOfThePanning) {
+    const struct {
+        std::uint8_t panning;
+        std::int32_t separation;
+        std::int32_t left;
+        std::int32_t right;
+    } tests[] = {{128, 100, 1, 255}, {64, 100, 0, 128}, {200, 100, 145, 255}, {128, 50, 65, 191}};
+    for (const auto& test : tests) {
+        SCOPED_TRACE(test.panning);
+        xm::Module module = oneChannel({note(kC4)});
+        module.instruments[0].samples[0].panning = test.panning;
+        SongPtr song = load(module);
+        auto& loaded = const_cast<Module&>(*song->module);
+        Sample& right = loaded.rightChannels[0];
+        right = loaded.samples[0];
+        right.data = allocateFrames(right.length);
+        setStereoSeparation(song.get(), test.separation);
+        ASSERT_TRUE(songStart(song.get()));
+        runTicks(*song, 1);
+        const Voice& leftVoice = *voiceAt(defaultMixer(), 0);
+        const Voice& rightVoice = *voiceAt(defaultMixer(), 1);
+        EXPECT_EQ(leftVoice.sample, &loaded.samples[0]);
+        EXPECT_EQ(rightVoice.sample, &right);
+        EXPECT_EQ(rightVoice.frequency, leftVoice.frequency);
+        EXPECT_EQ(rightVoice.volume, leftVoice.volume);
+        EXPECT_EQ(leftVoice.panning, test.left);
+        EXPECT_EQ(rightVoice.panning, test.right);
+    }
+}
+
 }  // namespace
 }  // namespace vorn3

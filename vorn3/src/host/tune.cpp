@@ -231,9 +231,11 @@ void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
     song.mutedChannels[channel] = muted;
     if (!song.channels) return;
     song.channels[channel].muted = muted;
-    if (Voice* voice = voiceAt(tune.player->mixer, song.channels[channel].playing.voiceIndex);
-        voice && muted)
-        setVoiceVolume(*voice, 0);
+    if (!muted) return;
+    const Note& note = song.channels[channel].playing;
+    for (const std::int32_t index : {note.voiceIndex, note.rightVoiceIndex}) {
+        if (Voice* voice = voiceAt(tune.player->mixer, index)) setVoiceVolume(*voice, 0);
+    }
 }
 
 }  // namespace vorn3

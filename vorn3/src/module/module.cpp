@@ -5,13 +5,33 @@
 #include <new>
 
 namespace vorn3 {
+
+void releaseFrames(std::int16_t* data) {
+    if (data) delete[](data - 1);
+}
+
 namespace {
 
 void releaseSamples(const Module& module) {
-    for (std::int32_t i = 0; i < module.sampleCount; ++i)
+    for (std::int32_t i = 0; i < module.sampleCount; ++i) {
         releaseFrames(module.samples[i].data);
+        releaseFrames(module.rightChannels[i].data);
+    }
     delete[] module.samples;
+    delete[] module.rightChannels;
     delete[] module.sampleNames;
+}
+
+// The array `total` long, its first `kept` records as they were and the rest zeroed;
+// false, with the array as it was, when memory runs out.
+template <typename Record>
+bool grow(Record*& array, std::int32_t kept, std::size_t total) {
+    auto* grown = new (std::nothrow) Record[total]();
+    if (!grown) return false;
+    std::copy_n(array, kept, grown);
+    delete[] array;
+    array = grown;
+    return true;
 }
 
 void releasePatterns(const Module& module) {
@@ -60,21 +80,17 @@ std::int32_t sampleIndex(const Module& module, const Sample& sample) {
 std::int32_t appendSamples(Module& module, std::int32_t count) {
     const std::int32_t first = module.sampleCount;
     const std::size_t total = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
-    auto* samples = new (std::nothrow) Sample[total]();
-    auto* names = new (std::nothrow) Name[total]();
-    if (!samples || !names) {
-        delete[] samples;
-        delete[] names;
+    if (!grow(module.samples, first, total) || !grow(module.rightChannels, first, total) ||
+        !grow(module.sampleNames, first, total)) {
         return -1;
     }
-    std::copy_n(module.samples, first, samples);
-    std::copy_n(module.sampleNames, first, names);
-    delete[] module.samples;
-    delete[] module.sampleNames;
-    module.samples = samples;
-    module.sampleNames = names;
     module.sampleCount = static_cast<std::int32_t>(total);
     return first;
+}
+
+const Sample* rightChannelOf(const Module& module, const Sample& sample) {
+    const std::int32_t index = sampleIndex(module, sample);
+    return index >= 0 && module.rightChannels[index].data ? &module.rightChannels[index] : nullptr;
 }
 
 bool allocateSampleInstruments(Module& module) {
@@ -105,10 +121,6 @@ bool allocatePatterns(Module& module, std::int32_t storedPatterns, std::int32_t 
         if (!slot.cells) return false;
     }
     return true;
-}
-
-void releaseFrames(std::int16_t* data) {
-    if (data) delete[](data - 1);
 }
 
 std::int16_t* allocateFrames(std::uint32_t length) {

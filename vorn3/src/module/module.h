@@ -95,6 +95,9 @@ struct Module {
     PatternSlot* patterns;
     Instrument* instruments;
     Sample* samples;  // instrument by instrument
+    // The right channel of each stereo sample, whose left is in samples; no data for the
+    // others.
+    Sample* rightChannels;
     Name* sampleNames;
     std::int32_t sampleCount;
     std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
@@ -134,9 +137,11 @@ void moduleRelease(const Module* module);
 const Sample& sampleOfNote(const Module& module, const Instrument& instrument, std::int32_t n);
 // The place of a sample in the module's list; -1 for a stand-in.
 std::int32_t sampleIndex(const Module& module, const Sample& sample);
+// The right channel of a stereo sample; null for a mono one.
+const Sample* rightChannelOf(const Module& module, const Sample& sample);
 
-// Room for `count` more samples at the end of the list, zeroed with their names; their
-// first index, or -1 when memory runs out.
+// Room for `count` more samples at the end of the list, zeroed with their right channels
+// and names; their first index, or -1 when memory runs out.
 std::int32_t appendSamples(Module& module, std::int32_t count);
 // Instruments of one sample each, with every note mapped to it, for formats without
 // instruments; false when memory runs out.

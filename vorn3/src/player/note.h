@@ -34,6 +34,7 @@ struct EnvelopeState {
 // is found afresh.
 struct Note {
     std::int32_t voiceIndex;
+    std::int32_t rightVoiceIndex;  // of a stereo sample's right channel; -1: none
     // What it was started with; what plays once it is let go.
     const Instrument* instrument;
     const Sample* sample;

@@ -18,9 +18,9 @@ void stopSong(Song& song) {
     song.client.playing = false;
     if (song.channels) {
         for (std::int32_t i = 0; i < song.module->channelCount; ++i)
-            stopVoice(song.player->mixer, song.channels[i].playing.voiceIndex);
+            stopNote(song.player->mixer, song.channels[i].playing);
         for (std::int32_t i = 0; i < song.letGoCount; ++i)
-            stopVoice(song.player->mixer, song.letGoNotes[i].note.voiceIndex);
+            stopNote(song.player->mixer, song.letGoNotes[i].note);
         song.letGoCount = 0;
         delete[] song.channels;
         song.channels = nullptr;
@@ -158,6 +158,7 @@ bool startPlayback(Song& song) {
     if (!song.channels) return false;
     for (std::int32_t i = 0; i < module.channelCount; ++i) {
         song.channels[i].playing.voiceIndex = i;
+        song.channels[i].playing.rightVoiceIndex = -1;
         song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
     }

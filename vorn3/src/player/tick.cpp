@@ -16,6 +16,7 @@ namespace vorn3 {
 namespace {
 
 constexpr std::int32_t kCentrePan = 128;
+constexpr std::int32_t kMaxPanning = 255;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
 constexpr double kVoiceVolumeScale = 255.0 / 34359738368.0;  // 2^35
@@ -122,7 +123,7 @@ bool ended(const Song& song, const Note& note) {
 }
 
 void endLetGoNote(Song& song, std::int32_t index) {
-    stopVoice(song.player->mixer, song.letGoNotes[index].note.voiceIndex);
+    stopNote(song.player->mixer, song.letGoNotes[index].note);
     std::copy(song.letGoNotes.begin() + index + 1, song.letGoNotes.begin() + song.letGoCount,
               song.letGoNotes.begin() + index);
     song.letGoCount -= 1;
@@ -144,10 +145,15 @@ std::int32_t quietestLetGoNote(const Song& song) {
 // let-go note yields; -1 where there is none.
 std::int32_t freeVoice(Song& song) {
     PlayingVoices held{};
+    const auto hold = [&held](const Note& note) {
+        for (const std::int32_t index : {note.voiceIndex, note.rightVoiceIndex}) {
+            if (index >= 0) markPlaying(held, index, true);
+        }
+    };
     for (std::int32_t c = 0; c < song.module->channelCount; ++c)
-        markPlaying(held, song.channels[c].playing.voiceIndex, true);
+        hold(song.channels[c].playing);
     for (std::int32_t i = 0; i < song.letGoCount; ++i)
-        markPlaying(held, song.letGoNotes[i].note.voiceIndex, true);
+        hold(song.letGoNotes[i].note);
     for (std::int32_t w = 0; w < kVoiceCount / PlayingVoices::kWordBits; ++w) {
         if (~held.words[w] != 0) {
             return w * PlayingVoices::kWordBits + std::countr_one(held.words[w]);
@@ -174,6 +180,7 @@ void letGoOfNote(Song& song, Channel& channel) {
         letGo.note.keyOff || note.instrument->newNoteAction == NewNoteAction::noteOff;
     letGo.note.fading = note.instrument->newNoteAction == NewNoteAction::fade;
     note.voiceIndex = voice;
+    note.rightVoiceIndex = -1;
 }
 
 // Each let-go note ticks with its own envelopes, fadeout and auto-vibrato until it ends.
@@ -345,45 +352,83 @@ std::int32_t linearFrequency(Note& note, std::int32_t periodsAboveMiddle) {
 
 }  // namespace
 
-void updateVoice(const Song& song, Note& note, const NoteOutput& output, const Sample& sample) {
+namespace {
+
+// A stereo sample plays its right channel on a voice of its own beside the note's, which
+// plays the left; a mono one gives that voice back.
+void triggerRightChannel(Song& song, Note& note, const Sample& sample) {
+    Mixer& mixer = song.player->mixer;
+    const Sample* right = rightChannelOf(*song.module, sample);
+    if (!right) {
+        if (note.rightVoiceIndex >= 0) stopVoice(mixer, note.rightVoiceIndex);
+        note.rightVoiceIndex = -1;
+        return;
+    }
+    if (note.rightVoiceIndex < 0) note.rightVoiceIndex = freeVoice(song);
+    Voice* voice = voiceAt(mixer, note.rightVoiceIndex);
+    const Voice* left = voiceAt(mixer, note.voiceIndex);
+    if (!voice || !left) return;
+    voice->startOffset = left->startOffset;
+    triggerVoice(mixer, note.rightVoiceIndex, right);
+}
+
+std::int32_t separated(const Song& song, std::int32_t panning) {
+    return kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation;
+}
+
+}  // namespace
+
+void stopNote(Mixer& mixer, const Note& note) {
+    stopVoice(mixer, note.voiceIndex);
+    stopVoice(mixer, note.rightVoiceIndex);
+}
+
+void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample& sample) {
     const std::uint8_t flags = output.flags;
     Mixer& mixer = song.player->mixer;
     if (flags & kUpdateTrigger) {
+        // Before the left's trigger consumes the start offset both share.
+        triggerRightChannel(song, note, sample);
         const std::int32_t index = triggerVoice(mixer, note.voiceIndex, &sample);
         if (index >= 0) note.voiceIndex = index;
     }
     Voice* voice = voiceAt(mixer, note.voiceIndex);
     if (!voice) return;
+    Voice* right = voiceAt(mixer, note.rightVoiceIndex);
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(output.volume) * note.volumeEnvelope.output *
                               note.fadeoutVolume * song.globalVolume * kVoiceVolumeScale *
                               song.module->masterVolumeScale;
-        setVoiceVolume(*voice, output.muted
-                                   ? 0
-                                   : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume));
+        const std::int32_t voiceVolume =
+            output.muted ? 0 : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume);
+        setVoiceVolume(*voice, voiceVolume);
+        if (right) setVoiceVolume(*right, voiceVolume);
     }
     if (flags & kUpdatePanning) {
         const std::int32_t room =
             (kCentrePan - std::abs(output.panning - kCentrePan)) / kPanPerEnvelopeStep;
         const std::int32_t panning =
             output.panning + room * (note.panningEnvelope.output - kCentreEnvelope);
-        setVoicePanning(
-            *voice, kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation);
+        // The two channels of a stereo sample lie either side of the note's panning, as
+        // far apart as it leaves room for.
+        const std::int32_t spread = right ? std::min(panning, kMaxPanning - panning) : 0;
+        setVoicePanning(*voice, separated(song, panning - spread));
+        if (right) setVoicePanning(*right, separated(song, panning + spread));
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = output.period + output.periodDelta;
-        if (song.module->flags & kLinearFrequencies) {
-            setVoiceFrequency(
-                mixer, *voice,
-                linearFrequency(note, kMiddlePeriod - output.period + output.periodDelta));
-        } else {
-            // A period at or below 0 is higher than any: the shortest one stands for it.
-            setVoiceFrequency(mixer, *voice, song.module->rules.amigaClock / std::max(period, 1));
-        }
+        const std::int32_t hz =
+            song.module->flags & kLinearFrequencies
+                ? linearFrequency(note, kMiddlePeriod - output.period + output.periodDelta)
+                // A period at or below 0 is higher than any: the shortest one stands for it.
+                : song.module->rules.amigaClock / std::max(period, 1);
+        setVoiceFrequency(mixer, *voice, hz);
+        if (right) setVoiceFrequency(mixer, *right, hz);
     }
     if (flags & kUpdateStop) {
         stopVoice(mixer, note.voiceIndex);
         voice->startOffset = 0;
+        if (right) stopVoice(mixer, note.rightVoiceIndex);
     }
 }
 

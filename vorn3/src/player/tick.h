@@ -16,7 +16,9 @@ void songTick(Song& song);
 void processRow(Song& song);
 void processTickEffects(Song& song);
 
-// Hands the note's voice what the output's flags ask for.
-void updateVoice(const Song& song, Note& note, const NoteOutput& output, const Sample& sample);
+// Silences the note's voices.
+void stopNote(Mixer& mixer, const Note& note);
+// Hands the note's voices what the output's flags ask for.
+void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample& sample);
 
 }  // namespace vorn3
