@@ -67,11 +67,6 @@ void moduleRelease(const Module* module) {
     delete module;
 }
 
-const Sample& sampleOfNote(const Module& module, const Instrument& instrument, std::int32_t n) {
-    const std::int16_t index = instrument.noteSamples[n];
-    return index == kNoSample ? emptySample : module.samples[index];
-}
-
 std::int32_t sampleIndex(const Module& module, const Sample& sample) {
     if (&sample < module.samples || &sample >= module.samples + module.sampleCount) return -1;
     return static_cast<std::int32_t>(&sample - module.samples);

@@ -134,7 +134,11 @@ void moduleRetain(const Module& module);
 void moduleRelease(const Module* module);
 
 // The sample the instrument plays for 0-based note n; emptySample where it has none.
-const Sample& sampleOfNote(const Module& module, const Instrument& instrument, std::int32_t n);
+inline const Sample& sampleOfNote(const Module& module, const Instrument& instrument,
+                                  std::int32_t n) {
+    const std::int16_t index = instrument.noteSamples[n];
+    return index == kNoSample ? emptySample : module.samples[index];
+}
 // The place of a sample in the module's list; -1 for a stand-in.
 std::int32_t sampleIndex(const Module& module, const Sample& sample);
 // The right channel of a stereo sample; null for a mono one.
