@@ -1,7 +1,6 @@
 #include "player/tick.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -22,7 +21,7 @@ constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to th
 constexpr double kVoiceVolumeScale = 255.0 / 34359738368.0;  // 2^35
 
 // Rows the pattern does not have read as this: a break or a loop can name one.
-constexpr PatternCell kEmptyRow[kVoiceCount]{};
+constexpr PatternCell kEmptyRow[kMaxChannels]{};
 
 const PatternCell* currentCells(const Song& song) {
     const PatternSlot& pattern = song.module->patterns[song.module->orderTable[song.currentOrder]];
@@ -168,13 +167,15 @@ std::int32_t freeVoice(Song& song) {
 }
 
 // Where the instrument of the channel's note says so, the note plays on by itself on its
-// voice, and the channel takes another for its next.
-void letGoOfNote(Song& song, Channel& channel) {
+// voice, and the channel takes another for its next; true when it did.
+bool letGoOfNote(Song& song, Channel& channel) {
     Note& note = channel.playing;
-    if (!note.instrument || note.instrument->newNoteAction == NewNoteAction::cut) return;
-    if (ended(song, note)) return;
+    if (!note.instrument || note.instrument->newNoteAction == NewNoteAction::cut) return false;
+    if (ended(song, note)) return false;
     const std::int32_t voice = freeVoice(song);
-    if (voice < 0) return;
+    Voice* fresh = voiceAt(song.player->mixer, voice);
+    if (!fresh) return false;
+    fresh->startOffset = 0;
     LetGoNote& letGo = song.letGoNotes[song.letGoCount++];
     letGo = {note, channel.period, channel.volume, channel.panning, channel.muted};
     letGo.note.keyOff =
@@ -182,6 +183,7 @@ void letGoOfNote(Song& song, Channel& channel) {
     letGo.note.fading = note.instrument->newNoteAction == NewNoteAction::fade;
     note.voiceIndex = voice;
     note.rightVoiceIndex = -1;
+    return true;
 }
 
 // Each let-go note ticks with its own envelopes, fadeout and auto-vibrato until it ends.
@@ -217,7 +219,8 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     const PatternCell cell = resolvedCell(song, channel, storedCell, true);
     const bool portamento = cell.command == Command::tonePortamento ||
                             cell.command == Command::tonePortamentoVolumeSlide;
-    if (isNote(cell.note) && !portamento) letGoOfNote(song, channel);
+    // A voice taken afresh has its panning from an earlier note.
+    const bool freshVoice = isNote(cell.note) && !portamento && letGoOfNote(song, channel);
     if (cell.instrument != 0 && (!portamento || song.module->rules.portamentoTakesInstrument)) {
         channel.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     }
@@ -247,6 +250,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
+    if (freshVoice) channel.updateFlags |= kUpdatePanning;
     if (cell.instrument != 0) resetChannel(channel, sample, song.module->rules);
     if (song.module->rules.sampleSwap && cell.instrument != 0 &&
         (!isNote(cell.note) || portamento)) {
