@@ -192,6 +192,7 @@ TEST_F(TickTest, ANoteTakesItsSamplesVolumeAndPanning) {
     NoteOutput full{};
     full.flags = kUpdateVolume;
     full.volume = 64;
+    full.channelVolume = kFullChannelVolume;
     updateVoice(*song, song->channels[0].playing, full, emptySample);
     EXPECT_EQ(voice.volume, 127);  // everything at full
 }

@@ -259,6 +259,8 @@ void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     instrument.fadeout = readU16(reader) * 2;
     limitEnvelope(volume, volumePoints);
     limitEnvelope(panning, panningPoints);
+    volume.sustainEnd = volume.sustainPoint;
+    panning.sustainEnd = panning.sustainPoint;
 }
 
 void readSampleHeader(Reader& reader, Sample& sample, char* name) {
@@ -297,7 +299,7 @@ bool readInstrument(ModuleLoad& load, std::int32_t index) {
     Reader& reader = load.reader;
     Module& module = load.module;
     Instrument& instrument = module.instruments[index];
-    instrument.noteSamples.fill(kNoSample);
+    instrument = newInstrument();
     const std::int64_t start = reader.position;
     const std::uint32_t headerSize = readU32(reader);
     readBytes(reader, instrument.name.data(), kNameBytes);

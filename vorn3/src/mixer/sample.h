@@ -8,6 +8,7 @@
 namespace vorn3 {
 
 inline constexpr std::int32_t kNoGuard = INT32_MIN;
+inline constexpr std::int32_t kNoPanning = -1;
 // Zero frames allocated after a sample's last frame; the guard frame is the first.
 inline constexpr std::uint32_t kSpareFrames = 8;
 
@@ -23,10 +24,13 @@ struct Sample {
     std::uint8_t volume;       // 0..64
     std::int8_t finetune;      // 1/128 semitone
     std::int32_t guardValue;   // the frame the guard frame replaced, or kNoGuard
-    std::int32_t panning;      // 0 left .. 255 right
+    std::int32_t panning;      // 0 left .. 255 right; kNoPanning: the channel's stays
     std::uint8_t bits;         // 8 or 16; 16 once its data is loaded
     LoopType loopType;
-    std::int8_t relativeNote;  // semitones
+    std::int8_t relativeNote;   // semitones
+    std::uint8_t globalVolume;  // 0..kFullSampleGlobalVolume, of every note of it
 };
+
+inline constexpr std::uint8_t kFullSampleGlobalVolume = 64;
 
 }  // namespace vorn3

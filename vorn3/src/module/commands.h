@@ -77,6 +77,9 @@ enum class VolumeCommand : std::uint8_t {
     panningLeft,
     panningRight,
     tonePortamento,  // value: speed in 16 portamento steps
+    panning,         // value 0 left .. 255 right
+    portamentoDown,  // value: in 4 period units
+    portamentoUp,
 };
 
 }  // namespace vorn3

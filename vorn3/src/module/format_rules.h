@@ -53,7 +53,8 @@ struct FormatRules {
     // An instrument without a note swaps the playing sample for its own where the playing
     // one's loop (or the sample) ends.
     bool sampleSwap;
-    bool glissando;  // E3x turns a channel's glissando on and off (Amiga periods only)
+    bool glissando;    // E3x turns a channel's glissando on and off (Amiga periods only)
+    bool breakRowHex;  // a pattern break names its row in hex, not in decimal digits
 };
 
 // Exy of XM.
@@ -96,7 +97,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .portamentoTakesInstrument = false,
                                       .delayAtRowEndSpeed = false,
                                       .sampleSwap = false,
-                                      .glissando = false};
+                                      .glissando = false,
+                                      .breakRowHex = false};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

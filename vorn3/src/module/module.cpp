@@ -43,14 +43,36 @@ void releasePatterns(const Module& module) {
 
 }  // namespace
 
-const Sample emptySample{};
-const Instrument emptyInstrument{};
+Sample newSample() {
+    Sample sample{};
+    sample.panning = kNoPanning;
+    sample.globalVolume = kFullSampleGlobalVolume;
+    return sample;
+}
+
+Instrument newInstrument() {
+    Instrument instrument{};
+    instrument.noteSamples.fill(kNoSample);
+    for (std::size_t n = 0; n < instrument.noteNotes.size(); ++n)
+        instrument.noteNotes[n] = static_cast<std::uint8_t>(n);
+    instrument.globalVolume = kFullInstrumentGlobalVolume;
+    return instrument;
+}
+
+// Panned hard left, as every sample was before samples could leave the panning alone.
+const Sample emptySample = [] {
+    Sample sample{};
+    sample.globalVolume = kFullSampleGlobalVolume;
+    return sample;
+}();
+const Instrument emptyInstrument = newInstrument();
 
 Module* moduleCreate() {
     auto* module = new (std::nothrow) Module{};
     if (module) {
         module->references = 1;
         module->masterVolumeScale = 1;
+        module->channelVolumes.fill(kFullChannelVolume);
     }
     return module;
 }
@@ -64,6 +86,7 @@ void moduleRelease(const Module* module) {
     releaseSamples(*module);
     releasePatterns(*module);
     delete[] module->instruments;
+    delete[] module->message;
     delete module;
 }
 
@@ -79,6 +102,8 @@ std::int32_t appendSamples(Module& module, std::int32_t count) {
         !grow(module.sampleNames, first, total)) {
         return -1;
     }
+    std::fill_n(module.samples + first, count, newSample());
+    std::fill_n(module.rightChannels + first, count, newSample());
     module.sampleCount = static_cast<std::int32_t>(total);
     return first;
 }
@@ -93,6 +118,7 @@ bool allocateSampleInstruments(Module& module) {
     if (!module.instruments || appendSamples(module, module.instrumentCount) < 0) return false;
     for (std::int32_t i = 0; i < module.instrumentCount; ++i) {
         Instrument& instrument = module.instruments[i];
+        instrument = newInstrument();
         instrument.firstSample = i;
         instrument.sampleCount = 1;
         instrument.noteSamples.fill(static_cast<std::int16_t>(i));

@@ -15,11 +15,13 @@ namespace vorn3 {
 
 inline constexpr std::uint8_t kKeyOff = 255;     // note value of a key-off cell
 inline constexpr std::uint8_t kNoteCut = 254;    // note value of a cell that stops the note
+inline constexpr std::uint8_t kNoteFade = 253;   // note value of a cell that fades the note out
 inline constexpr std::int32_t kNoteCount = 120;  // C-0 .. B-9
 inline constexpr std::int32_t kMaxOrders = 256;
 inline constexpr std::int32_t kMaxPatternRows = 256;
 inline constexpr std::int32_t kMaxChannels = 256;
 inline constexpr std::int32_t kMaxVolume = 64;  // of samples, channels and the song
+inline constexpr std::uint8_t kFullChannelVolume = 64;
 inline constexpr std::int32_t kMaxEnvelopePoints = 25;
 // Room beyond the loaded points, so that a look one or two points past the last
 // loaded one stays inside the record.
@@ -28,7 +30,7 @@ inline constexpr std::int32_t kEnvelopeCapacity = kMaxEnvelopePoints + 2;
 inline constexpr std::int16_t kLinearFrequencies = 1;
 
 struct PatternCell {
-    std::uint8_t note;        // 0 none, 1..kNoteCount, kKeyOff, kNoteCut
+    std::uint8_t note;        // 0 none, 1..kNoteCount, kKeyOff, kNoteCut, kNoteFade
     std::uint8_t instrument;  // 0 none, 1..128
     VolumeCommand volume;     // of the volume column
     std::uint8_t volumeValue;
@@ -57,7 +59,10 @@ struct Envelope {
     std::array<EnvelopePoint, kEnvelopeCapacity> points;
     // Once loaded, every index below is below pointCount or its bit in type is clear.
     std::uint8_t pointCount;  // 0..kMaxEnvelopePoints
+    // Until key off, the envelope holds at the sustain point or, where the end differs,
+    // loops from it to the end.
     std::uint8_t sustainPoint;
+    std::uint8_t sustainEnd;
     std::uint8_t loopStart;
     std::uint8_t loopEnd;
     std::uint8_t type;  // kEnvelope bits; 0 with fewer than 2 points
@@ -68,6 +73,8 @@ using Name = std::array<char, kNameBytes + 1>;  // ends in a zero byte
 
 inline constexpr std::int16_t kNoSample = -1;
 
+inline constexpr std::uint8_t kFullInstrumentGlobalVolume = 128;
+
 // What becomes of an instrument's note when its channel starts another: cut, or let go to
 // play on by itself, as it is, released or fading out.
 enum class NewNoteAction : std::uint8_t { cut, continuePlaying, noteOff, fade };
@@ -77,6 +84,7 @@ struct Instrument {
     std::int32_t firstSample;
     std::int32_t sampleCount;
     std::array<std::int16_t, kNoteCount> noteSamples;  // module sample per note, or kNoSample
+    std::array<std::uint8_t, kNoteCount> noteNotes;    // the note each note plays, 0-based
     Envelope volumeEnvelope;
     Envelope panningEnvelope;
     Envelope pitchEnvelope;  // or, with kEnvelopeFilter, the filter's
@@ -86,6 +94,7 @@ struct Instrument {
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
     NewNoteAction newNoteAction;
+    std::uint8_t globalVolume;  // 0..kFullInstrumentGlobalVolume, of every note of it
     Name name;
 };
 
@@ -116,6 +125,9 @@ struct Module {
     std::array<std::uint8_t, kMaxChannels> channelPannings;
     // Every voice's volume × this: a master volume the file sets over its tracker's default.
     double masterVolumeScale;
+    // Each channel's volume, 0..kFullChannelVolume, over every note it plays.
+    std::array<std::uint8_t, kMaxChannels> channelVolumes;
+    char* message;  // the song's message, lines ended by '\n' and the whole by a zero; or null
     std::array<char, 32> format;   // the format's name and version; ends in a zero byte
     std::array<char, 29> title;    // ends in a zero byte
     std::array<char, 29> tracker;  // that wrote the file
@@ -124,6 +136,11 @@ struct Module {
 // Shared stand-ins for missing samples and instruments; never freed, never written.
 extern const Sample emptySample;
 extern const Instrument emptyInstrument;
+
+// A sample as a module's list starts it: at full global volume, panned by the channel.
+Sample newSample();
+// An instrument mapping every note to itself, at full global volume, with no samples.
+Instrument newInstrument();
 
 // A new module with nothing loaded and one reference; null when memory runs out.
 Module* moduleCreate();

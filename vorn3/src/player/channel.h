@@ -19,6 +19,7 @@ struct Channel {
     std::int32_t period;
     std::int32_t volume;              // 0..64
     std::int32_t panning;             // 0 left .. 255 right, 128 centre
+    std::int32_t channelVolume;       // 0..kFullChannelVolume, over its notes' volume
     std::int32_t volumeDelta;         // this tick only (tremor)
     std::int32_t periodDelta;         // this tick only (vibrato, arpeggio, auto-vibrato)
     std::uint8_t instrument;          // 0-based

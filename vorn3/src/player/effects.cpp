@@ -20,6 +20,8 @@ constexpr std::int32_t kFrameOffsetPerUnit = 256;  // frames per step of the sam
 constexpr std::int32_t kArpeggioSteps = 3;         // none, x, y
 constexpr std::int32_t kLastBreakRow = 63;
 constexpr std::int32_t kColumnPortamentoScale = 16;
+// A column pitch slide of x slides as a portamento of 4x does.
+constexpr std::int32_t kColumnSlideScale = 4 * kPeriodUnitsPerSpeed;
 
 // Vibrato: 64 positions per cycle, −32..31; each half cycle takes 32 of them.
 constexpr std::int32_t kVibratoPositions = 64;
@@ -390,8 +392,11 @@ void extendedTick(CellTick& cell) {
 }
 
 void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
-    std::int32_t target = nibbleHigh(parameter) * 10 + nibbleLow(parameter);
-    if (target > kLastBreakRow) target = 0;
+    std::int32_t target = parameter;
+    if (!song.module->rules.breakRowHex) {
+        target = nibbleHigh(parameter) * 10 + nibbleLow(parameter);
+        if (target > kLastBreakRow) target = 0;
+    }
     if (!row.positionJumpSeen) song.nextOrder = song.currentOrder + 1;
     if (song.nextOrder >= song.module->songLength) song.nextOrder = 0;
     song.nextRow = rowInPattern(song, song.nextOrder, target);
@@ -401,10 +406,11 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
     channel.volume = sample.volume;
-    if (rules.samplePanning) channel.panning = sample.panning;
+    if (rules.samplePanning && sample.panning != kNoPanning) channel.panning = sample.panning;
     restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
     channel.playing.keyOff = false;
+    channel.playing.fading = false;
     channel.playing.fadeoutVolume = kFullFadeout;
     channel.playing.autoVibratoSweepCount = 0;
     channel.playing.autoVibratoPosition = 0;
@@ -450,6 +456,9 @@ void volumeColumnRow(CellTick& cell) {
             channel.portamentoTarget = channel.notePeriod;
             channel.updateFlags &= ~kUpdateTrigger;
             break;
+        case VolumeCommand::panning:
+            changePanning(channel, x);
+            break;
         default:
             break;
     }
@@ -478,6 +487,14 @@ void volumeColumnTick(CellTick& cell) {
             break;
         case VolumeCommand::tonePortamento:
             tonePortamentoStep(channel);
+            break;
+        case VolumeCommand::portamentoDown:
+            slidePeriodDown(channel, cell.song.module->rules, x * kColumnSlideScale);
+            channel.updateFlags |= kUpdateFrequency;
+            break;
+        case VolumeCommand::portamentoUp:
+            slidePeriodUp(channel, cell.song.module->rules, x * kColumnSlideScale);
+            channel.updateFlags |= kUpdateFrequency;
             break;
         default:
             break;

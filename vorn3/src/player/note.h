@@ -43,6 +43,8 @@ struct Note {
     std::int32_t fadeoutVolume;          // of kFullFadeout; falls after key off
     std::int32_t autoVibratoPosition;    // 0..255, of one cycle
     std::int32_t autoVibratoSweepCount;  // ticks since the note started, held at the sweep
+    // Its sample's and instrument's global volumes together, 0..1.
+    double gain;
     bool keyOff;
     bool fading;  // its fadeout runs without a key off
     // The linear frequency last computed, in Hz, and the period it was computed for, in
@@ -58,6 +60,7 @@ struct LetGoNote {
     std::int32_t period;
     std::int32_t volume;   // 0..64
     std::int32_t panning;  // 0 left .. 255 right
+    std::int32_t channelVolume;
     bool muted;
 };
 
@@ -68,6 +71,7 @@ struct NoteOutput {
     std::int32_t panning;
     std::int32_t period;
     std::int32_t periodDelta;
+    std::int32_t channelVolume;  // 0..kFullChannelVolume
     bool muted;
 };
 

@@ -159,6 +159,8 @@ bool startPlayback(Song& song) {
     for (std::int32_t i = 0; i < module.channelCount; ++i) {
         song.channels[i].playing.voiceIndex = i;
         song.channels[i].playing.rightVoiceIndex = -1;
+        song.channels[i].playing.gain = 1;
+        song.channels[i].channelVolume = module.channelVolumes[i];
         song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
     }

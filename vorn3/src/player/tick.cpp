@@ -177,7 +177,8 @@ bool letGoOfNote(Song& song, Channel& channel) {
     if (!fresh) return false;
     fresh->startOffset = 0;
     LetGoNote& letGo = song.letGoNotes[song.letGoCount++];
-    letGo = {note, channel.period, channel.volume, channel.panning, channel.muted};
+    letGo = {note,         channel.period, channel.volume, channel.panning, channel.channelVolume,
+             channel.muted};
     letGo.note.keyOff =
         letGo.note.keyOff || note.instrument->newNoteAction == NewNoteAction::noteOff;
     letGo.note.fading = note.instrument->newNoteAction == NewNoteAction::fade;
@@ -198,16 +199,26 @@ void tickLetGoNotes(Song& song) {
         const std::uint8_t flags = stepNote(note, *note.instrument) | kUpdateFrequency;
         const std::int32_t vibrato = autoVibratoStep(note, *note.instrument);
         updateVoice(song, note,
-                    {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.muted},
+                    {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.channelVolume,
+                     letGo.muted},
                     *note.sample);
         ++i;
     }
 }
 
+// What a note starts with, for when it is let go, and its global volumes.
+void recordStart(Note& note, const Instrument& instrument, const Sample& sample) {
+    note.instrument = &instrument;
+    note.sample = &sample;
+    note.gain = static_cast<double>(sample.globalVolume) / kFullSampleGlobalVolume *
+                instrument.globalVolume / kFullInstrumentGlobalVolume;
+}
+
 NoteOutput outputOf(const Channel& channel) {
     return {channel.updateFlags, channel.volume + channel.volumeDelta,
             channel.panning,     channel.period,
-            channel.periodDelta, channel.muted};
+            channel.periodDelta, channel.channelVolume,
+            channel.muted};
 }
 
 void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sample) {
@@ -240,7 +251,8 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
         const std::int32_t finetune =
             retuned ? rules.noteTunings[cell.parameter & 15] : sampleFinetune(song, sample);
         // A relative note cannot push a note below the lowest one.
-        channel.baseNote = static_cast<std::uint8_t>(std::max(relativeNote + cell.note - 1, 0));
+        const std::int32_t played = instrument.noteNotes[cell.note - 1];
+        channel.baseNote = static_cast<std::uint8_t>(std::max(relativeNote + played, 0));
         channel.notePeriod =
             (song.module->flags & kLinearFrequencies)
                 ? kLinearBasePeriod - kLinearPeriodsPerNote * channel.baseNote - finetune / 2
@@ -262,14 +274,12 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     Note& note = channel.playing;
     if (cell.note == kKeyOff || cell.command == Command::keyOff) note.keyOff = true;
     if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
+    if (cell.note == kNoteFade) note.fading = true;
     channel.updateFlags |= stepNote(note, instrument);
     effectRow(tick, row);
     channel.periodDelta += autoVibratoStep(note, instrument);
     channel.updateFlags |= kUpdateFrequency;
-    if (channel.updateFlags & kUpdateTrigger) {
-        note.instrument = &instrument;
-        note.sample = &sample;
-    }
+    if (channel.updateFlags & kUpdateTrigger) recordStart(note, instrument, sample);
     updateVoice(song, note, outputOf(channel), sample);
 }
 
@@ -315,10 +325,7 @@ void processTickEffects(Song& song) {
         effectTick(tick);
         channel.periodDelta += autoVibratoStep(channel.playing, instrument);
         channel.updateFlags |= kUpdateFrequency;
-        if (channel.updateFlags & kUpdateTrigger) {
-            channel.playing.instrument = &instrument;
-            channel.playing.sample = &sample;
-        }
+        if (channel.updateFlags & kUpdateTrigger) recordStart(channel.playing, instrument, sample);
         updateVoice(song, channel.playing, outputOf(channel), sample);
     }
 }
@@ -403,7 +410,8 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(output.volume) * note.volumeEnvelope.output *
                               note.fadeoutVolume * song.globalVolume * kVoiceVolumeScale *
-                              song.module->masterVolumeScale;
+                              song.module->masterVolumeScale * note.gain *
+                              (output.channelVolume / double{kFullChannelVolume});
         const std::int32_t voiceVolume =
             output.muted ? 0 : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume);
         setVoiceVolume(*voice, voiceVolume);
