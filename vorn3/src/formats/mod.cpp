@@ -16,6 +16,8 @@
 namespace vorn3 {
 namespace {
 
+constexpr std::int64_t kFileNameBytes = 22;  // of instrument and sample names
+
 constexpr std::int64_t kTitleBytes = 20;
 constexpr std::int64_t kSampleHeaderBytes = 30;
 constexpr std::int32_t kMarkedSamples = 31;
@@ -132,7 +134,7 @@ std::uint16_t readBigEndian16(Reader& reader) {
 void readSampleHeader(Reader& reader, Module& module, std::int32_t index, bool marked) {
     Instrument& instrument = module.instruments[index];
     Sample& sample = module.samples[index];
-    readBytes(reader, instrument.name.data(), kNameBytes);
+    readBytes(reader, instrument.name.data(), kFileNameBytes);
     module.sampleNames[index] = instrument.name;
     sample.length = readBigEndian16(reader) * 2u;
     sample.finetune = finetuneOfNibble(readU8(reader));
@@ -223,9 +225,9 @@ bool recognisesSoundtracker(const FileHead& head) {
     bool anySample = false;
     for (std::int32_t i = 0; i < kUnmarkedSamples; ++i) {
         const std::uint8_t* header = head.bytes + kTitleBytes + i * kSampleHeaderBytes;
-        const std::uint32_t length = bigEndian16(header + kNameBytes);
-        if (!printable(header, kNameBytes) || header[kNameBytes + 2] > 15 ||
-            header[kNameBytes + 3] > kFullVolume || length > kUnmarkedLongestSample) {
+        const std::uint32_t length = bigEndian16(header + kFileNameBytes);
+        if (!printable(header, kFileNameBytes) || header[kFileNameBytes + 2] > 15 ||
+            header[kFileNameBytes + 3] > kFullVolume || length > kUnmarkedLongestSample) {
             return false;
         }
         anySample = anySample || length > 0;

@@ -13,6 +13,8 @@
 namespace vorn3 {
 namespace {
 
+constexpr std::int64_t kFileNameBytes = 22;  // of instrument and sample names
+
 // 16-bit frames are read from the file straight into the sample data.
 static_assert(std::endian::native == std::endian::little);
 
@@ -292,7 +294,7 @@ void readSampleHeader(Reader& reader, Sample& sample, char* name) {
     sample.panning = readU8(reader);
     sample.relativeNote = static_cast<std::int8_t>(readU8(reader));
     skip(reader, kSampleReserved);
-    readBytes(reader, name, kNameBytes);
+    readBytes(reader, name, kFileNameBytes);
 }
 
 bool readInstrument(ModuleLoad& load, std::int32_t index) {
@@ -302,7 +304,7 @@ bool readInstrument(ModuleLoad& load, std::int32_t index) {
     instrument = newInstrument();
     const std::int64_t start = reader.position;
     const std::uint32_t headerSize = readU32(reader);
-    readBytes(reader, instrument.name.data(), kNameBytes);
+    readBytes(reader, instrument.name.data(), kFileNameBytes);
     skip(reader, kInstrumentType);
     const std::int32_t sampleCount = readU16(reader);
     if (sampleCount > kMaxInstrumentSamples) return false;

@@ -68,7 +68,7 @@ struct Envelope {
     std::uint8_t type;  // kEnvelope bits; 0 with fewer than 2 points
 };
 
-inline constexpr std::int32_t kNameBytes = 22;  // of instrument and sample names
+inline constexpr std::int32_t kNameBytes = 26;  // of instrument and sample names, at most
 using Name = std::array<char, kNameBytes + 1>;  // ends in a zero byte
 
 inline constexpr std::int16_t kNoSample = -1;
