@@ -1,6 +1,7 @@
 #include "tests/fuzz/fuzz_seeds.h"
 
 #include "writers/demo_module.h"
+#include "writers/it_writer.h"
 #include "writers/mod_writer.h"
 #include "writers/s3m_writer.h"
 #include "writers/xm_writer.h"
@@ -215,6 +216,73 @@ s3m::Module s3mEffectsModule(std::uint16_t sampleFormat) {
     return module;
 }
 
+// Every command letter with a few parameters on one channel, notes, note offs, cuts and
+// fades and every volume-column range on the others; samples of each coding, looped and
+// sustain-looped, mono and stereo; instruments of every new-note action and envelope kind,
+// or none.
+it::Module itEffectsModule(std::uint16_t version, std::uint16_t flags) {
+    it::Module module;
+    module.compatibleVersion = version;
+    module.flags = flags;
+    module.channels = 5;
+    module.speed = 3;
+    module.channelPan[4] = 100;
+    const it::Coding codings[] = {it::Coding::signedPlain, it::Coding::unsignedPlain,
+                                  it::Coding::it214, it::Coding::it215};
+    for (std::uint8_t i = 0; i < 4; ++i) {
+        it::Sample sample{.sixteenBit = i % 2 == 1,
+                          .coding = codings[i],
+                          .loopFlags = static_cast<std::uint8_t>(i * 0x30),
+                          .loopBegin = 8,
+                          .loopEnd = 40,
+                          .c5Speed = 8363u << i,
+                          .sustainBegin = 4,
+                          .sustainEnd = 20};
+        sample.frames = s3mWave(48 + 16 * i);
+        if (i >= 2) sample.rightFrames.assign(sample.frames.rbegin(), sample.frames.rend());
+        module.samples.push_back(sample);
+        it::Instrument instrument{.newNoteAction = i,
+                                  .fadeout = static_cast<std::uint16_t>(i * 40),
+                                  .keyboard = it::keyboardOf(static_cast<std::uint8_t>(i + 1))};
+        instrument.volumeEnvelope = {.flags = 7,
+                                     .nodes = {{64, 0}, {20, 3}, {50, 6}, {0, 12}},
+                                     .loopEnd = 2,
+                                     .sustainBegin = 1,
+                                     .sustainEnd = 2};
+        instrument.panningEnvelope = {.flags = 3, .nodes = {{-32, 0}, {32, 5}}, .loopEnd = 1};
+        instrument.pitchEnvelope = {.flags = 1, .nodes = {{0, 0}, {20, 8}}};
+        module.instruments.push_back(instrument);
+    }
+    const std::uint8_t parameters[] = {0x00, 0x13, 0x8F, 0xE2, 0xF3, 0x3F, 0xEA, 0x00};
+    module.orders = {0, 254};
+    for (std::uint8_t letter = 1; letter <= 26; letter += 2) {
+        it::Pattern pattern{.rows = 64};
+        for (std::int32_t row = 0; row < 64; ++row) {
+            for (std::int32_t c = 0; c < module.channels; ++c) {
+                it::Cell cell;
+                if (c == 0) {
+                    cell.effect = it::Effect{static_cast<std::uint8_t>(letter + row / 32),
+                                             parameters[row % 8]};
+                }
+                if ((row + c) % 6 == 0) {
+                    cell.note = static_cast<std::uint8_t>(36 + (row * 7 + c) % 48);
+                    cell.instrument = static_cast<std::uint8_t>(1 + (row + c) % 5);
+                } else if ((row + c) % 11 == 0) {
+                    cell.note = static_cast<std::uint8_t>(row % 3 == 0   ? it::kNoteOff
+                                                          : row % 3 == 1 ? it::kNoteCut
+                                                                         : 200);
+                }
+                if (row % 5 == c) cell.volume = static_cast<std::uint8_t>(row * 37 % 213);
+                pattern.cells.push_back(cell);
+            }
+        }
+        module.orders.push_back(static_cast<std::uint8_t>(module.patterns.size()));
+        module.patterns.push_back(pattern);
+    }
+    module.orders.push_back(it::kEndOfSong);
+    return module;
+}
+
 }  // namespace
 
 std::vector<FuzzSeed> fuzzSeeds() {
@@ -227,7 +295,11 @@ std::vector<FuzzSeed> fuzzSeeds() {
             {"eight.mod", mod::writeModule(modEffectsModule("8CHN", 8))},
             {"soundtracker.mod", mod::writeModule(soundtracker)},
             {"signed.s3m", s3m::writeModule(s3mEffectsModule(1))},
-            {"unsigned.s3m", s3m::writeModule(s3mEffectsModule(2))}};
+            {"unsigned.s3m", s3m::writeModule(s3mEffectsModule(2))},
+            {"instruments.it", it::writeModule(itEffectsModule(
+                                   0x0214, it::kStereo | it::kUseInstruments | it::kLinearSlides))},
+            {"old.it", it::writeModule(itEffectsModule(0x0100, it::kUseInstruments))},
+            {"samples.it", it::writeModule(itEffectsModule(0x0214, it::kStereo))}};
 }
 
 }  // namespace glint

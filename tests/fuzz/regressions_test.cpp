@@ -27,7 +27,8 @@ std::vector<std::filesystem::path> regressionInputs() {
     std::vector<std::filesystem::path> inputs;
     for (const auto& entry : std::filesystem::directory_iterator(FUZZ_REGRESSIONS)) {
         const std::filesystem::path extension = entry.path().extension();
-        if (extension == ".xm" || extension == ".mod" || extension == ".s3m") {
+        if (extension == ".xm" || extension == ".mod" || extension == ".s3m" ||
+            extension == ".it") {
             inputs.push_back(entry.path());
         }
     }
@@ -95,8 +96,10 @@ const std::pair<const char*, std::uint64_t> kRenderHashes[] = {
     {"show.xm", 0xfce602662439866eull},
 };
 
+// IT's playing is still being built: its seeds are not held to a sound yet.
 TEST(FuzzSeedTest, SeedsAndTheShowsSongSoundAsBefore) {
     std::vector<FuzzSeed> modules = fuzzSeeds();
+    std::erase_if(modules, [](const FuzzSeed& seed) { return seed.name.ends_with(".it"); });
     modules.push_back({"show.xm", readFile(SHOW_SONG)});
     ASSERT_EQ(modules.size(), std::size(kRenderHashes));
     for (std::size_t i = 0; i < modules.size(); ++i) {

@@ -1,5 +1,5 @@
-// MOD and S3M: what their loaders read, and where their trackers' rules differ from XM's,
-// on modules from the writers.
+// MOD, S3M and IT: what their loaders read, and where their trackers' rules differ from
+// XM's, on modules from the writers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,6 +11,7 @@
 #include "mixer/voice.h"
 #include "player/effects.h"
 #include "support/player_fixture.h"
+#include "writers/it_writer.h"
 #include "writers/mod_writer.h"
 #include "writers/s3m_writer.h"
 
@@ -69,6 +70,79 @@ s3m::Cell s3mCell(char letter, std::uint8_t info, std::uint8_t note = s3m::kNoNo
             .info = info};
 }
 
+// Two instruments over three samples (one stereo and compressed), envelopes of all three
+// kinds, a message and cells of every kind on six channels.
+it::Module itModule(std::uint16_t compatibleVersion) {
+    it::Module module;
+    module.name = "tune";
+    module.compatibleVersion = compatibleVersion;
+    module.flags = it::kStereo | it::kUseInstruments | it::kLinearSlides;
+    module.globalVolume = 96;
+    module.speed = 5;
+    module.tempo = 140;
+    module.panSeparation = 64;
+    module.message = "first\rsecond";
+    module.channelPan[0] = 0;
+    module.channelPan[1] = 64;
+    module.channelPan[2] = 100;       // around the listener
+    module.channelPan[3] = 16 | 128;  // disabled
+    module.channelVolume[1] = 40;
+    module.channels = 6;
+    module.orders = {254, 0, 1, it::kEndOfSong, 0};
+    it::Instrument first;
+    first.name = "lead";
+    first.newNoteAction = 2;
+    first.fadeout = 100;
+    first.globalVolume = 64;
+    first.keyboard = it::keyboardOf(1);
+    first.keyboard[60] = {72, 2};
+    first.keyboard[61] = {61, 9};  // no such sample
+    first.volumeEnvelope = {.flags = 1 | 4,
+                            .nodes = {{64, 0}, {32, 10}, {48, 20}, {0, 30}},
+                            .sustainBegin = 1,
+                            .sustainEnd = 2};
+    first.panningEnvelope = {.flags = 1 | 2, .nodes = {{-32, 0}, {32, 8}}, .loopEnd = 1};
+    first.pitchEnvelope = {.flags = 1 | 128, .nodes = {{0, 0}, {16, 4}}};
+    module.instruments = {first, it::Instrument{.keyboard = it::keyboardOf(3)}};
+    it::Sample ramp{.name = "ramp",
+                    .loopFlags = it::kLoop | it::kPingPongLoop,
+                    .globalVolume = 32,
+                    .volume = 48,
+                    .defaultPan = 16 | 128,
+                    .loopBegin = 4,
+                    .loopEnd = 20,
+                    .c5Speed = 16726};
+    for (std::int16_t i = 0; i < 32; ++i)
+        ramp.frames.push_back(static_cast<std::int16_t>(i * 1000 - 16000));
+    it::Sample stereo = ramp;
+    stereo.name = "wide";
+    stereo.sixteenBit = true;
+    stereo.coding = it::Coding::it215;
+    stereo.rightFrames = std::vector<std::int16_t>(ramp.frames.rbegin(), ramp.frames.rend());
+    stereo.loopFlags = it::kSustainLoop;
+    stereo.sustainBegin = 2;
+    stereo.sustainEnd = 10;
+    it::Sample unsignedBytes = ramp;
+    unsignedBytes.coding = it::Coding::unsignedPlain;
+    unsignedBytes.loopFlags = 0;
+    module.samples = {ramp, stereo, unsignedBytes};
+    it::Pattern pattern{.rows = 3};
+    pattern.cells.resize(3 * 6);
+    pattern.cells[0] = {.note = 60,
+                        .instrument = 1,
+                        .volume = 40,
+                        .effect = it::Effect{3, 0x20}};  // C20: break to row 32
+    pattern.cells[1] = {.note = it::kNoteOff, .volume = 130, .effect = it::Effect{2, 2}};
+    pattern.cells[4] = {.note = 121, .volume = 198, .effect = it::Effect{22, 0x80}};
+    pattern.cells[6] = {.note = 60,
+                        .instrument = 1,
+                        .volume = 40,
+                        .effect = it::Effect{3, 0x20}};  // the same cell: packed from memory
+    pattern.cells[7] = {.note = it::kNoteCut, .volume = 110, .effect = it::Effect{19, 0xD2}};
+    module.patterns = {pattern, it::Pattern{.rows = 200}};
+    return module;
+}
+
 const PatternCell& cellAt(const Song& song, std::int32_t row, std::int32_t channel) {
     return song.module->patterns[0].cells[row * song.module->channelCount + channel];
 }
@@ -103,6 +177,7 @@ TEST_F(FormatsTest, FormatsAreRecognisedByContent) {
         {"15 samples", withMark("", 4), "MOD 15 samples", 4},
         {"S3M", s3m::writeModule(s3mRows({{}, {}, {}})), "S3M", 3},
         {"XM", xm::writeModule(smallModule()), "XM 1.04", 4},
+        {"IT", it::writeModule(itModule(0x0214)), "IT 2.14", 5},
         {"random bytes", noise, nullptr, 0},
         {"text", {text.begin(), text.end()}, nullptr, 0},
         {"zeros", std::vector<std::uint8_t>(4000), nullptr, 0},
@@ -231,6 +306,103 @@ TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
     EXPECT_EQ(instrumentSample(*song, 0, 0).data[0], -28000 & ~0xFF);
 }
 
+TEST_F(FormatsTest, ItFieldsLoadAsStored) {
+    for (const std::uint16_t version : {0x0214, 0x0100}) {
+        SCOPED_TRACE(version);
+        const bool newInstruments = version >= it::kFirstNewInstrumentVersion;
+        SongPtr song = load(it::writeModule(itModule(version)));
+        ASSERT_TRUE(song);
+        expectPlayable(*song);
+        const Module& module = *song->module;
+        EXPECT_STREQ(module.title.data(), "tune");
+        EXPECT_STREQ(module.message, "first\nsecond");
+        EXPECT_EQ(module.defaultTempo, 5);
+        EXPECT_EQ(module.defaultBpm, 140);
+        EXPECT_EQ(module.defaultGlobalVolume, 48);  // of 128, as the engine's of 64
+        EXPECT_EQ(module.flags, kLinearFrequencies);
+        EXPECT_EQ(module.songLength, 2);  // 254 skipped, nothing from 255 on
+        EXPECT_EQ(module.channelCount, 5);
+        // Separation 64: half way to the centre.
+        EXPECT_EQ(module.channelPannings[0], 64);
+        EXPECT_EQ(module.channelPannings[1], 191);
+        EXPECT_EQ(module.channelPannings[2], 128);
+        EXPECT_EQ(module.channelVolumes[1], 40);
+        EXPECT_EQ(module.channelVolumes[3], 0);  // disabled
+        const Instrument& lead = module.instruments[0];
+        EXPECT_STREQ(lead.name.data(), "lead");
+        EXPECT_EQ(lead.newNoteAction, NewNoteAction::noteOff);
+        EXPECT_EQ(lead.fadeout, newInstruments ? 100 * 64 : 100 * 128);
+        EXPECT_EQ(lead.globalVolume, newInstruments ? 64 : 128);
+        EXPECT_EQ(lead.noteSamples[0], 0);
+        EXPECT_EQ(lead.noteSamples[60], 1);
+        EXPECT_EQ(lead.noteNotes[60], 72);
+        EXPECT_EQ(lead.noteSamples[61], kNoSample);
+        const Envelope& volume = lead.volumeEnvelope;
+        EXPECT_EQ(volume.pointCount, 4);
+        EXPECT_EQ(volume.points[2].tick, 20);
+        EXPECT_EQ(volume.points[2].value, 48);
+        EXPECT_EQ(volume.type, kEnvelopeOn | kEnvelopeSustain);
+        EXPECT_EQ(volume.sustainPoint, 1);
+        EXPECT_EQ(volume.sustainEnd, 2);
+        if (newInstruments) {
+            EXPECT_EQ(lead.panningEnvelope.points[0].value, 0);  // -32 about the centre
+            EXPECT_EQ(lead.panningEnvelope.points[1].value, 64);
+            EXPECT_EQ(lead.panningEnvelope.type, kEnvelopeOn | kEnvelopeLoop);
+            EXPECT_EQ(lead.pitchEnvelope.type, kEnvelopeOn | kEnvelopeFilter);
+            EXPECT_EQ(lead.pitchEnvelope.points[1].value, 48);
+        }
+        const Sample& ramp = module.samples[0];
+        EXPECT_EQ(ramp.globalVolume, 32);
+        EXPECT_EQ(ramp.volume, 48);
+        EXPECT_EQ(ramp.panning, 64);
+        EXPECT_EQ(ramp.loopType, LoopType::pingPong);
+        EXPECT_EQ(ramp.loopStart, 4u);
+        EXPECT_EQ(ramp.loopLength, 16u);
+        EXPECT_EQ(ramp.relativeNote, 0);  // C-5 at 16726 Hz: an octave above C-4 at 8363
+        EXPECT_EQ(ramp.finetune, 0);
+        EXPECT_EQ(ramp.data[1], -15000 & ~0xFF);
+        const Sample& wide = module.samples[1];
+        EXPECT_EQ(wide.panning, 64);
+        EXPECT_EQ(wide.loopType, LoopType::forward);  // the sustain loop, having no other
+        EXPECT_EQ(wide.loopStart, 2u);
+        EXPECT_EQ(wide.loopLength, 8u);
+        EXPECT_EQ(wide.data[1], -15000);
+        ASSERT_NE(rightChannelOf(module, wide), nullptr);
+        EXPECT_EQ(rightChannelOf(module, wide)->data[1], 14000);
+        EXPECT_EQ(module.samples[2].data[1], -15000 & ~0xFF);  // unsigned bytes
+        EXPECT_EQ(rightChannelOf(module, module.samples[2]), nullptr);
+        ASSERT_EQ(module.patternSlotCount, 2);
+        EXPECT_EQ(module.patterns[0].rows, 3);
+        EXPECT_EQ(module.patterns[1].rows, 200);
+        const PatternCell& first = cellAt(*song, 0, 0);
+        EXPECT_EQ(first.note, 61);
+        EXPECT_EQ(first.instrument, 1);
+        EXPECT_EQ(first.volume, VolumeCommand::setVolume);
+        EXPECT_EQ(first.volumeValue, 40);
+        EXPECT_EQ(first.command, Command::patternBreak);
+        EXPECT_EQ(first.parameter, 0x20);
+        EXPECT_EQ(cellAt(*song, 1, 0).note, first.note);
+        EXPECT_EQ(cellAt(*song, 1, 0).command, Command::patternBreak);
+        const PatternCell& second = cellAt(*song, 0, 1);
+        EXPECT_EQ(second.note, kKeyOff);
+        EXPECT_EQ(second.volume, VolumeCommand::panning);
+        EXPECT_EQ(second.volumeValue, 8);
+        EXPECT_EQ(second.command, Command::positionJump);
+        EXPECT_EQ(second.parameter, 1);  // stored order 2 is played second
+        const PatternCell& fifth = cellAt(*song, 0, 4);
+        EXPECT_EQ(fifth.note, kNoteFade);
+        EXPECT_EQ(fifth.volume, VolumeCommand::tonePortamentoSpeed);
+        EXPECT_EQ(fifth.volumeValue, 32);
+        EXPECT_EQ(fifth.command, Command::setGlobalVolume);
+        EXPECT_EQ(fifth.parameter, 64);  // of 128, as the engine's of 64
+        const PatternCell& cut = cellAt(*song, 1, 1);
+        EXPECT_EQ(cut.note, kNoteCut);
+        EXPECT_EQ(cut.volume, VolumeCommand::portamentoDown);
+        EXPECT_EQ(cut.volumeValue, 5);
+        EXPECT_EQ(extendedCommand(module.rules, cut.parameter), ExtendedCommand::noteDelay);
+    }
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {
@@ -257,14 +429,15 @@ TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     }
 }
 
-// Truncated and corrupted files of both formats fail or load into songs that play.
+// Truncated and corrupted files of each format fail or load into songs that play.
 TEST_F(FormatsTest, DamagedFilesFailOrLoadSafely) {
     s3m::Module s3m = s3mRows({{s3mCell('D', 0x0F, kS3mC4), s3mCell('S', 0xB1)}, {{kS3mC4, 1}}});
     s3m.instruments.push_back({.frames = {1, 2, 3, 4}, .sixteenBit = true});
     mod::Module mod = modRows({{{kModC2, 1, 0xE, 0x62}, {kModC2, 2, 0xE, 0xE1}}});
     mod.orders = {0, 0};
     for (const std::vector<std::uint8_t>& whole :
-         {s3m::writeModule(s3m), mod::writeModule(mod), mod::writeModule([&] {
+         {it::writeModule(itModule(0x0214)), it::writeModule(itModule(0x0100)),
+          s3m::writeModule(s3m), mod::writeModule(mod), mod::writeModule([&] {
               mod::Module unmarked = mod;
               unmarked.mark.clear();
               return unmarked;

@@ -188,7 +188,8 @@ struct TuneLoad {
 struct ModuleInfo {
     std::string title;
     std::string tracker;  // the program that wrote the file
-    std::string format;   // "XM 1.04", "MOD M.K.", "MOD 15 samples", "S3M"
+    std::string format;   // "XM 1.04", "MOD M.K.", "MOD 15 samples", "S3M", "IT 2.14"
+    std::string message;  // the song's message, lines ended by '\n'; empty when it has none
     std::int32_t channels = 0;
     std::int32_t orders = 0;
     std::int32_t patterns = 0;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <new>
 
 #include "formats/reader.h"
+#include "module/pitch.h"
 
 namespace vorn3 {
 namespace {
@@ -19,11 +21,46 @@ struct ModuleFormat {
 constexpr std::array kFormats{
     ModuleFormat{recognisesXm, loadXm},
     ModuleFormat{recognisesS3m, loadS3m},
+    ModuleFormat{recognisesIt, loadIt},
     ModuleFormat{recognisesMod, loadMod},
     ModuleFormat{recognisesSoundtracker, loadMod},
 };
 
+constexpr std::uint8_t kSkipOrder = 254;
+constexpr std::uint8_t kEndOrder = 255;
+constexpr std::uint32_t kLowestRate = 1000;
+constexpr std::uint32_t kHighestRate = 1 << 20;
+
 }  // namespace
+
+bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
+                      PlayedOrders& orders) {
+    std::array<std::uint8_t, kMaxOrders> stored{};
+    const std::int32_t count = std::min(storedCount, kMaxOrders);
+    readBytes(reader, stored.data(), count);
+    std::int32_t played = 0;
+    bool ended = false;
+    std::array<std::int32_t, kMaxOrders> nextPlayed{};
+    for (std::int32_t i = 0; i < count; ++i) {
+        nextPlayed[i] = played;
+        ended = ended || stored[i] == kEndOrder;
+        if (ended || stored[i] == kSkipOrder) continue;
+        module.orderTable[played++] = stored[i];
+    }
+    for (std::int32_t i = 0; i < count; ++i)
+        orders.jumpTarget[i] =
+            static_cast<std::uint8_t>(nextPlayed[i] < played ? nextPlayed[i] : 0);
+    module.songLength = static_cast<std::int16_t>(played);
+    module.restartPosition = 0;
+    return played > 0;
+}
+
+void tuneToRate(Sample& sample, std::uint32_t hz) {
+    const std::int32_t tuning = tuningOfRate(std::clamp(hz, kLowestRate, kHighestRate));
+    const auto whole = static_cast<std::int32_t>(std::floor(tuning / double{kFinetuneSteps}));
+    sample.relativeNote = static_cast<std::int8_t>(whole);
+    sample.finetune = static_cast<std::int8_t>(tuning - whole * kFinetuneSteps);
+}
 
 const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook) {
     Reader reader = openReader(stream);

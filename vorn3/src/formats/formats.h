@@ -2,6 +2,7 @@
 // any byte sequence either loads into a module that plays safely or fails.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "formats/stream.h"
@@ -33,6 +34,21 @@ struct ModuleLoad {
     SampleDataHook sampleDataHook;  // null: sample data comes from the stream
 };
 
+// For each stored order, the played order a jump to it lands on: the orders played leave
+// out the skipped ones (254) and those from the end mark (255) on, and a jump past them
+// restarts.
+struct PlayedOrders {
+    std::array<std::uint8_t, kMaxOrders> jumpTarget;
+};
+// Reads `storedCount` orders at the reader's position into the module's order table;
+// false when none is played.
+bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
+                      PlayedOrders& orders);
+
+// A sample that plays C-4 at `hz` (kept within what the formats store), as a relative
+// note and a finetune of 0..127.
+void tuneToRate(Sample& sample, std::uint32_t hz);
+
 // Each format: whether a file's start is one of its files, and the rest read into a
 // module from the stream's start.
 bool recognisesXm(const FileHead& head);
@@ -42,5 +58,7 @@ bool loadS3m(ModuleLoad& load);
 bool recognisesMod(const FileHead& head);
 bool recognisesSoundtracker(const FileHead& head);
 bool loadMod(ModuleLoad& load);
+bool recognisesIt(const FileHead& head);
+bool loadIt(ModuleLoad& load);
 
 }  // namespace vorn3

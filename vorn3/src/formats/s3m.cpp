@@ -27,8 +27,6 @@ constexpr std::int32_t kMaxInstruments = 128;
 constexpr std::int32_t kMaxPatterns = 256;
 constexpr std::int64_t kParagraph = 16;
 constexpr std::int32_t kRows = 64;
-constexpr std::uint8_t kSkipOrder = 254;
-constexpr std::uint8_t kEndOrder = 255;
 constexpr std::int32_t kDefaultSpeed = 6;
 constexpr std::int16_t kMinBpm = 33;
 constexpr std::int16_t kDefaultBpm = 125;
@@ -58,8 +56,6 @@ constexpr std::int64_t kSampleFieldsOffset = 13;  // after the type and the file
 constexpr std::int64_t kSampleNameOffset = 48;
 constexpr std::uint8_t kLooped = 1;
 constexpr std::uint8_t kSixteenBit = 4;
-constexpr std::uint32_t kLowestRate = 1000;
-constexpr std::uint32_t kHighestRate = 1 << 20;
 // Pattern cells.
 constexpr std::uint8_t kChannelMask = 31;
 constexpr std::uint8_t kHasNote = 32;
@@ -168,12 +164,6 @@ struct Header {
     std::array<std::uint8_t, kFileChannels> channelSettings;
 };
 
-// For each stored order, the played order a jump to it lands on: the orders played leave
-// out the skipped ones and those from the end mark on, and a jump past them restarts.
-struct Orders {
-    std::array<std::uint8_t, kMaxOrders> jumpTarget;
-};
-
 double masterVolumeScale(std::uint8_t master) {
     const std::int32_t volume = master & kMasterVolumeBits;
     if (volume == 0) return 1;
@@ -231,27 +221,11 @@ bool readHeader(Reader& reader, Module& module, Header& header) {
     return module.channelCount > 0;
 }
 
-bool readOrders(Reader& reader, Module& module, const Header& header, Orders& orders) {
+bool readOrders(Reader& reader, Module& module, const Header& header, PlayedOrders& orders) {
     seekTo(reader, kOrdersOffset);
-    std::array<std::uint8_t, kMaxOrders> stored{};
-    const std::int32_t count = std::min(header.orderCount, kMaxOrders);
-    readBytes(reader, stored.data(), count);
-    std::int32_t played = 0;
-    bool ended = false;
-    std::array<std::int32_t, kMaxOrders> nextPlayed{};
-    for (std::int32_t i = 0; i < count; ++i) {
-        nextPlayed[i] = played;
-        ended = ended || stored[i] == kEndOrder;
-        if (ended || stored[i] == kSkipOrder) continue;
-        module.orderTable[played++] = stored[i];
-    }
-    for (std::int32_t i = 0; i < count; ++i)
-        orders.jumpTarget[i] =
-            static_cast<std::uint8_t>(nextPlayed[i] < played ? nextPlayed[i] : 0);
-    module.songLength = static_cast<std::int16_t>(played);
-    module.restartPosition = 0;
+    const bool any = readPlayedOrders(reader, module, header.orderCount, orders);
     seekTo(reader, kOrdersOffset + header.orderCount);
-    return played > 0;
+    return any;
 }
 
 // The panning table after the pointers, where the header says there is one.
@@ -263,14 +237,6 @@ void readPanningTable(Reader& reader, Module& module, std::uint8_t defaultPannin
             module.channelPannings[c] = static_cast<std::uint8_t>((entry & 15) * kPanningPerStep);
         }
     }
-}
-
-// The C2 speed as a note shift and a finetune of 0..127.
-void tuneSample(Sample& sample, std::uint32_t rate) {
-    const std::int32_t tuning = tuningOfRate(std::clamp(rate, kLowestRate, kHighestRate));
-    const auto whole = static_cast<std::int32_t>(std::floor(tuning / double{kFinetuneSteps}));
-    sample.relativeNote = static_cast<std::int8_t>(whole);
-    sample.finetune = static_cast<std::int8_t>(tuning - whole * kFinetuneSteps);
 }
 
 bool readInstrument(ModuleLoad& load, std::int32_t index, std::int64_t at, SampleCoding coding) {
@@ -292,7 +258,7 @@ bool readInstrument(ModuleLoad& load, std::int32_t index, std::int64_t at, Sampl
     sample.volume = std::min(readU8(reader), kFullVolume);
     skip(reader, 2);  // reserved, packing
     const std::uint8_t flags = readU8(reader);
-    tuneSample(sample, readU32(reader));
+    tuneToRate(sample, readU32(reader));
     seekTo(reader, at + kSampleNameOffset);
     readBytes(reader, instrument.name.data(), kNameBytes);
     load.module.sampleNames[index] = instrument.name;
@@ -313,7 +279,7 @@ bool readInstrument(ModuleLoad& load, std::int32_t index, std::int64_t at, Sampl
     return readSampleData(load, sample, index, 0, coding);
 }
 
-PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
+PatternCell cellOf(std::uint8_t what, Reader& reader, const PlayedOrders& orders) {
     PatternCell cell{};
     if (what & kHasNote) {
         const std::uint8_t note = readU8(reader);
@@ -357,7 +323,7 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const Orders& orders) {
 }
 
 void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::int64_t at,
-                 const Header& header, const Orders& orders) {
+                 const Header& header, const PlayedOrders& orders) {
     if (at == 0) return;
     seekTo(reader, at);
     const std::int64_t end = at + 2 + readU16(reader);
@@ -387,7 +353,7 @@ bool loadS3m(ModuleLoad& load) {
     Reader& reader = load.reader;
     Module& module = load.module;
     Header header{};
-    Orders orders{};
+    PlayedOrders orders{};
     if (!readHeader(reader, module, header) || !readOrders(reader, module, header, orders)) {
         return false;
     }

@@ -153,6 +153,7 @@ ModuleInfo tuneInfo(const Tune& tune) {
     info.title = nameOf(song.module->title.data(), song.module->title.size());
     info.tracker = nameOf(song.module->tracker.data(), song.module->tracker.size());
     info.format = nameOf(song.module->format.data(), song.module->format.size());
+    if (song.module->message) info.message = song.module->message;
     info.channels = song.module->channelCount;
     info.orders = song.module->songLength;
     info.patterns = song.module->patternSlotCount;

@@ -76,9 +76,10 @@ enum class VolumeCommand : std::uint8_t {
     setPanning,  // value 0..15, of 16 steps
     panningLeft,
     panningRight,
-    tonePortamento,  // value: speed in 16 portamento steps
-    panning,         // value 0 left .. 255 right
-    portamentoDown,  // value: in 4 period units
+    tonePortamento,       // value: speed in 16 portamento steps
+    tonePortamentoSpeed,  // value: the speed itself
+    panning,              // value 0 left .. 255 right
+    portamentoDown,       // value: in 4 period units
     portamentoUp,
 };
 

@@ -451,8 +451,12 @@ void volumeColumnRow(CellTick& cell) {
             changePanning(channel, channel.panning + x);
             break;
         case VolumeCommand::tonePortamento:
-            if (x != 0)
-                channel.portamentoSpeed = static_cast<std::uint8_t>(x * kColumnPortamentoScale);
+        case VolumeCommand::tonePortamentoSpeed:
+            if (x != 0) {
+                const bool given = cell.cell.volume == VolumeCommand::tonePortamentoSpeed;
+                channel.portamentoSpeed =
+                    static_cast<std::uint8_t>(given ? x : x * kColumnPortamentoScale);
+            }
             channel.portamentoTarget = channel.notePeriod;
             channel.updateFlags &= ~kUpdateTrigger;
             break;
@@ -486,6 +490,7 @@ void volumeColumnTick(CellTick& cell) {
             changePanning(channel, channel.panning + x);
             break;
         case VolumeCommand::tonePortamento:
+        case VolumeCommand::tonePortamentoSpeed:
             tonePortamentoStep(channel);
             break;
         case VolumeCommand::portamentoDown:

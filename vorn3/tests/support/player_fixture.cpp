@@ -151,7 +151,7 @@ void expectPlayable(const Song& song) {
         ASSERT_NE(slot.cells, nullptr);
         for (std::int32_t cell = 0; cell < slot.rows * song.module->channelCount; ++cell) {
             const std::uint8_t note = slot.cells[cell].note;
-            EXPECT_TRUE(note <= kNoteCount || note == kKeyOff || note == kNoteCut);
+            EXPECT_TRUE(note <= kNoteCount || note == kKeyOff || note == kNoteCut || note == kNoteFade);
             EXPECT_LE(slot.cells[cell].instrument, 128);
         }
     }

@@ -149,6 +149,7 @@ void printInfo(const std::string& path, const vorn3::Tune& tune) {
     std::printf("  orders      %d, patterns %d\n", info.orders, info.patterns);
     std::printf("  speed       %d, %d BPM\n", info.speed, info.bpm);
     std::printf("  duration    %s\n", timeText(vorn3::tuneDuration(tune)).c_str());
+    if (!info.message.empty()) std::printf("  message\n%s\n", info.message.c_str());
     std::printf("  instruments %zu\n", info.instruments.size());
     for (std::size_t i = 0; i < info.instruments.size(); ++i)
         std::printf("    %3zu  %s\n", i + 1, info.instruments[i].c_str());
