@@ -30,6 +30,7 @@ constexpr std::int32_t kEnvelopeNodes = 25;
 constexpr std::uint16_t kStereo = 1;
 constexpr std::uint16_t kUseInstruments = 4;
 constexpr std::uint16_t kLinearSlides = 8;
+constexpr std::uint16_t kOldEffects = 16;
 constexpr std::uint16_t kMessageAttached = 1;  // of the special field
 constexpr std::uint16_t kFirstNewInstruments = 0x0200;
 constexpr std::uint8_t kFullGlobalVolume = 128;  // the engine's is 64
@@ -167,6 +168,7 @@ constexpr FormatRules kItRules = [] {
     rules.delayAtRowEndSpeed = true;
     rules.glissando = true;
     rules.breakRowHex = true;
+    rules.vibratoFineness = 1;
     return rules;
 }();
 
@@ -226,6 +228,11 @@ void readHeader(Reader& reader, Module& module, Header& header) {
     module.defaultBpm = tempo >= kMinBpm ? std::min<std::int16_t>(tempo, kMaxBpm) : kDefaultBpm;
     module.rules = kItRules;
     if (header.flags & kLinearSlides) module.flags = kLinearFrequencies;
+    // Vibratos as the older trackers played them: coarser, and not on the row tick.
+    if (header.flags & kOldEffects) {
+        module.rules.vibratoFineness = 0;
+        module.rules.vibratoOnRowTick = false;
+    }
     nameVersions(module, header);
 }
 
@@ -321,6 +328,7 @@ void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     seekTo(reader, at + kOldFadeoutOffset);
     instrument.fadeout = readU16(reader) * kOldFadeoutScale;
     instrument.newNoteAction = newNoteAction(readU8(reader));
+    instrument.fadesOut = true;
     seekTo(reader, at + kOldNodesOffset);
     std::int32_t count = 0;
     for (; count < kEnvelopeNodes; ++count) {
@@ -340,6 +348,7 @@ void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     instrument.fadeout = readU16(reader) * kNewFadeoutScale;
     skip(reader, 2);  // pitch-pan separation and centre
     instrument.globalVolume = std::min(readU8(reader), kFullInstrumentGlobalVolume);
+    instrument.fadesOut = true;
     seekTo(reader, at + kEnvelopesOffset);
     readEnvelope(reader, instrument.volumeEnvelope, 0);
     seekTo(reader, at + kEnvelopesOffset + kEnvelopeBytes);

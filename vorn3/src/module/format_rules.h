@@ -55,6 +55,7 @@ struct FormatRules {
     bool sampleSwap;
     bool glissando;    // E3x turns a channel's glissando on and off (Amiga periods only)
     bool breakRowHex;  // a pattern break names its row in hex, not in decimal digits
+    std::uint8_t vibratoFineness;  // vibratos are 2^this times finer than XM's
 };
 
 // Exy of XM.
@@ -98,7 +99,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .delayAtRowEndSpeed = false,
                                       .sampleSwap = false,
                                       .glissando = false,
-                                      .breakRowHex = false};
+                                      .breakRowHex = false,
+                                      .vibratoFineness = 0};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

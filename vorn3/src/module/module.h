@@ -94,6 +94,9 @@ struct Instrument {
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
     NewNoteAction newNoteAction;
+    // Its note fades out where the volume envelope ends, and a key off without a volume
+    // envelope fades it rather than silencing it at once.
+    bool fadesOut;
     std::uint8_t globalVolume;  // 0..kFullInstrumentGlobalVolume, of every note of it
     Name name;
 };

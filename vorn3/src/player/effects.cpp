@@ -152,7 +152,7 @@ void vibratoStep(Channel& channel, const FormatRules& rules,
                  std::int32_t depthShift = kVibratoDepthShift) {
     const std::int32_t delta =
         ((channel.vibratoDepth * waveMagnitude(channel.vibratoPosition, channel.waveControl)) >>
-         depthShift) &
+         (depthShift + rules.vibratoFineness)) &
         kVibratoDeltaMask;
     const bool up = (channel.vibratoPosition >= 0) != rules.vibratoPeriodRisesFirst;
     channel.periodDelta = up ? -delta : delta;

@@ -99,15 +99,22 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
         envelopeStep(note.volumeEnvelope, instrument.volumeEnvelope, note.keyOff);
         flags |= kUpdateVolume;
     }
-    // Without a volume envelope, a key off silences the note at once.
-    if (!(instrument.volumeEnvelope.type & kEnvelopeOn) && note.keyOff) {
+    const bool enveloped = instrument.volumeEnvelope.type & kEnvelopeOn;
+    if (instrument.fadesOut) {
+        // A key off fades a note whose volume envelope is off or loops; the envelope's
+        // end fades any.
+        const bool loops = instrument.volumeEnvelope.type & kEnvelopeLoop;
+        if (note.keyOff && (!enveloped || loops)) note.fading = true;
+        if (enveloped && note.volumeEnvelope.done) note.fading = true;
+    } else if (!enveloped && note.keyOff) {
+        // Without a volume envelope, a key off silences the note at once.
         note.volumeEnvelope.output = 0;
     }
     if ((instrument.panningEnvelope.type & kEnvelopeOn) && !note.panningEnvelope.done) {
         envelopeStep(note.panningEnvelope, instrument.panningEnvelope, note.keyOff);
         flags |= kUpdatePanning;
     }
-    if (note.keyOff || note.fading) {
+    if ((note.keyOff && !instrument.fadesOut) || note.fading) {
         note.fadeoutVolume = std::max(note.fadeoutVolume - instrument.fadeout, 0);
         flags |= kUpdateVolume;
     }
