@@ -403,6 +403,112 @@ TEST_F(FormatsTest, ItFieldsLoadAsStored) {
     }
 }
 
+// One note of one instrument over one sample, on channel 0 of a one-row pattern.
+it::Module itNote(it::Cell cell) {
+    it::Module module;
+    module.flags = it::kStereo | it::kUseInstruments | it::kLinearSlides;
+    module.channels = 1;
+    module.speed = 2;
+    it::Sample sample{.loopFlags = it::kLoop, .loopEnd = 32};
+    sample.frames.assign(32, 8000);
+    module.samples = {sample};
+    module.instruments = {it::Instrument{.keyboard = it::keyboardOf(1)}};
+    module.patterns = {it::Pattern{.rows = 1, .cells = {cell}}};
+    return module;
+}
+
+// A note's volume is its own times its sample's and instrument's global volumes, its
+// channel's volume and the song's: 127.5 with every one at full.
+TEST_F(FormatsTest, ItVolumesMultiply) {
+    struct Case {
+        std::uint8_t note;
+        std::uint8_t sample;
+        std::uint8_t instrument;
+        std::uint8_t channel;
+        std::uint8_t global;
+    };
+    const Case cases[] = {{64, 64, 128, 64, 128}, {32, 64, 128, 64, 128}, {64, 16, 128, 64, 128},
+                          {64, 64, 32, 64, 128},  {64, 64, 128, 48, 128}, {64, 64, 128, 64, 40},
+                          {40, 50, 100, 30, 90}};
+    for (const Case& test : cases) {
+        it::Module module = itNote({.note = 60, .instrument = 1, .volume = test.note});
+        module.samples[0].globalVolume = test.sample;
+        module.instruments[0].globalVolume = test.instrument;
+        module.channelVolume[0] = test.channel;
+        module.globalVolume = test.global;
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 1);
+        const double expected = 127.5 * test.note / 64 * test.sample / 64 * test.instrument / 128 *
+                                test.channel / 64 * (test.global / 2) / 64;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, static_cast<std::int32_t>(expected))
+            << int{test.note} << " " << int{test.sample} << " " << int{test.instrument} << " "
+            << int{test.channel} << " " << int{test.global};
+    }
+}
+
+// The keyboard names the note each key plays as well as its sample: C-5 of a sample at
+// 10000 Hz plays at 10000 Hz, and mapped an octave up, at twice that.
+TEST_F(FormatsTest, ItKeyboardMapsKeysToNotesAndSamples) {
+    struct Case {
+        std::uint8_t mappedNote;
+        std::uint8_t mappedSample;
+        std::int32_t hz;
+        std::size_t sample;
+    };
+    const Case cases[] = {{60, 1, 10000, 0}, {72, 1, 20000, 0}, {48, 2, 10000, 1}};
+    for (const Case& test : cases) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        module.samples[0].c5Speed = 10000;
+        module.samples.push_back(module.samples[0]);
+        module.samples[1].c5Speed = 20000;
+        module.instruments[0].keyboard[60] = {test.mappedNote, test.mappedSample};
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 1);
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        EXPECT_EQ(voice.sample, &song->module->samples[test.sample]);
+        EXPECT_NEAR(voice.frequency, test.hz, test.hz / 1000) << int{test.mappedNote};
+    }
+}
+
+// A sustain loop repeats its part of the volume envelope until the key is released; the
+// envelope then runs on to its end, where the note fades out by the instrument's fadeout.
+TEST_F(FormatsTest, ItSustainLoopsHoldUntilKeyOffAndTheEndFades) {
+    constexpr std::int32_t kFadeout = 256;  // of 1024 a tick: gone in four
+    it::Module module = itNote({.note = 60, .instrument = 1});
+    module.speed = 30;
+    module.patterns[0].rows = 2;
+    module.patterns[0].cells.push_back({.note = it::kNoteOff});
+    module.orders = {0, it::kEndOfSong};
+    it::Instrument& instrument = module.instruments[0];
+    instrument.fadeout = kFadeout;
+    instrument.volumeEnvelope = {.flags = 1 | 4,
+                                 .nodes = {{64, 0}, {32, 4}, {48, 8}, {16, 12}},
+                                 .sustainBegin = 1,
+                                 .sustainEnd = 2};
+    SongPtr song = start(it::writeModule(module));
+    // The envelope's value after the n-th tick of the note, from its nodes.
+    const auto between = [](std::int32_t from, std::int32_t to, std::int32_t step) {
+        return from + (to - from) * step / 4;
+    };
+    const Note& note = song->channels[0].playing;
+    for (std::int32_t tick = 0; tick < 30; ++tick) {
+        runTicks(*song, 1);
+        const std::int32_t expected =
+            tick < 4 ? between(64, 32, tick + 1) : between(32, 48, (tick - 4) % 4 + 1);
+        EXPECT_EQ(note.volumeEnvelope.output, expected) << tick;
+        EXPECT_EQ(note.fadeoutVolume, 65536) << tick;
+    }
+    // Released, it heads for its last node and holds there, fading from that tick on.
+    for (std::int32_t tick = 0; tick < 12 && !note.volumeEnvelope.done; ++tick)
+        runTicks(*song, 1);
+    EXPECT_EQ(note.volumeEnvelope.output, 16);
+    for (std::int32_t step = 1; step <= 4; ++step) {
+        EXPECT_EQ(note.fadeoutVolume, 65536 - step * kFadeout * 64) << step;
+        runTicks(*song, 1);
+    }
+    EXPECT_EQ(note.fadeoutVolume, 0);
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {
