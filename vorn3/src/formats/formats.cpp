@@ -26,6 +26,36 @@ constexpr std::array kFormats{
     ModuleFormat{recognisesSoundtracker, loadMod},
 };
 
+constexpr std::array<Command, 27> kCommandOfLetter{
+    Command::none,
+    Command::speed,                      // A
+    Command::positionJump,               // B
+    Command::patternBreak,               // C
+    Command::volumeSlide,                // D
+    Command::slideDown,                  // E
+    Command::slideUp,                    // F
+    Command::tonePortamento,             // G
+    Command::vibrato,                    // H
+    Command::tremor,                     // I
+    Command::arpeggio,                   // J
+    Command::vibratoVolumeSlide,         // K
+    Command::tonePortamentoVolumeSlide,  // L
+    Command::none,                       // M channel volume
+    Command::none,                       // N channel volume slide
+    Command::sampleOffset,               // O
+    Command::none,                       // P panning slide
+    Command::multiRetrigger,             // Q
+    Command::tremolo,                    // R
+    Command::extended,                   // S
+    Command::speedOrTempo,               // T tempo, as the BPM half of F
+    Command::fineVibrato,                // U
+    Command::setGlobalVolume,            // V
+    Command::none,                       // W global volume slide
+    Command::setPanning,                 // X
+    Command::none,                       // Y panbrello
+    Command::none,                       // Z macro
+};
+
 constexpr std::uint8_t kSkipOrder = 254;
 constexpr std::uint8_t kEndOrder = 255;
 constexpr std::uint32_t kLowestRate = 1000;
@@ -53,6 +83,10 @@ bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
     module.songLength = static_cast<std::int16_t>(played);
     module.restartPosition = 0;
     return played > 0;
+}
+
+Command commandOfLetter(std::uint8_t letter) {
+    return letter < kCommandOfLetter.size() ? kCommandOfLetter[letter] : Command::none;
 }
 
 void tuneToRate(Sample& sample, std::uint32_t hz) {

@@ -45,6 +45,10 @@ struct PlayedOrders {
 bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
                       PlayedOrders& orders);
 
+// A command letter as ST3 and IT store it, A = 1 .. Z = 26, as the engine's command; none
+// for the letters the engine does not play and for other values.
+Command commandOfLetter(std::uint8_t letter);
+
 // A sample that plays C-4 at `hz` (kept within what the formats store), as a relative
 // note and a finetune of 0..127.
 void tuneToRate(Sample& sample, std::uint32_t hz);

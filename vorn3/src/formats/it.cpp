@@ -92,37 +92,6 @@ constexpr std::uint8_t kFileNoteOff = 255;
 constexpr std::uint8_t kFileNoteCut = 254;
 constexpr std::uint8_t kFirstTempo = 0x20;
 
-// The tracker's commands, A = 1 .. Z = 26, as the engine's.
-constexpr std::array<Command, 27> kCommandOfLetter{
-    Command::none,
-    Command::speed,                      // A
-    Command::positionJump,               // B
-    Command::patternBreak,               // C
-    Command::volumeSlide,                // D
-    Command::slideDown,                  // E
-    Command::slideUp,                    // F
-    Command::tonePortamento,             // G
-    Command::vibrato,                    // H
-    Command::tremor,                     // I
-    Command::arpeggio,                   // J
-    Command::vibratoVolumeSlide,         // K
-    Command::tonePortamentoVolumeSlide,  // L
-    Command::none,                       // M channel volume
-    Command::none,                       // N channel volume slide
-    Command::sampleOffset,               // O
-    Command::none,                       // P panning slide
-    Command::multiRetrigger,             // Q
-    Command::tremolo,                    // R
-    Command::extended,                   // S
-    Command::speedOrTempo,               // T
-    Command::fineVibrato,                // U
-    Command::setGlobalVolume,            // V
-    Command::none,                       // W global volume slide
-    Command::setPanning,                 // X
-    Command::none,                       // Y panbrello
-    Command::none,                       // Z macro
-};
-
 // Sxy, by x.
 constexpr std::array<ExtendedCommand, 16> kExtendedCommands{ExtendedCommand::none,
                                                             ExtendedCommand::glissandoControl,
@@ -260,6 +229,15 @@ bool readMessage(Reader& reader, Module& module, const Header& header) {
     return true;
 }
 
+std::uint8_t envelopeType(std::uint8_t flags) {
+    std::uint8_t type = 0;
+    if (flags & kEnvelopeOnBit) type |= kEnvelopeOn;
+    if (flags & kEnvelopeLoopBit) type |= kEnvelopeLoop;
+    if (flags & kEnvelopeSustainBit) type |= kEnvelopeSustain;
+    if (flags & kEnvelopeFilterBit) type |= kEnvelopeFilter;
+    return type;
+}
+
 // The envelope's own rules keep every index below its point count, ticks never falling.
 void limitEnvelope(Envelope& envelope) {
     std::int32_t count = std::min<std::int32_t>(envelope.pointCount, kEnvelopeNodes);
@@ -281,11 +259,7 @@ void readEnvelope(Reader& reader, Envelope& envelope, std::int32_t centre) {
     envelope.loopEnd = readU8(reader);
     envelope.sustainPoint = readU8(reader);
     envelope.sustainEnd = readU8(reader);
-    envelope.type = 0;
-    if (flags & kEnvelopeOnBit) envelope.type |= kEnvelopeOn;
-    if (flags & kEnvelopeLoopBit) envelope.type |= kEnvelopeLoop;
-    if (flags & kEnvelopeSustainBit) envelope.type |= kEnvelopeSustain;
-    if (flags & kEnvelopeFilterBit) envelope.type |= kEnvelopeFilter;
+    envelope.type = envelopeType(flags);
     for (std::int32_t i = 0; i < kEnvelopeNodes; ++i) {
         const auto value = static_cast<std::int8_t>(readU8(reader));
         envelope.points[i].tick = readU16(reader);
@@ -321,10 +295,7 @@ void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     volume.loopEnd = readU8(reader);
     volume.sustainPoint = readU8(reader);
     volume.sustainEnd = readU8(reader);
-    volume.type = 0;
-    if (flags & kEnvelopeOnBit) volume.type |= kEnvelopeOn;
-    if (flags & kEnvelopeLoopBit) volume.type |= kEnvelopeLoop;
-    if (flags & kEnvelopeSustainBit) volume.type |= kEnvelopeSustain;
+    volume.type = envelopeType(flags);
     seekTo(reader, at + kOldFadeoutOffset);
     instrument.fadeout = readU16(reader) * kOldFadeoutScale;
     instrument.newNoteAction = newNoteAction(readU8(reader));
@@ -496,7 +467,7 @@ PatternCell withVolumeColumn(PatternCell cell, std::uint8_t value) {
 
 PatternCell withCommand(PatternCell cell, std::uint8_t letter, std::uint8_t parameter,
                         const PlayedOrders& orders) {
-    cell.command = letter < kCommandOfLetter.size() ? kCommandOfLetter[letter] : Command::none;
+    cell.command = commandOfLetter(letter);
     cell.parameter = parameter;
     switch (cell.command) {
         case Command::speed:

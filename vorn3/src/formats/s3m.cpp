@@ -68,37 +68,6 @@ constexpr std::int32_t kTopNote = 96;  // B-7; notes above it play nothing
 constexpr std::uint8_t kMaxPanningCommand = 0x80;
 constexpr std::uint8_t kFirstTempo = 0x20;
 
-// ST3's commands, A = 1 .. Z = 26, as the engine's.
-constexpr std::array<Command, 27> kCommandOfLetter{
-    Command::none,
-    Command::speed,                      // A
-    Command::positionJump,               // B
-    Command::patternBreak,               // C
-    Command::volumeSlide,                // D
-    Command::slideDown,                  // E
-    Command::slideUp,                    // F
-    Command::tonePortamento,             // G
-    Command::vibrato,                    // H
-    Command::tremor,                     // I
-    Command::arpeggio,                   // J
-    Command::vibratoVolumeSlide,         // K
-    Command::tonePortamentoVolumeSlide,  // L
-    Command::none,                       // M
-    Command::none,                       // N
-    Command::sampleOffset,               // O
-    Command::none,                       // P
-    Command::multiRetrigger,             // Q
-    Command::tremolo,                    // R
-    Command::extended,                   // S
-    Command::speedOrTempo,               // T tempo, as the BPM half of F
-    Command::fineVibrato,                // U
-    Command::setGlobalVolume,            // V
-    Command::none,                       // W
-    Command::setPanning,                 // X
-    Command::none,                       // Y
-    Command::none,                       // Z
-};
-
 // Sxy, by x.
 constexpr std::array<ExtendedCommand, 16> kExtendedCommands{ExtendedCommand::none,
                                                             ExtendedCommand::glissandoControl,
@@ -303,8 +272,7 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const PlayedOrders& orders
     if (what & kHasCommand) {
         const std::uint8_t command = readU8(reader);
         cell.parameter = readU8(reader);
-        cell.command =
-            command < kCommandOfLetter.size() ? kCommandOfLetter[command] : Command::none;
+        cell.command = commandOfLetter(command);
         if (cell.command == Command::positionJump) {
             cell.parameter = orders.jumpTarget[cell.parameter];
         }
