@@ -44,10 +44,10 @@ std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
 void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
     const std::int32_t count = envelope.pointCount;
     const auto& points = envelope.points;
-    const bool sustained = (envelope.type & kEnvelopeSustain) && !keyOff;
-    const bool sustainLoops = envelope.sustainEnd != envelope.sustainPoint;
     if (state.point < count && points[state.point].tick == state.tick) {
-        if (sustained && sustainLoops && state.point == envelope.sustainEnd) {
+        const bool sustained = (envelope.type & kEnvelopeSustain) && !keyOff;
+        const bool sustainLoops = envelope.sustainEnd != envelope.sustainPoint;
+        if (sustained && state.point == envelope.sustainEnd && sustainLoops) {
             state.point = envelope.sustainPoint;
             state.tick = points[state.point].tick;
         } else if ((envelope.type & kEnvelopeLoop) && state.point == envelope.loopEnd) {
@@ -59,7 +59,7 @@ void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
             state.done = true;
             return;
         }
-        if (sustained && !sustainLoops && state.point == envelope.sustainPoint) {
+        if (sustained && state.point == envelope.sustainPoint && !sustainLoops) {
             state.output = points[state.point].value;
             return;
         }
