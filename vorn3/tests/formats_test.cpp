@@ -446,6 +446,29 @@ TEST_F(FormatsTest, ItVolumesMultiply) {
     }
 }
 
+// Mxx sets the channel's volume (above 64 it is no command); Nxy slides it as Dxy slides
+// a note's: x0 up and 0y down on the ticks after the row tick, xF up and Fy down once on it.
+TEST_F(FormatsTest, ItChannelVolumeCommands) {
+    struct Case {
+        char letter;
+        std::uint8_t parameter;
+        std::vector<std::int32_t> expected;  // after each of the row's four ticks
+    };
+    const Case cases[] = {
+        {'M', 0x20, {32, 32, 32, 32}}, {'M', 0x41, {40, 40, 40, 40}}, {'N', 0x02, {40, 38, 36, 34}},
+        {'N', 0x30, {40, 43, 46, 49}}, {'N', 0xF3, {37, 37, 37, 37}}, {'N', 0x5F, {45, 45, 45, 45}},
+    };
+    for (const Case& test : cases) {
+        const auto letter = static_cast<std::uint8_t>(test.letter - 'A' + 1);
+        it::Module module =
+            itNote({.note = 60, .instrument = 1, .effect = it::Effect{letter, test.parameter}});
+        module.speed = 4;
+        module.channelVolume[0] = 40;
+        SongPtr song = start(it::writeModule(module));
+        expectTicks(*song, test.expected, [&] { return song->channels[0].channelVolume; });
+    }
+}
+
 // The keyboard names the note each key plays as well as its sample: C-5 of a sample at
 // 10000 Hz plays at 10000 Hz, and mapped an octave up, at twice that.
 TEST_F(FormatsTest, ItKeyboardMapsKeysToNotesAndSamples) {

@@ -120,6 +120,7 @@ constexpr FormatRules kItRules = [] {
         {Command::arpeggio, Command::arpeggio, Command::arpeggio},
         {Command::multiRetrigger, Command::multiRetrigger, Command::multiRetrigger},
         {Command::extended, Command::extended, Command::extended},
+        {Command::channelVolumeSlide, Command::channelVolumeSlide, Command::channelVolumeSlide},
     };
     std::uint8_t group = 0;
     for (const auto& members : groups) {
@@ -465,9 +466,18 @@ PatternCell withVolumeColumn(PatternCell cell, std::uint8_t value) {
     return cell;
 }
 
+// IT plays two letters ST3 left unused.
+Command itCommandOfLetter(std::uint8_t letter) {
+    constexpr std::uint8_t kChannelVolume = 'M' - 'A' + 1;
+    constexpr std::uint8_t kChannelVolumeSlide = 'N' - 'A' + 1;
+    if (letter == kChannelVolume) return Command::setChannelVolume;
+    if (letter == kChannelVolumeSlide) return Command::channelVolumeSlide;
+    return commandOfLetter(letter);
+}
+
 PatternCell withCommand(PatternCell cell, std::uint8_t letter, std::uint8_t parameter,
                         const PlayedOrders& orders) {
-    cell.command = commandOfLetter(letter);
+    cell.command = itCommandOfLetter(letter);
     cell.parameter = parameter;
     switch (cell.command) {
         case Command::speed:

@@ -38,8 +38,11 @@ enum class Command : std::uint8_t {
     slideDown,
     slideUp,
     fineVibrato,
+    setChannelVolume,    // 0..64
+    channelVolumeSlide,  // as volumeSlide, on the channel's volume
 };
-inline constexpr std::int32_t kCommandCount = static_cast<std::int32_t>(Command::fineVibrato) + 1;
+inline constexpr std::int32_t kCommandCount =
+    static_cast<std::int32_t>(Command::channelVolumeSlide) + 1;
 
 // What the high nibble of an extended command's parameter asks, under a format's table.
 enum class ExtendedCommand : std::uint8_t {

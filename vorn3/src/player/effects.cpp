@@ -181,6 +181,25 @@ void tremoloStep(Channel& channel) {
     advanceWave(channel.tremoloPosition, channel.tremoloSpeed);
 }
 
+// Moves `value` as a slide of xy does on this tick: by xF and Fy once on the row tick, by
+// x0 and 0y on the ticks after it (and on the row tick where asked); true when it moved.
+bool slideByNibbles(std::int32_t& value, std::uint8_t xy, bool rowTick, bool onRowTick) {
+    const std::uint8_t x = nibbleHigh(xy);
+    const std::uint8_t y = nibbleLow(xy);
+    if (y == kFineSlide && x != 0) {
+        if (rowTick) value += x;
+        return rowTick;
+    }
+    if (x == kFineSlide && y != 0) {
+        if (rowTick) value -= y;
+        return rowTick;
+    }
+    if (rowTick && !onRowTick) return false;
+    if (x == 0) value -= y;
+    if (y == 0) value += x;
+    return x == 0 || y == 0;
+}
+
 // XM and MOD slide on the ticks after the row tick, up by the high nibble, else down
 // by the low one. S3M slides by xF and Fy once on the row tick, by x0 and 0y on the
 // ticks after it (and on the row tick too where the format says so).
@@ -190,15 +209,19 @@ void volumeSlideStep(CellTick& cell, bool rowTick) {
         if (!rowTick) slideVolume(channel);
         return;
     }
-    const std::uint8_t x = nibbleHigh(channel.volumeSlideMemory);
-    const std::uint8_t y = nibbleLow(channel.volumeSlideMemory);
-    if (y == kFineSlide && x != 0) {
-        if (rowTick) changeVolume(channel, channel.volume + x);
-    } else if (x == kFineSlide && y != 0) {
-        if (rowTick) changeVolume(channel, channel.volume - y);
-    } else if (!rowTick || cell.song.module->rules.volumeSlideOnRowTick) {
-        if (x == 0) changeVolume(channel, channel.volume - y);
-        if (y == 0) changeVolume(channel, channel.volume + x);
+    std::int32_t volume = channel.volume;
+    if (slideByNibbles(volume, channel.volumeSlideMemory, rowTick,
+                       cell.song.module->rules.volumeSlideOnRowTick)) {
+        changeVolume(channel, volume);
+    }
+}
+
+void channelVolumeSlideStep(CellTick& cell, bool rowTick) {
+    Channel& channel = cell.channel;
+    std::int32_t volume = channel.channelVolume;
+    if (slideByNibbles(volume, cell.cell.parameter, rowTick, false)) {
+        channel.channelVolume = std::clamp<std::int32_t>(volume, 0, kFullChannelVolume);
+        channel.updateFlags |= kUpdateVolume;
     }
 }
 
@@ -582,6 +605,15 @@ void effectRow(CellTick& cell, RowTick& row) {
             song.globalVolume = std::min<std::int32_t>(parameter, kMaxVolume);
             channel.updateFlags |= kUpdateVolume;
             break;
+        case Command::setChannelVolume:
+            if (parameter <= kFullChannelVolume) {
+                channel.channelVolume = parameter;
+                channel.updateFlags |= kUpdateVolume;
+            }
+            break;
+        case Command::channelVolumeSlide:
+            channelVolumeSlideStep(cell, true);
+            break;
         case Command::globalVolumeSlide:
             if (parameter != 0) song.globalVolumeSlideMemory = parameter;
             break;
@@ -693,6 +725,9 @@ void effectTick(CellTick& cell) {
             break;
         case Command::multiRetrigger:
             multiRetriggerStep(cell);
+            break;
+        case Command::channelVolumeSlide:
+            channelVolumeSlideStep(cell, false);
             break;
         case Command::tremor:
             tremorStep(channel);
