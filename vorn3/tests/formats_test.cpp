@@ -469,6 +469,39 @@ TEST_F(FormatsTest, ItChannelVolumeCommands) {
     }
 }
 
+// A note let go of plays on, but one its channel's next note duplicates (the same note,
+// sample or instrument, as the new note's instrument checks) is cut, released or faded.
+TEST_F(FormatsTest, ItDuplicateChecksActOnTheNotesLetGo) {
+    struct Case {
+        std::uint8_t check;   // off, note, sample, instrument
+        std::uint8_t action;  // cut, note off, fade
+        std::uint8_t secondNote;
+        std::int32_t letGo;
+        bool keyOff;
+        bool fading;
+    };
+    const Case cases[] = {
+        {0, 0, 60, 1, false, false}, {1, 0, 60, 0, false, false}, {1, 0, 62, 1, false, false},
+        {2, 1, 62, 1, true, true},  // released without a volume envelope, it fades
+        {3, 2, 62, 1, false, true},
+    };
+    for (const Case& test : cases) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        module.patterns[0].rows = 2;
+        module.patterns[0].cells.push_back({.note = test.secondNote, .instrument = 1});
+        it::Instrument& instrument = module.instruments[0];
+        instrument.newNoteAction = 1;  // continue
+        instrument.duplicateCheckType = test.check;
+        instrument.duplicateCheckAction = test.action;
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, module.speed + 1);
+        ASSERT_EQ(song->letGoCount, test.letGo) << int{test.check} << " " << int{test.action};
+        if (test.letGo == 0) continue;
+        EXPECT_EQ(song->letGoNotes[0].note.keyOff, test.keyOff);
+        EXPECT_EQ(song->letGoNotes[0].note.fading, test.fading);
+    }
+}
+
 // The keyboard names the note each key plays as well as its sample: C-5 of a sample at
 // 10000 Hz plays at 10000 Hz, and mapped an octave up, at twice that.
 TEST_F(FormatsTest, ItKeyboardMapsKeysToNotesAndSamples) {

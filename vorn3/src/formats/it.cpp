@@ -287,6 +287,18 @@ NewNoteAction newNoteAction(std::uint8_t stored) {
     return stored < std::size(kActions) ? kActions[stored] : NewNoteAction::cut;
 }
 
+DuplicateCheck duplicateCheck(std::uint8_t stored) {
+    constexpr DuplicateCheck kChecks[] = {DuplicateCheck::off, DuplicateCheck::note,
+                                          DuplicateCheck::sample, DuplicateCheck::instrument};
+    return stored < std::size(kChecks) ? kChecks[stored] : DuplicateCheck::off;
+}
+
+DuplicateAction duplicateAction(std::uint8_t stored) {
+    constexpr DuplicateAction kActions[] = {DuplicateAction::cut, DuplicateAction::noteOff,
+                                            DuplicateAction::fade};
+    return stored < std::size(kActions) ? kActions[stored] : DuplicateAction::cut;
+}
+
 // The layout before 2.00: a volume envelope only, its nodes a tick and a value each.
 void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) {
     Envelope& volume = instrument.volumeEnvelope;
@@ -300,6 +312,8 @@ void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     seekTo(reader, at + kOldFadeoutOffset);
     instrument.fadeout = readU16(reader) * kOldFadeoutScale;
     instrument.newNoteAction = newNoteAction(readU8(reader));
+    // Its only check: the same note, cut.
+    if (readU8(reader) != 0) instrument.duplicateCheck = DuplicateCheck::note;
     instrument.fadesOut = true;
     seekTo(reader, at + kOldNodesOffset);
     std::int32_t count = 0;
@@ -316,7 +330,8 @@ void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
 void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) {
     seekTo(reader, at + kFieldsOffset);
     instrument.newNoteAction = newNoteAction(readU8(reader));
-    skip(reader, 2);  // duplicate check type and action
+    instrument.duplicateCheck = duplicateCheck(readU8(reader));
+    instrument.duplicateAction = duplicateAction(readU8(reader));
     instrument.fadeout = readU16(reader) * kNewFadeoutScale;
     skip(reader, 2);  // pitch-pan separation and centre
     instrument.globalVolume = std::min(readU8(reader), kFullInstrumentGlobalVolume);

@@ -75,6 +75,11 @@ inline constexpr std::int16_t kNoSample = -1;
 
 inline constexpr std::uint8_t kFullInstrumentGlobalVolume = 128;
 
+// Which notes a channel let go of count as the same as its new one, and what becomes of
+// them then.
+enum class DuplicateCheck : std::uint8_t { off, note, sample, instrument };
+enum class DuplicateAction : std::uint8_t { cut, noteOff, fade };
+
 // What becomes of an instrument's note when its channel starts another: cut, or let go to
 // play on by itself, as it is, released or fading out.
 enum class NewNoteAction : std::uint8_t { cut, continuePlaying, noteOff, fade };
@@ -94,6 +99,8 @@ struct Instrument {
     std::uint8_t vibratoRate;  // 1/256 cycle per tick
     std::int32_t fadeout;      // per tick, of 65536; twice the file's value
     NewNoteAction newNoteAction;
+    DuplicateCheck duplicateCheck;
+    DuplicateAction duplicateAction;
     // Its note fades out where the volume envelope ends, and a key off without a volume
     // envelope fades it rather than silencing it at once.
     bool fadesOut;

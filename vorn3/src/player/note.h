@@ -57,6 +57,8 @@ struct Note {
 // A note no channel owns any more, with what its channel last gave it.
 struct LetGoNote {
     Note note;
+    std::int32_t channel;  // that let it go
+    std::uint8_t key;      // the note its channel played, 0-based
     std::int32_t period;
     std::int32_t volume;   // 0..64
     std::int32_t panning;  // 0 left .. 255 right

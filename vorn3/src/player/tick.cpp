@@ -184,7 +184,13 @@ bool letGoOfNote(Song& song, Channel& channel) {
     if (!fresh) return false;
     fresh->startOffset = 0;
     LetGoNote& letGo = song.letGoNotes[song.letGoCount++];
-    letGo = {note,         channel.period, channel.volume, channel.panning, channel.channelVolume,
+    letGo = {note,
+             static_cast<std::int32_t>(&channel - song.channels),
+             channel.note,
+             channel.period,
+             channel.volume,
+             channel.panning,
+             channel.channelVolume,
              channel.muted};
     letGo.note.keyOff =
         letGo.note.keyOff || note.instrument->newNoteAction == NewNoteAction::noteOff;
@@ -192,6 +198,45 @@ bool letGoOfNote(Song& song, Channel& channel) {
     note.voiceIndex = voice;
     note.rightVoiceIndex = -1;
     return true;
+}
+
+bool duplicates(const LetGoNote& letGo, const Instrument& instrument, const Sample& sample,
+                std::uint8_t key) {
+    if (letGo.note.instrument != &instrument) return false;
+    switch (instrument.duplicateCheck) {
+        case DuplicateCheck::note:
+            return letGo.key == key;
+        case DuplicateCheck::sample:
+            return letGo.note.sample == &sample;
+        case DuplicateCheck::instrument:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The notes the channel let go of that its new note duplicates are cut, released or
+// faded, as the new note's instrument says.
+void checkDuplicates(Song& song, const Channel& channel, const Instrument& instrument,
+                     const Sample& sample) {
+    if (instrument.duplicateCheck == DuplicateCheck::off) return;
+    const auto index = static_cast<std::int32_t>(&channel - song.channels);
+    for (std::int32_t i = 0; i < song.letGoCount;) {
+        LetGoNote& letGo = song.letGoNotes[i];
+        if (letGo.channel != index || !duplicates(letGo, instrument, sample, channel.note)) {
+            ++i;
+            continue;
+        }
+        if (instrument.duplicateAction == DuplicateAction::cut) {
+            endLetGoNote(song, i);
+            continue;
+        }
+        letGo.note.keyOff =
+            letGo.note.keyOff || instrument.duplicateAction == DuplicateAction::noteOff;
+        letGo.note.fading =
+            letGo.note.fading || instrument.duplicateAction == DuplicateAction::fade;
+        ++i;
+    }
 }
 
 // Each let-go note ticks with its own envelopes, fadeout and auto-vibrato until it ends.
@@ -245,6 +290,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     if (isNote(cell.note) && !portamento) channel.note = static_cast<std::uint8_t>(cell.note - 1);
     const Instrument& instrument = instrumentOf(song, channel);
     const Sample& sample = sampleOf(song, channel);
+    if (isNote(cell.note) && !portamento) checkDuplicates(song, channel, instrument, sample);
     row.volumeBefore = channel.volume;
     row.periodBefore = channel.period;
     row.panningBefore = channel.panning;
