@@ -85,6 +85,19 @@ bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
     return played > 0;
 }
 
+void limitEnvelope(Envelope& envelope, std::int32_t storedPoints, std::int32_t maxPoints) {
+    std::int32_t count = std::min(storedPoints, maxPoints);
+    for (std::int32_t i = 1; i < count; ++i) {
+        if (envelope.points[i].tick < envelope.points[i - 1].tick) count = i;
+    }
+    envelope.pointCount = static_cast<std::uint8_t>(count);
+    if (envelope.sustainPoint >= count || envelope.sustainEnd >= count) {
+        envelope.type &= ~kEnvelopeSustain;
+    }
+    if (envelope.loopStart >= count || envelope.loopEnd >= count) envelope.type &= ~kEnvelopeLoop;
+    if (count < 2) envelope.type = 0;
+}
+
 Command commandOfLetter(std::uint8_t letter) {
     return letter < kCommandOfLetter.size() ? kCommandOfLetter[letter] : Command::none;
 }

@@ -49,6 +49,11 @@ bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
 // for the letters the engine does not play and for other values.
 Command commandOfLetter(std::uint8_t letter);
 
+// Keeps the envelope code inside the loaded points: of the `storedPoints` (at most
+// `maxPoints`), a point going back in time ends the envelope, and a sustain or loop naming
+// a point beyond the end is dropped.
+void limitEnvelope(Envelope& envelope, std::int32_t storedPoints, std::int32_t maxPoints);
+
 // A sample that plays C-4 at `hz` (kept within what the formats store), as a relative
 // note and a finetune of 0..127.
 void tuneToRate(Sample& sample, std::uint32_t hz);

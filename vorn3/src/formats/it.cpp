@@ -239,20 +239,6 @@ std::uint8_t envelopeType(std::uint8_t flags) {
     return type;
 }
 
-// The envelope's own rules keep every index below its point count, ticks never falling.
-void limitEnvelope(Envelope& envelope) {
-    std::int32_t count = std::min<std::int32_t>(envelope.pointCount, kEnvelopeNodes);
-    for (std::int32_t i = 1; i < count; ++i) {
-        if (envelope.points[i].tick < envelope.points[i - 1].tick) count = i;
-    }
-    envelope.pointCount = static_cast<std::uint8_t>(count);
-    if (envelope.sustainPoint >= count || envelope.sustainEnd >= count) {
-        envelope.type &= ~kEnvelopeSustain;
-    }
-    if (envelope.loopStart >= count || envelope.loopEnd >= count) envelope.type &= ~kEnvelopeLoop;
-    if (count < 2) envelope.type = 0;
-}
-
 void readEnvelope(Reader& reader, Envelope& envelope, std::int32_t centre) {
     const std::uint8_t flags = readU8(reader);
     envelope.pointCount = readU8(reader);
@@ -267,7 +253,7 @@ void readEnvelope(Reader& reader, Envelope& envelope, std::int32_t centre) {
         envelope.points[i].value = static_cast<std::uint16_t>(
             std::clamp<std::int32_t>(value + centre, 0, kMaxEnvelopeValue));
     }
-    limitEnvelope(envelope);
+    limitEnvelope(envelope, envelope.pointCount, kEnvelopeNodes);
 }
 
 void readKeyboard(Reader& reader, Instrument& instrument, std::int32_t sampleCount) {
@@ -324,7 +310,7 @@ void readOldInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
         volume.points[count] = {tick, std::min<std::uint16_t>(value, kMaxEnvelopeValue)};
     }
     volume.pointCount = static_cast<std::uint8_t>(count);
-    limitEnvelope(volume);
+    limitEnvelope(volume, volume.pointCount, kEnvelopeNodes);
 }
 
 void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) {

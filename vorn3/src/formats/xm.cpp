@@ -216,19 +216,6 @@ void readEnvelopePoints(Reader& reader, Envelope& envelope) {
     }
 }
 
-// Keeps the envelope code inside the loaded points: a point going back in time ends
-// the envelope, and a sustain or loop naming a point beyond the end is dropped.
-void limitEnvelope(Envelope& envelope, std::uint8_t storedPointCount) {
-    std::int32_t count = std::min<std::int32_t>(storedPointCount, kEnvelopePoints);
-    for (std::int32_t i = 1; i < count; ++i) {
-        if (envelope.points[i].tick < envelope.points[i - 1].tick) count = i;
-    }
-    envelope.pointCount = static_cast<std::uint8_t>(count);
-    if (envelope.sustainPoint >= count) envelope.type &= ~kEnvelopeSustain;
-    if (envelope.loopStart >= count || envelope.loopEnd >= count) envelope.type &= ~kEnvelopeLoop;
-    if (count < 2) envelope.type = 0;
-}
-
 // The keymap names the instrument's own samples; a number beyond them plays nothing.
 void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     skip(reader, kSampleHeaderSize);
@@ -259,10 +246,11 @@ void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     instrument.vibratoDepth = readU8(reader);
     instrument.vibratoRate = readU8(reader);
     instrument.fadeout = readU16(reader) * 2;
-    limitEnvelope(volume, volumePoints);
-    limitEnvelope(panning, panningPoints);
+    // XM's sustain is a single point.
     volume.sustainEnd = volume.sustainPoint;
     panning.sustainEnd = panning.sustainPoint;
+    limitEnvelope(volume, volumePoints, kEnvelopePoints);
+    limitEnvelope(panning, panningPoints, kEnvelopePoints);
 }
 
 void readSampleHeader(Reader& reader, Sample& sample, char* name) {
