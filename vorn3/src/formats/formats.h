@@ -54,6 +54,25 @@ Command commandOfLetter(std::uint8_t letter);
 // a point beyond the end is dropped.
 void limitEnvelope(Envelope& envelope, std::int32_t storedPoints, std::int32_t maxPoints);
 
+// What ST3's Sxy asks, by x; IT's are the same but for S2x, which plays nothing there.
+inline constexpr std::array<ExtendedCommand, 16> kSExtendedCommands{
+    ExtendedCommand::none,
+    ExtendedCommand::glissandoControl,
+    ExtendedCommand::noteTuning,
+    ExtendedCommand::vibratoControl,
+    ExtendedCommand::tremoloControl,
+    ExtendedCommand::none,
+    ExtendedCommand::none,
+    ExtendedCommand::none,
+    ExtendedCommand::setPanningCoarse,
+    ExtendedCommand::none,
+    ExtendedCommand::none,
+    ExtendedCommand::patternLoop,
+    ExtendedCommand::noteCut,
+    ExtendedCommand::noteDelay,
+    ExtendedCommand::patternDelay,
+    ExtendedCommand::none};
+
 // A sample that plays C-4 at `hz` (kept within what the formats store), as a relative
 // note and a finetune of 0..127.
 void tuneToRate(Sample& sample, std::uint32_t hz);

@@ -91,24 +91,7 @@ constexpr std::uint8_t kLastCommand = 128;
 constexpr std::uint8_t kFileNoteOff = 255;
 constexpr std::uint8_t kFileNoteCut = 254;
 constexpr std::uint8_t kFirstTempo = 0x20;
-
-// Sxy, by x.
-constexpr std::array<ExtendedCommand, 16> kExtendedCommands{ExtendedCommand::none,
-                                                            ExtendedCommand::glissandoControl,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::vibratoControl,
-                                                            ExtendedCommand::tremoloControl,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::setPanningCoarse,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::patternLoop,
-                                                            ExtendedCommand::noteCut,
-                                                            ExtendedCommand::noteDelay,
-                                                            ExtendedCommand::patternDelay,
-                                                            ExtendedCommand::none};
+constexpr std::size_t kNoteTuningNibble = 2;  // ST3's S2x
 
 constexpr FormatRules kItRules = [] {
     FormatRules rules = kXmRules;
@@ -128,7 +111,8 @@ constexpr FormatRules kItRules = [] {
         for (const Command command : members)
             rules.memoryGroups[static_cast<std::size_t>(command)] = group;
     }
-    rules.extendedCommands = kExtendedCommands;
+    rules.extendedCommands = kSExtendedCommands;
+    rules.extendedCommands[kNoteTuningNibble] = ExtendedCommand::none;
     rules.fineSlideNibbles = true;
     rules.noteCommandsNeedNote = true;
     rules.vibratoPeriodRisesFirst = true;

@@ -68,24 +68,6 @@ constexpr std::int32_t kTopNote = 96;  // B-7; notes above it play nothing
 constexpr std::uint8_t kMaxPanningCommand = 0x80;
 constexpr std::uint8_t kFirstTempo = 0x20;
 
-// Sxy, by x.
-constexpr std::array<ExtendedCommand, 16> kExtendedCommands{ExtendedCommand::none,
-                                                            ExtendedCommand::glissandoControl,
-                                                            ExtendedCommand::noteTuning,
-                                                            ExtendedCommand::vibratoControl,
-                                                            ExtendedCommand::tremoloControl,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::setPanningCoarse,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::none,
-                                                            ExtendedCommand::patternLoop,
-                                                            ExtendedCommand::noteCut,
-                                                            ExtendedCommand::noteDelay,
-                                                            ExtendedCommand::patternDelay,
-                                                            ExtendedCommand::none};
-
 // The C2 speed S2x plays the row's note at, by x (Hz).
 constexpr std::array<double, 16> kC2SpeedOfFinetune = {
     7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
@@ -107,7 +89,7 @@ constexpr FormatRules kS3mRules = [] {
           Command::multiRetrigger, Command::tremolo, Command::extended}) {
         rules.memoryGroups[static_cast<std::size_t>(command)] = 1;
     }
-    rules.extendedCommands = kExtendedCommands;
+    rules.extendedCommands = kSExtendedCommands;
     rules.noteTunings = kTuningOfFinetune.data();
     rules.fineSlideNibbles = true;
     rules.cutPastMinPeriod = true;
