@@ -542,7 +542,8 @@ TEST_F(FormatsTest, ItSustainLoopsHoldUntilKeyOffAndTheEndFades) {
                                  .sustainBegin = 1,
                                  .sustainEnd = 2};
     SongPtr song = start(it::writeModule(module));
-    // The envelope's value after the n-th tick of the note, from its nodes.
+    // The envelope's value on the n-th tick of the note, from its nodes: the loop plays
+    // both its ends.
     const auto between = [](std::int32_t from, std::int32_t to, std::int32_t step) {
         return from + (to - from) * step / 4;
     };
@@ -550,7 +551,7 @@ TEST_F(FormatsTest, ItSustainLoopsHoldUntilKeyOffAndTheEndFades) {
     for (std::int32_t tick = 0; tick < 30; ++tick) {
         runTicks(*song, 1);
         const std::int32_t expected =
-            tick < 4 ? between(64, 32, tick + 1) : between(32, 48, (tick - 4) % 4 + 1);
+            tick < 4 ? between(64, 32, tick) : between(32, 48, (tick - 4) % 5);
         EXPECT_EQ(note.volumeEnvelope.output, expected) << tick;
         EXPECT_EQ(note.fadeoutVolume, 65536) << tick;
     }
@@ -563,6 +564,55 @@ TEST_F(FormatsTest, ItSustainLoopsHoldUntilKeyOffAndTheEndFades) {
         runTicks(*song, 1);
     }
     EXPECT_EQ(note.fadeoutVolume, 0);
+}
+
+// Zxx runs a macro: by default Z00..Z7F set the cutoff and Z80..Z8F the resonance in
+// steps of 8; a module may carry its own, SFx choosing the one Z00..Z7F run. An
+// instrument's own filter settings start each of its notes.
+TEST_F(FormatsTest, ItFiltersByInstrumentAndZxxMacros) {
+    struct Case {
+        std::uint16_t special;
+        std::uint8_t select;  // SFx before the Zxx
+        std::uint8_t z;
+        std::string parametered;  // SF1's text
+        std::string fixed;        // Z80's text
+        std::uint8_t instrumentCutoff;
+        std::uint8_t cutoff;
+        std::uint8_t resonance;
+    };
+    const std::uint16_t kOwn = it::kSpecialMidiConfiguration;
+    const std::uint16_t kOwnAfterHistory = kOwn | it::kSpecialEditHistory;
+    const Case cases[] = {
+        {0, 0, 0x40, "", "", 0, 0x40, 0},
+        {0, 0, 0x8F, "", "", 0, 127, 120},
+        {0, 0, 0x90, "", "", 0, 127, 0},             // no default beyond Z8F
+        {0, 1, 0x20, "", "", 0, 127, 0},             // nor beyond SF0
+        {0, 0, 0x90, "", "", 0x80 | 0x33, 0x33, 0},  // the instrument's cutoff
+        {0, 0, 0x10, "", "", 0x80 | 0x33, 0x10, 0},  // and Zxx after it
+        {kOwn, 1, 0x30, "F0F001z", "", 0, 127, 0x30},
+        {kOwn, 0, 0x80, "", "F0 F0 00 20", 0, 0x20, 0},
+        {kOwnAfterHistory, 0, 0x80, "", "f0f00110", 0, 127, 0x10},
+        {kOwn, 1, 0x30, "F0F002z", "F0F0", 0, 127, 0},  // not a filter message
+    };
+    for (const Case& test : cases) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        module.special = test.special;
+        module.editHistoryEntries = 3;
+        module.midi.parametered[1] = test.parametered;
+        module.midi.fixed[0] = test.fixed;
+        module.instruments[0].filterCutoff = test.instrumentCutoff;
+        module.patterns[0].rows = 3;
+        module.patterns[0].cells.push_back(
+            {.effect = it::Effect{'S' - 'A' + 1, static_cast<std::uint8_t>(0xF0 | test.select)}});
+        module.patterns[0].cells.push_back({.effect = it::Effect{'Z' - 'A' + 1, test.z}});
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 2 * module.speed + 1);
+        const Note& note = song->channels[0].playing;
+        EXPECT_EQ(note.filterCutoff, test.cutoff) << int{test.z} << " " << test.fixed;
+        EXPECT_EQ(note.filterResonance, test.resonance) << int{test.z} << " " << test.fixed;
+        const bool filtered = test.cutoff < 127 || test.resonance > 0;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->filter.on, filtered) << int{test.z};
+    }
 }
 
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.

@@ -244,6 +244,42 @@ TEST_F(MixTest, NoFramesOrNoVoicesChangeNothing) {
 }
 
 // The loops the mixer chooses between must add the same bits.
+// The resonant low-pass as its documentation gives it: a cutoff c (in 1/256 steps) at
+// 110 × 2^(1/4 + c / 6144) Hz, and a damping of 24 dB / 128 per resonance step.
+TEST_F(MixTest, AFilteredVoiceFollowsTheDocumentedTwoPoleRecursion) {
+    struct Case {
+        std::int32_t cutoff;
+        std::int32_t resonance;
+    };
+    const Case cases[] = {{0, 0},           {64 * 256, 0},    {64 * 256, 100},
+                          {100 * 256, 127}, {127 * 256, 127}, {32 * 256 + 128, 50}};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::int32_t> value(-20000, 20000);
+    std::vector<std::int16_t> frames(1000);
+    for (std::int16_t& frame : frames)
+        frame = static_cast<std::int16_t>(value(random));
+    OwnedSample sample(frames, LoopType::forward, 0, 1000);
+    for (const Case& c : cases) {
+        Voice& voice = play(sample.sample, 44100, true);
+        setVoiceFilter(defaultMixer(), voice, true, c.cutoff, c.resonance);
+        const std::vector<float> left = mixLeft(2500);
+        const double hz = 110.0 * std::pow(2.0, 0.25 + c.cutoff / (24.0 * 256.0));
+        const double r = 44100.0 / (2.0 * std::acos(-1.0) * hz);
+        const double damping = std::pow(10.0, -c.resonance * 24.0 / (128.0 * 20.0));
+        const double d = damping * r + damping - 1.0;
+        const double e = r * r;
+        double y1 = 0;
+        double y2 = 0;
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            const double y = (frames[i % frames.size()] + (d + 2 * e) * y1 - e * y2) / (1 + d + e);
+            y2 = y1;
+            y1 = y;
+            ASSERT_NEAR(left[i], y * gainOf(255), 0.02 + std::abs(y) * 1e-6)
+                << "cutoff " << c.cutoff << " resonance " << c.resonance << " frame " << i;
+        }
+    }
+}
+
 TEST(MixLoopTest, TheWideTheRampAndTheConstantLoopsAgree) {
     std::mt19937 random(7);
     std::vector<std::int16_t> block(4000 + 2);

@@ -10,6 +10,7 @@ namespace {
 using namespace module_bytes;
 
 constexpr std::size_t kNameBytes = 26;
+constexpr std::size_t kMidiTextBytes = 32;
 constexpr std::size_t kFileNameBytes = 12;
 constexpr std::size_t kOldEnvelopeTableBytes = 200;
 constexpr std::size_t kPatternReservedBytes = 4;
@@ -370,6 +371,20 @@ std::vector<std::uint8_t> writeModule(const Module& module) {
     const std::size_t sampleOffsets = instrumentOffsets + 4 * module.instruments.size();
     const std::size_t patternOffsets = sampleOffsets + 4 * module.samples.size();
     out.resize(patternOffsets + 4 * module.patterns.size());
+    const std::uint16_t special = module.special.value_or(0);
+    if (special & kSpecialEditHistory) {
+        put16(out, module.editHistoryEntries);
+        out.resize(out.size() + 8 * std::size_t{module.editHistoryEntries});
+    }
+    if (special & kSpecialMidiConfiguration) {
+        const auto putTexts = [&out](const auto& texts) {
+            for (const std::string& text : texts)
+                putText(out, text, kMidiTextBytes);
+        };
+        putTexts(module.midi.global);
+        putTexts(module.midi.parametered);
+        putTexts(module.midi.fixed);
+    }
     if (!module.message.empty()) {
         set32(out, kMessageOffsetAt, out.size());
         putText(out, module.message, module.message.size() + 1);

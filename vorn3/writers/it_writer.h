@@ -144,6 +144,15 @@ constexpr std::array<std::uint8_t, kChannels> everyChannel(std::uint8_t value) {
     return values;
 }
 
+// The MIDI texts a module may carry, each written in 32 bytes: its Zxx macros among them.
+struct MidiConfiguration {
+    std::array<std::string, 9> global{};
+    std::array<std::string, 16> parametered{};  // SF0..SFF
+    std::array<std::string, 128> fixed{};       // Z80..ZFF
+};
+inline constexpr std::uint16_t kSpecialEditHistory = 2;
+inline constexpr std::uint16_t kSpecialMidiConfiguration = 8;
+
 struct Module {
     std::string name{};
     std::uint8_t highlightMinor = 4;  // rows
@@ -166,6 +175,10 @@ struct Module {
     std::vector<Instrument> instruments{};
     std::vector<Sample> samples{};
     std::vector<Pattern> patterns{};
+    // Written after the offsets where `special` says so: the edit history's entries (8
+    // zero bytes each), then the MIDI configuration.
+    std::uint16_t editHistoryEntries = 0;
+    MidiConfiguration midi{};
 };
 
 std::vector<std::uint8_t> writeModule(const Module& module);

@@ -2,9 +2,13 @@
 // 2.00), samples and patterns found through tables of offsets.
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "formats/formats.h"
 #include "formats/reader.h"
@@ -32,6 +36,12 @@ constexpr std::uint16_t kUseInstruments = 4;
 constexpr std::uint16_t kLinearSlides = 8;
 constexpr std::uint16_t kOldEffects = 16;
 constexpr std::uint16_t kMessageAttached = 1;  // of the special field
+constexpr std::uint16_t kEditHistory = 2;
+constexpr std::uint16_t kMacrosEmbedded = 8;
+constexpr std::int64_t kEditEntryBytes = 8;
+constexpr std::int64_t kMacroBytes = 32;
+constexpr std::int32_t kGlobalMacros = 9;            // start, stop, tick, note on and off, ...
+constexpr std::int32_t kResonancePerFixedMacro = 8;  // the default Z80..Z8F
 constexpr std::uint16_t kFirstNewInstruments = 0x0200;
 constexpr std::uint8_t kFullGlobalVolume = 128;  // the engine's is 64
 constexpr std::int32_t kDefaultSpeed = 6;
@@ -52,6 +62,8 @@ constexpr std::int64_t kOldNodesOffset = 0x1F8;
 constexpr std::uint8_t kOldNodesEnd = 0xFF;
 constexpr std::int64_t kFieldsOffset = 0x11;  // after the file name, of instruments and samples
 constexpr std::int64_t kNameOffset = 0x20;
+constexpr std::int64_t kFilterOffset = 0x3A;  // cutoff, then resonance
+constexpr std::uint8_t kFilterUsed = 128;
 constexpr std::int64_t kKeyboardOffset = 0x40;
 constexpr std::int64_t kEnvelopesOffset = 0x130;
 constexpr std::int64_t kEnvelopeBytes = 82;
@@ -92,6 +104,7 @@ constexpr std::uint8_t kFileNoteOff = 255;
 constexpr std::uint8_t kFileNoteCut = 254;
 constexpr std::uint8_t kFirstTempo = 0x20;
 constexpr std::size_t kNoteTuningNibble = 2;  // ST3's S2x
+constexpr std::size_t kMacroSelectNibble = 15;
 
 constexpr FormatRules kItRules = [] {
     FormatRules rules = kXmRules;
@@ -113,6 +126,7 @@ constexpr FormatRules kItRules = [] {
     }
     rules.extendedCommands = kSExtendedCommands;
     rules.extendedCommands[kNoteTuningNibble] = ExtendedCommand::none;
+    rules.extendedCommands[kMacroSelectNibble] = ExtendedCommand::macroSelect;
     rules.fineSlideNibbles = true;
     rules.noteCommandsNeedNote = true;
     rules.vibratoPeriodRisesFirst = true;
@@ -123,6 +137,7 @@ constexpr FormatRules kItRules = [] {
     rules.glissando = true;
     rules.breakRowHex = true;
     rules.vibratoFineness = 1;
+    rules.envelopesByTick = true;
     return rules;
 }();
 
@@ -312,6 +327,11 @@ void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     readEnvelope(reader, instrument.panningEnvelope, kEnvelopeCentre);
     seekTo(reader, at + kEnvelopesOffset + 2 * kEnvelopeBytes);
     readEnvelope(reader, instrument.pitchEnvelope, kEnvelopeCentre);
+    seekTo(reader, at + kFilterOffset);
+    for (std::int16_t* setting : {&instrument.filterCutoff, &instrument.filterResonance}) {
+        const std::uint8_t stored = readU8(reader);
+        if (stored & kFilterUsed) *setting = static_cast<std::int16_t>(stored & ~kFilterUsed);
+    }
 }
 
 bool readInstruments(Reader& reader, Module& module, const Header& header,
@@ -451,12 +471,14 @@ PatternCell withVolumeColumn(PatternCell cell, std::uint8_t value) {
     return cell;
 }
 
-// IT plays two letters ST3 left unused.
+// IT plays letters ST3 left unused.
 Command itCommandOfLetter(std::uint8_t letter) {
     constexpr std::uint8_t kChannelVolume = 'M' - 'A' + 1;
     constexpr std::uint8_t kChannelVolumeSlide = 'N' - 'A' + 1;
+    constexpr std::uint8_t kMacro = 'Z' - 'A' + 1;
     if (letter == kChannelVolume) return Command::setChannelVolume;
     if (letter == kChannelVolumeSlide) return Command::channelVolumeSlide;
+    if (letter == kMacro) return Command::macro;
     return commandOfLetter(letter);
 }
 
@@ -596,6 +618,63 @@ bool readPatterns(Reader& reader, Module& module,
     return true;
 }
 
+// A macro as the tracker's MIDI text gives it: "F0F000" and a value sets the filter's
+// cutoff, "F0F001" its resonance, the value two hex digits or "z" for Zxx's parameter.
+// Spaces and case do not count; other messages are not played.
+Macro macroOf(const char (&text)[kMacroBytes + 1]) {
+    std::string letters;
+    for (const char c : text) {
+        if (c == 0) break;
+        if (c != ' ') letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    constexpr std::string_view kCutoff = "F0F000";
+    constexpr std::string_view kResonance = "F0F001";
+    const std::string_view view = letters;
+    Macro macro{};
+    if (view.starts_with(kCutoff)) macro.target = MacroTarget::cutoff;
+    if (view.starts_with(kResonance)) macro.target = MacroTarget::resonance;
+    if (macro.target == MacroTarget::none) return macro;
+    const std::string_view value = view.substr(kCutoff.size());
+    unsigned parsed = 0;
+    const auto [end, error] =
+        std::from_chars(value.data(), value.data() + value.size(), parsed, 16);
+    if (value == "Z") {
+        macro.takesParameter = true;
+    } else if (error == std::errc{} && end == value.data() + value.size() && !value.empty()) {
+        macro.value = static_cast<std::uint8_t>(std::min<unsigned>(parsed, kOpenCutoff));
+    } else {
+        macro.target = MacroTarget::none;
+    }
+    return macro;
+}
+
+// Without its own, a module has the tracker's defaults: SF0 sets the cutoff, Z80..Z8F
+// the resonance in steps of 8.
+void setDefaultMacros(Module& module) {
+    module.parameteredMacros[0] = {MacroTarget::cutoff, true, 0};
+    for (std::int32_t i = 0; i < 16; ++i) {
+        module.fixedMacros[i] = {MacroTarget::resonance, false,
+                                 static_cast<std::uint8_t>(i * kResonancePerFixedMacro)};
+    }
+}
+
+// After the offsets: the edit history, then the macros where the file has its own.
+void readMacros(Reader& reader, Module& module, const Header& header) {
+    setDefaultMacros(module);
+    if (header.special & kEditHistory) skip(reader, kEditEntryBytes * readU16(reader));
+    if (!(header.special & kMacrosEmbedded)) return;
+    char text[kMacroBytes + 1]{};
+    skip(reader, kGlobalMacros * kMacroBytes);
+    for (Macro& macro : module.parameteredMacros) {
+        readBytes(reader, text, kMacroBytes);
+        macro = macroOf(text);
+    }
+    for (Macro& macro : module.fixedMacros) {
+        readBytes(reader, text, kMacroBytes);
+        macro = macroOf(text);
+    }
+}
+
 template <std::size_t Count>
 void readOffsets(Reader& reader, std::array<std::uint32_t, Count>& offsets, std::int32_t stored) {
     for (std::int32_t i = 0; i < std::min<std::int32_t>(stored, Count); ++i)
@@ -626,6 +705,7 @@ bool loadIt(ModuleLoad& load) {
     readOffsets(reader, instrumentAt, header.instrumentCount);
     readOffsets(reader, sampleAt, header.sampleCount);
     readOffsets(reader, patternAt, header.patternCount);
+    readMacros(reader, module, header);
     if (!readMessage(reader, module, header)) return false;
 
     const std::int32_t samples = std::min(header.sampleCount, kMaxSamples);

@@ -53,6 +53,30 @@ std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
     return pair;
 }
 
+// A filtered voice's frames, one at a time: each output feeds the next.
+std::uint64_t mixFiltered(float* out, const std::int16_t* data, std::uint64_t position,
+                          std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                          double leftIncrement, double rightIncrement, VoiceFilter& filter) {
+    const double a = filter.a;
+    const double b = filter.b;
+    const double c = filter.c;
+    double y1 = filter.y1;
+    double y2 = filter.y2;
+    for (std::int32_t done = 0; done < frames; ++done) {
+        const double y = a * valueAt(data, position) + b * y1 + c * y2;
+        y2 = y1;
+        y1 = y;
+        addFrame(out, y, left, right);
+        left += leftIncrement;
+        right += rightIncrement;
+        position += delta;
+        out += 2;
+    }
+    filter.y1 = y1;
+    filter.y2 = y2;
+    return position;
+}
+
 const bool wideLoops =
     (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 
@@ -60,11 +84,15 @@ const bool wideLoops =
 // gain and its increments is exact (see mixFours).
 std::uint64_t mixSegment(float* out, const std::int16_t* data, std::uint64_t position,
                          std::uint64_t delta, std::int32_t frames, double& left, double& right,
-                         double leftIncrement, double rightIncrement) {
+                         double leftIncrement, double rightIncrement, VoiceFilter& filter) {
     if (!out) {
         left += leftIncrement * frames;
         right += rightIncrement * frames;
         return position + delta * static_cast<std::uint64_t>(frames);
+    }
+    if (filter.on) {
+        return mixFiltered(out, data, position, delta, frames, left, right, leftIncrement,
+                           rightIncrement, filter);
     }
     if (wideLoops) {
         return mixWide(out, data, position, delta, frames, left, right, leftIncrement,
@@ -201,15 +229,15 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
             double left = voice.currentLeft * static_cast<double>(kByteToGain);
             double right = voice.currentRight * static_cast<double>(kByteToGain);
             voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
-                                        right, voice.rampIncLeft, voice.rampIncRight);
+                                        right, voice.rampIncLeft, voice.rampIncRight, voice.filter);
             finishRamp(voice, length, left, right);
-        } else if (voice.leftVolume == 0 && voice.rightVolume == 0) {
+        } else if (voice.leftVolume == 0 && voice.rightVolume == 0 && !voice.filter.on) {
             voice.position += delta * static_cast<std::uint64_t>(length);  // adds only zeros
         } else {
             double left = voice.leftVolume * static_cast<double>(kByteToGain);
             double right = voice.rightVolume * static_cast<double>(kByteToGain);
-            voice.position =
-                mixSegment(out, sample->data, voice.position, delta, length, left, right, 0, 0);
+            voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
+                                        right, 0, 0, voice.filter);
         }
         if (out) out += 2 * length;
         remaining -= length;

@@ -1,6 +1,8 @@
 #include "mixer/voice.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 #include "mixer/mixer.h"
 
@@ -8,6 +10,26 @@ namespace vorn3 {
 namespace {
 
 constexpr std::int64_t kFullPan = 255;
+// The cutoff's frequency: kLowestCutoffHz × 2^(cutoff / kCutoffUnitsPerOctave).
+constexpr double kLowestCutoffHz = 130.8127826502993;  // 110 Hz × 2^(1/4): C-3
+constexpr double kCutoffUnitsPerOctave = 24.0 * kFilterCutoffUnit;
+// Each resonance step narrows the damping by 24 dB / 128.
+constexpr double kDampingDbPerStep = 24.0 / 128.0;
+// Output rates under π times the cutoff would make the recursion unstable at high
+// resonance; the cutoff stays below a rate / π there.
+constexpr double kLeastRateToCutoff = 0.5;  // of rate / (2π × cutoff)
+
+void setFilterCoefficients(VoiceFilter& filter) {
+    const double hz = kLowestCutoffHz * std::exp2(filter.cutoff / kCutoffUnitsPerOctave);
+    const double r =
+        std::max(filter.outputRate / (2.0 * std::numbers::pi * hz), kLeastRateToCutoff);
+    const double damping = std::pow(10.0, -filter.resonance * kDampingDbPerStep / 20.0);
+    const double d = damping * (r + 1.0) - 1.0;
+    const double e = r * r;
+    filter.a = 1.0 / (1.0 + d + e);
+    filter.b = (d + 2.0 * e) * filter.a;
+    filter.c = -e * filter.a;
+}
 
 // Integer quotients kept as their low 8 bits: pannings outside 0..255 wrap.
 void updateSideVolumes(Voice& voice) {
@@ -45,6 +67,25 @@ bool setVoicePanning(Voice& voice, std::int32_t panning) {
     return true;
 }
 
+void setVoiceFilter(const Mixer& mixer, Voice& voice, bool on, std::int32_t cutoff,
+                    std::int32_t resonance) {
+    VoiceFilter& filter = voice.filter;
+    if (!on) {
+        filter.on = false;
+        return;
+    }
+    cutoff = std::clamp(cutoff, 0, kMaxFilterCutoff);
+    resonance = std::clamp(resonance, 0, kMaxFilterResonance);
+    const std::int32_t rate = mixer.output.outputRate;
+    if (!filter.on) filter.y1 = filter.y2 = 0;
+    if (filter.on && filter.cutoff == cutoff && filter.resonance == resonance &&
+        filter.outputRate == rate) {
+        return;
+    }
+    filter = {true, cutoff, resonance, rate, 0, 0, 0, filter.y1, filter.y2};
+    setFilterCoefficients(filter);
+}
+
 std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample) {
     Voice* voice = voiceAt(mixer, index);
     if (!voice || !sample) return -1;
@@ -55,6 +96,7 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     voice->position = static_cast<std::uint64_t>(voice->startOffset) << 32;
     voice->startOffset = 0;
     voice->direction = kForward;
+    voice->filter.y1 = voice->filter.y2 = 0;
     return index;
 }
 

@@ -16,6 +16,24 @@ inline constexpr std::int32_t kForward = 1;
 inline constexpr std::int32_t kBackward = 2;
 // The loudest volume a voice takes: its side volumes hold it in 8 bits at any panning.
 inline constexpr std::int32_t kMaxVoiceVolume = 255;
+// A filter's cutoff in 1/256 of its steps: 0 lowest, kMaxFilterCutoff highest (about 5 kHz);
+// each 24 steps double the frequency.
+inline constexpr std::int32_t kFilterCutoffUnit = 256;
+inline constexpr std::int32_t kMaxFilterCutoff = 127 * kFilterCutoffUnit;
+inline constexpr std::int32_t kMaxFilterResonance = 127;
+
+// A resonant low-pass over the frames a voice reads, before its volume: y = a·x + b·y1 + c·y2.
+struct VoiceFilter {
+    bool on;                  // off: the voice mixes unfiltered, at no cost
+    std::int32_t cutoff;      // 0..kMaxFilterCutoff, as last set
+    std::int32_t resonance;   // 0..kMaxFilterResonance, as last set
+    std::int32_t outputRate;  // Hz the coefficients were made for
+    double a;
+    double b;
+    double c;
+    double y1;  // the last output, in 16-bit units
+    double y2;  // the one before it
+};
 
 struct Voice {
     std::int32_t index;         // place in the pool
@@ -38,6 +56,7 @@ struct Voice {
     float rampIncLeft;             // left gain (volume / 255) per output frame
     float rampIncRight;            // right gain per output frame
     std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
+    VoiceFilter filter;
 };
 
 // One bit per pool voice, voice i at bit i % 64 of word i / 64: the mixer visits the
@@ -61,6 +80,11 @@ Voice* voiceAt(Mixer& mixer, std::int32_t index);
 bool setVoiceFrequency(const Mixer& mixer, Voice& voice, std::int32_t hz);
 bool setVoiceVolume(Voice& voice, std::int32_t volume);
 bool setVoicePanning(Voice& voice, std::int32_t panning);
+// Filters the voice at a cutoff (0..kMaxFilterCutoff) and resonance (0..kMaxFilterResonance),
+// values outside them clamped; `on` false mixes it unfiltered. A filter turned on starts
+// from silence, as does every trigger.
+void setVoiceFilter(const Mixer& mixer, Voice& voice, bool on, std::int32_t cutoff,
+                    std::int32_t resonance);
 // Starts sample on voice i at its startOffset; returns i, or -1 (nothing changed) when
 // there is no such voice or the sample is null.
 std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample);

@@ -40,9 +40,9 @@ enum class Command : std::uint8_t {
     fineVibrato,
     setChannelVolume,    // 0..64
     channelVolumeSlide,  // as volumeSlide, on the channel's volume
+    macro,               // runs a macro of the module's: a filter setting
 };
-inline constexpr std::int32_t kCommandCount =
-    static_cast<std::int32_t>(Command::channelVolumeSlide) + 1;
+inline constexpr std::int32_t kCommandCount = static_cast<std::int32_t>(Command::macro) + 1;
 
 // What the high nibble of an extended command's parameter asks, under a format's table.
 enum class ExtendedCommand : std::uint8_t {
@@ -64,6 +64,7 @@ enum class ExtendedCommand : std::uint8_t {
     noteCut,
     noteDelay,
     patternDelay,
+    macroSelect,  // which macro Zxx below 0x80 runs
 };
 
 // The volume column, decoded.

@@ -56,6 +56,10 @@ struct FormatRules {
     bool glissando;    // E3x turns a channel's glissando on and off (Amiga periods only)
     bool breakRowHex;  // a pattern break names its row in hex, not in decimal digits
     std::uint8_t vibratoFineness;  // vibratos are 2^this times finer than XM's
+    // An envelope gives its value at the note's tick count (its first point on the note's
+    // first tick) and plays a loop's end before it loops, rather than XM's value one tick
+    // further on that skips the loop's end.
+    bool envelopesByTick;
 };
 
 // Exy of XM.
@@ -100,7 +104,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .sampleSwap = false,
                                       .glissando = false,
                                       .breakRowHex = false,
-                                      .vibratoFineness = 0};
+                                      .vibratoFineness = 0,
+                                      .envelopesByTick = false};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

@@ -84,6 +84,22 @@ enum class DuplicateAction : std::uint8_t { cut, noteOff, fade };
 // play on by itself, as it is, released or fading out.
 enum class NewNoteAction : std::uint8_t { cut, continuePlaying, noteOff, fade };
 
+// What a filter setting of an instrument or a macro leaves alone.
+inline constexpr std::int16_t kKeepFilter = -1;
+inline constexpr std::uint8_t kOpenCutoff = 127;  // with no resonance: no filter
+
+// What a Zxx macro sets: the playing note's filter cutoff or resonance, to its value or,
+// for the parametered ones, to Zxx's parameter.
+enum class MacroTarget : std::uint8_t { none, cutoff, resonance };
+struct Macro {
+    MacroTarget target;
+    bool takesParameter;
+    std::uint8_t value;  // 0..127
+};
+inline constexpr std::int32_t kParameteredMacros = 16;  // chosen by SFx for Z00..Z7F
+inline constexpr std::int32_t kFixedMacros = 128;       // of Z80..ZFF
+inline constexpr std::uint8_t kFixedMacroFirst = 0x80;
+
 struct Instrument {
     // The samples of this instrument, samples[firstSample] on, in the module's list.
     std::int32_t firstSample;
@@ -105,6 +121,9 @@ struct Instrument {
     // envelope fades it rather than silencing it at once.
     bool fadesOut;
     std::uint8_t globalVolume;  // 0..kFullInstrumentGlobalVolume, of every note of it
+    // The filter each of its notes starts with, 0..127; or kKeepFilter: the channel's.
+    std::int16_t filterCutoff;
+    std::int16_t filterResonance;
     Name name;
 };
 
@@ -137,6 +156,8 @@ struct Module {
     double masterVolumeScale;
     // Each channel's volume, 0..kFullChannelVolume, over every note it plays.
     std::array<std::uint8_t, kMaxChannels> channelVolumes;
+    std::array<Macro, kParameteredMacros> parameteredMacros;
+    std::array<Macro, kFixedMacros> fixedMacros;
     char* message;  // the song's message, lines ended by '\n' and the whole by a zero; or null
     std::array<char, 32> format;   // the format's name and version; ends in a zero byte
     std::array<char, 29> title;    // ends in a zero byte

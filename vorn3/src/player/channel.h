@@ -53,8 +53,9 @@ struct Channel {
     // The parameter each group of FormatRules::memoryGroups last had; a group per
     // command at most.
     std::array<std::uint8_t, kCommandCount + 1> sharedMemories;
-    bool glissando;  // a tone portamento is heard in semitones
-    bool muted;      // its voice plays at volume 0
+    std::uint8_t macroSelect;  // of Module::parameteredMacros
+    bool glissando;            // a tone portamento is heard in semitones
+    bool muted;                // its voice plays at volume 0
 };
 
 }  // namespace vorn3

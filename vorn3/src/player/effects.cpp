@@ -65,6 +65,7 @@ void restartEnvelope(EnvelopeState& state, std::int32_t output) {
     state.point = 0;
     state.slope = 0;
     state.output = output;
+    state.level = output * kEnvelopeFixedOne;
     state.done = false;
 }
 
@@ -379,6 +380,9 @@ void extendedRow(CellTick& cell, RowTick& row) {
             song.patternDelayTicks = y * song.speed;
             song.patternDelayRows = y;
             break;
+        case ExtendedCommand::macroSelect:
+            channel.macroSelect = y;
+            break;
         default:
             break;
     }
@@ -408,6 +412,7 @@ void extendedTick(CellTick& cell) {
             channel.updateFlags |= kUpdateFrequency;
             if (cell.cell.volume != VolumeCommand::none) volumeColumnRow(cell);
             channel.updateFlags |= kUpdateTrigger;
+            takeInstrumentFilter(channel.playing, cell.instrument);
             break;
         default:
             break;
@@ -427,11 +432,35 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 
 }  // namespace
 
+void takeInstrumentFilter(Note& note, const Instrument& instrument) {
+    if (instrument.filterCutoff != kKeepFilter) {
+        note.filterCutoff = static_cast<std::uint8_t>(instrument.filterCutoff);
+    }
+    if (instrument.filterResonance != kKeepFilter) {
+        note.filterResonance = static_cast<std::uint8_t>(instrument.filterResonance);
+    }
+}
+
+// Zxx: below 0x80 the macro SFx chose, with xx; from 0x80 on a macro of its own.
+void runMacro(CellTick& cell) {
+    const Module& module = *cell.song.module;
+    const std::uint8_t z = cell.cell.parameter;
+    const bool parametered = z < kFixedMacroFirst;
+    const Macro& macro = parametered ? module.parameteredMacros[cell.channel.macroSelect]
+                                     : module.fixedMacros[z - kFixedMacroFirst];
+    const std::uint8_t value =
+        macro.takesParameter ? std::min<std::uint8_t>(z, kOpenCutoff) : macro.value;
+    Note& note = cell.channel.playing;
+    if (macro.target == MacroTarget::cutoff) note.filterCutoff = value;
+    if (macro.target == MacroTarget::resonance) note.filterResonance = value;
+}
+
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
     channel.volume = sample.volume;
     if (rules.samplePanning && sample.panning != kNoPanning) channel.panning = sample.panning;
     restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
+    restartEnvelope(channel.playing.pitchEnvelope, kCentreEnvelope);
     channel.playing.keyOff = false;
     channel.playing.fading = false;
     channel.playing.fadeoutVolume = kFullFadeout;
@@ -670,6 +699,9 @@ void effectRow(CellTick& cell, RowTick& row) {
             if (x != 0) channel.vibratoSpeed = x;
             if (y != 0) channel.vibratoDepth = y;
             vibratoStep(channel, cell.song.module->rules, kFineVibratoDepthShift);
+            break;
+        case Command::macro:
+            runMacro(cell);
             break;
         default:
             break;

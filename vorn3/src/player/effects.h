@@ -32,6 +32,8 @@ struct RowTick {
 // Starts the channel's volume, panning (where the format pans by sample), envelopes and
 // fadeout afresh for a note of `sample`.
 void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
+// The filter settings the instrument gives each note it starts.
+void takeInstrumentFilter(Note& note, const Instrument& instrument);
 
 void volumeColumnRow(CellTick& cell);
 void volumeColumnTick(CellTick& cell);

@@ -6,7 +6,7 @@
 namespace vorn3 {
 namespace {
 
-constexpr std::int32_t kFixedOne = 65536;  // 1.0 in 16.16
+constexpr std::int32_t kFixedOne = kEnvelopeFixedOne;
 constexpr std::int32_t kFixedShift = 16;
 constexpr double kRadiansPerPosition = 0.01227184375;  // π / 256: 256 positions per cycle
 constexpr std::int32_t kVibratoAmplitude = 64;
@@ -37,11 +37,9 @@ std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
     }
 }
 
-}  // namespace
-
 // The loaded envelope keeps its sustain and loop points below its point count, so no
 // point beyond the loaded ones is read.
-void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
+void envelopeStepAfter(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
     const std::int32_t count = envelope.pointCount;
     const auto& points = envelope.points;
     if (state.point < count && points[state.point].tick == state.tick) {
@@ -56,11 +54,13 @@ void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
         }
         if (state.point == count - 1) {
             state.output = points[state.point].value;
+            state.level = state.output * kFixedOne;
             state.done = true;
             return;
         }
         if (sustained && state.point == envelope.sustainPoint && !sustainLoops) {
             state.output = points[state.point].value;
+            state.level = state.output * kFixedOne;
             return;
         }
         state.slope = slopeBetween(points[state.point], points[state.point + 1]);
@@ -68,8 +68,51 @@ void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
         state.point += 1;
     }
     if (state.point < count && points[state.point].tick != state.tick) state.value += state.slope;
-    state.output = state.value >> kFixedShift;
+    state.level = state.value;
+    state.output = state.level >> kFixedShift;
     state.tick += 1;
+}
+
+// The value at the envelope's tick; then the tick moves on, back to a loop's start once it
+// has passed the loop's end.
+void envelopeStepAt(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
+    const std::int32_t count = envelope.pointCount;
+    const auto& points = envelope.points;
+    std::int32_t point = std::min(state.point, count - 1);
+    while (point + 1 < count && state.tick >= points[point + 1].tick)
+        point += 1;
+    state.point = point;
+    if (point == count - 1) {
+        state.level = points[point].value * kFixedOne;
+    } else {
+        const EnvelopePoint& from = points[point];
+        const EnvelopePoint& to = points[point + 1];
+        state.level = from.value * kFixedOne + (to.value - from.value) * kFixedOne *
+                                                   (state.tick - from.tick) / (to.tick - from.tick);
+    }
+    state.output = state.level >> kFixedShift;
+    state.tick += 1;
+    const bool sustained = (envelope.type & kEnvelopeSustain) && !keyOff;
+    const bool looped = (envelope.type & kEnvelopeLoop) != 0;
+    if (sustained && state.tick > points[envelope.sustainEnd].tick) {
+        state.point = envelope.sustainPoint;
+        state.tick = points[state.point].tick;
+    } else if (!sustained && looped && state.tick > points[envelope.loopEnd].tick) {
+        state.point = envelope.loopStart;
+        state.tick = points[state.point].tick;
+    } else if (point == count - 1) {
+        state.done = true;
+    }
+}
+
+}  // namespace
+
+void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff, bool byTick) {
+    if (byTick) {
+        envelopeStepAt(state, envelope, keyOff);
+    } else {
+        envelopeStepAfter(state, envelope, keyOff);
+    }
 }
 
 // Stops at the last loaded point, where a tick beyond every point leaves the envelope.
@@ -82,6 +125,7 @@ void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, s
     state.point = point;
     if (point >= count - 1) {
         state.output = points[count - 1].value;
+        state.level = state.output * kFixedOne;
         state.done = true;
         return;
     }
@@ -90,6 +134,7 @@ void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, s
     state.slope = slopeBetween(points[point], points[point + 1]);
     state.value = points[point].value * kFixedOne + (tick - points[point].tick) * state.slope;
     state.point = point + 1;
+    state.level = state.value;
     state.output = state.value >> kFixedShift;
 }
 

@@ -9,7 +9,8 @@
 namespace vorn3 {
 
 // Advances one envelope of a note by a tick; its sustain point holds it until key off.
-void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff);
+// byTick: see FormatRules::envelopesByTick.
+void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff, bool byTick);
 // Moves a volume envelope to `tick` ticks after the note start (effect L).
 void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, std::int32_t tick);
 // The period change the instrument's auto-vibrato gives the note this tick; advances it.

@@ -20,12 +20,14 @@ inline constexpr std::uint8_t kUpdateStop = 32;
 inline constexpr std::int32_t kFullEnvelope = 64;
 inline constexpr std::int32_t kCentreEnvelope = 32;  // panning envelope output
 inline constexpr std::int32_t kFullFadeout = 65536;
+inline constexpr std::int32_t kEnvelopeFixedOne = 65536;  // 1.0 in EnvelopeState's 16.16
 
 struct EnvelopeState {
     std::int32_t tick;    // ticks since the note started
     std::int32_t point;   // index of the point the envelope heads for
     std::int32_t value;   // 16.16
     std::int32_t output;  // 0..64; the panning envelope has its centre at 32
+    std::int32_t level;   // 16.16: the output before it is cut to whole steps
     std::int32_t slope;   // 16.16 per tick
     bool done;            // held at the last point
 };
@@ -40,11 +42,16 @@ struct Note {
     const Sample* sample;
     EnvelopeState volumeEnvelope;
     EnvelopeState panningEnvelope;
+    EnvelopeState pitchEnvelope;         // or the filter's
     std::int32_t fadeoutVolume;          // of kFullFadeout; falls after key off
     std::int32_t autoVibratoPosition;    // 0..255, of one cycle
     std::int32_t autoVibratoSweepCount;  // ticks since the note started, held at the sweep
     // Its sample's and instrument's global volumes together, 0..1.
     double gain;
+    // Its resonant filter, 0..127 each, as the instrument and Zxx set them; kOpenCutoff
+    // and no resonance leave it unfiltered.
+    std::uint8_t filterCutoff;
+    std::uint8_t filterResonance;
     bool keyOff;
     bool fading;  // its fadeout runs without a key off
     // The linear frequency last computed, in Hz, and the period it was computed for, in

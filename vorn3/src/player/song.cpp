@@ -160,6 +160,7 @@ bool startPlayback(Song& song) {
         song.channels[i].playing.voiceIndex = i;
         song.channels[i].playing.rightVoiceIndex = -1;
         song.channels[i].playing.gain = 1;
+        song.channels[i].playing.filterCutoff = kOpenCutoff;
         song.channels[i].channelVolume = module.channelVolumes[i];
         song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];

@@ -17,6 +17,8 @@ namespace {
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kMaxPanning = 255;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
+constexpr std::int32_t kPitchEnvelopeStep = kLinearPeriodsPerNote / 2;  // half a semitone
+constexpr std::int32_t kPeriodsPerOctave = 12 * kLinearPeriodsPerNote;
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
 constexpr double kVoiceVolumeScale = 255.0 / 34359738368.0;  // 2^35
 
@@ -93,10 +95,12 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
 
 // A note's envelopes and fadeout by one tick; the kUpdate bits of what they changed. Run
 // for every channel on every tick, where a call costs as much as the steps.
-[[gnu::always_inline]] inline std::uint8_t stepNote(Note& note, const Instrument& instrument) {
+[[gnu::always_inline]] inline std::uint8_t stepNote(Note& note, const Instrument& instrument,
+                                                    const FormatRules& rules) {
+    const bool byTick = rules.envelopesByTick;
     std::uint8_t flags = 0;
     if ((instrument.volumeEnvelope.type & kEnvelopeOn) && !note.volumeEnvelope.done) {
-        envelopeStep(note.volumeEnvelope, instrument.volumeEnvelope, note.keyOff);
+        envelopeStep(note.volumeEnvelope, instrument.volumeEnvelope, note.keyOff, byTick);
         flags |= kUpdateVolume;
     }
     const bool enveloped = instrument.volumeEnvelope.type & kEnvelopeOn;
@@ -111,8 +115,12 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
         note.volumeEnvelope.output = 0;
     }
     if ((instrument.panningEnvelope.type & kEnvelopeOn) && !note.panningEnvelope.done) {
-        envelopeStep(note.panningEnvelope, instrument.panningEnvelope, note.keyOff);
+        envelopeStep(note.panningEnvelope, instrument.panningEnvelope, note.keyOff, byTick);
         flags |= kUpdatePanning;
+    }
+    if ((instrument.pitchEnvelope.type & kEnvelopeOn) && !note.pitchEnvelope.done) {
+        envelopeStep(note.pitchEnvelope, instrument.pitchEnvelope, note.keyOff, byTick);
+        flags |= kUpdateFrequency;
     }
     if ((note.keyOff && !instrument.fadesOut) || note.fading) {
         note.fadeoutVolume = std::max(note.fadeoutVolume - instrument.fadeout, 0);
@@ -248,7 +256,8 @@ void tickLetGoNotes(Song& song) {
             endLetGoNote(song, i);
             continue;
         }
-        const std::uint8_t flags = stepNote(note, *note.instrument) | kUpdateFrequency;
+        const std::uint8_t flags =
+            stepNote(note, *note.instrument, song.module->rules) | kUpdateFrequency;
         const std::int32_t vibrato = autoVibratoStep(note, *note.instrument);
         updateVoice(song, note,
                     {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.channelVolume,
@@ -312,6 +321,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
                 : notePeriod(song.module->rules, channel.baseNote, finetune);
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
+        takeInstrumentFilter(channel.playing, instrument);
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
@@ -328,7 +338,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     if (cell.note == kKeyOff || cell.command == Command::keyOff) note.keyOff = true;
     if (cell.note == kNoteCut) channel.updateFlags |= kUpdateStop;
     if (cell.note == kNoteFade) note.fading = true;
-    channel.updateFlags |= stepNote(note, instrument);
+    channel.updateFlags |= stepNote(note, instrument, song.module->rules);
     effectRow(tick, row);
     channel.periodDelta += autoVibratoStep(note, instrument);
     channel.updateFlags |= kUpdateFrequency;
@@ -371,7 +381,7 @@ void processTickEffects(Song& song) {
         const Sample& sample = sampleOf(song, channel);
         channel.volumeDelta = 0;
         channel.periodDelta = 0;
-        channel.updateFlags = stepNote(channel.playing, instrument);
+        channel.updateFlags = stepNote(channel.playing, instrument, song.module->rules);
         const PatternCell cell = resolvedCell(song, channel, cells[c], false);
         CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
@@ -437,6 +447,34 @@ void triggerRightChannel(Song& song, Note& note, const Sample& sample) {
     triggerVoice(mixer, note.rightVoiceIndex, right);
 }
 
+bool drivesFilter(const Envelope& envelope) {
+    return (envelope.type & (kEnvelopeOn | kEnvelopeFilter)) == (kEnvelopeOn | kEnvelopeFilter);
+}
+
+// The filter envelope scales the cutoff from nothing (its lowest) to the note's cutoff (its
+// highest).
+void updateFilter(const Mixer& mixer, const Note& note, Voice* voice, Voice* right) {
+    const bool enveloped = note.instrument && drivesFilter(note.instrument->pitchEnvelope);
+    std::int32_t cutoff = note.filterCutoff * kFilterCutoffUnit;
+    if (enveloped) {
+        cutoff = static_cast<std::int32_t>(std::int64_t{cutoff} * note.pitchEnvelope.level /
+                                           (kFullEnvelope * kEnvelopeFixedOne));
+    }
+    const bool on = enveloped || note.filterCutoff < kOpenCutoff || note.filterResonance > 0;
+    for (Voice* each : {voice, right}) {
+        if (each) setVoiceFilter(mixer, *each, on, cutoff, note.filterResonance);
+    }
+}
+
+// The pitch envelope's shift in 1/64 semitone: half a semitone a step from its centre.
+std::int32_t pitchShift(const Note& note) {
+    if (!note.instrument) return 0;
+    const Envelope& envelope = note.instrument->pitchEnvelope;
+    if (!(envelope.type & kEnvelopeOn) || (envelope.type & kEnvelopeFilter)) return 0;
+    const std::int64_t fromCentre = note.pitchEnvelope.level - kCentreEnvelope * kEnvelopeFixedOne;
+    return static_cast<std::int32_t>(fromCentre * kPitchEnvelopeStep / kEnvelopeFixedOne);
+}
+
 std::int32_t separated(const Song& song, std::int32_t panning) {
     return kCentrePan + (panning - kCentrePan) * song.stereoSeparation / kFullSeparation;
 }
@@ -483,13 +521,20 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = output.period + output.periodDelta;
-        const std::int32_t hz =
+        const std::int32_t shift = pitchShift(note);
+        std::int32_t hz =
             song.module->flags & kLinearFrequencies
-                ? linearFrequency(note, kMiddlePeriod - output.period + output.periodDelta)
+                ? linearFrequency(note, kMiddlePeriod - output.period + output.periodDelta + shift)
                 // A period at or below 0 is higher than any: the shortest one stands for it.
                 : song.module->rules.amigaClock / std::max(period, 1);
+        if (shift != 0 && !(song.module->flags & kLinearFrequencies)) {
+            hz = static_cast<std::int32_t>(
+                std::min(hz * std::exp2(shift / double{kPeriodsPerOctave}),
+                         double{std::numeric_limits<std::int32_t>::max()}));
+        }
         setVoiceFrequency(mixer, *voice, hz);
         if (right) setVoiceFrequency(mixer, *right, hz);
+        updateFilter(mixer, note, voice, right);
     }
     if (flags & kUpdateStop) {
         stopVoice(mixer, note.voiceIndex);
