@@ -309,10 +309,10 @@ TEST_F(LoaderTest, InstrumentFieldsAndTheFirstTwelveEnvelopePoints) {
     EXPECT_EQ(loaded.panningEnvelope.pointCount, 1);
     EXPECT_EQ(loaded.panningEnvelope.type, 0);     // fewer than 2 points
     EXPECT_EQ(loaded.noteSamples[48], kNoSample);  // the instrument has one sample
-    EXPECT_EQ(loaded.vibratoType, 1);
-    EXPECT_EQ(loaded.vibratoSweep, 2);
-    EXPECT_EQ(loaded.vibratoDepth, 3);
-    EXPECT_EQ(loaded.vibratoRate, 4);
+    EXPECT_EQ(loaded.vibrato.type, 1);
+    EXPECT_EQ(loaded.vibrato.sweep, 2);
+    EXPECT_EQ(loaded.vibrato.depth, 3);
+    EXPECT_EQ(loaded.vibrato.rate, 4);
     const Sample& first = instrumentSample(*song, 0, 0);
     EXPECT_EQ(first.volume, 40);
     EXPECT_EQ(first.finetune, -16);

@@ -88,6 +88,7 @@ constexpr std::uint8_t kPingPongSustainLoop = 128;
 constexpr std::uint8_t kSignedSamples = 1;  // of the convert byte
 constexpr std::uint8_t kSecondDeltas = 4;   // of the convert byte, for compressed samples
 constexpr std::uint8_t kSamplePanUsed = 128;
+constexpr std::uint8_t kMaxVibratoDepth = 64;
 constexpr std::int32_t kSemitones = 12;  // C-5 plays at the C5 speed, C-4 at the engine's
 // Patterns.
 constexpr std::int64_t kPatternHeaderBytes = 8;
@@ -138,6 +139,7 @@ constexpr FormatRules kItRules = [] {
     rules.breakRowHex = true;
     rules.vibratoFineness = 1;
     rules.envelopesByTick = true;
+    rules.samplesVibrate = true;
     return rules;
 }();
 
@@ -355,6 +357,19 @@ bool readInstruments(Reader& reader, Module& module, const Header& header,
     return true;
 }
 
+// Its depth grows by `rate` / 256 a tick up to its depth. Random plays as sine.
+AutoVibrato autoVibratoOf(Reader& reader) {
+    constexpr std::uint8_t kTypes[] = {0, 4, 5, 0};  // sine, ramp down, square, random
+    constexpr std::int32_t kRateUnit = 256;
+    const std::uint8_t speed = readU8(reader);
+    const std::uint8_t depth = std::min<std::uint8_t>(readU8(reader), kMaxVibratoDepth);
+    const std::uint8_t rate = readU8(reader);
+    const std::uint8_t type = kTypes[readU8(reader) & 3];
+    // Without a rate the depth never grows.
+    if (rate == 0) return {type, 0, 0, speed};
+    return {type, static_cast<std::uint16_t>(depth * kRateUnit / rate), depth, speed};
+}
+
 // A sustain loop plays as the loop where there is no other.
 void setLoop(Sample& sample, std::uint8_t flags, std::uint32_t loopBegin, std::uint32_t loopEnd,
              std::uint32_t sustainBegin, std::uint32_t sustainEnd) {
@@ -406,6 +421,7 @@ bool readSample(ModuleLoad& load, std::int32_t index, std::int64_t at) {
     const std::uint32_t sustainBegin = readU32(reader);
     const std::uint32_t sustainEnd = readU32(reader);
     const std::uint32_t dataAt = readU32(reader);
+    module.sampleVibratos[index] = autoVibratoOf(reader);
     if (pan & kSamplePanUsed) {
         sample.panning =
             std::min<std::int32_t>((pan & ~kSamplePanUsed) * kPanningPerStep, kMaxPanning);

@@ -241,10 +241,10 @@ void readInstrumentHeader(Reader& reader, Instrument& instrument) {
     panning.loopEnd = readU8(reader);
     volume.type = readU8(reader);
     panning.type = readU8(reader);
-    instrument.vibratoType = readU8(reader);
-    instrument.vibratoSweep = readU8(reader);
-    instrument.vibratoDepth = readU8(reader);
-    instrument.vibratoRate = readU8(reader);
+    instrument.vibrato.type = readU8(reader);
+    instrument.vibrato.sweep = readU8(reader);
+    instrument.vibrato.depth = readU8(reader);
+    instrument.vibrato.rate = readU8(reader);
     instrument.fadeout = readU16(reader) * 2;
     // XM's sustain is a single point.
     volume.sustainEnd = volume.sustainPoint;

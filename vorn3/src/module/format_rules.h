@@ -60,6 +60,7 @@ struct FormatRules {
     // first tick) and plays a loop's end before it loops, rather than XM's value one tick
     // further on that skips the loop's end.
     bool envelopesByTick;
+    bool samplesVibrate;  // a note's auto-vibrato is its sample's, not its instrument's
 };
 
 // Exy of XM.
@@ -105,7 +106,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .glissando = false,
                                       .breakRowHex = false,
                                       .vibratoFineness = 0,
-                                      .envelopesByTick = false};
+                                      .envelopesByTick = false,
+                                      .samplesVibrate = false};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

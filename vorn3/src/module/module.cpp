@@ -20,6 +20,7 @@ void releaseSamples(const Module& module) {
     delete[] module.samples;
     delete[] module.rightChannels;
     delete[] module.sampleNames;
+    delete[] module.sampleVibratos;
 }
 
 // The array `total` long, its first `kept` records as they were and the rest zeroed;
@@ -101,7 +102,7 @@ std::int32_t appendSamples(Module& module, std::int32_t count) {
     const std::int32_t first = module.sampleCount;
     const std::size_t total = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
     if (!grow(module.samples, first, total) || !grow(module.rightChannels, first, total) ||
-        !grow(module.sampleNames, first, total)) {
+        !grow(module.sampleNames, first, total) || !grow(module.sampleVibratos, first, total)) {
         return -1;
     }
     std::fill_n(module.samples + first, count, newSample());

@@ -100,6 +100,17 @@ inline constexpr std::int32_t kParameteredMacros = 16;  // chosen by SFx for Z00
 inline constexpr std::int32_t kFixedMacros = 128;       // of Z80..ZFF
 inline constexpr std::uint8_t kFixedMacroFirst = 0x80;
 
+// A vibrato each note of an instrument or sample plays by itself: its depth grows from
+// nothing to `depth` over `sweep` ticks.
+struct AutoVibrato {
+    // 0 sine, 1 square, 2 ramp down, 3 ramp up; 4 ramp down from the peak, 5 square
+    // between the peak and nothing
+    std::uint8_t type;
+    std::uint16_t sweep;  // ticks; 0: at full depth at once
+    std::uint8_t depth;   // 1/64 semitone at the wave's peak, of 64
+    std::uint8_t rate;    // 1/256 cycle per tick
+};
+
 struct Instrument {
     // The samples of this instrument, samples[firstSample] on, in the module's list.
     std::int32_t firstSample;
@@ -109,11 +120,8 @@ struct Instrument {
     Envelope volumeEnvelope;
     Envelope panningEnvelope;
     Envelope pitchEnvelope;  // or, with kEnvelopeFilter, the filter's
-    std::uint8_t vibratoType;
-    std::uint8_t vibratoSweep;  // ticks
-    std::uint8_t vibratoDepth;
-    std::uint8_t vibratoRate;  // 1/256 cycle per tick
-    std::int32_t fadeout;      // per tick, of 65536; twice the file's value
+    AutoVibrato vibrato;     // of its notes, where the format's samples have none
+    std::int32_t fadeout;    // per tick, of 65536; twice the file's value
     NewNoteAction newNoteAction;
     DuplicateCheck duplicateCheck;
     DuplicateAction duplicateAction;
@@ -137,6 +145,7 @@ struct Module {
     // others.
     Sample* rightChannels;
     Name* sampleNames;
+    AutoVibrato* sampleVibratos;  // of each sample, where the format's rules say they vibrate
     std::int32_t sampleCount;
     std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
     std::int16_t restartPosition;   // order index, below songLength once loaded

@@ -14,7 +14,14 @@ constexpr std::int32_t kPositions = 256;
 constexpr std::int32_t kHalfCycle = 128;
 constexpr std::int32_t kDepthShift = 6;
 
-enum VibratoType : std::uint8_t { sine = 0, square = 1, rampDown = 2, rampUp = 3 };
+enum VibratoType : std::uint8_t {
+    sine = 0,
+    square = 1,
+    rampDown = 2,
+    rampUp = 3,
+    rampDownFromTop = 4,
+    squareAboveZero = 5
+};
 
 std::int32_t slopeBetween(const EnvelopePoint& from, const EnvelopePoint& to) {
     if (to.tick == from.tick) return 0;
@@ -32,6 +39,10 @@ std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
             return (kHalfCycle - (position + kHalfCycle) % kPositions) >> 1;
         case rampUp:
             return (kHalfCycle - (kPositions + kHalfCycle - position) % kPositions) >> 1;
+        case rampDownFromTop:
+            return (kHalfCycle - position) >> 1;
+        case squareAboveZero:
+            return position < kHalfCycle ? kVibratoAmplitude : 0;
         default:
             return 0;
     }
@@ -138,18 +149,15 @@ void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, s
     state.output = state.value >> kFixedShift;
 }
 
-std::int32_t autoVibratoStep(Note& note, const Instrument& instrument) {
+std::int32_t autoVibratoStep(Note& note, const AutoVibrato& vibrato) {
     // The sine costs more than the rest of a tick; without depth it adds nothing.
-    std::int32_t delta = instrument.vibratoDepth == 0
+    std::int32_t delta = vibrato.depth == 0
                              ? 0
-                             : instrument.vibratoDepth *
-                                   vibratoValue(instrument.vibratoType, note.autoVibratoPosition);
-    if (instrument.vibratoSweep != 0) {
-        delta = note.autoVibratoSweepCount * delta / instrument.vibratoSweep;
-    }
+                             : vibrato.depth * vibratoValue(vibrato.type, note.autoVibratoPosition);
+    if (vibrato.sweep != 0) delta = note.autoVibratoSweepCount * delta / vibrato.sweep;
     note.autoVibratoSweepCount =
-        std::min(note.autoVibratoSweepCount + 1, std::int32_t{instrument.vibratoSweep});
-    note.autoVibratoPosition += instrument.vibratoRate;
+        std::min(note.autoVibratoSweepCount + 1, std::int32_t{vibrato.sweep});
+    note.autoVibratoPosition += vibrato.rate;
     if (note.autoVibratoPosition >= kPositions) note.autoVibratoPosition -= kPositions;
     return delta >> kDepthShift;
 }

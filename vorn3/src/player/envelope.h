@@ -14,6 +14,6 @@ void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff, b
 // Moves a volume envelope to `tick` ticks after the note start (effect L).
 void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, std::int32_t tick);
 // The period change the instrument's auto-vibrato gives the note this tick; advances it.
-std::int32_t autoVibratoStep(Note& note, const Instrument& instrument);
+std::int32_t autoVibratoStep(Note& note, const AutoVibrato& vibrato);
 
 }  // namespace vorn3

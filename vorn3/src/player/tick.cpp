@@ -42,6 +42,13 @@ const Sample& sampleOf(const Song& song, const Channel& channel) {
     return sampleOfNote(*song.module, instrumentOf(song, channel), channel.note);
 }
 
+const AutoVibrato& autoVibratoOf(const Module& module, const Instrument& instrument,
+                                 const Sample& sample) {
+    if (!module.rules.samplesVibrate) return instrument.vibrato;
+    const std::int32_t index = sampleIndex(module, sample);
+    return index >= 0 ? module.sampleVibratos[index] : emptyInstrument.vibrato;
+}
+
 bool isNote(std::uint8_t note) {
     return note != 0 && note <= kNoteCount;
 }
@@ -258,7 +265,8 @@ void tickLetGoNotes(Song& song) {
         }
         const std::uint8_t flags =
             stepNote(note, *note.instrument, song.module->rules) | kUpdateFrequency;
-        const std::int32_t vibrato = autoVibratoStep(note, *note.instrument);
+        const std::int32_t vibrato =
+            autoVibratoStep(note, autoVibratoOf(*song.module, *note.instrument, *note.sample));
         updateVoice(song, note,
                     {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.channelVolume,
                      letGo.muted},
@@ -340,7 +348,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     if (cell.note == kNoteFade) note.fading = true;
     channel.updateFlags |= stepNote(note, instrument, song.module->rules);
     effectRow(tick, row);
-    channel.periodDelta += autoVibratoStep(note, instrument);
+    channel.periodDelta += autoVibratoStep(note, autoVibratoOf(*song.module, instrument, sample));
     channel.updateFlags |= kUpdateFrequency;
     if (channel.updateFlags & kUpdateTrigger) recordStart(note, instrument, sample);
     updateVoice(song, note, outputOf(channel), sample);
@@ -386,7 +394,8 @@ void processTickEffects(Song& song) {
         CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
         effectTick(tick);
-        channel.periodDelta += autoVibratoStep(channel.playing, instrument);
+        channel.periodDelta +=
+            autoVibratoStep(channel.playing, autoVibratoOf(*song.module, instrument, sample));
         channel.updateFlags |= kUpdateFrequency;
         if (channel.updateFlags & kUpdateTrigger) recordStart(channel.playing, instrument, sample);
         updateVoice(song, channel.playing, outputOf(channel), sample);
