@@ -2,6 +2,8 @@
 // XM's, on modules from the writers.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -499,6 +501,65 @@ TEST_F(FormatsTest, ItDuplicateChecksActOnTheNotesLetGo) {
         if (test.letGo == 0) continue;
         EXPECT_EQ(song->letGoNotes[0].note.keyOff, test.keyOff);
         EXPECT_EQ(song->letGoNotes[0].note.fading, test.fading);
+    }
+}
+
+// Wxy, Pxy and Txx slide as IT's effect list has them, over two rows of four ticks, the
+// second row's 00 recalling the first's parameter: W in IT's 128 steps of global volume, P
+// left by x and right by y in its 64 steps of panning, T up (1x) or down (0x) between 32
+// and 255 BPM, from 20h setting it. S6x lengthens its row by x ticks. Yxy moves the panning
+// by IT's 256-step sine of ±64 times y over 8, x positions a tick, the row tick too.
+TEST_F(FormatsTest, ItSlidesAndPanbrelloFollowTheEffectList) {
+    enum class Read : std::uint8_t { globalVolume, panning, bpm, row, panbrello };
+    struct Case {
+        char letter;
+        std::array<std::uint8_t, 2> parameters;
+        Read read;
+        std::vector<std::int32_t> expected;  // after each tick
+    };
+    std::vector<std::int32_t> sine(8);
+    for (std::size_t tick = 0; tick < sine.size(); ++tick) {
+        const double wave = std::lround(64 * std::sin(2 * M_PI * 4.0 * tick / 256));
+        sine[tick] = static_cast<std::int32_t>(std::floor(wave * 6 / 8));
+    }
+    const Case cases[] = {
+        {'W', {0x03, 0x00}, Read::globalVolume, {128, 125, 122, 119, 119, 116, 113, 110}},
+        {'W', {0xF5, 0x2F}, Read::globalVolume, {123, 123, 123, 123, 125, 125, 125, 125}},
+        {'W', {0x50, 0x00}, Read::globalVolume, {128, 128, 128, 128, 128, 128, 128, 128}},
+        {'P', {0x03, 0x00}, Read::panning, {128, 140, 152, 164, 164, 176, 188, 200}},
+        {'P', {0xF2, 0x4F}, Read::panning, {136, 136, 136, 136, 120, 120, 120, 120}},
+        {'P', {0x90, 0x00}, Read::panning, {128, 92, 56, 20, 20, 0, 0, 0}},
+        {'T', {0x18, 0x00}, Read::bpm, {125, 133, 141, 149, 149, 157, 165, 173}},
+        {'T', {0x0F, 0x40}, Read::bpm, {125, 110, 95, 80, 64, 64, 64, 64}},
+        {'T', {0x40, 0x00}, Read::bpm, {64, 64, 64, 64, 64, 64, 64, 64}},
+        {'S', {0x62, 0x00}, Read::row, {0, 0, 0, 0, 0, 0, 1, 1}},
+        {'Y', {0x46, 0x00}, Read::panbrello, sine},
+    };
+    for (const Case& test : cases) {
+        const auto letter = static_cast<std::uint8_t>(test.letter - 'A' + 1);
+        it::Module module =
+            itNote({.note = 60, .instrument = 1, .effect = it::Effect{letter, test.parameters[0]}});
+        module.speed = 4;
+        module.patterns[0].rows = 2;
+        module.patterns[0].cells.push_back({.effect = it::Effect{letter, test.parameters[1]}});
+        SongPtr song = start(it::writeModule(module));
+        const Song& playing = *song;
+        expectTicks(*song, test.expected, [&] {
+            const Channel& channel = playing.channels[0];
+            switch (test.read) {
+                case Read::globalVolume:
+                    return playing.globalVolume * 2 + playing.globalVolumeHalfStep;
+                case Read::panning:
+                    return channel.panning;
+                case Read::bpm:
+                    return playing.bpm;
+                case Read::row:
+                    return songGetRow(&playing);
+                default:
+                    return channel.panningDelta;
+            }
+        });
+        if (HasFailure()) FAIL() << test.letter << std::hex << int{test.parameters[0]};
     }
 }
 

@@ -103,9 +103,19 @@ constexpr std::uint8_t kLastVolume = 64;
 constexpr std::uint8_t kLastCommand = 128;
 constexpr std::uint8_t kFileNoteOff = 255;
 constexpr std::uint8_t kFileNoteCut = 254;
-constexpr std::uint8_t kFirstTempo = 0x20;
-constexpr std::size_t kNoteTuningNibble = 2;  // ST3's S2x
-constexpr std::size_t kMacroSelectNibble = 15;
+// Where IT's Sxy differs from ST3's, by x: it has no S2x, and commands of its own.
+struct SCommand {
+    std::uint8_t x;
+    ExtendedCommand command;
+};
+constexpr SCommand kItSCommands[] = {
+    {0x2, ExtendedCommand::none},
+    {0x5, ExtendedCommand::panbrelloControl},
+    {0x6, ExtendedCommand::finePatternDelay},
+    {0x9, ExtendedCommand::surround},
+    {0xA, ExtendedCommand::highSampleOffset},
+    {0xF, ExtendedCommand::macroSelect},
+};
 
 constexpr FormatRules kItRules = [] {
     FormatRules rules = kXmRules;
@@ -118,6 +128,9 @@ constexpr FormatRules kItRules = [] {
         {Command::multiRetrigger, Command::multiRetrigger, Command::multiRetrigger},
         {Command::extended, Command::extended, Command::extended},
         {Command::channelVolumeSlide, Command::channelVolumeSlide, Command::channelVolumeSlide},
+        {Command::globalVolumeSlide, Command::globalVolumeSlide, Command::globalVolumeSlide},
+        {Command::panningSlide, Command::panningSlide, Command::panningSlide},
+        {Command::tempo, Command::tempo, Command::tempo},
     };
     std::uint8_t group = 0;
     for (const auto& members : groups) {
@@ -126,8 +139,8 @@ constexpr FormatRules kItRules = [] {
             rules.memoryGroups[static_cast<std::size_t>(command)] = group;
     }
     rules.extendedCommands = kSExtendedCommands;
-    rules.extendedCommands[kNoteTuningNibble] = ExtendedCommand::none;
-    rules.extendedCommands[kMacroSelectNibble] = ExtendedCommand::macroSelect;
+    for (const SCommand& s : kItSCommands)
+        rules.extendedCommands[s.x] = s.command;
     rules.fineSlideNibbles = true;
     rules.noteCommandsNeedNote = true;
     rules.vibratoPeriodRisesFirst = true;
@@ -487,14 +500,21 @@ PatternCell withVolumeColumn(PatternCell cell, std::uint8_t value) {
     return cell;
 }
 
-// IT plays letters ST3 left unused.
+// IT plays letters ST3 left unused, and slides its tempo.
 Command itCommandOfLetter(std::uint8_t letter) {
-    constexpr std::uint8_t kChannelVolume = 'M' - 'A' + 1;
-    constexpr std::uint8_t kChannelVolumeSlide = 'N' - 'A' + 1;
-    constexpr std::uint8_t kMacro = 'Z' - 'A' + 1;
-    if (letter == kChannelVolume) return Command::setChannelVolume;
-    if (letter == kChannelVolumeSlide) return Command::channelVolumeSlide;
-    if (letter == kMacro) return Command::macro;
+    struct Letter {
+        char letter;
+        Command command;
+    };
+    constexpr Letter kItLetters[] = {
+        {'M', Command::setChannelVolume},  {'N', Command::channelVolumeSlide},
+        {'P', Command::panningSlide},      {'T', Command::tempo},
+        {'W', Command::globalVolumeSlide}, {'Y', Command::panbrello},
+        {'Z', Command::macro},
+    };
+    for (const Letter& entry : kItLetters) {
+        if (letter == entry.letter - 'A' + 1) return entry.command;
+    }
     return commandOfLetter(letter);
 }
 
@@ -508,9 +528,6 @@ PatternCell withCommand(PatternCell cell, std::uint8_t letter, std::uint8_t para
             break;
         case Command::positionJump:
             cell.parameter = orders.jumpTarget[parameter];
-            break;
-        case Command::speedOrTempo:
-            if (parameter < kFirstTempo) cell.command = Command::none;
             break;
         case Command::setGlobalVolume:
             if (parameter > kFullGlobalVolume) cell.command = Command::none;

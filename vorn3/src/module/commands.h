@@ -40,9 +40,13 @@ enum class Command : std::uint8_t {
     fineVibrato,
     setChannelVolume,    // 0..64
     channelVolumeSlide,  // as volumeSlide, on the channel's volume
-    macro,               // runs a macro of the module's: a filter setting
+    macro,  // runs a macro of the module's: a filter setting
+    // From 0x20 the BPM; 0y and 1y slide it down and up by y on the ticks after the row
+    // tick.
+    tempo,
+    panbrello,  // speed x, depth y; moves the panning about the channel's own
 };
-inline constexpr std::int32_t kCommandCount = static_cast<std::int32_t>(Command::macro) + 1;
+inline constexpr std::int32_t kCommandCount = static_cast<std::int32_t>(Command::panbrello) + 1;
 
 // What the high nibble of an extended command's parameter asks, under a format's table.
 enum class ExtendedCommand : std::uint8_t {
@@ -65,6 +69,10 @@ enum class ExtendedCommand : std::uint8_t {
     noteDelay,
     patternDelay,
     macroSelect,  // which macro Zxx below 0x80 runs
+    panbrelloControl,  // the panbrello's waveform
+    finePatternDelay,  // y more ticks for the row
+    surround,          // y 1 on, 0 off
+    highSampleOffset,  // y × 65536 frames onto the sample offsets that follow
 };
 
 // The volume column, decoded.

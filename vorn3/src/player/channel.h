@@ -54,8 +54,16 @@ struct Channel {
     // command at most.
     std::array<std::uint8_t, kCommandCount + 1> sharedMemories;
     std::uint8_t macroSelect;  // of Module::parameteredMacros
-    bool glissando;            // a tone portamento is heard in semitones
-    bool muted;                // its voice plays at volume 0
+    bool glissando;                  // a tone portamento is heard in semitones
+    bool muted;                      // its voice plays at volume 0
+    std::int32_t panningDelta;       // this tick only (panbrello)
+    std::uint8_t panbrelloPosition;  // 0..255, of one cycle
+    std::uint8_t panbrelloSpeed;
+    std::uint8_t panbrelloDepth;
+    std::uint8_t panbrelloWave;       // 0 sine, 1 ramp down, 2 square, 3 random
+    std::uint8_t panbrelloHoldTicks;  // of the random wave's value, before the next
+    std::int8_t panbrelloRandom;      // the random wave's value, −64..63
+    std::int64_t sampleOffsetHigh;    // frames, added to each sample offset
 };
 
 }  // namespace vorn3

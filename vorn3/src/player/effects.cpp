@@ -39,6 +39,28 @@ enum VibratoWave : std::uint8_t { sine = 0, ramp = 1 };
 constexpr std::uint8_t kVibratoWaveMask = 3;
 constexpr std::uint8_t kWaveControlKept = 0xF0;  // E4 sets only the low nibble
 constexpr std::int32_t kTremoloWaveShift = 4;
+// Panbrello: 256 positions per cycle of a wave between −64 and 64, which times the depth
+// over 8 moves the panning.
+constexpr std::int32_t kPanbrelloPositions = 256;
+constexpr std::int32_t kPanbrelloPeak = 64;
+constexpr std::int32_t kPanbrelloDepthShift = 3;
+constexpr double kRadiansPerPanbrelloPosition = 0.02454369260617026;  // π / 128
+enum PanbrelloWave : std::uint8_t {
+    panbrelloSine,
+    panbrelloRamp,
+    panbrelloSquare,
+    panbrelloRandom
+};
+// IT's own steps: 64 of panning, 128 of global volume.
+constexpr std::int32_t kItPanningSteps = 64;
+constexpr std::int32_t kPanningPerItStep = 4;
+constexpr std::int32_t kGlobalVolumeHalfSteps = 2;
+constexpr std::int32_t kCentrePanning = 128;
+constexpr std::int64_t kFramesPerHighOffset = 65536;
+constexpr std::uint8_t kFirstTempo = 0x20;  // IT's T sets the BPM from here; below, it slides
+constexpr std::uint8_t kTempoSlideUp = 1;   // x of T1y
+constexpr std::int32_t kLowestTempo = 32;
+constexpr std::int32_t kHighestTempo = 255;
 
 constexpr std::uint8_t nibbleHigh(std::uint8_t value) {
     return static_cast<std::uint8_t>(value >> 4);
@@ -86,6 +108,13 @@ void slideVolume(Channel& channel) {
 
 void slidePanning(Channel& channel) {
     changePanning(channel, slid(channel.panning, channel.panningSlideMemory, kMaxPanning));
+}
+
+// A panbrello moves the panning on the ticks it runs only.
+void settlePanning(Channel& channel) {
+    if (channel.panningDelta == 0) return;
+    channel.panningDelta = 0;
+    channel.updateFlags |= kUpdatePanning;
 }
 
 // Where the format says so, a slide past the shortest period stops the note.
@@ -223,6 +252,91 @@ void channelVolumeSlideStep(CellTick& cell, bool rowTick) {
     if (slideByNibbles(volume, cell.cell.parameter, rowTick, false)) {
         channel.channelVolume = std::clamp<std::int32_t>(volume, 0, kFullChannelVolume);
         channel.updateFlags |= kUpdateVolume;
+    }
+}
+
+// XM slides on the ticks after the row tick, up by x, else down by y. IT slides by
+// nibbles as a volume slide does, in its own 128 steps.
+void globalVolumeSlideStep(CellTick& cell, bool rowTick) {
+    Song& song = cell.song;
+    if (!song.module->rules.fineSlideNibbles) {
+        if (!rowTick) {
+            song.globalVolume = slid(song.globalVolume, song.globalVolumeSlideMemory, kMaxVolume);
+        }
+        return;
+    }
+    std::int32_t volume = song.globalVolume * kGlobalVolumeHalfSteps + song.globalVolumeHalfStep;
+    if (!slideByNibbles(volume, cell.cell.parameter, rowTick, false)) return;
+    volume = std::clamp(volume, 0, kMaxVolume * kGlobalVolumeHalfSteps);
+    song.globalVolume = volume / kGlobalVolumeHalfSteps;
+    song.globalVolumeHalfStep = volume % kGlobalVolumeHalfSteps;
+    song.globalVolumeSlid = true;
+    cell.channel.updateFlags |= kUpdateVolume;
+}
+
+// XM slides on the ticks after the row tick, right by x, else left by y. IT slides by
+// nibbles as a volume slide does, in its own 64 steps, but left by x and right by y.
+void panningSlideStep(CellTick& cell, bool rowTick) {
+    Channel& channel = cell.channel;
+    if (!cell.song.module->rules.fineSlideNibbles) {
+        if (!rowTick) slidePanning(channel);
+        return;
+    }
+    const std::int32_t steps = (channel.panning + kPanningPerItStep / 2) / kPanningPerItStep;
+    std::int32_t leftward = kItPanningSteps - steps;
+    if (!slideByNibbles(leftward, cell.cell.parameter, rowTick, false)) return;
+    changePanning(channel,
+                  (kItPanningSteps - std::clamp(leftward, 0, kItPanningSteps)) * kPanningPerItStep);
+}
+
+// T0x and T1x of IT slide the BPM on the ticks after the row tick.
+void tempoSlideStep(Song& song, std::uint8_t parameter) {
+    if (parameter >= kFirstTempo) return;
+    const std::int32_t step = nibbleLow(parameter);
+    const std::int32_t bpm =
+        nibbleHigh(parameter) == kTempoSlideUp ? song.bpm + step : song.bpm - step;
+    setBpm(&song, std::clamp(bpm, kLowestTempo, kHighestTempo));
+}
+
+// The random wave is the song's own sequence, which starts alike at every start, so that
+// renders repeat.
+std::int8_t nextRandom(Song& song) {
+    song.randomState = song.randomState * 1664525u + 1013904223u;
+    return static_cast<std::int8_t>(static_cast<std::int32_t>(song.randomState >> 25) -
+                                    kPanbrelloPeak);
+}
+
+std::int32_t panbrelloWave(const Channel& channel) {
+    const std::int32_t position = channel.panbrelloPosition;
+    switch (channel.panbrelloWave) {
+        case panbrelloSine:
+            return static_cast<std::int32_t>(
+                std::lround(kPanbrelloPeak * std::sin(position * kRadiansPerPanbrelloPosition)));
+        case panbrelloRamp:
+            return kPanbrelloPeak - (position + 1) / 2;
+        case panbrelloSquare:
+            return position < kPanbrelloPositions / 2 ? kPanbrelloPeak : 0;
+        default:
+            return channel.panbrelloRandom;
+    }
+}
+
+// On every tick of its rows, the row tick too; the random wave takes its speed as the
+// ticks it holds each value.
+void panbrelloStep(CellTick& cell) {
+    Channel& channel = cell.channel;
+    if (channel.panbrelloWave == panbrelloRandom && channel.panbrelloHoldTicks == 0) {
+        channel.panbrelloRandom = nextRandom(cell.song);
+        channel.panbrelloHoldTicks = std::max<std::uint8_t>(channel.panbrelloSpeed, 1);
+    }
+    channel.panningDelta =
+        (panbrelloWave(channel) * channel.panbrelloDepth) >> kPanbrelloDepthShift;
+    channel.updateFlags |= kUpdatePanning;
+    if (channel.panbrelloWave == panbrelloRandom) {
+        channel.panbrelloHoldTicks -= 1;
+    } else {
+        channel.panbrelloPosition =
+            static_cast<std::uint8_t>(channel.panbrelloPosition + channel.panbrelloSpeed);
     }
 }
 
@@ -377,11 +491,25 @@ void extendedRow(CellTick& cell, RowTick& row) {
                 ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
             break;
         case ExtendedCommand::patternDelay:
-            song.patternDelayTicks = y * song.speed;
+            if (!song.module->rules.delayAtRowEndSpeed) song.patternDelayTicks = y * song.speed;
             song.patternDelayRows = y;
             break;
         case ExtendedCommand::macroSelect:
             channel.macroSelect = y;
+            break;
+        case ExtendedCommand::finePatternDelay:
+            song.patternDelayTicks += y;
+            break;
+        case ExtendedCommand::panbrelloControl:
+            if (y <= panbrelloRandom) channel.panbrelloWave = y;
+            break;
+        // Surround plays at the centre, as a channel the header puts around the listener
+        // does: S90 has nothing to undo.
+        case ExtendedCommand::surround:
+            if (y == 1) changePanning(channel, kCentrePanning);
+            break;
+        case ExtendedCommand::highSampleOffset:
+            channel.sampleOffsetHigh = y * kFramesPerHighOffset;
             break;
         default:
             break;
@@ -564,6 +692,7 @@ void effectRow(CellTick& cell, RowTick& row) {
     const std::uint8_t parameter = cell.cell.parameter;
     const std::uint8_t x = nibbleHigh(parameter);
     const std::uint8_t y = nibbleLow(parameter);
+    settlePanning(channel);
     switch (cell.cell.command) {
         case Command::portamentoUp:
             remember(channel.portamentoUpMemory, parameter, song.module->rules);
@@ -596,6 +725,7 @@ void effectRow(CellTick& cell, RowTick& row) {
         case Command::sampleOffset: {
             if (parameter != 0) channel.sampleOffsetMemory = parameter;
             const std::int64_t offset =
+                channel.sampleOffsetHigh +
                 std::int64_t{channel.sampleOffsetMemory} * kFrameOffsetPerUnit;
             if (offset >= std::int64_t{cell.sample.loopStart} + cell.sample.loopLength) {
                 channel.updateFlags = static_cast<std::uint8_t>(
@@ -632,6 +762,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case Command::setGlobalVolume:
             song.globalVolume = std::min<std::int32_t>(parameter, kMaxVolume);
+            song.globalVolumeHalfStep = 0;
             channel.updateFlags |= kUpdateVolume;
             break;
         case Command::setChannelVolume:
@@ -645,6 +776,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case Command::globalVolumeSlide:
             if (parameter != 0) song.globalVolumeSlideMemory = parameter;
+            globalVolumeSlideStep(cell, true);
             break;
         case Command::setEnvelopePosition:
             if (cell.instrument.volumeEnvelope.type & kEnvelopeOn) {
@@ -657,6 +789,15 @@ void effectRow(CellTick& cell, RowTick& row) {
                 channel.panningSlideMemory = parameter;
                 channel.updateFlags |= kUpdatePanning;
             }
+            panningSlideStep(cell, true);
+            break;
+        case Command::tempo:
+            if (parameter >= kFirstTempo) setBpm(&song, parameter);
+            break;
+        case Command::panbrello:
+            if (x != 0) channel.panbrelloSpeed = x;
+            if (y != 0) channel.panbrelloDepth = y;
+            panbrelloStep(cell);
             break;
         case Command::multiRetrigger:
             if (parameter != 0) {
@@ -711,6 +852,7 @@ void effectRow(CellTick& cell, RowTick& row) {
 void effectTick(CellTick& cell) {
     Song& song = cell.song;
     Channel& channel = cell.channel;
+    settlePanning(channel);
     switch (cell.cell.command) {
         case Command::arpeggio:
             if (cell.cell.parameter != 0) arpeggioStep(cell);
@@ -750,10 +892,16 @@ void effectTick(CellTick& cell) {
             extendedTick(cell);
             break;
         case Command::globalVolumeSlide:
-            song.globalVolume = slid(song.globalVolume, song.globalVolumeSlideMemory, kMaxVolume);
+            globalVolumeSlideStep(cell, false);
             break;
         case Command::panningSlide:
-            slidePanning(channel);
+            panningSlideStep(cell, false);
+            break;
+        case Command::tempo:
+            tempoSlideStep(song, cell.cell.parameter);
+            break;
+        case Command::panbrello:
+            panbrelloStep(cell);
             break;
         case Command::multiRetrigger:
             multiRetriggerStep(cell);

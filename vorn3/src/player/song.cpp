@@ -12,6 +12,8 @@
 namespace vorn3 {
 namespace {
 
+constexpr std::uint32_t kRandomSeed = 0x2545F491;
+
 // The caller holds passLock.
 void stopSong(Song& song) {
     listUnlink(song.client.link);
@@ -139,6 +141,9 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook) {
 bool startPlayback(Song& song) {
     const Module& module = *song.module;
     song.globalVolume = module.defaultGlobalVolume;
+    song.globalVolumeHalfStep = 0;
+    song.globalVolumeSlid = false;
+    song.randomState = kRandomSeed;
     song.nextRow = song.nextOrder = -1;
     song.client.elapsedSeconds = 0.0f;
     song.speed = module.defaultTempo;

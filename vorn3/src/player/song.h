@@ -57,6 +57,11 @@ struct Song {
     std::array<LetGoNote, kVoiceCount> letGoNotes;
     std::int32_t letGoCount;
     std::int32_t stereoSeparation;  // percent of every panning's distance from the centre
+    // IT's global volume has twice the engine's steps: this is the half step, 0 or 1.
+    std::int32_t globalVolumeHalfStep;
+    // A global volume slide moved it this tick: every channel's voice takes it on the next.
+    bool globalVolumeSlid;
+    std::uint32_t randomState;  // of the random waveforms; the same at each start
 };
 static_assert(std::is_standard_layout_v<Song>, "listRecord needs the client first");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);

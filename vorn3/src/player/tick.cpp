@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "mixer/voice.h"
 #include "player/effects.h"
@@ -284,9 +285,12 @@ void recordStart(Note& note, const Instrument& instrument, const Sample& sample)
 }
 
 NoteOutput outputOf(const Channel& channel) {
-    return {channel.updateFlags, channel.volume + channel.volumeDelta,
-            channel.panning,     channel.period,
-            channel.periodDelta, channel.channelVolume,
+    return {channel.updateFlags,
+            channel.volume + channel.volumeDelta,
+            std::clamp(channel.panning + channel.panningDelta, 0, kMaxPanning),
+            channel.period,
+            channel.periodDelta,
+            channel.channelVolume,
             channel.muted};
 }
 
@@ -378,18 +382,22 @@ void processRow(Song& song) {
     for (std::int32_t c = 0; c < song.module->channelCount; ++c)
         processCell(song, song.channels[c], cells[c], row);
     if (song.module->rules.delayAtRowEndSpeed)
-        song.patternDelayTicks = song.patternDelayRows * song.speed;
+        song.patternDelayTicks += song.patternDelayRows * song.speed;
 }
 
 void processTickEffects(Song& song) {
     const PatternCell* cells = currentCells(song);
+    // A global volume slide reaches the channels ticked before it on the tick after.
+    const std::uint8_t globalVolumeFlags =
+        std::exchange(song.globalVolumeSlid, false) ? kUpdateVolume : 0;
     for (std::int32_t c = 0; c < song.module->channelCount; ++c) {
         Channel& channel = song.channels[c];
         const Instrument& instrument = instrumentOf(song, channel);
         const Sample& sample = sampleOf(song, channel);
         channel.volumeDelta = 0;
         channel.periodDelta = 0;
-        channel.updateFlags = stepNote(channel.playing, instrument, song.module->rules);
+        channel.updateFlags =
+            stepNote(channel.playing, instrument, song.module->rules) | globalVolumeFlags;
         const PatternCell cell = resolvedCell(song, channel, cells[c], false);
         CellTick tick{song, channel, cell, instrument, sample};
         volumeColumnTick(tick);
