@@ -563,6 +563,52 @@ TEST_F(FormatsTest, ItSlidesAndPanbrelloFollowTheEffectList) {
     }
 }
 
+// S70, S71 and S72 cut, release or fade the notes the channel let go of; S73 to S76 give
+// the playing note the new-note action cut, continue, note off or fade in place of its
+// instrument's, until the next note comes.
+TEST_F(FormatsTest, ItNoteActionsActOnPastNotesAndTheNext) {
+    struct Case {
+        std::uint8_t newNoteAction;  // the instrument's
+        std::array<it::Cell, 3> rows;
+        std::int32_t letGo;
+        bool keyOff;  // of the last let go
+        bool fading;
+    };
+    constexpr std::uint8_t kS = 'S' - 'A' + 1;
+    const auto note = [](std::uint8_t key, std::uint8_t parameter = 0) {
+        it::Cell cell{.note = key, .instrument = 1};
+        if (parameter != 0) cell.effect = it::Effect{kS, parameter};
+        return cell;
+    };
+    const it::Cell past[] = {{.effect = it::Effect{kS, 0x70}},
+                             {.effect = it::Effect{kS, 0x71}},
+                             {.effect = it::Effect{kS, 0x72}}};
+    const Case cases[] = {
+        {1, {note(60), note(62), past[0]}, 0, false, false},
+        {1, {note(60), note(62), past[1]}, 1, true, true},  // released without an envelope
+        {1, {note(60), note(62), past[2]}, 1, false, true},
+        {1, {note(60), note(62, 0x73), note(64)}, 1, false, false},
+        {1, {note(60), note(62, 0x75), note(64)}, 2, true, true},
+        {1, {note(60), note(62, 0x76), note(64)}, 2, false, true},
+        {0, {note(60, 0x74), note(62), note(64)}, 1, false, false},
+    };
+    for (const Case& test : cases) {
+        it::Module module = itNote(test.rows[0]);
+        module.patterns[0].rows = 3;
+        module.patterns[0].cells = {test.rows.begin(), test.rows.end()};
+        module.instruments[0].newNoteAction = test.newNoteAction;
+        module.instruments[0].fadeout = 1;
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 2 * module.speed + 2);
+        const std::string name = "case " + std::to_string(&test - cases);
+        ASSERT_EQ(song->letGoCount, test.letGo) << name;
+        if (test.letGo == 0) continue;
+        const Note& last = song->letGoNotes[test.letGo - 1].note;
+        EXPECT_EQ(last.keyOff, test.keyOff) << name;
+        EXPECT_EQ(last.fading, test.fading) << name;
+    }
+}
+
 // The keyboard names the note each key plays as well as its sample: C-5 of a sample at
 // 10000 Hz plays at 10000 Hz, and mapped an octave up, at twice that.
 TEST_F(FormatsTest, ItKeyboardMapsKeysToNotesAndSamples) {

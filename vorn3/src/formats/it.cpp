@@ -112,6 +112,7 @@ constexpr SCommand kItSCommands[] = {
     {0x2, ExtendedCommand::none},
     {0x5, ExtendedCommand::panbrelloControl},
     {0x6, ExtendedCommand::finePatternDelay},
+    {0x7, ExtendedCommand::noteActions},
     {0x9, ExtendedCommand::surround},
     {0xA, ExtendedCommand::highSampleOffset},
     {0xF, ExtendedCommand::macroSelect},

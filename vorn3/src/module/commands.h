@@ -71,6 +71,9 @@ enum class ExtendedCommand : std::uint8_t {
     macroSelect,  // which macro Zxx below 0x80 runs
     panbrelloControl,  // the panbrello's waveform
     finePatternDelay,  // y more ticks for the row
+    // y 0..2: the notes the channel let go of are cut, released or faded; 3..6: the
+    // playing note's new-note action becomes cut, continue, note off or fade.
+    noteActions,
     surround,          // y 1 on, 0 off
     highSampleOffset,  // y × 65536 frames onto the sample offsets that follow
 };

@@ -7,6 +7,7 @@
 #include "module/pitch.h"
 #include "player/envelope.h"
 #include "player/player.h"
+#include "player/tick.h"
 
 namespace vorn3 {
 namespace {
@@ -340,6 +341,22 @@ void panbrelloStep(CellTick& cell) {
     }
 }
 
+// S70..S72 act on the notes the channel let go of; S73..S76 set the playing note's
+// new-note action.
+void noteActionsRow(CellTick& cell, std::uint8_t y) {
+    constexpr DuplicateAction kPastNoteActions[] = {DuplicateAction::cut, DuplicateAction::noteOff,
+                                                    DuplicateAction::fade};
+    constexpr NewNoteAction kNewNoteActions[] = {NewNoteAction::cut, NewNoteAction::continuePlaying,
+                                                 NewNoteAction::noteOff, NewNoteAction::fade};
+    constexpr std::uint8_t kPastNoteCount = std::size(kPastNoteActions);
+    if (y < kPastNoteCount) {
+        actOnLetGoNotes(cell.song, cell.channel, kPastNoteActions[y]);
+    } else if (y < kPastNoteCount + std::size(kNewNoteActions)) {
+        cell.channel.playing.newNoteActionSet = true;
+        cell.channel.playing.newNoteAction = kNewNoteActions[y - kPastNoteCount];
+    }
+}
+
 // Exx and Fxx of S3M: EFx and EEx slide once on the row tick, in whole and quarter
 // steps; the others on each tick after it.
 void s3mPortamento(CellTick& cell, bool rowTick, bool up) {
@@ -502,6 +519,9 @@ void extendedRow(CellTick& cell, RowTick& row) {
             break;
         case ExtendedCommand::panbrelloControl:
             if (y <= panbrelloRandom) channel.panbrelloWave = y;
+            break;
+        case ExtendedCommand::noteActions:
+            noteActionsRow(cell, y);
             break;
         // Surround plays at the centre, as a channel the header puts around the listener
         // does: S90 has nothing to undo.

@@ -59,6 +59,9 @@ struct Note {
     bool frequencyKnown;
     std::int32_t frequencyPeriods;
     std::int32_t frequency;
+    // An effect set what happens to it when a new note comes, in place of its instrument.
+    bool newNoteActionSet;
+    NewNoteAction newNoteAction;
 };
 
 // A note no channel owns any more, with what its channel last gave it.

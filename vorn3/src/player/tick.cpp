@@ -193,8 +193,11 @@ std::int32_t freeVoice(Song& song) {
 // voice, and the channel takes another for its next; true when it did.
 bool letGoOfNote(Song& song, Channel& channel) {
     Note& note = channel.playing;
-    if (!note.instrument || note.instrument->newNoteAction == NewNoteAction::cut) return false;
-    if (ended(song, note)) return false;
+    // An action an effect set lasts until the next note.
+    const bool actionSet = std::exchange(note.newNoteActionSet, false);
+    if (!note.instrument) return false;
+    const NewNoteAction action = actionSet ? note.newNoteAction : note.instrument->newNoteAction;
+    if (action == NewNoteAction::cut || ended(song, note)) return false;
     const std::int32_t voice = freeVoice(song);
     Voice* fresh = voiceAt(song.player->mixer, voice);
     if (!fresh) return false;
@@ -208,12 +211,23 @@ bool letGoOfNote(Song& song, Channel& channel) {
              channel.panning,
              channel.channelVolume,
              channel.muted};
-    letGo.note.keyOff =
-        letGo.note.keyOff || note.instrument->newNoteAction == NewNoteAction::noteOff;
-    letGo.note.fading = note.instrument->newNoteAction == NewNoteAction::fade;
+    letGo.note.keyOff = letGo.note.keyOff || action == NewNoteAction::noteOff;
+    letGo.note.fading = action == NewNoteAction::fade;
     note.voiceIndex = voice;
     note.rightVoiceIndex = -1;
     return true;
+}
+
+// Cuts, releases or fades let-go note `index`; true when it was cut, and so is gone.
+bool actOnLetGoNote(Song& song, std::int32_t index, DuplicateAction action) {
+    if (action == DuplicateAction::cut) {
+        endLetGoNote(song, index);
+        return true;
+    }
+    Note& note = song.letGoNotes[index].note;
+    note.keyOff = note.keyOff || action == DuplicateAction::noteOff;
+    note.fading = note.fading || action == DuplicateAction::fade;
+    return false;
 }
 
 bool duplicates(const LetGoNote& letGo, const Instrument& instrument, const Sample& sample,
@@ -243,15 +257,7 @@ void checkDuplicates(Song& song, const Channel& channel, const Instrument& instr
             ++i;
             continue;
         }
-        if (instrument.duplicateAction == DuplicateAction::cut) {
-            endLetGoNote(song, i);
-            continue;
-        }
-        letGo.note.keyOff =
-            letGo.note.keyOff || instrument.duplicateAction == DuplicateAction::noteOff;
-        letGo.note.fading =
-            letGo.note.fading || instrument.duplicateAction == DuplicateAction::fade;
-        ++i;
+        if (!actOnLetGoNote(song, i, instrument.duplicateAction)) ++i;
     }
 }
 
@@ -373,6 +379,13 @@ void scheduleNextRow(Song& song) {
 }
 
 }  // namespace
+
+void actOnLetGoNotes(Song& song, const Channel& channel, DuplicateAction action) {
+    const auto index = static_cast<std::int32_t>(&channel - song.channels);
+    for (std::int32_t i = 0; i < song.letGoCount;) {
+        if (song.letGoNotes[i].channel != index || !actOnLetGoNote(song, i, action)) ++i;
+    }
+}
 
 void processRow(Song& song) {
     song.nextOrder = song.nextRow = -1;

@@ -16,6 +16,9 @@ void songTick(Song& song);
 void processRow(Song& song);
 void processTickEffects(Song& song);
 
+// Cuts, releases or fades the notes the channel let go of.
+void actOnLetGoNotes(Song& song, const Channel& channel, DuplicateAction action);
+
 // Silences the note's voices.
 void stopNote(Mixer& mixer, const Note& note);
 // Hands the note's voices what the output's flags ask for.
