@@ -35,6 +35,7 @@ constexpr std::uint16_t kStereo = 1;
 constexpr std::uint16_t kUseInstruments = 4;
 constexpr std::uint16_t kLinearSlides = 8;
 constexpr std::uint16_t kOldEffects = 16;
+constexpr std::uint16_t kCompatibleGxx = 32;
 constexpr std::uint16_t kMessageAttached = 1;  // of the special field
 constexpr std::uint16_t kEditHistory = 2;
 constexpr std::uint16_t kMacrosEmbedded = 8;
@@ -217,6 +218,11 @@ void readHeader(Reader& reader, Module& module, Header& header) {
     if (header.flags & kOldEffects) {
         module.rules.vibratoFineness = 0;
         module.rules.vibratoOnRowTick = false;
+    }
+    // Without it, G remembers its parameter with E and F.
+    if (!(header.flags & kCompatibleGxx)) {
+        module.rules.memoryGroups[static_cast<std::size_t>(Command::tonePortamento)] =
+            module.rules.memoryGroups[static_cast<std::size_t>(Command::slideDown)];
     }
     nameVersions(module, header);
 }
