@@ -722,6 +722,41 @@ TEST_F(FormatsTest, ItFiltersByInstrumentAndZxxMacros) {
     }
 }
 
+// A note's panning: the channel's, else its instrument's, else its sample's; then each
+// semitone from the pitch-pan centre moves it by the separation / 8 of 64 steps. A channel
+// at 100 plays around the listener: at the centre, the right side in opposite phase.
+TEST_F(FormatsTest, ItPansByChannelInstrumentSampleAndPitch) {
+    struct Case {
+        std::uint8_t channelPan;
+        std::uint8_t instrumentPan;  // +128: unused
+        std::uint8_t samplePan;      // +128: used
+        std::int8_t separation;
+        std::uint8_t centre;
+        std::uint8_t note;
+        std::int32_t panning;  // 0..255
+        bool surround;
+    };
+    const Case cases[] = {
+        {16, 128 | 40, 20, 0, 60, 60, 64, false},   {16, 40, 20, 0, 60, 60, 160, false},
+        {16, 40, 128 | 8, 0, 60, 60, 32, false},    {32, 128, 0, 8, 60, 72, 128 + 48, false},
+        {32, 128, 0, -16, 48, 44, 128 + 32, false}, {32, 128, 0, 32, 0, 119, 255, false},
+        {100, 128, 0, 0, 60, 60, 128, true},
+    };
+    for (const Case& test : cases) {
+        it::Module module = itNote({.note = test.note, .instrument = 1});
+        module.channelPan[0] = test.channelPan;
+        module.instruments[0].defaultPan = test.instrumentPan;
+        module.instruments[0].pitchPanSeparation = test.separation;
+        module.instruments[0].pitchPanCentre = test.centre;
+        module.samples[0].defaultPan = test.samplePan;
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 1);
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        EXPECT_EQ(voice.panning, test.panning) << int{test.separation} << " " << int{test.note};
+        EXPECT_EQ(voice.surround, test.surround);
+    }
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

@@ -64,6 +64,8 @@ constexpr std::uint8_t kOldNodesEnd = 0xFF;
 constexpr std::int64_t kFieldsOffset = 0x11;  // after the file name, of instruments and samples
 constexpr std::int64_t kNameOffset = 0x20;
 constexpr std::int64_t kFilterOffset = 0x3A;  // cutoff, then resonance
+constexpr std::uint8_t kInstrumentPanUnused = 128;
+constexpr std::int32_t kMaxPitchPan = 32;
 constexpr std::uint8_t kFilterUsed = 128;
 constexpr std::int64_t kKeyboardOffset = 0x40;
 constexpr std::int64_t kEnvelopesOffset = 0x130;
@@ -234,6 +236,7 @@ void setChannels(Module& module, const Header& header) {
         const std::uint8_t position = pan & ~kChannelDisabled;
         std::int32_t panning = std::min<std::int32_t>(position * kPanningPerStep, kMaxPanning);
         if (position == kSurround || !(header.flags & kStereo)) panning = kCentre;
+        module.surroundChannels[c] = position == kSurround && (header.flags & kStereo);
         panning = kCentre + (panning - kCentre) * header.separation / kFullSeparation;
         module.channelPannings[c] = static_cast<std::uint8_t>(panning);
         module.channelVolumes[c] =
@@ -340,8 +343,14 @@ void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     instrument.duplicateCheck = duplicateCheck(readU8(reader));
     instrument.duplicateAction = duplicateAction(readU8(reader));
     instrument.fadeout = readU16(reader) * kNewFadeoutScale;
-    skip(reader, 2);  // pitch-pan separation and centre
+    instrument.pitchPanSeparation = static_cast<std::int8_t>(std::clamp<std::int32_t>(
+        static_cast<std::int8_t>(readU8(reader)), -kMaxPitchPan, kMaxPitchPan));
+    instrument.pitchPanCentre = std::min<std::uint8_t>(readU8(reader), kNotes - 1);
     instrument.globalVolume = std::min(readU8(reader), kFullInstrumentGlobalVolume);
+    const std::uint8_t pan = readU8(reader);
+    if (!(pan & kInstrumentPanUnused)) {
+        instrument.panning = std::min<std::int32_t>(pan * kPanningPerStep, kMaxPanning);
+    }
     instrument.fadesOut = true;
     seekTo(reader, at + kEnvelopesOffset);
     readEnvelope(reader, instrument.volumeEnvelope, 0);
@@ -514,9 +523,12 @@ Command itCommandOfLetter(std::uint8_t letter) {
         Command command;
     };
     constexpr Letter kItLetters[] = {
-        {'M', Command::setChannelVolume},  {'N', Command::channelVolumeSlide},
-        {'P', Command::panningSlide},      {'T', Command::tempo},
-        {'W', Command::globalVolumeSlide}, {'Y', Command::panbrello},
+        {'M', Command::setChannelVolume},
+        {'N', Command::channelVolumeSlide},
+        {'P', Command::panningSlide},
+        {'T', Command::tempo},
+        {'W', Command::globalVolumeSlide},
+        {'Y', Command::panbrello},
         {'Z', Command::macro},
     };
     for (const Letter& entry : kItLetters) {

@@ -212,6 +212,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const std::uint64_t loopLength = std::uint64_t{sample->loopLength} << kFrameShift;
     const std::uint64_t loopEnd = loopStart + loopLength;
     const std::uint64_t stepUnits = (voice.step >> kUnitShift) & kUnitMask;
+    const double rightPhase = voice.surround ? -1.0 : 1.0;
     std::int32_t remaining = frames;
     while (remaining > 0) {
         const bool forward = voice.direction != kBackward;
@@ -227,15 +228,16 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
                 reachesBoundary = false;
             }
             double left = voice.currentLeft * static_cast<double>(kByteToGain);
-            double right = voice.currentRight * static_cast<double>(kByteToGain);
-            voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
-                                        right, voice.rampIncLeft, voice.rampIncRight, voice.filter);
-            finishRamp(voice, length, left, right);
+            double right = voice.currentRight * static_cast<double>(kByteToGain) * rightPhase;
+            voice.position =
+                mixSegment(out, sample->data, voice.position, delta, length, left, right,
+                           voice.rampIncLeft, voice.rampIncRight * rightPhase, voice.filter);
+            finishRamp(voice, length, left, right * rightPhase);
         } else if (voice.leftVolume == 0 && voice.rightVolume == 0 && !voice.filter.on) {
             voice.position += delta * static_cast<std::uint64_t>(length);  // adds only zeros
         } else {
             double left = voice.leftVolume * static_cast<double>(kByteToGain);
-            double right = voice.rightVolume * static_cast<double>(kByteToGain);
+            double right = voice.rightVolume * static_cast<double>(kByteToGain) * rightPhase;
             voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
                                         right, 0, 0, voice.filter);
         }

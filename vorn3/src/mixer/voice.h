@@ -57,6 +57,7 @@ struct Voice {
     float rampIncRight;            // right gain per output frame
     std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
     VoiceFilter filter;
+    bool surround;  // the right side plays in opposite phase
 };
 
 // One bit per pool voice, voice i at bit i % 64 of word i / 64: the mixer visits the

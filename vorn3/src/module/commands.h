@@ -40,7 +40,7 @@ enum class Command : std::uint8_t {
     fineVibrato,
     setChannelVolume,    // 0..64
     channelVolumeSlide,  // as volumeSlide, on the channel's volume
-    macro,  // runs a macro of the module's: a filter setting
+    macro,               // runs a macro of the module's: a filter setting
     // From 0x20 the BPM; 0y and 1y slide it down and up by y on the ticks after the row
     // tick.
     tempo,
@@ -68,7 +68,7 @@ enum class ExtendedCommand : std::uint8_t {
     noteCut,
     noteDelay,
     patternDelay,
-    macroSelect,  // which macro Zxx below 0x80 runs
+    macroSelect,       // which macro Zxx below 0x80 runs
     panbrelloControl,  // the panbrello's waveform
     finePatternDelay,  // y more ticks for the row
     // y 0..2: the notes the channel let go of are cut, released or faded; 3..6: the

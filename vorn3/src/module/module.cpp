@@ -57,6 +57,7 @@ Instrument newInstrument() {
     for (std::size_t n = 0; n < instrument.noteNotes.size(); ++n)
         instrument.noteNotes[n] = static_cast<std::uint8_t>(n);
     instrument.globalVolume = kFullInstrumentGlobalVolume;
+    instrument.panning = kNoPanning;
     instrument.filterCutoff = kKeepFilter;
     instrument.filterResonance = kKeepFilter;
     return instrument;

@@ -129,6 +129,11 @@ struct Instrument {
     // envelope fades it rather than silencing it at once.
     bool fadesOut;
     std::uint8_t globalVolume;  // 0..kFullInstrumentGlobalVolume, of every note of it
+    std::int32_t panning;       // 0 left .. 255 right; kNoPanning: the channel's stays
+    // Each semitone from the centre note (0-based) moves a note's panning by this many
+    // 1/8 of a 64th of the way across; -32..32.
+    std::uint8_t pitchPanCentre;
+    std::int8_t pitchPanSeparation;
     // The filter each of its notes starts with, 0..127; or kKeepFilter: the channel's.
     std::int16_t filterCutoff;
     std::int16_t filterResonance;
@@ -165,6 +170,7 @@ struct Module {
     double masterVolumeScale;
     // Each channel's volume, 0..kFullChannelVolume, over every note it plays.
     std::array<std::uint8_t, kMaxChannels> channelVolumes;
+    std::array<bool, kMaxChannels> surroundChannels;  // play around the listener at the start
     std::array<Macro, kParameteredMacros> parameteredMacros;
     std::array<Macro, kFixedMacros> fixedMacros;
     char* message;  // the song's message, lines ended by '\n' and the whole by a zero; or null

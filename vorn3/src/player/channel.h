@@ -53,7 +53,7 @@ struct Channel {
     // The parameter each group of FormatRules::memoryGroups last had; a group per
     // command at most.
     std::array<std::uint8_t, kCommandCount + 1> sharedMemories;
-    std::uint8_t macroSelect;  // of Module::parameteredMacros
+    std::uint8_t macroSelect;        // of Module::parameteredMacros
     bool glissando;                  // a tone portamento is heard in semitones
     bool muted;                      // its voice plays at volume 0
     std::int32_t panningDelta;       // this tick only (panbrello)
@@ -64,6 +64,7 @@ struct Channel {
     std::uint8_t panbrelloHoldTicks;  // of the random wave's value, before the next
     std::int8_t panbrelloRandom;      // the random wave's value, −64..63
     std::int64_t sampleOffsetHigh;    // frames, added to each sample offset
+    bool surround;                    // its notes play around the listener
 };
 
 }  // namespace vorn3

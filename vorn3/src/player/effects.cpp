@@ -55,6 +55,7 @@ enum PanbrelloWave : std::uint8_t {
 // IT's own steps: 64 of panning, 128 of global volume.
 constexpr std::int32_t kItPanningSteps = 64;
 constexpr std::int32_t kPanningPerItStep = 4;
+constexpr std::int32_t kPitchPanSteps = 8;  // of a separation, per semitone
 constexpr std::int32_t kGlobalVolumeHalfSteps = 2;
 constexpr std::int32_t kCentrePanning = 128;
 constexpr std::int64_t kFramesPerHighOffset = 65536;
@@ -523,10 +524,12 @@ void extendedRow(CellTick& cell, RowTick& row) {
         case ExtendedCommand::noteActions:
             noteActionsRow(cell, y);
             break;
-        // Surround plays at the centre, as a channel the header puts around the listener
-        // does: S90 has nothing to undo.
+        // Around the listener at the centre, as the peers play it; neither undoes it at S90.
         case ExtendedCommand::surround:
-            if (y == 1) changePanning(channel, kCentrePanning);
+            if (y == 1) {
+                changePanning(channel, kCentrePanning);
+                channel.surround = true;
+            }
             break;
         case ExtendedCommand::highSampleOffset:
             channel.sampleOffsetHigh = y * kFramesPerHighOffset;
@@ -555,7 +558,7 @@ void extendedTick(CellTick& cell) {
                     ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
                 break;
             }
-            resetChannel(channel, cell.sample, cell.song.module->rules);
+            resetChannel(channel, cell.instrument, cell.sample, cell.song.module->rules);
             channel.period = channel.notePeriod;
             channel.updateFlags |= kUpdateFrequency;
             if (cell.cell.volume != VolumeCommand::none) volumeColumnRow(cell);
@@ -603,9 +606,21 @@ void runMacro(CellTick& cell) {
     if (macro.target == MacroTarget::resonance) note.filterResonance = value;
 }
 
-void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules) {
+// A sample's panning stands over its instrument's; notes away from the instrument's
+// pitch-pan centre move by its separation.
+void takePanning(Channel& channel, const Instrument& instrument, const Sample& sample) {
+    if (instrument.panning != kNoPanning) channel.panning = instrument.panning;
+    if (sample.panning != kNoPanning) channel.panning = sample.panning;
+    const std::int32_t fromCentre = channel.note - instrument.pitchPanCentre;
+    channel.panning = std::clamp(channel.panning + fromCentre * instrument.pitchPanSeparation *
+                                                       kPanningPerItStep / kPitchPanSteps,
+                                 0, kMaxPanning);
+}
+
+void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
+                  const FormatRules& rules) {
     channel.volume = sample.volume;
-    if (rules.samplePanning && sample.panning != kNoPanning) channel.panning = sample.panning;
+    if (rules.samplePanning) takePanning(channel, instrument, sample);
     restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
     restartEnvelope(channel.playing.pitchEnvelope, kCentreEnvelope);

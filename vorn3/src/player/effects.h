@@ -29,9 +29,10 @@ struct RowTick {
     std::int32_t panningBefore;
 };
 
-// Starts the channel's volume, panning (where the format pans by sample), envelopes and
-// fadeout afresh for a note of `sample`.
-void resetChannel(Channel& channel, const Sample& sample, const FormatRules& rules);
+// Starts the channel's volume, panning (where the format pans by instrument and sample),
+// envelopes and fadeout afresh for a note of `sample`.
+void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
+                  const FormatRules& rules);
 // The filter settings the instrument gives each note it starts.
 void takeInstrumentFilter(Note& note, const Instrument& instrument);
 

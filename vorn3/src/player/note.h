@@ -74,6 +74,7 @@ struct LetGoNote {
     std::int32_t panning;  // 0 left .. 255 right
     std::int32_t channelVolume;
     bool muted;
+    bool surround;
 };
 
 // What a tick hands a note's voice, from its channel or, once let go, from the note.
@@ -85,6 +86,7 @@ struct NoteOutput {
     std::int32_t periodDelta;
     std::int32_t channelVolume;  // 0..kFullChannelVolume
     bool muted;
+    bool surround;  // heard around the listener: the right side in opposite phase
 };
 
 }  // namespace vorn3

@@ -169,6 +169,7 @@ bool startPlayback(Song& song) {
         song.channels[i].channelVolume = module.channelVolumes[i];
         song.channels[i].panning = module.channelPannings[i];
         song.channels[i].muted = song.mutedChannels[i];
+        song.channels[i].surround = module.surroundChannels[i];
     }
     return true;
 }

@@ -210,7 +210,8 @@ bool letGoOfNote(Song& song, Channel& channel) {
              channel.volume,
              channel.panning,
              channel.channelVolume,
-             channel.muted};
+             channel.muted,
+             channel.surround};
     letGo.note.keyOff = letGo.note.keyOff || action == NewNoteAction::noteOff;
     letGo.note.fading = action == NewNoteAction::fade;
     note.voiceIndex = voice;
@@ -276,7 +277,7 @@ void tickLetGoNotes(Song& song) {
             autoVibratoStep(note, autoVibratoOf(*song.module, *note.instrument, *note.sample));
         updateVoice(song, note,
                     {flags, letGo.volume, letGo.panning, letGo.period, vibrato, letGo.channelVolume,
-                     letGo.muted},
+                     letGo.muted, letGo.surround},
                     *note.sample);
         ++i;
     }
@@ -297,7 +298,8 @@ NoteOutput outputOf(const Channel& channel) {
             channel.period,
             channel.periodDelta,
             channel.channelVolume,
-            channel.muted};
+            channel.muted,
+            channel.surround};
 }
 
 void queueSampleSwap(const Song& song, const Channel& channel, const Sample& sample) {
@@ -344,7 +346,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (freshVoice) channel.updateFlags |= kUpdatePanning;
-    if (cell.instrument != 0) resetChannel(channel, sample, song.module->rules);
+    if (cell.instrument != 0) resetChannel(channel, instrument, sample, song.module->rules);
     if (song.module->rules.sampleSwap && cell.instrument != 0 &&
         (!isNote(cell.note) || portamento)) {
         queueSampleSwap(song, channel, sample);
@@ -548,6 +550,8 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
         const std::int32_t spread = right ? std::min(panning, kMaxPanning - panning) : 0;
         setVoicePanning(*voice, separated(song, panning - spread));
         if (right) setVoicePanning(*right, separated(song, panning + spread));
+        voice->surround = output.surround;
+        if (right) right->surround = output.surround;
     }
     if (flags & kUpdateFrequency) {
         const std::int32_t period = output.period + output.periodDelta;
