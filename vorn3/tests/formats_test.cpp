@@ -757,6 +757,38 @@ TEST_F(FormatsTest, ItPansByChannelInstrumentSampleAndPitch) {
     }
 }
 
+// Oxx past the sample's end is ignored; with the old-effects flag it plays from the end:
+// a loop plays on from its start, a sample without one stops.
+TEST_F(FormatsTest, ItOffsetsPastTheEndAreIgnoredOrPlayFromTheEnd) {
+    struct Case {
+        bool oldEffects;
+        bool looped;
+        std::uint8_t offset;  // of 256 frames; the sample has 1024
+        bool plays;
+        std::uint32_t frame;  // where it starts
+    };
+    const Case cases[] = {{false, true, 2, true, 512}, {false, true, 9, true, 0},
+                          {false, false, 9, true, 0},  {true, true, 9, true, 256},
+                          {true, false, 9, false, 0},  {true, false, 3, true, 768}};
+    for (const Case& test : cases) {
+        it::Module module =
+            itNote({.note = 60, .instrument = 1, .effect = it::Effect{15, test.offset}});
+        if (test.oldEffects) module.flags |= it::kOldEffects;
+        it::Sample& sample = module.samples[0];
+        sample.frames.assign(1024, 8000);
+        sample.loopFlags = test.looped ? it::kLoop : 0;
+        sample.loopBegin = 256;
+        sample.loopEnd = 1024;
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 1);
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        EXPECT_EQ(voice.sample != nullptr, test.plays) << int{test.offset};
+        if (test.plays) {
+            EXPECT_EQ(voice.position >> 32, test.frame) << int{test.offset};
+        }
+    }
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

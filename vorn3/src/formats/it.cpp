@@ -157,6 +157,7 @@ constexpr FormatRules kItRules = [] {
     rules.vibratoFineness = 1;
     rules.envelopesByTick = true;
     rules.samplesVibrate = true;
+    rules.offsetPastEnd = OffsetPastEnd::ignored;
     return rules;
 }();
 
@@ -220,6 +221,7 @@ void readHeader(Reader& reader, Module& module, Header& header) {
     if (header.flags & kOldEffects) {
         module.rules.vibratoFineness = 0;
         module.rules.vibratoOnRowTick = false;
+        module.rules.offsetPastEnd = OffsetPastEnd::fromEnd;
     }
     // Without it, G remembers its parameter with E and F.
     if (!(header.flags & kCompatibleGxx)) {

@@ -18,6 +18,10 @@ inline constexpr std::int32_t kPalClock = 14187580;
 inline constexpr std::int32_t kTableFirstNote = 36;
 inline constexpr std::int32_t kTableNotes = 36;
 
+// What a sample offset past the end of the sample does: stop the note, start it from the
+// start as if there were no offset, or from the end (a loop plays on, else nothing).
+enum class OffsetPastEnd : std::uint8_t { stops, ignored, fromEnd };
+
 struct FormatRules {
     std::int32_t amigaClock;          // Hz × Amiga period
     const std::int16_t* periodTable;  // kTableNotes periods; null: all computed
@@ -61,6 +65,7 @@ struct FormatRules {
     // further on that skips the loop's end.
     bool envelopesByTick;
     bool samplesVibrate;  // a note's auto-vibrato is its sample's, not its instrument's
+    OffsetPastEnd offsetPastEnd;
 };
 
 // Exy of XM.
@@ -107,7 +112,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .breakRowHex = false,
                                       .vibratoFineness = 0,
                                       .envelopesByTick = false,
-                                      .samplesVibrate = false};
+                                      .samplesVibrate = false,
+                                      .offsetPastEnd = OffsetPastEnd::stops};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

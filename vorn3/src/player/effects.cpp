@@ -762,10 +762,18 @@ void effectRow(CellTick& cell, RowTick& row) {
             const std::int64_t offset =
                 channel.sampleOffsetHigh +
                 std::int64_t{channel.sampleOffsetMemory} * kFrameOffsetPerUnit;
-            if (offset >= std::int64_t{cell.sample.loopStart} + cell.sample.loopLength) {
+            Voice* voice = voiceAt(song.player->mixer, channel.playing.voiceIndex);
+            const Sample& sample = cell.sample;
+            const bool past = offset >= std::int64_t{sample.loopStart} + sample.loopLength;
+            const OffsetPastEnd rule = song.module->rules.offsetPastEnd;
+            const bool stops = rule == OffsetPastEnd::stops || (rule == OffsetPastEnd::fromEnd &&
+                                                                sample.loopType == LoopType::none);
+            if (past && stops) {
                 channel.updateFlags = static_cast<std::uint8_t>(
                     (channel.updateFlags & ~kUpdateTrigger) | kUpdateStop);
-            } else if (Voice* voice = voiceAt(song.player->mixer, channel.playing.voiceIndex)) {
+            } else if (voice && past) {
+                voice->startOffset = rule == OffsetPastEnd::fromEnd ? sample.loopStart : 0;
+            } else if (voice) {
                 voice->startOffset = static_cast<std::uint32_t>(offset);
             }
             break;
