@@ -789,6 +789,42 @@ TEST_F(FormatsTest, ItOffsetsPastTheEndAreIgnoredOrPlayFromTheEnd) {
     }
 }
 
+// S77, S79 and S7B hold the playing note's volume, panning and pitch envelope where it
+// stands; S78, S7A and S7C let it go on from there.
+TEST_F(FormatsTest, ItEnvelopeSwitchesHoldAndResumeTheNotesEnvelopes) {
+    for (std::uint8_t envelope = 0; envelope < 3; ++envelope) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        module.patterns[0].rows = 3;
+        const auto s7 = [](std::int32_t y) {
+            return it::Cell{.effect =
+                                it::Effect{'S' - 'A' + 1, static_cast<std::uint8_t>(0x70 + y)}};
+        };
+        module.patterns[0].cells.push_back(s7(7 + 2 * envelope));
+        module.patterns[0].cells.push_back(s7(8 + 2 * envelope));
+        it::Instrument& instrument = module.instruments[0];
+        it::Envelope* envelopes[] = {&instrument.volumeEnvelope, &instrument.panningEnvelope,
+                                     &instrument.pitchEnvelope};
+        *envelopes[envelope] = {.flags = 1, .nodes = {{0, 0}, {32, 32}}};
+        SongPtr song = start(it::writeModule(module));
+        const Note& note = song->channels[0].playing;
+        const EnvelopeState* states[] = {&note.volumeEnvelope, &note.panningEnvelope,
+                                         &note.pitchEnvelope};
+        const EnvelopeState& state = *states[envelope];
+        std::vector<std::int32_t> levels;
+        for (std::int32_t tick = 0; tick < 3 * module.speed; ++tick) {
+            runTicks(*song, 1);
+            levels.push_back(state.level);
+        }
+        // Two ticks a row, a step on each; a switch acts after the step of its row tick.
+        const std::int32_t step = levels[1] - levels[0];
+        EXPECT_GT(step, 0) << int{envelope};
+        const std::int32_t held = levels[0] + 2 * step;
+        const std::vector<std::int32_t> expected{levels[0], levels[0] + step, held, held,
+                                                 held,      held + step};
+        EXPECT_EQ(levels, expected) << int{envelope};
+    }
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

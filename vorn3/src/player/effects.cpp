@@ -344,6 +344,21 @@ void panbrelloStep(CellTick& cell) {
 
 // S70..S72 act on the notes the channel let go of; S73..S76 set the playing note's
 // new-note action.
+// S77..S7C by y - 7: the volume, panning and pitch envelopes of the playing note off and on
+// in turn. One turned off holds its value (the peers agree) until turned on again, when
+// it goes on from where it stood.
+void switchEnvelope(Channel& channel, std::int32_t choice) {
+    constexpr std::uint8_t kEnvelopeBits[] = {kVolumeEnvelopeOff, kPanningEnvelopeOff,
+                                              kPitchEnvelopeOff};
+    const std::uint8_t bit = kEnvelopeBits[(choice / 2) % std::size(kEnvelopeBits)];
+    Note& note = channel.playing;
+    if (choice % 2 == 0) {
+        note.envelopesOff |= bit;
+    } else {
+        note.envelopesOff &= static_cast<std::uint8_t>(~bit);
+    }
+}
+
 void noteActionsRow(CellTick& cell, std::uint8_t y) {
     constexpr DuplicateAction kPastNoteActions[] = {DuplicateAction::cut, DuplicateAction::noteOff,
                                                     DuplicateAction::fade};
@@ -355,6 +370,8 @@ void noteActionsRow(CellTick& cell, std::uint8_t y) {
     } else if (y < kPastNoteCount + std::size(kNewNoteActions)) {
         cell.channel.playing.newNoteActionSet = true;
         cell.channel.playing.newNoteAction = kNewNoteActions[y - kPastNoteCount];
+    } else {
+        switchEnvelope(cell.channel, y - kPastNoteCount - std::size(kNewNoteActions));
     }
 }
 
@@ -626,6 +643,7 @@ void resetChannel(Channel& channel, const Instrument& instrument, const Sample& 
     restartEnvelope(channel.playing.pitchEnvelope, kCentreEnvelope);
     channel.playing.keyOff = false;
     channel.playing.fading = false;
+    channel.playing.envelopesOff = 0;
     channel.playing.fadeoutVolume = kFullFadeout;
     channel.playing.autoVibratoSweepCount = 0;
     channel.playing.autoVibratoPosition = 0;

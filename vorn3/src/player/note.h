@@ -17,6 +17,11 @@ inline constexpr std::uint8_t kUpdatePanning = 4;
 inline constexpr std::uint8_t kUpdateTrigger = 8;
 inline constexpr std::uint8_t kUpdateStop = 32;
 
+// Bits of Note::envelopesOff.
+inline constexpr std::uint8_t kVolumeEnvelopeOff = 1;
+inline constexpr std::uint8_t kPanningEnvelopeOff = 2;
+inline constexpr std::uint8_t kPitchEnvelopeOff = 4;
+
 inline constexpr std::int32_t kFullEnvelope = 64;
 inline constexpr std::int32_t kCentreEnvelope = 32;  // panning envelope output
 inline constexpr std::int32_t kFullFadeout = 65536;
@@ -61,6 +66,7 @@ struct Note {
     std::int32_t frequency;
     // An effect set what happens to it when a new note comes, in place of its instrument.
     bool newNoteActionSet;
+    std::uint8_t envelopesOff;  // kEnvelopeOff bits: its instrument's envelopes it holds
     NewNoteAction newNoteAction;
 };
 

@@ -101,17 +101,22 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
            extendedCommand(rules, cell.parameter) == ExtendedCommand::noteTuning;
 }
 
+// The envelope is on in the instrument and the note has not turned it off.
+bool usesEnvelope(const Note& note, const Envelope& envelope, std::uint8_t offBit) {
+    return (envelope.type & kEnvelopeOn) && !(note.envelopesOff & offBit);
+}
+
 // A note's envelopes and fadeout by one tick; the kUpdate bits of what they changed. Run
 // for every channel on every tick, where a call costs as much as the steps.
 [[gnu::always_inline]] inline std::uint8_t stepNote(Note& note, const Instrument& instrument,
                                                     const FormatRules& rules) {
     const bool byTick = rules.envelopesByTick;
     std::uint8_t flags = 0;
-    if ((instrument.volumeEnvelope.type & kEnvelopeOn) && !note.volumeEnvelope.done) {
+    const bool enveloped = usesEnvelope(note, instrument.volumeEnvelope, kVolumeEnvelopeOff);
+    if (enveloped && !note.volumeEnvelope.done) {
         envelopeStep(note.volumeEnvelope, instrument.volumeEnvelope, note.keyOff, byTick);
         flags |= kUpdateVolume;
     }
-    const bool enveloped = instrument.volumeEnvelope.type & kEnvelopeOn;
     if (instrument.fadesOut) {
         // A key off fades a note whose volume envelope is off or loops; the envelope's
         // end fades any.
@@ -122,11 +127,13 @@ bool retunesNote(const FormatRules& rules, const PatternCell& cell) {
         // Without a volume envelope, a key off silences the note at once.
         note.volumeEnvelope.output = 0;
     }
-    if ((instrument.panningEnvelope.type & kEnvelopeOn) && !note.panningEnvelope.done) {
+    if (usesEnvelope(note, instrument.panningEnvelope, kPanningEnvelopeOff) &&
+        !note.panningEnvelope.done) {
         envelopeStep(note.panningEnvelope, instrument.panningEnvelope, note.keyOff, byTick);
         flags |= kUpdatePanning;
     }
-    if ((instrument.pitchEnvelope.type & kEnvelopeOn) && !note.pitchEnvelope.done) {
+    if (usesEnvelope(note, instrument.pitchEnvelope, kPitchEnvelopeOff) &&
+        !note.pitchEnvelope.done) {
         envelopeStep(note.pitchEnvelope, instrument.pitchEnvelope, note.keyOff, byTick);
         flags |= kUpdateFrequency;
     }
