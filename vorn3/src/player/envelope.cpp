@@ -93,7 +93,9 @@ void envelopeStepAt(EnvelopeState& state, const Envelope& envelope, bool keyOff)
     while (point + 1 < count && state.tick >= points[point + 1].tick)
         point += 1;
     state.point = point;
-    if (point == count - 1) {
+    // Before its first point (a file may start it late) the envelope holds that point's
+    // value; after the walk above, a later point lies beyond the tick.
+    if (point == count - 1 || state.tick <= points[point].tick) {
         state.level = points[point].value * kFixedOne;
     } else {
         const EnvelopePoint& from = points[point];
