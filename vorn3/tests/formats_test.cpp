@@ -825,6 +825,29 @@ TEST_F(FormatsTest, ItEnvelopeSwitchesHoldAndResumeTheNotesEnvelopes) {
     }
 }
 
+// A note without an instrument starts the envelopes and the fadeout afresh, released no
+// more, and keeps the channel's volume.
+TEST_F(FormatsTest, ItNotesWithoutInstrumentRestartTheEnvelopes) {
+    it::Module module = itNote({.note = 60, .instrument = 1, .volume = 20});
+    module.patterns[0].rows = 3;
+    module.patterns[0].cells.push_back({.note = it::kNoteOff});
+    module.patterns[0].cells.push_back({.note = 62});
+    it::Instrument& instrument = module.instruments[0];
+    instrument.fadeout = 256;
+    instrument.volumeEnvelope = {
+        .flags = 1 | 4, .nodes = {{64, 0}, {32, 2}, {0, 4}}, .sustainBegin = 1, .sustainEnd = 1};
+    SongPtr song = start(it::writeModule(module));
+    const Note& note = song->channels[0].playing;
+    runTicks(*song, 2 * module.speed);
+    EXPECT_TRUE(note.keyOff);
+    EXPECT_LT(note.volumeEnvelope.output, 32);
+    runTicks(*song, 1);
+    EXPECT_FALSE(note.keyOff);
+    EXPECT_EQ(note.fadeoutVolume, 65536);
+    EXPECT_EQ(note.volumeEnvelope.output, 64);
+    EXPECT_EQ(song->channels[0].volume, 20);
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

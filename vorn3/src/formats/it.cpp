@@ -158,6 +158,7 @@ constexpr FormatRules kItRules = [] {
     rules.envelopesByTick = true;
     rules.samplesVibrate = true;
     rules.offsetPastEnd = OffsetPastEnd::ignored;
+    rules.notesRestartEnvelopes = true;
     return rules;
 }();
 

@@ -66,6 +66,9 @@ struct FormatRules {
     bool envelopesByTick;
     bool samplesVibrate;  // a note's auto-vibrato is its sample's, not its instrument's
     OffsetPastEnd offsetPastEnd;
+    // A note without an instrument starts its envelopes and fadeout afresh too (its
+    // volume stays the channel's).
+    bool notesRestartEnvelopes;
 };
 
 // Exy of XM.
@@ -113,7 +116,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .vibratoFineness = 0,
                                       .envelopesByTick = false,
                                       .samplesVibrate = false,
-                                      .offsetPastEnd = OffsetPastEnd::stops};
+                                      .offsetPastEnd = OffsetPastEnd::stops,
+                                      .notesRestartEnvelopes = false};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

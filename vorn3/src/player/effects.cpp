@@ -638,6 +638,10 @@ void resetChannel(Channel& channel, const Instrument& instrument, const Sample& 
                   const FormatRules& rules) {
     channel.volume = sample.volume;
     if (rules.samplePanning) takePanning(channel, instrument, sample);
+    restartNote(channel);
+}
+
+void restartNote(Channel& channel) {
     restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
     restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
     restartEnvelope(channel.playing.pitchEnvelope, kCentreEnvelope);

@@ -33,6 +33,8 @@ struct RowTick {
 // envelopes and fadeout afresh for a note of `sample`.
 void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
                   const FormatRules& rules);
+// Starts the playing note's envelopes, fadeout and auto-vibrato afresh, released no more.
+void restartNote(Channel& channel);
 // The filter settings the instrument gives each note it starts.
 void takeInstrumentFilter(Note& note, const Instrument& instrument);
 

@@ -353,7 +353,11 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (freshVoice) channel.updateFlags |= kUpdatePanning;
-    if (cell.instrument != 0) resetChannel(channel, instrument, sample, song.module->rules);
+    if (cell.instrument != 0) {
+        resetChannel(channel, instrument, sample, song.module->rules);
+    } else if (isNote(cell.note) && !portamento && song.module->rules.notesRestartEnvelopes) {
+        restartNote(channel);
+    }
     if (song.module->rules.sampleSwap && cell.instrument != 0 &&
         (!isNote(cell.note) || portamento)) {
         queueSampleSwap(song, channel, sample);
