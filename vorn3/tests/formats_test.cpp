@@ -365,9 +365,14 @@ TEST_F(FormatsTest, ItFieldsLoadAsStored) {
         EXPECT_EQ(ramp.data[1], -15000 & ~0xFF);
         const Sample& wide = module.samples[1];
         EXPECT_EQ(wide.panning, 64);
-        EXPECT_EQ(wide.loopType, LoopType::forward);  // the sustain loop, having no other
-        EXPECT_EQ(wide.loopStart, 2u);
-        EXPECT_EQ(wide.loopLength, 8u);
+        EXPECT_EQ(wide.loopType, LoopType::none);
+        const Sample* sustained = sustainLoopOf(module, wide);
+        ASSERT_NE(sustained, nullptr);
+        EXPECT_EQ(sustained->loopType, LoopType::forward);
+        EXPECT_EQ(sustained->loopStart, 2u);
+        EXPECT_EQ(sustained->loopLength, 8u);
+        EXPECT_EQ(sustained->data, wide.data);
+        EXPECT_EQ(sustainLoopOf(module, ramp), nullptr);
         EXPECT_EQ(wide.data[1], -15000);
         ASSERT_NE(rightChannelOf(module, wide), nullptr);
         EXPECT_EQ(rightChannelOf(module, wide)->data[1], 14000);
@@ -846,6 +851,44 @@ TEST_F(FormatsTest, ItNotesWithoutInstrumentRestartTheEnvelopes) {
     EXPECT_EQ(note.fadeoutVolume, 65536);
     EXPECT_EQ(note.volumeEnvelope.output, 64);
     EXPECT_EQ(song->channels[0].volume, 20);
+}
+
+// A sample's sustain loop plays until the note is released; then the sample goes on to
+// its own loop, or to its end.
+TEST_F(FormatsTest, ItSustainLoopsOfSamplesPlayUntilKeyOff) {
+    for (const bool ownLoop : {true, false}) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        module.speed = 4;
+        module.patterns[0].rows = 2;
+        module.patterns[0].cells.push_back({.note = it::kNoteOff});
+        it::Sample& sample = module.samples[0];
+        sample.frames.assign(4000, 8000);
+        sample.loopFlags = it::kSustainLoop | (ownLoop ? it::kLoop : 0);
+        sample.sustainBegin = 100;
+        sample.sustainEnd = 200;
+        sample.loopBegin = 3000;
+        sample.loopEnd = 3100;
+        SongPtr song = start(it::writeModule(module));
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        const Sample* sustained = sustainLoopOf(*song->module, song->module->samples[0]);
+        std::vector<float> sound(2 * 8000);
+        for (std::int32_t tick = 0; tick < 4; ++tick) {
+            runTicks(*song, 1);
+            mixVoices(defaultMixer(), sound.data(), 2000);
+            EXPECT_EQ(voice.sample, sustained) << ownLoop;
+            EXPECT_LT(voice.position >> 32, 200u) << ownLoop;
+        }
+        runTicks(*song, 1);
+        EXPECT_EQ(voice.sample, &song->module->samples[0]) << ownLoop;
+        for (std::int32_t piece = 0; piece < 4; ++piece)
+            mixVoices(defaultMixer(), sound.data(), 8000);
+        if (ownLoop) {
+            EXPECT_GE(voice.position >> 32, 3000u);
+            EXPECT_LT(voice.position >> 32, 3100u);
+        } else {
+            EXPECT_EQ(voice.sample, nullptr);
+        }
+    }
 }
 
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.

@@ -402,22 +402,25 @@ AutoVibrato autoVibratoOf(Reader& reader) {
     return {type, static_cast<std::uint16_t>(depth * kRateUnit / rate), depth, speed};
 }
 
-// A sustain loop plays as the loop where there is no other.
-void setLoop(Sample& sample, std::uint8_t flags, std::uint32_t loopBegin, std::uint32_t loopEnd,
-             std::uint32_t sustainBegin, std::uint32_t sustainEnd) {
+// A loop within the sample's frames; none where the flag is clear or nothing lies within.
+void setLoop(Sample& sample, bool on, bool pingPong, std::uint32_t begin, std::uint32_t end) {
     sample.loopType = LoopType::none;
     sample.loopStart = 0;
     sample.loopLength = sample.length;
-    const bool loop = (flags & kLoop) && loopEnd > loopBegin;
-    const bool sustain = (flags & kSustainLoop) && sustainEnd > sustainBegin;
-    if (!loop && !sustain) return;
-    const bool pingPong = loop ? (flags & kPingPongLoop) : (flags & kPingPongSustainLoop);
-    const std::uint32_t begin = loop ? loopBegin : sustainBegin;
-    const std::uint32_t end = std::min(loop ? loopEnd : sustainEnd, sample.length);
-    if (end <= begin) return;
+    end = std::min(end, sample.length);
+    if (!on || end <= begin) return;
     sample.loopType = pingPong ? LoopType::pingPong : LoopType::forward;
     sample.loopStart = begin;
     sample.loopLength = end - begin;
+}
+
+// Its frames as the sample has them, but looped by the sustain loop; the sample's guard
+// frame stays where the sample's own loop or end puts it.
+void setSustainLoop(const Sample& sample, Sample& sustained, std::uint8_t flags,
+                    std::uint32_t begin, std::uint32_t end) {
+    sustained = sample;
+    setLoop(sustained, true, flags & kPingPongSustainLoop, begin, end);
+    if (sustained.loopType == LoopType::none) sustained = newSample();
 }
 
 // One channel's frames at the reader's position, as the flags and convert byte store them.
@@ -460,12 +463,15 @@ bool readSample(ModuleLoad& load, std::int32_t index, std::int64_t at) {
     }
     sample.bits = flags & kSixteenBit ? 16 : 8;
     if (!(flags & kHasData)) sample.length = 0;
-    setLoop(sample, flags, loopBegin, loopEnd, sustainBegin, sustainEnd);
+    setLoop(sample, flags & kLoop, flags & kPingPongLoop, loopBegin, loopEnd);
     // The right channel's frames follow the left's, which the reading may cut short.
     Sample& right = module.rightChannels[index];
     if (flags & kStereoSample) right = sample;
     seekTo(reader, dataAt);
     if (!readFrames(load, sample, index, flags, convert)) return false;
+    if (flags & kSustainLoop) {
+        setSustainLoop(sample, module.sustainLoops[index], flags, sustainBegin, sustainEnd);
+    }
     return !(flags & kStereoSample) || readFrames(load, right, index, flags, convert);
 }
 

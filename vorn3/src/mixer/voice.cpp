@@ -100,6 +100,21 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     return index;
 }
 
+void changeVoiceSample(Mixer& mixer, std::int32_t index, const Sample& sample) {
+    Voice* voice = voiceAt(mixer, index);
+    if (!voice || !voice->sample) return;
+    voice->sample = &sample;
+    const std::uint64_t end = std::uint64_t{sample.loopStart + sample.loopLength} << 32;
+    if (sample.loopType != LoopType::pingPong) voice->direction = kForward;
+    if (voice->position < end) return;
+    if (sample.loopType == LoopType::none) {
+        stopVoice(mixer, index);
+        return;
+    }
+    const std::uint64_t start = std::uint64_t{sample.loopStart} << 32;
+    voice->position = start + (voice->position - start) % (end - start);
+}
+
 void resetVoices(Mixer& mixer) {
     for (std::int32_t i = 0; mixer.voicePool && i < kVoiceCount; ++i) {
         mixer.voicePool[i] = Voice{};

@@ -89,6 +89,10 @@ void setVoiceFilter(const Mixer& mixer, Voice& voice, bool on, std::int32_t cuto
 // Starts sample on voice i at its startOffset; returns i, or -1 (nothing changed) when
 // there is no such voice or the sample is null.
 std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample);
+// Voice i plays on in `sample` from where it stands: within its loop where it stood past
+// the loop's end, stopped where it stood past the end of a sample without one. Nothing
+// when there is no such voice or it plays nothing.
+void changeVoiceSample(Mixer& mixer, std::int32_t index, const Sample& sample);
 // Every voice of the pool as a new pool has it.
 void resetVoices(Mixer& mixer);
 // Silences voice i; nothing when there is no such voice.

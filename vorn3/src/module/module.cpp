@@ -19,6 +19,7 @@ void releaseSamples(const Module& module) {
     }
     delete[] module.samples;
     delete[] module.rightChannels;
+    delete[] module.sustainLoops;
     delete[] module.sampleNames;
     delete[] module.sampleVibratos;
 }
@@ -103,13 +104,20 @@ std::int32_t appendSamples(Module& module, std::int32_t count) {
     const std::int32_t first = module.sampleCount;
     const std::size_t total = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
     if (!grow(module.samples, first, total) || !grow(module.rightChannels, first, total) ||
-        !grow(module.sampleNames, first, total) || !grow(module.sampleVibratos, first, total)) {
+        !grow(module.sustainLoops, first, total) || !grow(module.sampleNames, first, total) ||
+        !grow(module.sampleVibratos, first, total)) {
         return -1;
     }
     std::fill_n(module.samples + first, count, newSample());
     std::fill_n(module.rightChannels + first, count, newSample());
+    std::fill_n(module.sustainLoops + first, count, newSample());
     module.sampleCount = static_cast<std::int32_t>(total);
     return first;
+}
+
+const Sample* sustainLoopOf(const Module& module, const Sample& sample) {
+    const std::int32_t index = sampleIndex(module, sample);
+    return index >= 0 && module.sustainLoops[index].data ? &module.sustainLoops[index] : nullptr;
 }
 
 const Sample* rightChannelOf(const Module& module, const Sample& sample) {

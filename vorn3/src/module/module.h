@@ -149,6 +149,9 @@ struct Module {
     // The right channel of each stereo sample, whose left is in samples; no data for the
     // others.
     Sample* rightChannels;
+    // Each sample's frames with its sustain loop, which a note plays until its key is
+    // released; the data is the sample's. No data for samples without one.
+    Sample* sustainLoops;
     Name* sampleNames;
     AutoVibrato* sampleVibratos;  // of each sample, where the format's rules say they vibrate
     std::int32_t sampleCount;
@@ -206,6 +209,8 @@ inline const Sample& sampleOfNote(const Module& module, const Instrument& instru
 std::int32_t sampleIndex(const Module& module, const Sample& sample);
 // The right channel of a stereo sample; null for a mono one.
 const Sample* rightChannelOf(const Module& module, const Sample& sample);
+// The sample with its sustain loop; null for one without.
+const Sample* sustainLoopOf(const Module& module, const Sample& sample);
 
 // Room for `count` more samples at the end of the list, zeroed with their right channels
 // and names; their first index, or -1 when memory runs out.

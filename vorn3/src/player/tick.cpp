@@ -535,11 +535,18 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
     if (flags & kUpdateTrigger) {
         // Before the left's trigger consumes the start offset both share.
         triggerRightChannel(song, note, sample);
-        const std::int32_t index = triggerVoice(mixer, note.voiceIndex, &sample);
+        const Sample* sustained = sustainLoopOf(*song.module, sample);
+        const Sample& played = sustained && !note.keyOff ? *sustained : sample;
+        const std::int32_t index = triggerVoice(mixer, note.voiceIndex, &played);
         if (index >= 0) note.voiceIndex = index;
     }
     Voice* voice = voiceAt(mixer, note.voiceIndex);
     if (!voice) return;
+    // A released note leaves its sustain loop for the sample's own loop or end.
+    if (note.keyOff && voice->sample && voice->sample != note.sample &&
+        voice->sample == sustainLoopOf(*song.module, *note.sample)) {
+        changeVoiceSample(mixer, note.voiceIndex, *note.sample);
+    }
     Voice* right = note.rightVoiceIndex >= 0 ? voiceAt(mixer, note.rightVoiceIndex) : nullptr;
     if (flags & kUpdateVolume) {
         const double volume = static_cast<double>(output.volume) * note.volumeEnvelope.output *
