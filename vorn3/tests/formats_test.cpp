@@ -425,7 +425,8 @@ it::Module itNote(it::Cell cell) {
 }
 
 // A note's volume is its own times its sample's and instrument's global volumes, its
-// channel's volume and the song's: 127.5 with every one at full.
+// channel's volume, the song's and the mixing volume over its default of 48: 127.5 with
+// every one at full, up to 255.
 TEST_F(FormatsTest, ItVolumesMultiply) {
     struct Case {
         std::uint8_t note;
@@ -433,21 +434,26 @@ TEST_F(FormatsTest, ItVolumesMultiply) {
         std::uint8_t instrument;
         std::uint8_t channel;
         std::uint8_t global;
+        std::uint8_t mixing = 48;
     };
-    const Case cases[] = {{64, 64, 128, 64, 128}, {32, 64, 128, 64, 128}, {64, 16, 128, 64, 128},
-                          {64, 64, 32, 64, 128},  {64, 64, 128, 48, 128}, {64, 64, 128, 64, 40},
-                          {40, 50, 100, 30, 90}};
+    const Case cases[] = {{64, 64, 128, 64, 128},     {32, 64, 128, 64, 128},
+                          {64, 16, 128, 64, 128},     {64, 64, 32, 64, 128},
+                          {64, 64, 128, 48, 128},     {64, 64, 128, 64, 40},
+                          {40, 50, 100, 30, 90},      {40, 50, 100, 30, 90, 80},
+                          {64, 64, 128, 64, 128, 24}, {64, 64, 128, 64, 128, 128}};
     for (const Case& test : cases) {
         it::Module module = itNote({.note = 60, .instrument = 1, .volume = test.note});
         module.samples[0].globalVolume = test.sample;
         module.instruments[0].globalVolume = test.instrument;
         module.channelVolume[0] = test.channel;
         module.globalVolume = test.global;
+        module.mixVolume = test.mixing;
         SongPtr song = start(it::writeModule(module));
         runTicks(*song, 1);
         const double expected = 127.5 * test.note / 64 * test.sample / 64 * test.instrument / 128 *
-                                test.channel / 64 * (test.global / 2) / 64;
-        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, static_cast<std::int32_t>(expected))
+                                test.channel / 64 * (test.global / 2) / 64 * test.mixing / 48;
+        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume,
+                  std::min(static_cast<std::int32_t>(expected), 255))
             << int{test.note} << " " << int{test.sample} << " " << int{test.instrument} << " "
             << int{test.channel} << " " << int{test.global};
     }

@@ -45,6 +45,7 @@ constexpr std::int32_t kGlobalMacros = 9;            // start, stop, tick, note 
 constexpr std::int32_t kResonancePerFixedMacro = 8;  // the default Z80..Z8F
 constexpr std::uint16_t kFirstNewInstruments = 0x0200;
 constexpr std::uint8_t kFullGlobalVolume = 128;  // the engine's is 64
+constexpr std::uint8_t kDefaultMixingVolume = 48;
 constexpr std::int32_t kDefaultSpeed = 6;
 constexpr std::int16_t kMinBpm = 32;
 constexpr std::int16_t kDefaultBpm = 125;
@@ -204,7 +205,10 @@ void readHeader(Reader& reader, Module& module, Header& header) {
     header.special = readU16(reader);
     module.defaultGlobalVolume =
         static_cast<std::uint8_t>(std::min(readU8(reader), kFullGlobalVolume) / 2);
-    skip(reader, 1);  // mixing volume
+    // The tracker's default mixing volume plays at the engine's level; a voice stops
+    // growing at twice that.
+    const std::uint8_t mixing = std::min(readU8(reader), kFullGlobalVolume);
+    module.masterVolumeScale = mixing == 0 ? 1.0 : mixing / double{kDefaultMixingVolume};
     const std::uint8_t speed = readU8(reader);
     const std::uint8_t tempo = readU8(reader);
     header.separation = std::min<std::uint8_t>(readU8(reader), kFullSeparation);
