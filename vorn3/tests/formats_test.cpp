@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -895,6 +896,42 @@ TEST_F(FormatsTest, ItSustainLoopsOfSamplesPlayUntilKeyOff) {
             EXPECT_EQ(voice.sample, nullptr);
         }
     }
+}
+
+// An instrument's random variations move each note's volume by up to its percent and its
+// panning by up to its steps of 64, differently from note to note and alike at each start.
+TEST_F(FormatsTest, ItRandomVariationsStayInRangeAndRepeat) {
+    constexpr std::int32_t kNotes = 16;
+    it::Module module = itNote({.note = 60, .instrument = 1});
+    module.patterns[0].rows = kNotes;
+    for (std::int32_t row = 1; row < kNotes; ++row)
+        module.patterns[0].cells.push_back({.note = 60, .instrument = 1});
+    module.instruments[0].randomVolume = 50;
+    module.instruments[0].randomPan = 16;
+    const auto play = [&] {
+        SongPtr song = start(it::writeModule(module));
+        std::vector<std::pair<std::int32_t, std::int32_t>> heard;
+        for (std::int32_t row = 0; row < kNotes; ++row) {
+            runTicks(*song, module.speed);
+            const Voice& voice = *voiceAt(defaultMixer(), 0);
+            heard.emplace_back(voice.volume, voice.panning);
+        }
+        return heard;
+    };
+    const auto first = play();
+    EXPECT_EQ(play(), first);
+    std::set<std::int32_t> volumes;
+    std::set<std::int32_t> pannings;
+    for (const auto& [volume, panning] : first) {
+        EXPECT_GE(volume, 127 / 2);
+        EXPECT_LE(volume, 127 * 3 / 2);
+        EXPECT_GE(panning, 128 - 64);
+        EXPECT_LE(panning, 128 + 64);
+        volumes.insert(volume);
+        pannings.insert(panning);
+    }
+    EXPECT_GT(volumes.size(), kNotes / 2u);
+    EXPECT_GT(pannings.size(), kNotes / 2u);
 }
 
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.

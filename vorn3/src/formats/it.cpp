@@ -67,6 +67,8 @@ constexpr std::int64_t kNameOffset = 0x20;
 constexpr std::int64_t kFilterOffset = 0x3A;  // cutoff, then resonance
 constexpr std::uint8_t kInstrumentPanUnused = 128;
 constexpr std::int32_t kMaxPitchPan = 32;
+constexpr std::uint8_t kMaxRandomVolume = 100;
+constexpr std::uint8_t kMaxRandomPanning = 64;
 constexpr std::uint8_t kFilterUsed = 128;
 constexpr std::int64_t kKeyboardOffset = 0x40;
 constexpr std::int64_t kEnvelopesOffset = 0x130;
@@ -358,6 +360,8 @@ void readNewInstrument(Reader& reader, Instrument& instrument, std::int64_t at) 
     if (!(pan & kInstrumentPanUnused)) {
         instrument.panning = std::min<std::int32_t>(pan * kPanningPerStep, kMaxPanning);
     }
+    instrument.randomVolume = std::min(readU8(reader), kMaxRandomVolume);
+    instrument.randomPanning = std::min(readU8(reader), kMaxRandomPanning);
     instrument.fadesOut = true;
     seekTo(reader, at + kEnvelopesOffset);
     readEnvelope(reader, instrument.volumeEnvelope, 0);

@@ -134,6 +134,10 @@ struct Instrument {
     // 1/8 of a 64th of the way across; -32..32.
     std::uint8_t pitchPanCentre;
     std::int8_t pitchPanSeparation;
+    // Each note's volume varies at random by up to this percent, its panning by up to
+    // this many of 64 steps either way.
+    std::uint8_t randomVolume;   // 0..100
+    std::uint8_t randomPanning;  // 0..64
     // The filter each of its notes starts with, 0..127; or kKeepFilter: the channel's.
     std::int16_t filterCutoff;
     std::int16_t filterResonance;

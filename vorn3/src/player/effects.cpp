@@ -55,7 +55,9 @@ enum PanbrelloWave : std::uint8_t {
 // IT's own steps: 64 of panning, 128 of global volume.
 constexpr std::int32_t kItPanningSteps = 64;
 constexpr std::int32_t kPanningPerItStep = 4;
-constexpr std::int32_t kPitchPanSteps = 8;  // of a separation, per semitone
+constexpr std::int32_t kPitchPanSteps = 8;
+constexpr std::int32_t kRandomHalfRange =
+    64;  // nextRandom gives -64..63  // of a separation, per semitone
 constexpr std::int32_t kGlobalVolumeHalfSteps = 2;
 constexpr std::int32_t kCentrePanning = 128;
 constexpr std::int64_t kFramesPerHighOffset = 65536;
@@ -298,14 +300,6 @@ void tempoSlideStep(Song& song, std::uint8_t parameter) {
     const std::int32_t bpm =
         nibbleHigh(parameter) == kTempoSlideUp ? song.bpm + step : song.bpm - step;
     setBpm(&song, std::clamp(bpm, kLowestTempo, kHighestTempo));
-}
-
-// The random wave is the song's own sequence, which starts alike at every start, so that
-// renders repeat.
-std::int8_t nextRandom(Song& song) {
-    song.randomState = song.randomState * 1664525u + 1013904223u;
-    return static_cast<std::int8_t>(static_cast<std::int32_t>(song.randomState >> 25) -
-                                    kPanbrelloPeak);
 }
 
 std::int32_t panbrelloWave(const Channel& channel) {
@@ -599,6 +593,23 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 }
 
 }  // namespace
+
+// The song's own sequence, which starts alike at every start, so that renders repeat.
+std::int8_t nextRandom(Song& song) {
+    song.randomState = song.randomState * 1664525u + 1013904223u;
+    return static_cast<std::int8_t>(static_cast<std::int32_t>(song.randomState >> 25) -
+                                    kRandomHalfRange);
+}
+
+void varyNote(Song& song, Note& note, const Instrument& instrument) {
+    note.volumeVariation = instrument.randomVolume == 0
+                               ? 0
+                               : nextRandom(song) * instrument.randomVolume / kRandomHalfRange;
+    note.panningVariation =
+        instrument.randomPanning == 0
+            ? 0
+            : nextRandom(song) * instrument.randomPanning * kPanningPerItStep / kRandomHalfRange;
+}
 
 void takeInstrumentFilter(Note& note, const Instrument& instrument) {
     if (instrument.filterCutoff != kKeepFilter) {

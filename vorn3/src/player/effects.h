@@ -33,6 +33,10 @@ struct RowTick {
 // envelopes and fadeout afresh for a note of `sample`.
 void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
                   const FormatRules& rules);
+// -64..63, the next of the song's random sequence.
+std::int8_t nextRandom(Song& song);
+// The random variations of its instrument's volume and panning, drawn for a new note.
+void varyNote(Song& song, Note& note, const Instrument& instrument);
 // Starts the playing note's envelopes, fadeout and auto-vibrato afresh, released no more.
 void restartNote(Channel& channel);
 // The filter settings the instrument gives each note it starts.

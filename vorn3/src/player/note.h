@@ -66,6 +66,10 @@ struct Note {
     std::int32_t frequency;
     // An effect set what happens to it when a new note comes, in place of its instrument.
     bool newNoteActionSet;
+    // Its instrument's random variations, drawn when it started: percent of its volume,
+    // and panning in 0..255 steps.
+    std::int32_t volumeVariation;
+    std::int32_t panningVariation;
     std::uint8_t envelopesOff;  // kEnvelopeOff bits: its instrument's envelopes it holds
     NewNoteAction newNoteAction;
 };

@@ -18,6 +18,7 @@ namespace {
 constexpr std::int32_t kCentrePan = 128;
 constexpr std::int32_t kMaxPanning = 255;
 constexpr std::int32_t kPanPerEnvelopeStep = 32;  // divides the room left to the nearer side
+constexpr double kPercent = 100;
 constexpr std::int32_t kPitchEnvelopeStep = kLinearPeriodsPerNote / 2;  // half a semitone
 constexpr std::int32_t kPeriodsPerOctave = 12 * kLinearPeriodsPerNote;
 // Volume × envelope × fadeout × global volume, each at full, over this gives 127.5.
@@ -349,6 +350,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
         if (!portamento) channel.period = channel.notePeriod;
         channel.updateFlags = kUpdateTrigger;
         takeInstrumentFilter(channel.playing, instrument);
+        varyNote(song, channel.playing, instrument);
     }
     channel.periodDelta = 0;
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
@@ -549,9 +551,10 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
     }
     Voice* right = note.rightVoiceIndex >= 0 ? voiceAt(mixer, note.rightVoiceIndex) : nullptr;
     if (flags & kUpdateVolume) {
-        const double volume = static_cast<double>(output.volume) * note.volumeEnvelope.output *
-                              note.fadeoutVolume * song.globalVolume * kVoiceVolumeScale *
-                              song.module->masterVolumeScale * note.gain *
+        const double volume = static_cast<double>(output.volume) *
+                              (kPercent + note.volumeVariation) / kPercent *
+                              note.volumeEnvelope.output * note.fadeoutVolume * song.globalVolume *
+                              kVoiceVolumeScale * song.module->masterVolumeScale * note.gain *
                               (output.channelVolume / double{kFullChannelVolume});
         const std::int32_t voiceVolume =
             output.muted ? 0 : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume);
@@ -559,10 +562,10 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
         if (right) setVoiceVolume(*right, voiceVolume);
     }
     if (flags & kUpdatePanning) {
-        const std::int32_t room =
-            (kCentrePan - std::abs(output.panning - kCentrePan)) / kPanPerEnvelopeStep;
-        const std::int32_t panning =
-            output.panning + room * (note.panningEnvelope.output - kCentreEnvelope);
+        const std::int32_t noted =
+            std::clamp(output.panning + note.panningVariation, 0, kMaxPanning);
+        const std::int32_t room = (kCentrePan - std::abs(noted - kCentrePan)) / kPanPerEnvelopeStep;
+        const std::int32_t panning = noted + room * (note.panningEnvelope.output - kCentreEnvelope);
         // The two channels of a stereo sample lie either side of the note's panning, as
         // far apart as it leaves room for.
         const std::int32_t spread = right ? std::min(panning, kMaxPanning - panning) : 0;
