@@ -82,9 +82,11 @@ const bool wideLoops =
 
 // Without `out` the position and gains move as mixing would move them: every sum of a
 // gain and its increments is exact (see mixFours).
-std::uint64_t mixSegment(float* out, const std::int16_t* data, std::uint64_t position,
-                         std::uint64_t delta, std::int32_t frames, double& left, double& right,
-                         double leftIncrement, double rightIncrement, VoiceFilter& filter) {
+[[gnu::always_inline]] inline std::uint64_t mixSegment(float* out, const std::int16_t* data,
+                                                       std::uint64_t position, std::uint64_t delta,
+                                                       std::int32_t frames, double& left,
+                                                       double& right, double leftIncrement,
+                                                       double rightIncrement, VoiceFilter& filter) {
     if (!out) {
         left += leftIncrement * frames;
         right += rightIncrement * frames;

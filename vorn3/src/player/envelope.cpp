@@ -48,6 +48,8 @@ std::int32_t vibratoValue(std::uint8_t type, std::int32_t position) {
     }
 }
 
+}  // namespace
+
 // The loaded envelope keeps its sustain and loop points below its point count, so no
 // point beyond the loaded ones is read.
 void envelopeStepAfter(EnvelopeState& state, const Envelope& envelope, bool keyOff) {
@@ -115,16 +117,6 @@ void envelopeStepAt(EnvelopeState& state, const Envelope& envelope, bool keyOff)
         state.tick = points[state.point].tick;
     } else if (point == count - 1) {
         state.done = true;
-    }
-}
-
-}  // namespace
-
-void envelopeStep(EnvelopeState& state, const Envelope& envelope, bool keyOff, bool byTick) {
-    if (byTick) {
-        envelopeStepAt(state, envelope, keyOff);
-    } else {
-        envelopeStepAfter(state, envelope, keyOff);
     }
 }
 

@@ -506,6 +506,7 @@ void updateFilter(const Mixer& mixer, const Note& note, Voice* voice, Voice* rig
                                            (kFullEnvelope * kEnvelopeFixedOne));
     }
     const bool on = enveloped || note.filterCutoff < kOpenCutoff || note.filterResonance > 0;
+    if (!on && !voice->filter.on && !right) return;  // most notes, on every tick
     for (Voice* each : {voice, right}) {
         if (each) setVoiceFilter(mixer, *each, on, cutoff, note.filterResonance);
     }
