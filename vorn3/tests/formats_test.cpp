@@ -934,6 +934,39 @@ TEST_F(FormatsTest, ItRandomVariationsStayInRangeAndRepeat) {
     EXPECT_GT(pannings.size(), kNotes / 2u);
 }
 
+// The volume column remembers: a zero volume slide repeats its last one, and a zero pitch
+// slide E and F's last parameter, a slide of x counting as E or F of 4x.
+TEST_F(FormatsTest, ItVolumeColumnSlidesRemember) {
+    it::Module module = itNote({.note = 60, .instrument = 1});
+    module.flags &= ~it::kLinearSlides;
+    module.speed = 3;
+    module.patterns[0].rows = 6;
+    const std::uint8_t kSlideDown = 95;  // + x
+    const std::uint8_t kPitchDown = 105;
+    std::vector<it::Cell>& cells = module.patterns[0].cells;
+    cells.push_back({.effect = it::Effect{'E' - 'A' + 1, 0x06}});
+    cells.push_back({.volume = kPitchDown});
+    cells.push_back({.volume = kPitchDown + 2});
+    cells.push_back({.volume = kSlideDown + 5});
+    cells.push_back({.volume = kSlideDown});
+    SongPtr song = start(it::writeModule(module));
+    const Channel& channel = song->channels[0];
+    std::vector<std::int32_t> periods;
+    std::vector<std::int32_t> volumes;
+    for (std::int32_t row = 0; row < 6; ++row) {
+        runTicks(*song, module.speed);
+        periods.push_back(channel.period);
+        volumes.push_back(channel.volume);
+    }
+    // Two ticks after each row tick slide, by 4 period units a parameter step.
+    const std::int32_t step = 2 * 4;
+    EXPECT_EQ(periods[1] - periods[0], 0x06 * step);
+    EXPECT_EQ(periods[2] - periods[1], 0x06 * step);
+    EXPECT_EQ(periods[3] - periods[2], 2 * 4 * step);
+    EXPECT_EQ(volumes[4], 64 - 2 * 5);
+    EXPECT_EQ(volumes[5], 64 - 4 * 5);
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

@@ -162,6 +162,8 @@ constexpr FormatRules kItRules = [] {
     rules.samplesVibrate = true;
     rules.offsetPastEnd = OffsetPastEnd::ignored;
     rules.notesRestartEnvelopes = true;
+    rules.volumeColumnMemory = true;
+    rules.columnSlidesOnRowTick = false;
     return rules;
 }();
 

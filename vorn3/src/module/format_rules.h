@@ -69,6 +69,10 @@ struct FormatRules {
     // A note without an instrument starts its envelopes and fadeout afresh too (its
     // volume stays the channel's).
     bool notesRestartEnvelopes;
+    // The volume column's zero slides repeat its last; its pitch slides and portamento
+    // share the effect column's E, F and G memory.
+    bool volumeColumnMemory;
+    bool columnSlidesOnRowTick;  // the volume column's slides also slide on the row tick
 };
 
 // Exy of XM.
@@ -117,7 +121,9 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .envelopesByTick = false,
                                       .samplesVibrate = false,
                                       .offsetPastEnd = OffsetPastEnd::stops,
-                                      .notesRestartEnvelopes = false};
+                                      .notesRestartEnvelopes = false,
+                                      .volumeColumnMemory = false,
+                                      .columnSlidesOnRowTick = true};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

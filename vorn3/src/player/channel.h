@@ -65,6 +65,7 @@ struct Channel {
     std::int8_t panbrelloRandom;      // the random wave's value, −64..63
     std::int64_t sampleOffsetHigh;    // frames, added to each sample offset
     bool surround;                    // its notes play around the listener
+    std::uint8_t columnSlideMemory;   // of the volume column's volume slides
 };
 
 }  // namespace vorn3

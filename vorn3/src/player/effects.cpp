@@ -22,7 +22,7 @@ constexpr std::int32_t kArpeggioSteps = 3;         // none, x, y
 constexpr std::int32_t kLastBreakRow = 63;
 constexpr std::int32_t kColumnPortamentoScale = 16;
 // A column pitch slide of x slides as a portamento of 4x does.
-constexpr std::int32_t kColumnSlideScale = 4 * kPeriodUnitsPerSpeed;
+constexpr std::int32_t kColumnPitchSlideUnits = 4;  // of the effect column's E and F
 
 // Vibrato: 64 positions per cycle, −32..31; each half cycle takes 32 of them.
 constexpr std::int32_t kVibratoPositions = 64;
@@ -668,6 +668,71 @@ void restartNote(Channel& channel) {
     channel.updateFlags |= kUpdateVolume | kUpdatePanning;
 }
 
+namespace {
+
+// A zero value repeats the remembered one; the row tick remembers any other.
+std::uint8_t remembered(std::uint8_t& memory, std::uint8_t value, bool rowTick) {
+    if (value == 0) return memory;
+    if (rowTick) memory = value;
+    return value;
+}
+
+// The column's value for the slides: volume steps, or pitch slides in the effect column's
+// units. Where the format says so, the column's volume slides share one memory and its
+// pitch slides E and F's.
+std::uint8_t columnValue(CellTick& cell, bool rowTick) {
+    const FormatRules& rules = cell.song.module->rules;
+    Channel& channel = cell.channel;
+    const std::uint8_t x = cell.cell.volumeValue;
+    switch (cell.cell.volume) {
+        case VolumeCommand::slideDown:
+        case VolumeCommand::slideUp:
+        case VolumeCommand::fineDown:
+        case VolumeCommand::fineUp:
+            return rules.volumeColumnMemory ? remembered(channel.columnSlideMemory, x, rowTick) : x;
+        case VolumeCommand::portamentoDown:
+        case VolumeCommand::portamentoUp: {
+            const auto units = static_cast<std::uint8_t>(x * kColumnPitchSlideUnits);
+            const std::uint8_t group =
+                rules.memoryGroups[static_cast<std::size_t>(Command::slideDown)];
+            if (!rules.volumeColumnMemory || group == 0) return units;
+            return remembered(channel.sharedMemories[group], units, rowTick);
+        }
+        default:
+            return x;
+    }
+}
+
+// Fine slides slide once on the row tick; the others too where the format's do.
+void columnVolumeSlideRow(CellTick& cell) {
+    const VolumeCommand command = cell.cell.volume;
+    const std::uint8_t amount = columnValue(cell, true);
+    const bool fine = command == VolumeCommand::fineDown || command == VolumeCommand::fineUp;
+    if (!fine && !cell.song.module->rules.columnSlidesOnRowTick) return;
+    const bool down = command == VolumeCommand::fineDown || command == VolumeCommand::slideDown;
+    changeVolume(cell.channel, cell.channel.volume + (down ? -amount : amount));
+}
+
+// The column's portamento speed; where G shares a memory, the column's shares it too.
+void aimColumnPortamento(CellTick& cell) {
+    const FormatRules& rules = cell.song.module->rules;
+    Channel& channel = cell.channel;
+    const std::uint8_t x = cell.cell.volumeValue;
+    const bool given = cell.cell.volume == VolumeCommand::tonePortamentoSpeed;
+    const auto speed = static_cast<std::uint8_t>(given ? x : x * kColumnPortamentoScale);
+    const std::uint8_t group =
+        rules.memoryGroups[static_cast<std::size_t>(Command::tonePortamento)];
+    if (rules.volumeColumnMemory && group != 0) {
+        channel.portamentoSpeed = remembered(channel.sharedMemories[group], speed, true);
+    } else if (speed != 0) {
+        channel.portamentoSpeed = speed;
+    }
+    channel.portamentoTarget = channel.notePeriod;
+    channel.updateFlags &= ~kUpdateTrigger;
+}
+
+}  // namespace
+
 void volumeColumnRow(CellTick& cell) {
     Channel& channel = cell.channel;
     const std::uint8_t x = cell.cell.volumeValue;
@@ -676,12 +741,14 @@ void volumeColumnRow(CellTick& cell) {
             changeVolume(channel, x);
             break;
         case VolumeCommand::slideDown:
-        case VolumeCommand::fineDown:
-            changeVolume(channel, channel.volume - x);
-            break;
         case VolumeCommand::slideUp:
+        case VolumeCommand::fineDown:
         case VolumeCommand::fineUp:
-            changeVolume(channel, channel.volume + x);
+            columnVolumeSlideRow(cell);
+            break;
+        case VolumeCommand::portamentoDown:
+        case VolumeCommand::portamentoUp:
+            columnValue(cell, true);
             break;
         case VolumeCommand::vibratoSpeed:
             channel.vibratoSpeed = x;
@@ -700,13 +767,7 @@ void volumeColumnRow(CellTick& cell) {
             break;
         case VolumeCommand::tonePortamento:
         case VolumeCommand::tonePortamentoSpeed:
-            if (x != 0) {
-                const bool given = cell.cell.volume == VolumeCommand::tonePortamentoSpeed;
-                channel.portamentoSpeed =
-                    static_cast<std::uint8_t>(given ? x : x * kColumnPortamentoScale);
-            }
-            channel.portamentoTarget = channel.notePeriod;
-            channel.updateFlags &= ~kUpdateTrigger;
+            aimColumnPortamento(cell);
             break;
         case VolumeCommand::panning:
             changePanning(channel, x);
@@ -721,10 +782,10 @@ void volumeColumnTick(CellTick& cell) {
     const std::uint8_t x = cell.cell.volumeValue;
     switch (cell.cell.volume) {
         case VolumeCommand::slideDown:
-            changeVolume(channel, channel.volume - x);
+            changeVolume(channel, channel.volume - columnValue(cell, false));
             break;
         case VolumeCommand::slideUp:
-            changeVolume(channel, channel.volume + x);
+            changeVolume(channel, channel.volume + columnValue(cell, false));
             break;
         case VolumeCommand::vibrato:
             channel.vibratoDepth = x;
@@ -742,11 +803,13 @@ void volumeColumnTick(CellTick& cell) {
             tonePortamentoStep(channel);
             break;
         case VolumeCommand::portamentoDown:
-            slidePeriodDown(channel, cell.song.module->rules, x * kColumnSlideScale);
+            slidePeriodDown(channel, cell.song.module->rules,
+                            columnValue(cell, false) * kPeriodUnitsPerSpeed);
             channel.updateFlags |= kUpdateFrequency;
             break;
         case VolumeCommand::portamentoUp:
-            slidePeriodUp(channel, cell.song.module->rules, x * kColumnSlideScale);
+            slidePeriodUp(channel, cell.song.module->rules,
+                          columnValue(cell, false) * kPeriodUnitsPerSpeed);
             channel.updateFlags |= kUpdateFrequency;
             break;
         default:
