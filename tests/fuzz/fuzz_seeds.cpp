@@ -227,6 +227,10 @@ it::Module itEffectsModule(std::uint16_t version, std::uint16_t flags) {
     module.channels = 5;
     module.speed = 3;
     module.channelPan[4] = 100;
+    module.special = it::kSpecialEditHistory | it::kSpecialMidiConfiguration;
+    module.editHistoryEntries = 2;
+    module.midi.parametered = {"F0F000z", "F0F001z", "F0F002z", "f0 f0 00 40"};
+    module.midi.fixed = {"F0F00040", "F0F0017F", "F0F000", "F0F001zz", "F0F00"};
     const it::Coding codings[] = {it::Coding::signedPlain, it::Coding::unsignedPlain,
                                   it::Coding::it214, it::Coding::it215};
     for (std::uint8_t i = 0; i < 4; ++i) {
@@ -237,12 +241,23 @@ it::Module itEffectsModule(std::uint16_t version, std::uint16_t flags) {
                           .loopEnd = 40,
                           .c5Speed = 8363u << i,
                           .sustainBegin = 4,
-                          .sustainEnd = 20};
+                          .sustainEnd = 20,
+                          .vibratoSpeed = static_cast<std::uint8_t>(i * 9),
+                          .vibratoDepth = static_cast<std::uint8_t>(i * 20),
+                          .vibratoRate = static_cast<std::uint8_t>(i * 60),
+                          .vibratoType = i};
         sample.frames = s3mWave(48 + 16 * i);
         if (i >= 2) sample.rightFrames.assign(sample.frames.rbegin(), sample.frames.rend());
         module.samples.push_back(sample);
+        // Filters, pans and random variations of every kind across the four.
         it::Instrument instrument{.newNoteAction = i,
                                   .fadeout = static_cast<std::uint16_t>(i * 40),
+                                  .pitchPanSeparation = static_cast<std::int8_t>(i * 20 - 32),
+                                  .defaultPan = static_cast<std::uint8_t>(i * 40),
+                                  .randomVolume = static_cast<std::uint8_t>(i * 40),
+                                  .randomPan = static_cast<std::uint8_t>(i * 30),
+                                  .filterCutoff = static_cast<std::uint8_t>(i * 70),
+                                  .filterResonance = static_cast<std::uint8_t>(i * 90),
                                   .keyboard = it::keyboardOf(static_cast<std::uint8_t>(i + 1))};
         instrument.volumeEnvelope = {.flags = 7,
                                      .nodes = {{64, 0}, {20, 3}, {50, 6}, {0, 12}},
@@ -250,7 +265,8 @@ it::Module itEffectsModule(std::uint16_t version, std::uint16_t flags) {
                                      .sustainBegin = 1,
                                      .sustainEnd = 2};
         instrument.panningEnvelope = {.flags = 3, .nodes = {{-32, 0}, {32, 5}}, .loopEnd = 1};
-        instrument.pitchEnvelope = {.flags = 1, .nodes = {{0, 0}, {20, 8}}};
+        instrument.pitchEnvelope = {.flags = static_cast<std::uint8_t>(i % 2 ? 0x81 : 1),
+                                    .nodes = {{0, 0}, {20, 8}}};
         module.instruments.push_back(instrument);
     }
     const std::uint8_t parameters[] = {0x00, 0x13, 0x8F, 0xE2, 0xF3, 0x3F, 0xEA, 0x00};
