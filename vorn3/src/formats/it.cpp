@@ -78,6 +78,7 @@ constexpr std::int32_t kOldFadeoutScale = 128;  // of 512 a tick
 constexpr std::uint8_t kEnvelopeOnBit = 1;
 constexpr std::uint8_t kEnvelopeLoopBit = 2;
 constexpr std::uint8_t kEnvelopeSustainBit = 4;
+constexpr std::uint8_t kEnvelopeCarryBit = 8;  // of later trackers' files
 constexpr std::uint8_t kEnvelopeFilterBit = 128;
 constexpr std::int32_t kEnvelopeCentre = 32;  // panning and pitch nodes are -32..32
 constexpr std::uint16_t kMaxEnvelopeValue = 64;
@@ -271,6 +272,7 @@ std::uint8_t envelopeType(std::uint8_t flags) {
     if (flags & kEnvelopeLoopBit) type |= kEnvelopeLoop;
     if (flags & kEnvelopeSustainBit) type |= kEnvelopeSustain;
     if (flags & kEnvelopeFilterBit) type |= kEnvelopeFilter;
+    if (flags & kEnvelopeCarryBit) type |= kEnvelopeCarry;
     return type;
 }
 

@@ -54,6 +54,8 @@ inline constexpr std::uint8_t kEnvelopeOn = 1;
 inline constexpr std::uint8_t kEnvelopeSustain = 2;
 inline constexpr std::uint8_t kEnvelopeLoop = 4;
 inline constexpr std::uint8_t kEnvelopeFilter = 8;  // the pitch envelope drives the filter
+// A note of the instrument after another of it goes on from where that one's stood.
+inline constexpr std::uint8_t kEnvelopeCarry = 16;
 
 struct Envelope {
     std::array<EnvelopePoint, kEnvelopeCapacity> points;

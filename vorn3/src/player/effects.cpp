@@ -649,13 +649,20 @@ void resetChannel(Channel& channel, const Instrument& instrument, const Sample& 
                   const FormatRules& rules) {
     channel.volume = sample.volume;
     if (rules.samplePanning) takePanning(channel, instrument, sample);
-    restartNote(channel);
+    restartNote(channel, instrument);
 }
 
-void restartNote(Channel& channel) {
-    restartEnvelope(channel.playing.volumeEnvelope, kFullEnvelope);
-    restartEnvelope(channel.playing.panningEnvelope, kCentreEnvelope);
-    restartEnvelope(channel.playing.pitchEnvelope, kCentreEnvelope);
+void restartNote(Channel& channel, const Instrument& instrument) {
+    Note& note = channel.playing;
+    // An envelope that carries goes on from where the instrument's last note left it.
+    const bool sameInstrument = note.instrument == &instrument;
+    const auto restart = [sameInstrument](EnvelopeState& state, const Envelope& envelope,
+                                          std::int32_t output) {
+        if (!sameInstrument || !(envelope.type & kEnvelopeCarry)) restartEnvelope(state, output);
+    };
+    restart(note.volumeEnvelope, instrument.volumeEnvelope, kFullEnvelope);
+    restart(note.panningEnvelope, instrument.panningEnvelope, kCentreEnvelope);
+    restart(note.pitchEnvelope, instrument.pitchEnvelope, kCentreEnvelope);
     channel.playing.keyOff = false;
     channel.playing.fading = false;
     channel.playing.envelopesOff = 0;

@@ -38,7 +38,7 @@ std::int8_t nextRandom(Song& song);
 // The random variations of its instrument's volume and panning, drawn for a new note.
 void varyNote(Song& song, Note& note, const Instrument& instrument);
 // Starts the playing note's envelopes, fadeout and auto-vibrato afresh, released no more.
-void restartNote(Channel& channel);
+void restartNote(Channel& channel, const Instrument& instrument);
 // The filter settings the instrument gives each note it starts.
 void takeInstrumentFilter(Note& note, const Instrument& instrument);
 

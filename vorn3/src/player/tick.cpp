@@ -358,7 +358,7 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     if (cell.instrument != 0) {
         resetChannel(channel, instrument, sample, song.module->rules);
     } else if (isNote(cell.note) && !portamento && song.module->rules.notesRestartEnvelopes) {
-        restartNote(channel);
+        restartNote(channel, instrument);
     }
     if (song.module->rules.sampleSwap && cell.instrument != 0 &&
         (!isNote(cell.note) || portamento)) {
