@@ -401,9 +401,9 @@ bool readInstruments(Reader& reader, Module& module, const Header& header,
     return true;
 }
 
-// Its depth grows by `rate` / 256 a tick up to its depth. Random plays as sine.
+// Its depth grows by `rate` / 256 a tick up to its depth.
 AutoVibrato autoVibratoOf(Reader& reader) {
-    constexpr std::uint8_t kTypes[] = {0, 4, 5, 0};  // sine, ramp down, square, random
+    constexpr std::uint8_t kTypes[] = {0, 4, 5, 6};  // sine, ramp down, square, random
     constexpr std::int32_t kRateUnit = 256;
     const std::uint8_t speed = readU8(reader);
     const std::uint8_t depth = std::min<std::uint8_t>(readU8(reader), kMaxVibratoDepth);

@@ -106,7 +106,7 @@ inline constexpr std::uint8_t kFixedMacroFirst = 0x80;
 // nothing to `depth` over `sweep` ticks.
 struct AutoVibrato {
     // 0 sine, 1 square, 2 ramp down, 3 ramp up; 4 ramp down from the peak, 5 square
-    // between the peak and nothing
+    // between the peak and nothing, 6 random
     std::uint8_t type;
     std::uint16_t sweep;  // ticks; 0: at full depth at once
     std::uint8_t depth;   // 1/64 semitone at the wave's peak, of 64

@@ -609,6 +609,7 @@ void varyNote(Song& song, Note& note, const Instrument& instrument) {
         instrument.randomPanning == 0
             ? 0
             : nextRandom(song) * instrument.randomPanning * kPanningPerItStep / kRandomHalfRange;
+    note.randomState = song.randomState;
 }
 
 void takeInstrumentFilter(Note& note, const Instrument& instrument) {

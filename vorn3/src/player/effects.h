@@ -35,7 +35,8 @@ void resetChannel(Channel& channel, const Instrument& instrument, const Sample& 
                   const FormatRules& rules);
 // -64..63, the next of the song's random sequence.
 std::int8_t nextRandom(Song& song);
-// The random variations of its instrument's volume and panning, drawn for a new note.
+// The random variations of its instrument's volume and panning, drawn for a new note, and
+// where its own random sequence starts.
 void varyNote(Song& song, Note& note, const Instrument& instrument);
 // Starts the playing note's envelopes, fadeout and auto-vibrato afresh, released no more.
 void restartNote(Channel& channel, const Instrument& instrument);

@@ -13,6 +13,7 @@ constexpr std::int32_t kVibratoAmplitude = 64;
 constexpr std::int32_t kPositions = 256;
 constexpr std::int32_t kHalfCycle = 128;
 constexpr std::int32_t kDepthShift = 6;
+constexpr std::int32_t kRandomShift = 25;  // 7 bits: -64..63 about the amplitude
 
 enum VibratoType : std::uint8_t {
     sine = 0,
@@ -20,7 +21,8 @@ enum VibratoType : std::uint8_t {
     rampDown = 2,
     rampUp = 3,
     rampDownFromTop = 4,
-    squareAboveZero = 5
+    squareAboveZero = 5,
+    random = 6
 };
 
 std::int32_t slopeBetween(const EnvelopePoint& from, const EnvelopePoint& to) {
@@ -143,11 +145,17 @@ void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, s
     state.output = state.value >> kFixedShift;
 }
 
+// The random wave draws from the note's own sequence, so that renders repeat.
+std::int32_t autoVibratoValue(Note& note, std::uint8_t type) {
+    if (type != random) return vibratoValue(type, note.autoVibratoPosition);
+    note.randomState = note.randomState * 1664525u + 1013904223u;
+    return static_cast<std::int32_t>(note.randomState >> kRandomShift) - kVibratoAmplitude;
+}
+
 std::int32_t autoVibratoStep(Note& note, const AutoVibrato& vibrato) {
     // The sine costs more than the rest of a tick; without depth it adds nothing.
-    std::int32_t delta = vibrato.depth == 0
-                             ? 0
-                             : vibrato.depth * vibratoValue(vibrato.type, note.autoVibratoPosition);
+    std::int32_t delta =
+        vibrato.depth == 0 ? 0 : vibrato.depth * autoVibratoValue(note, vibrato.type);
     if (vibrato.sweep != 0) delta = note.autoVibratoSweepCount * delta / vibrato.sweep;
     note.autoVibratoSweepCount =
         std::min(note.autoVibratoSweepCount + 1, std::int32_t{vibrato.sweep});

@@ -70,6 +70,7 @@ struct Note {
     // and panning in 0..255 steps.
     std::int32_t volumeVariation;
     std::int32_t panningVariation;
+    std::uint32_t randomState;  // of its random auto-vibrato
     std::uint8_t envelopesOff;  // kEnvelopeOff bits: its instrument's envelopes it holds
     NewNoteAction newNoteAction;
 };
