@@ -7,6 +7,7 @@
 #include "module/pitch.h"
 #include "player/envelope.h"
 #include "player/player.h"
+#include "player/random.h"
 #include "player/tick.h"
 
 namespace vorn3 {
@@ -55,9 +56,7 @@ enum PanbrelloWave : std::uint8_t {
 // IT's own steps: 64 of panning, 128 of global volume.
 constexpr std::int32_t kItPanningSteps = 64;
 constexpr std::int32_t kPanningPerItStep = 4;
-constexpr std::int32_t kPitchPanSteps = 8;
-constexpr std::int32_t kRandomHalfRange =
-    64;  // nextRandom gives -64..63  // of a separation, per semitone
+constexpr std::int32_t kPitchPanSteps = 8;  // of a separation, per semitone
 constexpr std::int32_t kGlobalVolumeHalfSteps = 2;
 constexpr std::int32_t kCentrePanning = 128;
 constexpr std::int64_t kFramesPerHighOffset = 65536;
@@ -596,9 +595,7 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
 
 // The song's own sequence, which starts alike at every start, so that renders repeat.
 std::int8_t nextRandom(Song& song) {
-    song.randomState = song.randomState * 1664525u + 1013904223u;
-    return static_cast<std::int8_t>(static_cast<std::int32_t>(song.randomState >> 25) -
-                                    kRandomHalfRange);
+    return static_cast<std::int8_t>(drawRandom(song.randomState));
 }
 
 void varyNote(Song& song, Note& note, const Instrument& instrument) {

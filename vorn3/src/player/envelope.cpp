@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/random.h"
+
 namespace vorn3 {
 namespace {
 
@@ -13,7 +15,6 @@ constexpr std::int32_t kVibratoAmplitude = 64;
 constexpr std::int32_t kPositions = 256;
 constexpr std::int32_t kHalfCycle = 128;
 constexpr std::int32_t kDepthShift = 6;
-constexpr std::int32_t kRandomShift = 25;  // 7 bits: -64..63 about the amplitude
 
 enum VibratoType : std::uint8_t {
     sine = 0,
@@ -148,8 +149,7 @@ void setVolumeEnvelopePosition(EnvelopeState& state, const Envelope& envelope, s
 // The random wave draws from the note's own sequence, so that renders repeat.
 std::int32_t autoVibratoValue(Note& note, std::uint8_t type) {
     if (type != random) return vibratoValue(type, note.autoVibratoPosition);
-    note.randomState = note.randomState * 1664525u + 1013904223u;
-    return static_cast<std::int32_t>(note.randomState >> kRandomShift) - kVibratoAmplitude;
+    return drawRandom(note.randomState);
 }
 
 std::int32_t autoVibratoStep(Note& note, const AutoVibrato& vibrato) {
