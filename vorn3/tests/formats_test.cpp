@@ -967,6 +967,24 @@ TEST_F(FormatsTest, ItVolumeColumnSlidesRemember) {
     EXPECT_EQ(volumes[5], 64 - 4 * 5);
 }
 
+// An instrument beside a tone portamento starts the playing note's envelopes afresh only
+// under the header's compatible-G flag.
+TEST_F(FormatsTest, ItPortamentoWithInstrumentRestartsEnvelopesUnderCompatibleG) {
+    for (const bool compatible : {false, true}) {
+        it::Module module = itNote({.note = 60, .instrument = 1});
+        if (compatible) module.flags |= it::kLinkedPortamento;
+        module.patterns[0].rows = 3;
+        module.patterns[0].cells.push_back({});
+        module.patterns[0].cells.push_back(
+            {.note = 64, .instrument = 1, .effect = it::Effect{'G' - 'A' + 1, 0x10}});
+        module.instruments[0].volumeEnvelope = {.flags = 1, .nodes = {{64, 0}, {0, 32}}};
+        SongPtr song = start(it::writeModule(module));
+        runTicks(*song, 2 * module.speed + 1);
+        const std::int32_t expected = compatible ? 64 : 64 - 2 * (2 * module.speed);
+        EXPECT_EQ(song->channels[0].playing.volumeEnvelope.output, expected) << compatible;
+    }
+}
+
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
 TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
     struct Case {

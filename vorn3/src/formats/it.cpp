@@ -233,10 +233,12 @@ void readHeader(Reader& reader, Module& module, Header& header) {
         module.rules.vibratoOnRowTick = false;
         module.rules.offsetPastEnd = OffsetPastEnd::fromEnd;
     }
-    // Without it, G remembers its parameter with E and F.
+    // Without it, G remembers its parameter with E and F, and an instrument beside it
+    // leaves the playing note's envelopes where they are (the peers agree).
     if (!(header.flags & kCompatibleGxx)) {
         module.rules.memoryGroups[static_cast<std::size_t>(Command::tonePortamento)] =
             module.rules.memoryGroups[static_cast<std::size_t>(Command::slideDown)];
+        module.rules.portamentoRestartsEnvelopes = false;
     }
     nameVersions(module, header);
 }

@@ -73,6 +73,8 @@ struct FormatRules {
     // share the effect column's E, F and G memory.
     bool volumeColumnMemory;
     bool columnSlidesOnRowTick;  // the volume column's slides also slide on the row tick
+    // An instrument given with a tone portamento starts the envelopes afresh.
+    bool portamentoRestartsEnvelopes;
 };
 
 // Exy of XM.
@@ -123,7 +125,8 @@ inline constexpr FormatRules kXmRules{.amigaClock = kNtscClock,
                                       .offsetPastEnd = OffsetPastEnd::stops,
                                       .notesRestartEnvelopes = false,
                                       .volumeColumnMemory = false,
-                                      .columnSlidesOnRowTick = true};
+                                      .columnSlidesOnRowTick = true,
+                                      .portamentoRestartsEnvelopes = true};
 
 inline ExtendedCommand extendedCommand(const FormatRules& rules, std::uint8_t parameter) {
     return rules.extendedCommands[parameter >> 4];

@@ -568,7 +568,7 @@ void extendedTick(CellTick& cell) {
                     ~(kUpdateFrequency | kUpdateVolume | kUpdatePanning | kUpdateTrigger);
                 break;
             }
-            resetChannel(channel, cell.instrument, cell.sample, cell.song.module->rules);
+            resetChannel(channel, cell.instrument, cell.sample, cell.song.module->rules, true);
             channel.period = channel.notePeriod;
             channel.updateFlags |= kUpdateFrequency;
             if (cell.cell.volume != VolumeCommand::none) volumeColumnRow(cell);
@@ -644,10 +644,14 @@ void takePanning(Channel& channel, const Instrument& instrument, const Sample& s
 }
 
 void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
-                  const FormatRules& rules) {
+                  const FormatRules& rules, bool restartEnvelopes) {
     channel.volume = sample.volume;
     if (rules.samplePanning) takePanning(channel, instrument, sample);
-    restartNote(channel, instrument);
+    if (restartEnvelopes) {
+        restartNote(channel, instrument);
+    } else {
+        channel.updateFlags |= kUpdateVolume | kUpdatePanning;
+    }
 }
 
 void restartNote(Channel& channel, const Instrument& instrument) {

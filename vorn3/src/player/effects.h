@@ -29,10 +29,10 @@ struct RowTick {
     std::int32_t panningBefore;
 };
 
-// Starts the channel's volume, panning (where the format pans by instrument and sample),
-// envelopes and fadeout afresh for a note of `sample`.
+// Starts the channel's volume, panning (where the format pans by instrument and sample)
+// and, with restartEnvelopes, its envelopes and fadeout afresh for a note of `sample`.
 void resetChannel(Channel& channel, const Instrument& instrument, const Sample& sample,
-                  const FormatRules& rules);
+                  const FormatRules& rules, bool restartEnvelopes);
 // -64..63, the next of the song's random sequence.
 std::int8_t nextRandom(Song& song);
 // The random variations of its instrument's volume and panning, drawn for a new note, and

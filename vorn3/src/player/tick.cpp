@@ -356,7 +356,8 @@ void processCell(Song& song, Channel& channel, const PatternCell& storedCell, Ro
     channel.updateFlags |= kUpdateFrequency | kUpdateVolume;
     if (freshVoice) channel.updateFlags |= kUpdatePanning;
     if (cell.instrument != 0) {
-        resetChannel(channel, instrument, sample, song.module->rules);
+        const bool restarts = !portamento || song.module->rules.portamentoRestartsEnvelopes;
+        resetChannel(channel, instrument, sample, song.module->rules, restarts);
     } else if (isNote(cell.note) && !portamento && song.module->rules.notesRestartEnvelopes) {
         restartNote(channel, instrument);
     }
