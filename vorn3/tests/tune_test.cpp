@@ -169,6 +169,36 @@ TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {
     }
 }
 
+// A gain of g dB scales every value by 10^(g / 20), within -96..24 dB; 0 dB and a value
+// that is not a number leave the mix as it is.
+TEST(TuneTest, GainScalesEveryValueByItsDecibels) {
+    struct Case {
+        double decibels;
+        double factor;
+    };
+    const Case cases[] = {{0, 1},
+                          {-6, std::pow(10.0, -6 / 20.0)},
+                          {7.5, std::pow(10.0, 7.5 / 20.0)},
+                          {-200, std::pow(10.0, -96 / 20.0)},
+                          {40, std::pow(10.0, 24 / 20.0)},
+                          {std::nan(""), 1}};
+    constexpr std::int32_t kFrames = 20000;
+    TunePtr tune = loadTune(xm::demoModule());
+    std::vector<float> plain(2 * kFrames);
+    ASSERT_EQ(tuneRender(*tune, plain.data(), kFrames), kFrames);
+    for (const Case& test : cases) {
+        ASSERT_TRUE(tuneSeekTime(*tune, 0).ok);
+        tuneSetGain(*tune, 0);
+        tuneSetGain(*tune, test.decibels);
+        std::vector<float> scaled(2 * kFrames);
+        ASSERT_EQ(tuneRender(*tune, scaled.data(), kFrames), kFrames);
+        for (std::size_t i = 0; i < scaled.size(); ++i) {
+            ASSERT_NEAR(scaled[i], plain[i] * test.factor, 1e-6 * (1 + std::abs(plain[i])))
+                << test.decibels << " dB, value " << i;
+        }
+    }
+}
+
 TEST(TuneTest, AMutedChannelIsSilentAndItsRowsGoOn) {
     xm::Module module = smallModule();
     module.channels = 2;

@@ -96,6 +96,11 @@ void setWaveDevice(WaveDevice* device, MixingDriver driver);
 // The ring holds twice that, which is how far the songs run ahead of what is heard.
 bool setBufferLength(std::int32_t milliseconds);
 
+// Scales everything the output plays by `decibels` (0 at program start: the sound as
+// mixed, to the bit), from the next 20 ms mixed on. Values are kept within -96..24 dB; a
+// value that is not a number changes nothing. Safe to call while songs play.
+void setGain(double decibels);
+
 // Opens the output at the given rate in Hz (closing any open one first). False when the
 // stream callbacks are not set, the rate is unusable, memory runs out or the device
 // cannot be opened. An output still open when the process exits is closed then.
@@ -164,6 +169,7 @@ void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close, Stre
                         StreamSeek seek, StreamTell tell);
 void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
 bool setBufferLength(Player& player, std::int32_t milliseconds);
+void setGain(Player& player, double decibels);
 bool openAudio(Player& player, std::int32_t outputRate);
 void closeAudio(Player& player);
 bool pumpAudio(Player& player);
@@ -239,6 +245,8 @@ void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
 
 // As setStereoSeparation.
 void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
+// As setGain: the frames rendered from the next call on, by `decibels`.
+void tuneSetGain(Tune& tune, double decibels);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.

@@ -70,6 +70,10 @@ void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);
 #define VORN3_DEFAULT_STEREO_SEPARATION 100
 void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
 
+/* Scales the frames rendered from the next call on by decibels: 0 at first (the sound as
+ * mixed, to the bit), kept within -96..24; a value that is not a number changes nothing. */
+void vorn3_set_gain(vorn3_tune* tune, double decibels);
+
 #ifdef __cplusplus
 }
 #endif

@@ -133,4 +133,8 @@ void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent) {
     if (tune) vorn3::tuneSetStereoSeparation(*tune->tune, percent);
 }
 
+void vorn3_set_gain(vorn3_tune* tune, double decibels) {
+    if (tune) vorn3::tuneSetGain(*tune->tune, decibels);
+}
+
 }  // extern "C"

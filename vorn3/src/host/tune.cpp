@@ -226,6 +226,10 @@ void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
     setStereoSeparation(tune.song, percent);
 }
 
+void tuneSetGain(Tune& tune, double decibels) {
+    setGain(*tune.player, decibels);
+}
+
 void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
     Song& song = *tune.song;
     if (channel < 0 || channel >= song.module->channelCount) return;

@@ -73,6 +73,8 @@ struct Mixer {
     std::int32_t renderedFrames = 0;  // of the last chunk rendered, handed out
     std::int32_t chunkFramesMixed =
         0;  // of the last chunk rendered; fewer when the clients finished
+    // Scales the mix before it is converted; 1 leaves every value as mixed.
+    float gain = 1.0f;
 
     std::mutex passLock;
     std::atomic<bool> stopRequested{false};

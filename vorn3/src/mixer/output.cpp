@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -56,6 +57,10 @@ std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nul
     mixer.mixBusy = true;
     std::fill_n(accumulator, 2 * frames, 0.0f);
     const std::int32_t mixed = mixClients(mixer, accumulator, frames);
+    if (mixer.gain != 1.0f) {
+        for (std::int32_t i = 0; i < 2 * mixed; ++i)
+            accumulator[i] *= mixer.gain;
+    }
     if (pcm) {
         convertToPcm16(pcm, accumulator, mixed);
     } else {
@@ -170,6 +175,13 @@ std::int32_t skipClients(Mixer& mixer, std::int32_t frames) {
 bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds) {
     mixer.output.bufferLengthMs = std::max(milliseconds, kChunkMs) / kChunkMs * kChunkMs;
     return true;
+}
+
+void setOutputGain(Mixer& mixer, double decibels) {
+    if (std::isnan(decibels)) return;
+    const double kept = std::clamp(decibels, kMinGainDb, kMaxGainDb);
+    const std::lock_guard lock(mixer.passLock);
+    mixer.gain = kept == 0 ? 1.0f : static_cast<float>(std::pow(10.0, kept / 20.0));
 }
 
 // A later output starts filling at chunk 0 again: its device starts playing from the

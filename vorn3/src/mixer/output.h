@@ -14,6 +14,11 @@ namespace vorn3 {
 bool openOutput(Mixer& mixer, std::int32_t outputRate);
 void closeOutput(Mixer& mixer);
 bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds);
+// Scales the output by `decibels`, kept within kMinGainDb..kMaxGainDb, from the next chunk
+// mixed on; a value that is not a number changes nothing. Takes passLock.
+inline constexpr double kMinGainDb = -96;
+inline constexpr double kMaxGainDb = 24;
+void setOutputGain(Mixer& mixer, double decibels);
 // One pass for an output driven by the host; true when it filled a chunk.
 bool pumpOutput(Mixer& mixer);
 // The next `frames` frames for an output without a device, as 16-bit values or as the

@@ -63,6 +63,10 @@ bool setBufferLength(Player& player, std::int32_t milliseconds) {
     return setOutputBufferLength(player.mixer, milliseconds);
 }
 
+void setGain(Player& player, double decibels) {
+    setOutputGain(player.mixer, decibels);
+}
+
 bool openAudio(Player& player, std::int32_t outputRate) {
     return callbacksSet(player.callbacks) && openOutput(player.mixer, outputRate);
 }
@@ -90,6 +94,10 @@ void setWaveDevice(WaveDevice* device, MixingDriver driver) {
 
 bool setBufferLength(std::int32_t milliseconds) {
     return setBufferLength(defaultPlayer(), milliseconds);
+}
+
+void setGain(double decibels) {
+    setGain(defaultPlayer(), decibels);
 }
 
 bool openAudio(std::int32_t outputRate) {

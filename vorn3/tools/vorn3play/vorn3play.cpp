@@ -26,6 +26,8 @@ namespace {
 constexpr std::int32_t kDefaultRate = 44100;  // Hz
 constexpr std::int32_t kMinRate = 8000;
 constexpr std::int32_t kMaxRate = 384000;
+constexpr double kMinGainDb = -96;  // as the library keeps it
+constexpr double kMaxGainDb = 24;
 constexpr std::int32_t kPlayBufferMs = 100;  // the ring holds twice this
 constexpr std::size_t kBlockFrames = 32768;  // rendered at once and handed to the writer
 constexpr std::size_t kQueuedBlocks = 4;
@@ -50,6 +52,7 @@ constexpr const char* kUsage =
     "  --rate HZ      output rate, 8000..384000 (default 44100)\n"
     "  --float        32-bit float samples instead of 16-bit\n"
     "  --separation P stereo separation in percent, 0..100 (default 100)\n"
+    "  --gain DB      scale the sound by DB decibels, -96..24 (default 0)\n"
     "  --info         print what each module holds instead of playing it\n"
     "  --help         show this help\n";
 
@@ -60,6 +63,7 @@ struct Options {
     std::optional<double> seconds;
     std::int32_t rate = kDefaultRate;
     std::int32_t separation = vorn3::kDefaultStereoSeparation;
+    double gain = 0;  // dB
     bool floats = false;
     bool info = false;
 };
@@ -81,7 +85,7 @@ bool parse(int argc, char** argv, Options& options) {
         const std::string argument = argv[i];
         const bool takesValue = argument == "--wav" || argument == "-o" || argument == "--loops" ||
                                 argument == "--seconds" || argument == "--rate" ||
-                                argument == "--separation";
+                                argument == "--separation" || argument == "--gain";
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "vorn3play: %s needs a value\n", argument.c_str());
             return false;
@@ -116,6 +120,12 @@ bool parse(int argc, char** argv, Options& options) {
                 return badValue(argument, value, "a whole percentage from 0 to 100");
             }
             options.separation = static_cast<std::int32_t>(number);
+        } else if (argument == "--gain") {
+            const char* value = argv[++i];
+            if (!parseNumber(value, number) || number < kMinGainDb || number > kMaxGainDb) {
+                return badValue(argument, value, "a gain from -96 to 24 dB");
+            }
+            options.gain = number;
         } else if (argument == "--float") {
             options.floats = true;
         } else if (argument == "--info") {
@@ -288,6 +298,7 @@ void renderTune(const std::string& path, vorn3::Tune& tune, const Options& optio
                 Output& output) {
     vorn3::tuneSetPasses(tune, options.loops);
     vorn3::tuneSetStereoSeparation(tune, options.separation);
+    vorn3::tuneSetGain(tune, options.gain);
     const double total = secondsToPlay(options, tune);
     auto left = static_cast<std::int64_t>(std::llround(total * options.rate));
     const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
@@ -411,6 +422,7 @@ int playAll(const Options& options) {
     const std::unique_ptr<vorn3::WaveDevice> device = vorn3play::openSoundDevice(deviceError);
     vorn3::setStreamCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
     vorn3::setBufferLength(kPlayBufferMs);
+    vorn3::setGain(options.gain);
     vorn3::setWaveDevice(device.get(), vorn3::MixingDriver::thread);
     if (!device || !vorn3::openAudio(options.rate)) {
         std::fprintf(stderr, "vorn3play: no sound device (%s); --wav renders to a file\n",
