@@ -257,6 +257,9 @@ TEST(TuneTest, LoadingFailsWithAReason) {
     const TuneLoad missing = tuneLoadFile("/nonexistent/song.xm", kRate);
     EXPECT_EQ(missing.tune, nullptr);
     EXPECT_NE(missing.status.message.find("No such file"), std::string::npos);
+    const TuneLoad unnamed = tuneLoadFile(nullptr, kRate);
+    EXPECT_EQ(unnamed.tune, nullptr);
+    EXPECT_EQ(unnamed.status.message, "no file named");
     tuneFree(nullptr);
 }
 

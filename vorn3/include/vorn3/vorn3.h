@@ -125,7 +125,8 @@ Song* songCreate(const char* name, SampleDataHook sampleDataHook);
 bool songStart(Song* song);
 // Stops playback and silences the song's voices. False for a null song.
 bool songStop(Song* song);
-// Stops the song and releases it with everything it owns. False for a null song.
+// Stops the song and releases it with everything it owns. False for a null song. As with
+// free(), the song must not be used or freed again afterwards: that is the caller's error.
 bool songFree(Song* song);
 
 // The order index and row being computed (ahead of what is heard by the output latency);
@@ -136,7 +137,8 @@ std::int32_t songGetRow(const Song* song);
 // False for a null song. Safe to call from any thread.
 bool songEnded(const Song* song);
 
-// Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1 are ignored.
+// Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1, and a null song, are
+// ignored. Safe to call while the song plays.
 void setBpm(Song* song, std::int32_t bpm);
 
 // Every pass, for setPasses and tuneSetPasses.
@@ -218,6 +220,8 @@ struct TunePosition {
 // `rate` Hz (8000..384000).
 TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
 TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
+// Releases the tune with everything it owns; nothing for null. As with free(), the tune
+// must not be used or freed again afterwards: that is the caller's error.
 void tuneFree(Tune* tune);
 
 ModuleInfo tuneInfo(const Tune& tune);

@@ -40,6 +40,8 @@ typedef struct vorn3_info {
  * (8000..384000). On success *tune is the new tune, else null. */
 vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune);
 vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune);
+/* Releases the tune with everything it owns; nothing for null. As with free(), the tune
+ * must not be used or freed again afterwards: that is the caller's error. */
 void vorn3_free(vorn3_tune* tune);
 
 vorn3_info vorn3_get_info(const vorn3_tune* tune);

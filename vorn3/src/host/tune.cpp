@@ -129,7 +129,8 @@ TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
 }
 
 TuneLoad tuneLoadFile(const char* path, std::int32_t rate) {
-    std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    if (!path) return {nullptr, failure("no file named")};
+    std::FILE* file = std::fopen(path, "rb");
     if (!file) return {nullptr, failure(std::string("cannot open: ") + std::strerror(errno))};
     std::vector<std::uint8_t> bytes;
     std::uint8_t block[65536];

@@ -298,7 +298,7 @@ void tempoSlideStep(Song& song, std::uint8_t parameter) {
     const std::int32_t step = nibbleLow(parameter);
     const std::int32_t bpm =
         nibbleHigh(parameter) == kTempoSlideUp ? song.bpm + step : song.bpm - step;
-    setBpm(&song, std::clamp(bpm, kLowestTempo, kHighestTempo));
+    applyBpm(song, std::clamp(bpm, kLowestTempo, kHighestTempo));
 }
 
 std::int32_t panbrelloWave(const Channel& channel) {
@@ -905,7 +905,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             if (parameter <= kLastSpeed) {
                 song.speed = parameter;
             } else {
-                setBpm(&song, parameter);
+                applyBpm(song, parameter);
             }
             break;
         case Command::setGlobalVolume:
@@ -940,7 +940,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             panningSlideStep(cell, true);
             break;
         case Command::tempo:
-            if (parameter >= kFirstTempo) setBpm(&song, parameter);
+            if (parameter >= kFirstTempo) applyBpm(song, parameter);
             break;
         case Command::panbrello:
             if (x != 0) channel.panbrelloSpeed = x;

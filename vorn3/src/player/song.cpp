@@ -69,7 +69,7 @@ bool tickClient(MixClient& client) {
 // Started songs follow a new rate.
 void changeRate(MixClient& client) {
     Song& song = listRecord<Song>(&client.link);
-    setBpm(&song, song.bpm);
+    applyBpm(song, song.bpm);
 }
 
 }  // namespace
@@ -158,7 +158,7 @@ bool startPlayback(Song& song) {
     song.finished = false;
     for (std::int32_t i = 0; i < module.sampleCount; ++i)
         song.finetunes[i] = module.samples[i].finetune;
-    setBpm(&song, module.defaultBpm);
+    applyBpm(song, module.defaultBpm);
     song.channels = new (std::nothrow) Channel[module.channelCount]();
     if (!song.channels) return false;
     for (std::int32_t i = 0; i < module.channelCount; ++i) {
@@ -236,12 +236,17 @@ bool songFinished(const Song* song) {
 
 void setBpm(Song* song, std::int32_t bpm) {
     if (!song || bpm < 1) return;
-    song->bpm = bpm;
+    const std::lock_guard lock(song->player->mixer.passLock);
+    applyBpm(*song, bpm);
+}
+
+void applyBpm(Song& song, std::int32_t bpm) {
+    song.bpm = bpm;
     // The constants are single precision; the arithmetic between them is extended.
     const long double tickMs = 1000.0f / (static_cast<long double>(bpm) * 0.4f);
     const long double frames =
-        tickMs * static_cast<long double>(song->player->mixer.output.outputRate) * 0.001f;
-    song->client.samplesPerTick = std::max(1, static_cast<std::int32_t>(frames));
+        tickMs * static_cast<long double>(song.player->mixer.output.outputRate) * 0.001f;
+    song.client.samplesPerTick = std::max(1, static_cast<std::int32_t>(frames));
 }
 
 }  // namespace vorn3

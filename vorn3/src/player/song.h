@@ -75,6 +75,8 @@ void setSampleFinetune(Song& song, const Sample& sample, std::int8_t finetune);
 // Forgets that rows first..last of the order were played in this pass: a pattern loop
 // plays them again within it.
 void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last);
+// setBpm for the mixing side and its callers, which hold passLock.
+void applyBpm(Song& song, std::int32_t bpm);
 
 // Reads a song of the player from the stream; null when it holds no module this library
 // can play or memory runs out.
