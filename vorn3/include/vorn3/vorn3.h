@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "vorn3/export.h"
+
 namespace vorn3 {
 
 // A loaded module with its playback state; created by songCreate, released by songFree.
@@ -39,8 +41,8 @@ using SampleDataHook = void (*)(void* destination, std::int32_t storedBytes, std
                                 std::int32_t instrument, std::int32_t sample);
 
 // All five set, or any of them null to clear all five.
-void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
-                        StreamTell tell);
+VORN3_API void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read,
+                                  StreamSeek seek, StreamTell tell);
 
 // Stream callbacks over bytes in memory, for a host that holds its modules there: the
 // host's open returns a MemoryStream over a module's bytes (which stay until its close),
@@ -56,13 +58,13 @@ struct MemoryStream {
 // Copies up to byteCount bytes from the position of the MemoryStream `stream` and moves
 // the position past them. Returns how many were copied: fewer at the end, 0 there or
 // for a negative count.
-std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* stream);
+VORN3_API std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* stream);
 // Moves the position to `offset` bytes from the start or from the position, or to the
 // end whatever the offset; a position beyond either end lands on it, and an unknown
 // whence leaves it. Returns `stream`.
-void* memorySeek(void* stream, std::int32_t offset, std::int32_t whence);
+VORN3_API void* memorySeek(void* stream, std::int32_t offset, std::int32_t whence);
 // The position.
-std::int32_t memoryTell(void* stream);
+VORN3_API std::int32_t memoryTell(void* stream);
 
 // The sound output the library plays through: a ring of 16-bit stereo frames (left
 // first) that the device plays from its first frame to its last, over and over, and the
@@ -70,7 +72,7 @@ std::int32_t memoryTell(void* stream);
 // after the device has played it, and asks framesPlayed again after every stretch it
 // wrote: a device that reads the ring on a thread of its own synchronizes with those
 // writes there (a lock taken there and where it reads).
-class WaveDevice {
+class VORN3_API WaveDevice {
 public:
     virtual ~WaveDevice() = default;
     // Starts playing `ring` (ringFrames frames, silent at first) at `rate` frames per
@@ -90,56 +92,56 @@ enum class MixingDriver : std::uint8_t {
 // The device the next openAudio opens, and who drives it. The device must outlive the
 // output. Null (the setting at program start): no device at all, the host takes the
 // sound from renderAudio.
-void setWaveDevice(WaveDevice* device, MixingDriver driver);
+VORN3_API void setWaveDevice(WaveDevice* device, MixingDriver driver);
 
 // Length of the output ring the next openAudio builds: at least 20 ms, a multiple of 20.
 // The ring holds twice that, which is how far the songs run ahead of what is heard.
-bool setBufferLength(std::int32_t milliseconds);
+VORN3_API bool setBufferLength(std::int32_t milliseconds);
 
 // Scales everything the output plays by `decibels` (0 at program start: the sound as
 // mixed, to the bit), from the next 20 ms mixed on. Values are kept within -96..24 dB; a
 // value that is not a number changes nothing. Safe to call while songs play.
-void setGain(double decibels);
+VORN3_API void setGain(double decibels);
 
 // Opens the output at the given rate in Hz (closing any open one first). False when the
 // stream callbacks are not set, the rate is unusable, memory runs out or the device
 // cannot be opened. An output still open when the process exits is closed then.
-bool openAudio(std::int32_t outputRate);
-void closeAudio();
+VORN3_API bool openAudio(std::int32_t outputRate);
+VORN3_API void closeAudio();
 
 // One pass of the mixing loop on the calling thread, for an output driven by the host:
 // fills the next chunk of the ring when the device has left it. True when it did.
-bool pumpAudio();
+VORN3_API bool pumpAudio();
 
 // For an output opened without a device: the next `frames` stereo frames of everything
 // playing (frames × 2 values, left first), made by the same ticks, mixing and conversion
 // as the ring's, and the same whatever the sizes of the pieces asked for. Returns the
 // frames written: fewer, up to the end, once every song playing has finished (see
 // setPasses); 0 when no such output is open.
-std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
+VORN3_API std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
 
 // Reads the module named `name` through the stream callbacks. Null when the stream cannot
 // be opened or does not hold a module this library can play.
-Song* songCreate(const char* name, SampleDataHook sampleDataHook);
+VORN3_API Song* songCreate(const char* name, SampleDataHook sampleDataHook);
 // (Re)starts from order 0, row 0. False for a null song or when the output is not open.
-bool songStart(Song* song);
+VORN3_API bool songStart(Song* song);
 // Stops playback and silences the song's voices. False for a null song.
-bool songStop(Song* song);
+VORN3_API bool songStop(Song* song);
 // Stops the song and releases it with everything it owns. False for a null song. As with
 // free(), the song must not be used or freed again afterwards: that is the caller's error.
-bool songFree(Song* song);
+VORN3_API bool songFree(Song* song);
 
 // The order index and row being computed (ahead of what is heard by the output latency);
 // 0 for a null song. Safe to call from any thread.
-std::int32_t songGetOrder(const Song* song);
-std::int32_t songGetRow(const Song* song);
+VORN3_API std::int32_t songGetOrder(const Song* song);
+VORN3_API std::int32_t songGetRow(const Song* song);
 // Whether playback has passed the last order; it then goes on at the restart position.
 // False for a null song. Safe to call from any thread.
-bool songEnded(const Song* song);
+VORN3_API bool songEnded(const Song* song);
 
 // Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1, and a null song, are
 // ignored. Safe to call while the song plays.
-void setBpm(Song* song, std::int32_t bpm);
+VORN3_API void setBpm(Song* song, std::int32_t bpm);
 
 // Every pass, for setPasses and tuneSetPasses.
 inline constexpr std::int32_t kPlayForever = 0;
@@ -148,9 +150,9 @@ inline constexpr std::int32_t kPlayForever = 0;
 // where playback comes to a row it has already played (after a jump, a break or the last
 // order), except for rows a pattern loop repeats. A finished song ticks no more and adds
 // nothing to the output. Safe to call while the song plays.
-void setPasses(Song* song, std::int32_t passes);
+VORN3_API void setPasses(Song* song, std::int32_t passes);
 // Whether the song has played its passes. False for a null song. Safe from any thread.
-bool songFinished(const Song* song);
+VORN3_API bool songFinished(const Song* song);
 
 // How far every panning lies from the centre, in percent (0..100) of what the module
 // gives: kDefaultStereoSeparation (100) as given, 0 all in the centre. MOD modules pan
@@ -158,25 +160,25 @@ bool songFinished(const Song* song);
 // pan each channel as their header says. A new separation takes effect at each
 // channel's next note. Safe to call while the song plays.
 inline constexpr std::int32_t kDefaultStereoSeparation = 100;
-void setStereoSeparation(Song* song, std::int32_t percent);
+VORN3_API void setStereoSeparation(Song* song, std::int32_t percent);
 
 // A player of the host's own, with its own callbacks, output, voices and songs, as the
 // default player is at program start. Null when memory runs out.
-Player* playerCreate();
+VORN3_API Player* playerCreate();
 // Closes the player's output and frees the songs it created; nothing for null.
-void playerDestroy(Player* player);
+VORN3_API void playerDestroy(Player* player);
 
 // The operations above, on a given player; a song's own operations act on its player.
-void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close, StreamRead read,
-                        StreamSeek seek, StreamTell tell);
-void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
-bool setBufferLength(Player& player, std::int32_t milliseconds);
-void setGain(Player& player, double decibels);
-bool openAudio(Player& player, std::int32_t outputRate);
-void closeAudio(Player& player);
-bool pumpAudio(Player& player);
-std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
-Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
+VORN3_API void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close,
+                                  StreamRead read, StreamSeek seek, StreamTell tell);
+VORN3_API void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
+VORN3_API bool setBufferLength(Player& player, std::int32_t milliseconds);
+VORN3_API void setGain(Player& player, double decibels);
+VORN3_API bool openAudio(Player& player, std::int32_t outputRate);
+VORN3_API void closeAudio(Player& player);
+VORN3_API bool pumpAudio(Player& player);
+VORN3_API std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
+VORN3_API Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
 
 // Playing a module for a host: a tune is one module with a player of its own, rendered
 // on the caller's thread at the caller's rate, with no device and no thread.
@@ -218,43 +220,43 @@ struct TunePosition {
 
 // Reads a module from `size` bytes (copied as needed) or from a file, to be rendered at
 // `rate` Hz (8000..384000).
-TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
-TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
+VORN3_API TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
+VORN3_API TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
 // Releases the tune with everything it owns; nothing for null. As with free(), the tune
 // must not be used or freed again afterwards: that is the caller's error.
-void tuneFree(Tune* tune);
+VORN3_API void tuneFree(Tune* tune);
 
-ModuleInfo tuneInfo(const Tune& tune);
+VORN3_API ModuleInfo tuneInfo(const Tune& tune);
 
 // The next `frames` stereo frames (left first): 16-bit, or floats with full scale at ±1
 // and nothing clipped. Fewer at the end of the last pass, 0 after it.
-std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
-std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
+VORN3_API std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
+VORN3_API std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
 
 // How many passes the tune plays before it ends: 1 at first, kPlayForever for no end;
 // passes end as setPasses says.
-void tuneSetPasses(Tune& tune, std::int32_t passes);
+VORN3_API void tuneSetPasses(Tune& tune, std::int32_t passes);
 // Seconds of one pass, found by running the rows without mixing.
-double tuneDuration(const Tune& tune);
+VORN3_API double tuneDuration(const Tune& tune);
 
 // Moves playback to a time or to the first time a pass plays an order's row, arriving
 // with the state a straight play would have there (speed, tempo, volumes, loops, the
 // samples playing). Not ok, with playback at the start, for a row no pass plays.
-Status tuneSeekTime(Tune& tune, double seconds);
-Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row);
-TunePosition tunePosition(const Tune& tune);
+VORN3_API Status tuneSeekTime(Tune& tune, double seconds);
+VORN3_API Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row);
+VORN3_API TunePosition tunePosition(const Tune& tune);
 
 // A muted channel plays silently; its rows go on.
-void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
+VORN3_API void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
 
 // As setStereoSeparation.
-void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
+VORN3_API void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
 // As setGain: the frames rendered from the next call on, by `decibels`.
-void tuneSetGain(Tune& tune, double decibels);
+VORN3_API void tuneSetGain(Tune& tune, double decibels);
 
 // A device that plays only when told, for tests and recorders: every mixing pass then
 // happens at a known play position.
-class VirtualWaveDevice final : public WaveDevice {
+class VORN3_API VirtualWaveDevice final : public WaveDevice {
 public:
     bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
     std::uint64_t framesPlayed() override;
@@ -273,7 +275,7 @@ private:
 
 // Plays nothing at the pace of the wall clock: where no sound device can be opened,
 // songs still advance in real time.
-class SilentWaveDevice final : public WaveDevice {
+class VORN3_API SilentWaveDevice final : public WaveDevice {
 public:
     bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
     std::uint64_t framesPlayed() override;

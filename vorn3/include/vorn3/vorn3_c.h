@@ -7,6 +7,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "vorn3/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -38,43 +40,44 @@ typedef struct vorn3_info {
 
 /* Reads a module from memory (copied as needed) or a file, to be rendered at rate Hz
  * (8000..384000). On success *tune is the new tune, else null. */
-vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune);
-vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune);
+VORN3_API vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune);
+VORN3_API vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune);
 /* Releases the tune with everything it owns; nothing for null. As with free(), the tune
  * must not be used or freed again afterwards: that is the caller's error. */
-void vorn3_free(vorn3_tune* tune);
+VORN3_API void vorn3_free(vorn3_tune* tune);
 
-vorn3_info vorn3_get_info(const vorn3_tune* tune);
+VORN3_API vorn3_info vorn3_get_info(const vorn3_tune* tune);
 /* Names of the instruments and of the samples, instrument by instrument; "" past the
  * last. Valid until the tune is freed. */
-const char* vorn3_instrument_name(const vorn3_tune* tune, int32_t index);
-const char* vorn3_sample_name(const vorn3_tune* tune, int32_t index);
+VORN3_API const char* vorn3_instrument_name(const vorn3_tune* tune, int32_t index);
+VORN3_API const char* vorn3_sample_name(const vorn3_tune* tune, int32_t index);
 
 /* The next frames stereo frames, left first; fewer at the end of the last pass. */
-int32_t vorn3_render_s16(vorn3_tune* tune, int16_t* destination, int32_t frames);
-int32_t vorn3_render_float(vorn3_tune* tune, float* destination, int32_t frames);
+VORN3_API int32_t vorn3_render_s16(vorn3_tune* tune, int16_t* destination, int32_t frames);
+VORN3_API int32_t vorn3_render_float(vorn3_tune* tune, float* destination, int32_t frames);
 
 /* Passes before the tune ends: 1 at first. A pass ends where playback comes to a row it
  * has already played (after a jump, a break or the last order). */
-void vorn3_set_passes(vorn3_tune* tune, int32_t passes);
+VORN3_API void vorn3_set_passes(vorn3_tune* tune, int32_t passes);
 /* Seconds of one pass, found without mixing. */
-double vorn3_duration(const vorn3_tune* tune);
+VORN3_API double vorn3_duration(const vorn3_tune* tune);
 
-vorn3_status vorn3_seek_time(vorn3_tune* tune, double seconds);
-vorn3_status vorn3_seek_position(vorn3_tune* tune, int32_t order, int32_t row);
-void vorn3_get_position(const vorn3_tune* tune, int32_t* order, int32_t* row, double* seconds);
+VORN3_API vorn3_status vorn3_seek_time(vorn3_tune* tune, double seconds);
+VORN3_API vorn3_status vorn3_seek_position(vorn3_tune* tune, int32_t order, int32_t row);
+VORN3_API void vorn3_get_position(const vorn3_tune* tune, int32_t* order, int32_t* row,
+                                  double* seconds);
 
-void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);
+VORN3_API void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);
 
 /* How far every panning lies from the centre, in percent (0..100) of what the module
  * gives: VORN3_DEFAULT_STEREO_SEPARATION at first, 0 all in the centre. MOD channels pan
  * hard left, right, right, left. Takes effect at each channel's next note. */
 #define VORN3_DEFAULT_STEREO_SEPARATION 100
-void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
+VORN3_API void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
 
 /* Scales the frames rendered from the next call on by decibels: 0 at first (the sound as
  * mixed, to the bit), kept within -96..24; a value that is not a number changes nothing. */
-void vorn3_set_gain(vorn3_tune* tune, double decibels);
+VORN3_API void vorn3_set_gain(vorn3_tune* tune, double decibels);
 
 #ifdef __cplusplus
 }
