@@ -105,7 +105,9 @@ void changeVoiceSample(Mixer& mixer, std::int32_t index, const Sample& sample) {
     if (!voice || !voice->sample) return;
     voice->sample = &sample;
     const std::uint64_t end = std::uint64_t{sample.loopStart + sample.loopLength} << 32;
-    if (sample.loopType != LoopType::pingPong) voice->direction = kForward;
+    // Heading back toward a loop's start it has already passed, it would run off the data.
+    const bool beforeLoop = voice->position < (std::uint64_t{sample.loopStart} << 32);
+    if (sample.loopType != LoopType::pingPong || beforeLoop) voice->direction = kForward;
     if (voice->position < end) return;
     if (sample.loopType == LoopType::none) {
         stopVoice(mixer, index);
