@@ -274,9 +274,11 @@ TEST_F(FormatsTest, S3mFieldsLoadAsStored) {
     EXPECT_EQ(song->module->defaultTempo, 4);
     EXPECT_EQ(song->module->defaultBpm, 150);
     EXPECT_EQ(song->module->defaultGlobalVolume, 48);
-    EXPECT_EQ(song->module->songLength, 2);  // 254 skipped, nothing from 255 on
+    EXPECT_EQ(song->module->songLength, 3);  // 254 skipped, 255 a separator
     EXPECT_EQ(song->module->orderTable[0], 0);
     EXPECT_EQ(song->module->orderTable[1], 1);
+    EXPECT_TRUE(song->module->sectionEnds[1]);
+    EXPECT_EQ(song->module->orderTable[2], 0);
     EXPECT_EQ(song->module->channelCount, 4);
     EXPECT_EQ(song->module->channelPannings[0], 0);    // from the table
     EXPECT_EQ(song->module->channelPannings[1], 204);  // not in the table: right
@@ -323,7 +325,8 @@ TEST_F(FormatsTest, ItFieldsLoadAsStored) {
         EXPECT_EQ(module.defaultBpm, 140);
         EXPECT_EQ(module.defaultGlobalVolume, 48);  // of 128, as the engine's of 64
         EXPECT_EQ(module.flags, kLinearFrequencies);
-        EXPECT_EQ(module.songLength, 2);  // 254 skipped, nothing from 255 on
+        EXPECT_EQ(module.songLength, 3);  // 254 skipped, 255 a separator
+        EXPECT_TRUE(module.sectionEnds[1]);
         EXPECT_EQ(module.channelCount, 5);
         // Separation 64: half way to the centre.
         EXPECT_EQ(module.channelPannings[0], 64);

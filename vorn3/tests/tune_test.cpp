@@ -8,6 +8,7 @@
 #include "support/player_fixture.h"
 #include "vorn3/vorn3.h"
 #include "writers/demo_module.h"
+#include "writers/s3m_writer.h"
 
 namespace vorn3 {
 namespace {
@@ -21,11 +22,14 @@ struct TuneDeleter {
 };
 using TunePtr = std::unique_ptr<Tune, TuneDeleter>;
 
-TunePtr loadTune(const xm::Module& module) {
-    const std::vector<std::uint8_t> bytes = xm::writeModule(module);
+TunePtr loadTune(const std::vector<std::uint8_t>& bytes) {
     TuneLoad loaded = tuneLoad(bytes.data(), bytes.size(), kRate);
     EXPECT_TRUE(loaded.status.ok) << loaded.status.message;
     return TunePtr(loaded.tune);
+}
+
+TunePtr loadTune(const xm::Module& module) {
+    return loadTune(xm::writeModule(module));
 }
 
 // Everything the tune renders, up to `most` frames.
@@ -154,6 +158,68 @@ TEST(TuneTest, ARowNoPassPlaysIsNoPlaceToSeekTo) {
     EXPECT_FALSE(skipped.ok);
     EXPECT_EQ(tunePosition(*tune).seconds, 0);
     EXPECT_EQ(framesOf(renderAll(*tune)), 8 * kRowFrames);  // still plays from the start
+}
+
+// Empty 64-row patterns, one per order the list names.
+s3m::Module s3mOrders(std::vector<std::uint8_t> orders) {
+    s3m::Module module;
+    module.orders = std::move(orders);
+    module.instruments.push_back({.frames = {1, 2, 3}});
+    std::uint8_t patterns = 0;
+    for (const std::uint8_t order : module.orders)
+        patterns = order < 254 ? std::max<std::uint8_t>(patterns, order + 1) : patterns;
+    module.patterns.resize(patterns);
+    return module;
+}
+
+TEST(TuneTest, SubsongsStartWhereEarlierOnesNeverPlay) {
+    const xm::Cell none{};
+    constexpr std::int32_t kS3mRows = 64;
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::pair<std::int32_t, std::int32_t>> subsongs;  // first order, rows
+    };
+    const Case cases[] = {
+        // Order 1 jumps back to 0: orders 2 and 3 are a song of their own.
+        {"jump back",
+         xm::writeModule(fourRowSong({{none, none, none, none},
+                                      {none, none, none, effectCell(11, 0)},
+                                      {none, none, none, none},
+                                      {none, none, none, none}})),
+         {{0, 8}, {2, 8}}},
+        // Order 0 jumps over order 1, which then plays on into order 2.
+        {"jump over",
+         xm::writeModule(fourRowSong({{none, none, none, effectCell(11, 2)},
+                                      {none, none, none, none},
+                                      {none, none, none, none}})),
+         {{0, 8}, {1, 8}}},
+        // Separators end each section; skip markers play nothing.
+        {"separators",
+         s3m::writeModule(s3mOrders({0, 255, 1, 254, 2, 255, 255, 3})),
+         {{0, kS3mRows}, {1, 2 * kS3mRows}, {3, kS3mRows}}},
+        {"one song", s3m::writeModule(s3mOrders({0, 1, 255})), {{0, 2 * kS3mRows}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        TunePtr tune = loadTune(test.bytes);
+        ASSERT_EQ(tuneSubsongCount(*tune), static_cast<std::int32_t>(test.subsongs.size()));
+        for (std::int32_t i = 0; i < tuneSubsongCount(*tune); ++i) {
+            const auto& [firstOrder, rows] = test.subsongs[i];
+            const double seconds = rows * kRowFrames / double{kRate};
+            EXPECT_EQ(tuneSubsong(*tune, i).firstOrder, firstOrder);
+            EXPECT_DOUBLE_EQ(tuneSubsong(*tune, i).seconds, seconds);
+            ASSERT_TRUE(tuneSelectSubsong(*tune, i).ok);
+            EXPECT_DOUBLE_EQ(tuneDuration(*tune), seconds);
+            EXPECT_EQ(tunePosition(*tune).order, firstOrder);
+            EXPECT_EQ(framesOf(renderAll(*tune)), rows * kRowFrames);
+            EXPECT_TRUE(tuneSeekPosition(*tune, firstOrder, 1).ok);
+            // Order 0 belongs to the first song alone.
+            EXPECT_EQ(tuneSeekPosition(*tune, 0, 1).ok, firstOrder == 0);
+        }
+        EXPECT_FALSE(tuneSelectSubsong(*tune, tuneSubsongCount(*tune)).ok);
+        EXPECT_EQ(tuneSubsong(*tune, -1).firstOrder, -1);
+    }
 }
 
 TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {

@@ -236,8 +236,27 @@ VORN3_API std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t f
 // How many passes the tune plays before it ends: 1 at first, kPlayForever for no end;
 // passes end as setPasses says.
 VORN3_API void tuneSetPasses(Tune& tune, std::int32_t passes);
-// Seconds of one pass, found by running the rows without mixing.
+// Seconds of one pass of the subsong playing, found by running the rows without mixing.
 VORN3_API double tuneDuration(const Tune& tune);
+
+// A song in the module's order list that playback from an earlier one never reaches:
+// the first starts at order 0, each other at the first order no pass of an earlier one
+// plays (sections that separator orders end, or orders only a jump leads to).
+struct Subsong {
+    std::int32_t firstOrder = 0;
+    double seconds = 0;  // of one pass
+};
+
+// How many subsongs the module holds, at least 1.
+VORN3_API std::int32_t tuneSubsongCount(const Tune& tune);
+// The subsong at `index` (0-based); firstOrder -1 for an index outside the count.
+VORN3_API Subsong tuneSubsong(const Tune& tune, std::int32_t index);
+// Plays the subsong at `index` from its start, before or while rendering (0 at first):
+// its end and passes as the whole module's, its rows the ones seeking reaches and its
+// pass what tuneDuration measures. Not ok, with nothing changed, for an index outside
+// the count.
+VORN3_API Status tuneSelectSubsong(Tune& tune, std::int32_t index);
+VORN3_API std::int32_t tuneSelectedSubsong(const Tune& tune);
 
 // Moves playback to a time or to the first time a pass plays an order's row, arriving
 // with the state a straight play would have there (speed, tempo, volumes, loops, the

@@ -69,12 +69,11 @@ bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
     const std::int32_t count = std::min(storedCount, kMaxOrders);
     readBytes(reader, stored.data(), count);
     std::int32_t played = 0;
-    bool ended = false;
     std::array<std::int32_t, kMaxOrders> nextPlayed{};
     for (std::int32_t i = 0; i < count; ++i) {
         nextPlayed[i] = played;
-        ended = ended || stored[i] == kEndOrder;
-        if (ended || stored[i] == kSkipOrder) continue;
+        if (stored[i] == kEndOrder && played > 0) module.sectionEnds[played - 1] = true;
+        if (stored[i] == kEndOrder || stored[i] == kSkipOrder) continue;
         module.orderTable[played++] = stored[i];
     }
     for (std::int32_t i = 0; i < count; ++i)

@@ -40,8 +40,9 @@ struct ModuleLoad {
 struct PlayedOrders {
     std::array<std::uint8_t, kMaxOrders> jumpTarget;
 };
-// Reads `storedCount` orders at the reader's position into the module's order table;
-// false when none is played.
+// Reads `storedCount` orders at the reader's position into the module's order table,
+// dropping skip markers and keeping end markers as section ends; false when none is
+// played.
 bool readPlayedOrders(Reader& reader, Module& module, std::int32_t storedCount,
                       PlayedOrders& orders);
 

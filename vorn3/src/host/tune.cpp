@@ -59,6 +59,34 @@ std::int64_t measurePass(Tune& tune) {
     return frames;
 }
 
+// Where playback goes on after the last order of the subsong starting at `order`.
+std::int32_t restartOrderOf(const Module& module, std::int32_t order) {
+    return order == 0 ? module.restartPosition : order;
+}
+
+void chooseSubsong(Tune& tune, std::int32_t index) {
+    tune.subsong = index;
+    tune.song->firstOrder = tune.subsongs[index].firstOrder;
+    tune.song->restartOrder = restartOrderOf(*tune.song->module, tune.song->firstOrder);
+}
+
+// Each subsong starts at the first order no pass of an earlier one played.
+void findSubsongs(Tune& tune) {
+    Song& song = *tune.song;
+    std::array<bool, kMaxOrders> reached{};
+    tune.subsongCount = 0;
+    for (std::int32_t order = 0; order < song.module->songLength; ++order) {
+        if (reached[order]) continue;
+        SubsongPlace& place = tune.subsongs[tune.subsongCount];
+        place.firstOrder = order;
+        chooseSubsong(tune, tune.subsongCount++);
+        place.passFrames = measurePass(tune);
+        for (std::int32_t i = order; i < song.module->songLength; ++i)
+            reached[i] = reached[i] || orderPlayed(song, i);
+    }
+    chooseSubsong(tune, 0);
+}
+
 TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
     if (rate < kMinRate || rate > kMaxRate) {
         return {nullptr, failure("rate " + std::to_string(rate) + " Hz is outside " +
@@ -79,7 +107,7 @@ TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
         return {nullptr, failure("not a module this player can read")};
     }
     tune->song->passLimit = 1;
-    tune->passFrames = measurePass(*tune);
+    findSubsongs(*tune);
     restart(*tune);
     return {tune, {}};
 }
@@ -185,7 +213,31 @@ void tuneSetPasses(Tune& tune, std::int32_t passes) {
 }
 
 double tuneDuration(const Tune& tune) {
-    return static_cast<double>(tune.passFrames) / tune.rate;
+    return static_cast<double>(tune.subsongs[tune.subsong].passFrames) / tune.rate;
+}
+
+std::int32_t tuneSubsongCount(const Tune& tune) {
+    return tune.subsongCount;
+}
+
+Subsong tuneSubsong(const Tune& tune, std::int32_t index) {
+    if (index < 0 || index >= tune.subsongCount) return {-1, 0};
+    const SubsongPlace& place = tune.subsongs[index];
+    return {place.firstOrder, static_cast<double>(place.passFrames) / tune.rate};
+}
+
+Status tuneSelectSubsong(Tune& tune, std::int32_t index) {
+    if (index < 0 || index >= tune.subsongCount) {
+        return failure("no subsong " + std::to_string(index) + " (the module has " +
+                       std::to_string(tune.subsongCount) + ")");
+    }
+    chooseSubsong(tune, index);
+    restart(tune);
+    return {};
+}
+
+std::int32_t tuneSelectedSubsong(const Tune& tune) {
+    return tune.subsong;
 }
 
 Status tuneSeekTime(Tune& tune, double seconds) {
@@ -205,8 +257,8 @@ Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
     song.seekOrder = order;
     song.seekRow = row;
     // A pass that never comes to the row ends within its own length, plus a frame.
-    const bool reached =
-        skip(tune, tune.passFrames + 1, kSkipPiece) <= tune.passFrames && !song.finished;
+    const std::int64_t passFrames = tune.subsongs[tune.subsong].passFrames;
+    const bool reached = skip(tune, passFrames + 1, kSkipPiece) <= passFrames && !song.finished;
     const std::int64_t frame = tune.framesDone;
     song.seekOrder = song.seekRow = -1;
     song.passLimit = passLimit;

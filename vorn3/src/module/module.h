@@ -161,7 +161,7 @@ struct Module {
     Name* sampleNames;
     AutoVibrato* sampleVibratos;  // of each sample, where the format's rules say they vibrate
     std::int32_t sampleCount;
-    std::int16_t songLength;        // orders played, 1..kMaxOrders once loaded
+    std::int16_t songLength;        // orders in the list, 1..kMaxOrders once loaded
     std::int16_t restartPosition;   // order index, below songLength once loaded
     std::int16_t channelCount;      // 1..kMaxChannels once loaded
     std::int32_t usedPatternCount;  // 1 + highest pattern number among the played orders
@@ -171,7 +171,9 @@ struct Module {
     std::int16_t defaultTempo;      // ticks per row
     std::int16_t defaultBpm;        // beats per minute, 32..255 once loaded
     std::array<std::uint8_t, kMaxOrders> orderTable;  // pattern number per order index
-    std::uint8_t defaultGlobalVolume;                 // 0..64
+    // A separator follows the order: playback coming to it goes back as at the list's end.
+    std::array<bool, kMaxOrders> sectionEnds;
+    std::uint8_t defaultGlobalVolume;  // 0..64
     FormatRules rules;
     // Panning of each channel at the start: 0 left .. 255 right.
     std::array<std::uint8_t, kMaxChannels> channelPannings;
@@ -210,6 +212,10 @@ inline const Sample& sampleOfNote(const Module& module, const Instrument& instru
                                   std::int32_t n) {
     const std::int16_t index = instrument.noteSamples[n];
     return index == kNoSample ? emptySample : module.samples[index];
+}
+// Whether playback after the order goes back as at the end of the list.
+inline bool lastOfSection(const Module& module, std::int32_t order) {
+    return order + 1 >= module.songLength || module.sectionEnds[order];
 }
 // The place of a sample in the module's list; -1 for a stand-in.
 std::int32_t sampleIndex(const Module& module, const Sample& sample);

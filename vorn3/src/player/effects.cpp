@@ -586,8 +586,11 @@ void breakPattern(Song& song, const RowTick& row, std::uint8_t parameter) {
         target = nibbleHigh(parameter) * 10 + nibbleLow(parameter);
         if (target > kLastBreakRow) target = 0;
     }
-    if (!row.positionJumpSeen) song.nextOrder = song.currentOrder + 1;
-    if (song.nextOrder >= song.module->songLength) song.nextOrder = 0;
+    if (!row.positionJumpSeen) {
+        const std::int32_t order = song.currentOrder;
+        song.nextOrder = lastOfSection(*song.module, order) ? song.firstOrder : order + 1;
+    }
+    if (song.nextOrder >= song.module->songLength) song.nextOrder = song.firstOrder;
     song.nextRow = rowInPattern(song, song.nextOrder, target);
 }
 
@@ -889,7 +892,7 @@ void effectRow(CellTick& cell, RowTick& row) {
             break;
         case Command::positionJump:
             song.nextRow = 0;
-            song.nextOrder = parameter < song.module->songLength ? parameter : 0;
+            song.nextOrder = parameter < song.module->songLength ? parameter : song.firstOrder;
             row.positionJumpSeen = true;
             break;
         case Command::setVolume:

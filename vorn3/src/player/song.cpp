@@ -81,6 +81,13 @@ void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t
     }
 }
 
+bool orderPlayed(const Song& song, std::int32_t order) {
+    for (std::int32_t row = 0; row < kMaxPatternRows; row += kRowBitsPerWord) {
+        if (song.playedRows[rowIndex(order, row) / kRowBitsPerWord] != 0) return true;
+    }
+    return false;
+}
+
 std::int32_t sampleFinetune(const Song& song, const Sample& sample) {
     const std::int32_t index = sampleIndex(*song.module, sample);
     return index < 0 ? sample.finetune : song.finetunes[index];
@@ -114,6 +121,7 @@ Song* songOfModule(Player& player, const Module& module) {
     moduleRetain(module);
     song->tickHook = songTick;
     song->seekOrder = song->seekRow = -1;
+    song->restartOrder = module.restartPosition;
     song->stereoSeparation = kDefaultStereoSeparation;
     return song;
 }
@@ -148,7 +156,7 @@ bool startPlayback(Song& song) {
     song.client.elapsedSeconds = 0.0f;
     song.speed = module.defaultTempo;
     song.currentRow = 0;
-    song.currentOrder = 0;
+    song.currentOrder = song.firstOrder;
     song.client.samplesLeftInTick = 0;
     song.tick = 0;
     song.patternDelayTicks = 0;

@@ -43,7 +43,10 @@ struct Song {
     std::int32_t patternDelayRows;   // of the current row
     std::int32_t nextRow;            // -1: none pending
     std::int32_t nextOrder;          // -1: none pending
-    SongHook tickHook;               // once per tick, on the mixing side
+    // Where the chosen subsong starts, and where playback goes on after its last order.
+    std::int32_t firstOrder;
+    std::int32_t restartOrder;
+    SongHook tickHook;  // once per tick, on the mixing side
     // Rows played in the current pass, a bit per order and row: a pass ends where
     // playback comes to a row it has already played.
     std::array<std::uint64_t, kMaxOrders * kMaxPatternRows / kRowBitsPerWord> playedRows;
@@ -75,6 +78,8 @@ void setSampleFinetune(Song& song, const Sample& sample, std::int8_t finetune);
 // Forgets that rows first..last of the order were played in this pass: a pattern loop
 // plays them again within it.
 void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last);
+// Whether a row of the order was played in this pass (the last, once the song finished).
+bool orderPlayed(const Song& song, std::int32_t order);
 // setBpm for the mixing side and its callers, which hold passLock.
 void applyBpm(Song& song, std::int32_t bpm);
 

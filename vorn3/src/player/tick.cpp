@@ -386,8 +386,8 @@ void scheduleNextRow(Song& song) {
     song.nextRow = song.currentRow + 1;
     if (song.nextRow >= song.module->patterns[song.module->orderTable[order]].rows) {
         song.nextOrder = order + 1;
-        if (song.nextOrder >= song.module->songLength) {
-            song.nextOrder = song.module->restartPosition;
+        if (lastOfSection(*song.module, order)) {
+            song.nextOrder = song.restartOrder;
             song.ended = true;
         }
         song.nextRow = 0;
