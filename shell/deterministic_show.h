@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "platform/headless/headless_display.h"
 #include "shell/shell.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace glint {
 

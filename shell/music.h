@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace glint {
 

@@ -12,7 +12,7 @@
 #include "platform/gfx/device.h"
 #include "platform/gfx/graphics_driver.h"
 #include "platform/window.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace glint {
 

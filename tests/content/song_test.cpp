@@ -16,7 +16,7 @@
 #include "player/song.h"
 #include "shell/resource_stream.h"
 #include "tools/make_song/song.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace {
 

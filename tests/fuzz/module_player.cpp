@@ -4,7 +4,7 @@
 #include <array>
 
 #include "player/song.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace glint {
 namespace {

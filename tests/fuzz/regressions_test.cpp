@@ -13,7 +13,7 @@
 
 #include "tests/fuzz/fuzz_seeds.h"
 #include "tests/fuzz/module_player.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace glint {
 namespace {

@@ -10,6 +10,7 @@
 #include "mixer/mix.h"
 #include "mixer/mixer.h"
 #include "player/player.h"
+#include "vorn3/vorn3_c.h"
 #include "writers/demo_module.h"
 
 namespace vorn3 {
@@ -91,6 +92,25 @@ void BM_RenderModule12ch(benchmark::State& state) {
     resetMixer(defaultPlayer().mixer);
 }
 BENCHMARK(BM_RenderModule12ch)->Unit(benchmark::kMicrosecond);
+
+// The same through a tune, measuring each channel's level for a host (argument 1) or not.
+void BM_RenderTune12ch(benchmark::State& state) {
+    const std::vector<std::uint8_t> bytes = xm::writeModule(xm::demoModule());
+    vorn3_tune* tune = nullptr;
+    vorn3_load(bytes.data(), bytes.size(), kRate, &tune);
+    vorn3_set_passes(tune, kPlayForever);
+    vorn3_channel_state channel{};
+    if (state.range(0) != 0) vorn3_get_state(tune, &channel, 1);
+    std::vector<std::int16_t> pcm(2 * kRate);
+    for (auto _ : state) {
+        vorn3_render_s16(tune, pcm.data(), kRate);
+        benchmark::DoNotOptimize(pcm.data());
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    vorn3_free(tune);
+}
+BENCHMARK(BM_RenderTune12ch)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vorn3

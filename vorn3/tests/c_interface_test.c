@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
     status = vorn3_load_file("/nonexistent.xm", kRate, &tune);
     check(!status.ok && strstr(status.message, "No such file") != NULL, "a missing file");
 
+    check(vorn3_version() == VORN3_VERSION_NUMBER, "the library is this header's version");
+    check(strcmp(vorn3_version_text(), VORN3_VERSION_TEXT) == 0, "the version as text");
+    check(vorn3_get_info(NULL).subsongs == 0 && vorn3_get_subsong(NULL, 0).first_order == -1,
+          "a null tune holds nothing");
     status = vorn3_load_file(argv[1], kRate, &tune);
     check(status.ok && tune != NULL, status.message);
     if (!tune) return 1;

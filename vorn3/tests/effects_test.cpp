@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 #include "mixer/voice.h"
 #include "player/tick.h"

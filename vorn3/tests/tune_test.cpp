@@ -2,7 +2,9 @@
 // and information.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "support/player_fixture.h"
@@ -277,6 +279,82 @@ TEST(TuneTest, AMutedChannelIsSilentAndItsRowsGoOn) {
     tuneMuteChannel(*tune, 7, true);  // no such channel: nothing
     TunePtr reference = loadTune(alone);
     EXPECT_EQ(renderAll(*tune), renderAll(*reference));
+}
+
+// The largest magnitude among the values, as a share of full scale.
+float peakOf(const std::vector<float>& values) {
+    float peak = 0;
+    for (const float value : values)
+        peak = std::max(peak, std::abs(value));
+    return peak;
+}
+
+TEST(TuneTest, LiveStateFollowsTheRowsRendered) {
+    constexpr std::int32_t kChunkFrames = kRate / 50;
+    xm::Module module = smallModule();
+    module.channels = 2;
+    module.instruments[0].samples[0].frames.assign(64, 12000);
+    module.instruments[0].samples[0].loop = xm::Loop::forward;
+    module.instruments[0].samples[0].loopLength = 64;
+    module.patterns[0].rows = 4;
+    module.patterns[0].cells = {noteCell(49),      {},            // row 0
+                                columnCell(0x30),  noteCell(61),  // row 1: volume 32
+                                columnCell(0x10),  {},            // row 2: volume 0
+                                effectCell(15, 3), {}};           // row 3: speed 3
+    struct Row {
+        std::int32_t speed;
+        vorn3_channel_state channels[2];  // level: sounding or not
+    };
+    const Row rows[] = {
+        {6, {{49, 1, 64, 1}, {0, 0, 0, 0}}},
+        {6, {{49, 1, 32, 1}, {61, 1, 64, 1}}},
+        {6, {{49, 1, 0, 0}, {61, 1, 64, 1}}},
+        {3, {{49, 1, 0, 0}, {61, 1, 64, 1}}},
+    };
+    TunePtr tune = loadTune(module);
+    TunePtr solo = loadTune(module);  // the second channel alone, for its level
+    tuneMuteChannel(*solo, 0, true);
+    EXPECT_EQ(tuneState(*tune).channels[0].level, 0);  // levels are measured once asked for
+    std::atomic<bool> rendering = true;
+    std::thread reader([&] {
+        while (rendering)
+            EXPECT_LT(tuneState(*tune).playback.row, 4);
+    });
+    for (std::int32_t r = 0; r < 4; ++r) {
+        SCOPED_TRACE(r);
+        // Each row starts a chunk: two chunks in, the state is the row's and the level
+        // past the ramp to the row's volume.
+        std::vector<float> chunk(2 * kChunkFrames);
+        for (Tune* each : {tune.get(), solo.get(), tune.get(), solo.get()})
+            ASSERT_EQ(tuneRender(*each, chunk.data(), kChunkFrames), kChunkFrames);
+        const TuneState state = tuneState(*tune);
+        EXPECT_EQ(state.playback.row, r);
+        EXPECT_EQ(state.playback.pattern, 0);
+        EXPECT_EQ(state.playback.speed, rows[r].speed);
+        EXPECT_EQ(state.playback.bpm, 125);
+        for (std::int32_t c = 0; c < 2; ++c) {
+            const vorn3_channel_state& want = rows[r].channels[c];
+            const vorn3_channel_state& got = state.channels[c];
+            EXPECT_EQ(got.note, want.note) << c;
+            EXPECT_EQ(got.instrument, want.instrument) << c;
+            EXPECT_EQ(got.volume, want.volume) << c;
+            EXPECT_EQ(got.level > 0, want.level > 0) << c;
+        }
+        EXPECT_NEAR(state.channels[1].level, peakOf(chunk), 1e-3f);
+        const std::int32_t rest = rows[r].speed * kChunkFrames - 2 * kChunkFrames;
+        std::vector<float> after(2 * rest);
+        ASSERT_EQ(tuneRender(*tune, after.data(), rest), rest);
+        ASSERT_EQ(tuneRender(*solo, after.data(), rest), rest);
+    }
+    rendering = false;
+    reader.join();
+    // A seek lands on the row sought, wherever in a chunk it starts.
+    TunePtr demo = loadTune(xm::demoModule());
+    for (const auto& [order, row] : {std::pair{0, 5}, std::pair{1, 1}, std::pair{2, 16}}) {
+        ASSERT_TRUE(tuneSeekPosition(*demo, order, row).ok);
+        EXPECT_EQ(tuneState(*demo).playback.order, order);
+        EXPECT_EQ(tuneState(*demo).playback.row, row);
+    }
 }
 
 TEST(TuneTest, InformationComesFromTheFile) {

@@ -1,5 +1,5 @@
-/* What the shared library exports: the functions and classes marked VORN3_API in the
- * public headers. Everything else stays inside it. */
+/* What the shared library exports: the functions marked VORN3_API in the C header.
+ * Everything else stays inside it. */
 #ifndef VORN3_EXPORT_H
 #define VORN3_EXPORT_H
 

@@ -1,188 +1,21 @@
-// Vorn3: a module player library. A player reads songs through five stream callbacks
-// the host hands it and plays them through a wave device, or renders them for the host
-// to take: the host opens the output and then creates and starts songs by name. The
-// functions without a player act on one default player; others a host creates share
-// nothing with it or with each other, and may run on threads of their own. Everything a
-// host needs is declared here; the library throws no exceptions.
+// Vorn3 for C++: an inline layer over the binary interface of <vorn3/vorn3_c.h>, whose
+// comments are the contract (ranges, failures, threads). Everything here compiles into
+// the host, so the standard library's types never cross into the shared library.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "vorn3/export.h"
+#include "vorn3/vorn3_c.h"
 
 namespace vorn3 {
 
-// A loaded module with its playback state; created by songCreate, released by songFree.
-struct Song;
-// Stream callbacks, an output and the songs it created; see playerCreate.
-struct Player;
+using Tune = vorn3_tune;
 
-// Stream callbacks. A handle is whatever the host's open returns; null means failure.
-using StreamOpen = void* (*)(const char* name);
-using StreamClose = void (*)(void* handle);
-// Copies up to byteCount bytes and returns how many were copied.
-using StreamRead = std::int32_t (*)(void* destination, std::int32_t byteCount, void* handle);
-// whence is one of the kSeek values below; returns the handle.
-using StreamSeek = void* (*)(void* handle, std::int32_t offset, std::int32_t whence);
-using StreamTell = std::int32_t (*)(void* handle);
-
-inline constexpr std::int32_t kSeekFromStart = 0;
-inline constexpr std::int32_t kSeekFromCurrent = 1;
-inline constexpr std::int32_t kSeekToEnd = 2;
-
-// Supplies a sample's data in place of the stream: fills the first storedBytes bytes of
-// destination with frames of `bits` (8 or 16) bits, already decoded (not delta coded).
-// instrument and sample are 0-based; the sample index counts within the instrument.
-using SampleDataHook = void (*)(void* destination, std::int32_t storedBytes, std::int32_t bits,
-                                std::int32_t instrument, std::int32_t sample);
-
-// All five set, or any of them null to clear all five.
-VORN3_API void setStreamCallbacks(StreamOpen open, StreamClose close, StreamRead read,
-                                  StreamSeek seek, StreamTell tell);
-
-// Stream callbacks over bytes in memory, for a host that holds its modules there: the
-// host's open returns a MemoryStream over a module's bytes (which stay until its close),
-// its close releases it, and memoryRead, memorySeek and memoryTell go with them. These
-// three never fail and touch nothing but the stream: any thread may call them, one at a
-// time for a given stream (songCreate calls them on its caller's thread).
-struct MemoryStream {
-    const std::uint8_t* data = nullptr;  // may be null when size is 0
-    std::int32_t size = 0;               // bytes
-    std::int32_t position = 0;           // bytes from the start, kept within 0..size
-};
-
-// Copies up to byteCount bytes from the position of the MemoryStream `stream` and moves
-// the position past them. Returns how many were copied: fewer at the end, 0 there or
-// for a negative count.
-VORN3_API std::int32_t memoryRead(void* destination, std::int32_t byteCount, void* stream);
-// Moves the position to `offset` bytes from the start or from the position, or to the
-// end whatever the offset; a position beyond either end lands on it, and an unknown
-// whence leaves it. Returns `stream`.
-VORN3_API void* memorySeek(void* stream, std::int32_t offset, std::int32_t whence);
-// The position.
-VORN3_API std::int32_t memoryTell(void* stream);
-
-// The sound output the library plays through: a ring of 16-bit stereo frames (left
-// first) that the device plays from its first frame to its last, over and over, and the
-// count of frames played since it opened. The library writes a stretch of the ring only
-// after the device has played it, and asks framesPlayed again after every stretch it
-// wrote: a device that reads the ring on a thread of its own synchronizes with those
-// writes there (a lock taken there and where it reads).
-class VORN3_API WaveDevice {
-public:
-    virtual ~WaveDevice() = default;
-    // Starts playing `ring` (ringFrames frames, silent at first) at `rate` frames per
-    // second. False when no device can be opened.
-    virtual bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) = 0;
-    virtual std::uint64_t framesPlayed() = 0;
-    // Stops reading the ring, which is released after this returns.
-    virtual void close() = 0;
-};
-
-// Who runs the mixing passes that refill the ring.
-enum class MixingDriver : std::uint8_t {
-    thread,  // the library's mixing thread, polling the device every 2 ms
-    host,    // the host, by calling pumpAudio: nothing runs by itself
-};
-
-// The device the next openAudio opens, and who drives it. The device must outlive the
-// output. Null (the setting at program start): no device at all, the host takes the
-// sound from renderAudio.
-VORN3_API void setWaveDevice(WaveDevice* device, MixingDriver driver);
-
-// Length of the output ring the next openAudio builds: at least 20 ms, a multiple of 20.
-// The ring holds twice that, which is how far the songs run ahead of what is heard.
-VORN3_API bool setBufferLength(std::int32_t milliseconds);
-
-// Scales everything the output plays by `decibels` (0 at program start: the sound as
-// mixed, to the bit), from the next 20 ms mixed on. Values are kept within -96..24 dB; a
-// value that is not a number changes nothing. Safe to call while songs play.
-VORN3_API void setGain(double decibels);
-
-// Opens the output at the given rate in Hz (closing any open one first). False when the
-// stream callbacks are not set, the rate is unusable, memory runs out or the device
-// cannot be opened. An output still open when the process exits is closed then.
-VORN3_API bool openAudio(std::int32_t outputRate);
-VORN3_API void closeAudio();
-
-// One pass of the mixing loop on the calling thread, for an output driven by the host:
-// fills the next chunk of the ring when the device has left it. True when it did.
-VORN3_API bool pumpAudio();
-
-// For an output opened without a device: the next `frames` stereo frames of everything
-// playing (frames × 2 values, left first), made by the same ticks, mixing and conversion
-// as the ring's, and the same whatever the sizes of the pieces asked for. Returns the
-// frames written: fewer, up to the end, once every song playing has finished (see
-// setPasses); 0 when no such output is open.
-VORN3_API std::int32_t renderAudio(std::int16_t* destination, std::int32_t frames);
-
-// Reads the module named `name` through the stream callbacks. Null when the stream cannot
-// be opened or does not hold a module this library can play.
-VORN3_API Song* songCreate(const char* name, SampleDataHook sampleDataHook);
-// (Re)starts from order 0, row 0. False for a null song or when the output is not open.
-VORN3_API bool songStart(Song* song);
-// Stops playback and silences the song's voices. False for a null song.
-VORN3_API bool songStop(Song* song);
-// Stops the song and releases it with everything it owns. False for a null song. As with
-// free(), the song must not be used or freed again afterwards: that is the caller's error.
-VORN3_API bool songFree(Song* song);
-
-// The order index and row being computed (ahead of what is heard by the output latency);
-// 0 for a null song. Safe to call from any thread.
-VORN3_API std::int32_t songGetOrder(const Song* song);
-VORN3_API std::int32_t songGetRow(const Song* song);
-// Whether playback has passed the last order; it then goes on at the restart position.
-// False for a null song. Safe to call from any thread.
-VORN3_API bool songEnded(const Song* song);
-
-// Beats per minute; a tick lasts 2.5 / bpm seconds. Values below 1, and a null song, are
-// ignored. Safe to call while the song plays.
-VORN3_API void setBpm(Song* song, std::int32_t bpm);
-
-// Every pass, for setPasses and tuneSetPasses.
-inline constexpr std::int32_t kPlayForever = 0;
-
-// How many passes the song plays before it finishes (kPlayForever at first): a pass ends
-// where playback comes to a row it has already played (after a jump, a break or the last
-// order), except for rows a pattern loop repeats. A finished song ticks no more and adds
-// nothing to the output. Safe to call while the song plays.
-VORN3_API void setPasses(Song* song, std::int32_t passes);
-// Whether the song has played its passes. False for a null song. Safe from any thread.
-VORN3_API bool songFinished(const Song* song);
-
-// How far every panning lies from the centre, in percent (0..100) of what the module
-// gives: kDefaultStereoSeparation (100) as given, 0 all in the centre. MOD modules pan
-// their channels hard left, right, right, left, as the Amiga played them; S3M modules
-// pan each channel as their header says. A new separation takes effect at each
-// channel's next note. Safe to call while the song plays.
-inline constexpr std::int32_t kDefaultStereoSeparation = 100;
-VORN3_API void setStereoSeparation(Song* song, std::int32_t percent);
-
-// A player of the host's own, with its own callbacks, output, voices and songs, as the
-// default player is at program start. Null when memory runs out.
-VORN3_API Player* playerCreate();
-// Closes the player's output and frees the songs it created; nothing for null.
-VORN3_API void playerDestroy(Player* player);
-
-// The operations above, on a given player; a song's own operations act on its player.
-VORN3_API void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close,
-                                  StreamRead read, StreamSeek seek, StreamTell tell);
-VORN3_API void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
-VORN3_API bool setBufferLength(Player& player, std::int32_t milliseconds);
-VORN3_API void setGain(Player& player, double decibels);
-VORN3_API bool openAudio(Player& player, std::int32_t outputRate);
-VORN3_API void closeAudio(Player& player);
-VORN3_API bool pumpAudio(Player& player);
-VORN3_API std::int32_t renderAudio(Player& player, std::int16_t* destination, std::int32_t frames);
-VORN3_API Song* songCreate(Player& player, const char* name, SampleDataHook sampleDataHook);
-
-// Playing a module for a host: a tune is one module with a player of its own, rendered
-// on the caller's thread at the caller's rate, with no device and no thread.
-struct Tune;
+inline constexpr std::int32_t kPlayForever = VORN3_PLAY_FOREVER;
+inline constexpr std::int32_t kDefaultStereoSeparation = VORN3_DEFAULT_STEREO_SEPARATION;
 
 // Whether an operation succeeded, and why not.
 struct Status {
@@ -191,8 +24,13 @@ struct Status {
 };
 
 struct TuneLoad {
-    Tune* tune = nullptr;  // null when the status is not ok
+    Tune* tune = nullptr;  // null when the status is not ok; release with tuneFree
     Status status;
+};
+
+struct Subsong {
+    std::int32_t firstOrder = 0;  // -1: no such subsong
+    double seconds = 0;           // of one pass
 };
 
 struct ModuleInfo {
@@ -205,104 +43,128 @@ struct ModuleInfo {
     std::int32_t patterns = 0;
     std::vector<std::string> instruments;  // names, one per instrument
     std::vector<std::string> samples;      // names, instrument by instrument
+    std::vector<Subsong> subsongs;         // at least one
     bool linearFrequencies = false;        // else Amiga periods
     std::int32_t speed = 0;                // initial ticks per row
     std::int32_t bpm = 0;                  // initial beats per minute
 };
 
-// The row being computed, up to 20 ms ahead of the frames handed out, and the time of
-// the next frame to be handed out.
+// The row whose sound the next frame handed out starts in, and that frame's time.
 struct TunePosition {
     std::int32_t order = 0;
     std::int32_t row = 0;
     double seconds = 0;
 };
 
-// Reads a module from `size` bytes (copied as needed) or from a file, to be rendered at
-// `rate` Hz (8000..384000).
-VORN3_API TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate);
-VORN3_API TuneLoad tuneLoadFile(const char* path, std::int32_t rate);
-// Releases the tune with everything it owns; nothing for null. As with free(), the tune
-// must not be used or freed again afterwards: that is the caller's error.
-VORN3_API void tuneFree(Tune* tune);
+inline Status statusOf(const vorn3_status& status) {
+    return {status.ok != 0, status.message};
+}
 
-VORN3_API ModuleInfo tuneInfo(const Tune& tune);
+inline TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
+    TuneLoad load;
+    load.status = statusOf(vorn3_load(data, size, rate, &load.tune));
+    return load;
+}
 
-// The next `frames` stereo frames (left first): 16-bit, or floats with full scale at ±1
-// and nothing clipped. Fewer at the end of the last pass, 0 after it.
-VORN3_API std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames);
-VORN3_API std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames);
+inline TuneLoad tuneLoadFile(const char* path, std::int32_t rate) {
+    TuneLoad load;
+    load.status = statusOf(vorn3_load_file(path, rate, &load.tune));
+    return load;
+}
 
-// How many passes the tune plays before it ends: 1 at first, kPlayForever for no end;
-// passes end as setPasses says.
-VORN3_API void tuneSetPasses(Tune& tune, std::int32_t passes);
-// Seconds of one pass of the subsong playing, found by running the rows without mixing.
-VORN3_API double tuneDuration(const Tune& tune);
+inline void tuneFree(Tune* tune) {
+    vorn3_free(tune);
+}
 
-// A song in the module's order list that playback from an earlier one never reaches:
-// the first starts at order 0, each other at the first order no pass of an earlier one
-// plays (sections that separator orders end, or orders only a jump leads to).
-struct Subsong {
-    std::int32_t firstOrder = 0;
-    double seconds = 0;  // of one pass
+inline Subsong tuneSubsong(const Tune& tune, std::int32_t index) {
+    const vorn3_subsong subsong = vorn3_get_subsong(&tune, index);
+    return {subsong.first_order, subsong.seconds};
+}
+
+inline std::int32_t tuneSubsongCount(const Tune& tune) {
+    return vorn3_get_info(&tune).subsongs;
+}
+
+inline ModuleInfo tuneInfo(const Tune& tune) {
+    const vorn3_info c = vorn3_get_info(&tune);
+    ModuleInfo info;
+    info.title = c.title;
+    info.tracker = c.tracker;
+    info.format = c.format;
+    info.message = vorn3_message(&tune);
+    info.channels = c.channels;
+    info.orders = c.orders;
+    info.patterns = c.patterns;
+    for (std::int32_t i = 0; i < c.instruments; ++i)
+        info.instruments.emplace_back(vorn3_instrument_name(&tune, i));
+    for (std::int32_t i = 0; i < c.samples; ++i)
+        info.samples.emplace_back(vorn3_sample_name(&tune, i));
+    for (std::int32_t i = 0; i < c.subsongs; ++i)
+        info.subsongs.push_back(tuneSubsong(tune, i));
+    info.linearFrequencies = c.linear_frequencies != 0;
+    info.speed = c.speed;
+    info.bpm = c.bpm;
+    return info;
+}
+
+inline std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames) {
+    return vorn3_render_s16(&tune, destination, frames);
+}
+
+inline std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames) {
+    return vorn3_render_float(&tune, destination, frames);
+}
+
+inline void tuneSetPasses(Tune& tune, std::int32_t passes) {
+    vorn3_set_passes(&tune, passes);
+}
+
+inline double tuneDuration(const Tune& tune) {
+    return vorn3_duration(&tune);
+}
+
+inline Status tuneSelectSubsong(Tune& tune, std::int32_t index) {
+    return statusOf(vorn3_select_subsong(&tune, index));
+}
+
+inline Status tuneSeekTime(Tune& tune, double seconds) {
+    return statusOf(vorn3_seek_time(&tune, seconds));
+}
+
+inline Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
+    return statusOf(vorn3_seek_position(&tune, order, row));
+}
+
+inline TunePosition tunePosition(const Tune& tune) {
+    TunePosition position;
+    vorn3_get_position(&tune, &position.order, &position.row, &position.seconds);
+    return position;
+}
+
+// Where playback is and what each channel plays; see vorn3_get_state.
+struct TuneState {
+    vorn3_state playback{};
+    std::vector<vorn3_channel_state> channels;  // one per channel of the module
 };
 
-// How many subsongs the module holds, at least 1.
-VORN3_API std::int32_t tuneSubsongCount(const Tune& tune);
-// The subsong at `index` (0-based); firstOrder -1 for an index outside the count.
-VORN3_API Subsong tuneSubsong(const Tune& tune, std::int32_t index);
-// Plays the subsong at `index` from its start, before or while rendering (0 at first):
-// its end and passes as the whole module's, its rows the ones seeking reaches and its
-// pass what tuneDuration measures. Not ok, with nothing changed, for an index outside
-// the count.
-VORN3_API Status tuneSelectSubsong(Tune& tune, std::int32_t index);
-VORN3_API std::int32_t tuneSelectedSubsong(const Tune& tune);
+inline TuneState tuneState(const Tune& tune) {
+    TuneState state;
+    state.channels.resize(static_cast<std::size_t>(vorn3_get_info(&tune).channels));
+    state.playback = vorn3_get_state(&tune, state.channels.data(),
+                                     static_cast<std::int32_t>(state.channels.size()));
+    return state;
+}
 
-// Moves playback to a time or to the first time a pass plays an order's row, arriving
-// with the state a straight play would have there (speed, tempo, volumes, loops, the
-// samples playing). Not ok, with playback at the start, for a row no pass plays.
-VORN3_API Status tuneSeekTime(Tune& tune, double seconds);
-VORN3_API Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row);
-VORN3_API TunePosition tunePosition(const Tune& tune);
+inline void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
+    vorn3_mute_channel(&tune, channel, muted ? 1 : 0);
+}
 
-// A muted channel plays silently; its rows go on.
-VORN3_API void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted);
+inline void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
+    vorn3_set_stereo_separation(&tune, percent);
+}
 
-// As setStereoSeparation.
-VORN3_API void tuneSetStereoSeparation(Tune& tune, std::int32_t percent);
-// As setGain: the frames rendered from the next call on, by `decibels`.
-VORN3_API void tuneSetGain(Tune& tune, double decibels);
-
-// A device that plays only when told, for tests and recorders: every mixing pass then
-// happens at a known play position.
-class VORN3_API VirtualWaveDevice final : public WaveDevice {
-public:
-    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
-    std::uint64_t framesPlayed() override;
-    void close() override;
-    // Plays the next `frames` frames of the ring, copying them into `heard` (frames × 2
-    // values) unless it is null. Nothing while closed.
-    void play(std::int32_t frames, std::int16_t* heard = nullptr);
-    bool isOpen();
-
-private:
-    std::mutex lock_;
-    const std::int16_t* ring_ = nullptr;  // null while closed
-    std::int32_t ringFrames_ = 0;
-    std::uint64_t played_ = 0;  // frames since open
-};
-
-// Plays nothing at the pace of the wall clock: where no sound device can be opened,
-// songs still advance in real time.
-class VORN3_API SilentWaveDevice final : public WaveDevice {
-public:
-    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
-    std::uint64_t framesPlayed() override;
-    void close() override {}
-
-private:
-    std::int64_t openedAt_ = 0;  // ns on the steady clock
-    std::int32_t rate_ = 0;      // Hz
-};
+inline void tuneSetGain(Tune& tune, double decibels) {
+    vorn3_set_gain(&tune, decibels);
+}
 
 }  // namespace vorn3

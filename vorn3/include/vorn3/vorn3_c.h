@@ -1,6 +1,16 @@
-/* Vorn3 for C and other languages: modules rendered on the caller's thread at the
- * caller's rate, with no device and no thread. Plain types only; nothing exits or
- * throws. Every function takes a null tune as a tune that does nothing. */
+/* Vorn3, the module player library: its binary interface. A tune is one module (XM, MOD,
+ * S3M or IT) rendered on the caller's thread at the caller's rate, with no device and no
+ * thread of the library's own. Plain C types and opaque handles only; nothing exits,
+ * throws or prints.
+ *
+ * Threads: the library keeps no state between tunes, so different tunes may be used from
+ * different threads at once. One tune is used by one thread at a time, except that
+ * vorn3_get_position and vorn3_get_state may be called from any thread while another
+ * renders it (a player drawing visuals beside its audio thread).
+ *
+ * Null handles: every function takes a null tune as a tune that does nothing; what it
+ * returns then is stated below as "for null". Freeing a tune twice, or using it after
+ * vorn3_free, is the caller's error, as with free(). */
 #ifndef VORN3_C_H
 #define VORN3_C_H
 
@@ -13,23 +23,41 @@
 extern "C" {
 #endif
 
+/* The version of this header. vorn3_version() gives the library's at run time: a program
+ * built against this header works with any library of the same major version and at
+ * least this minor one. */
+#define VORN3_VERSION_MAJOR 0
+#define VORN3_VERSION_MINOR 2
+#define VORN3_VERSION_PATCH 0
+#define VORN3_VERSION_TEXT "0.2.0"
+#define VORN3_VERSION_NUMBER \
+    (VORN3_VERSION_MAJOR * 10000 + VORN3_VERSION_MINOR * 100 + VORN3_VERSION_PATCH)
+
+/* The library's version as VORN3_VERSION_NUMBER counts it. Any thread. */
+VORN3_API int32_t vorn3_version(void);
+/* The same as text, as VORN3_VERSION_TEXT gives it; a string that lives as long as the library. Any
+ * thread. */
+VORN3_API const char* vorn3_version_text(void);
+
 typedef struct vorn3_tune vorn3_tune;
 
-/* ok is 1 on success; else 0 with message saying why. */
+/* ok is 1 on success; else 0 with message saying why, one line of printable text. */
 typedef struct vorn3_status {
     int32_t ok;
     char message[160];
 } vorn3_status;
 
+/* Names are trimmed and hold no control bytes; each ends in a zero byte. */
 typedef struct vorn3_info {
     char title[32];
-    char tracker[32];
-    char format[32];
+    char tracker[32]; /* the program that wrote the file; "" when unknown */
+    char format[32];  /* "XM 1.04", "MOD M.K.", "MOD 15 samples", "S3M", "IT 2.14" */
     int32_t channels;
-    int32_t orders;
+    int32_t orders; /* in the order list, separators and skip markers left out */
     int32_t patterns;
     int32_t instruments;
     int32_t samples;
+    int32_t subsongs;           /* at least 1 */
     int32_t linear_frequencies; /* 1: linear, 0: Amiga periods */
     int32_t speed;              /* initial ticks per row */
     int32_t bpm;                /* initial beats per minute */
@@ -37,41 +65,110 @@ typedef struct vorn3_info {
 
 /* Every pass, for vorn3_set_passes. */
 #define VORN3_PLAY_FOREVER 0
+#define VORN3_MIN_RATE 8000
+#define VORN3_MAX_RATE 384000
 
-/* Reads a module from memory (copied as needed) or a file, to be rendered at rate Hz
- * (8000..384000). On success *tune is the new tune, else null. */
+/* Reads a module from size bytes at data (copied as needed: data may go once this
+ * returns) or from the file at path, to be rendered at rate Hz (VORN3_MIN_RATE..
+ * VORN3_MAX_RATE). On success *tune is the new tune, to be released with vorn3_free;
+ * on failure *tune is null and the status says why (the rate, a file that cannot be
+ * read, bytes that are no module this library plays, memory). A null tune pointer fails
+ * and loads nothing. Any thread. */
 VORN3_API vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune);
 VORN3_API vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune);
-/* Releases the tune with everything it owns; nothing for null. As with free(), the tune
- * must not be used or freed again afterwards: that is the caller's error. */
+/* Releases the tune with everything it owns; nothing for null. */
 VORN3_API void vorn3_free(vorn3_tune* tune);
 
+/* What the module holds; all zero for null. */
 VORN3_API vorn3_info vorn3_get_info(const vorn3_tune* tune);
-/* Names of the instruments and of the samples, instrument by instrument; "" past the
- * last. Valid until the tune is freed. */
+/* The song's message, lines ended by '\n'; "" when it has none and for null. Valid until
+ * the tune is freed. */
+VORN3_API const char* vorn3_message(const vorn3_tune* tune);
+/* Names of the instruments and of the samples (0-based, samples instrument by
+ * instrument); "" outside the count and for null. Valid until the tune is freed. */
 VORN3_API const char* vorn3_instrument_name(const vorn3_tune* tune, int32_t index);
 VORN3_API const char* vorn3_sample_name(const vorn3_tune* tune, int32_t index);
 
-/* The next frames stereo frames, left first; fewer at the end of the last pass. */
+/* The next frames stereo frames into destination (frames × 2 values, left first):
+ * 16-bit, or floats with full scale at ±1 and nothing clipped. Returns the frames
+ * written: frames, fewer at the end of the last pass, 0 after it, for a negative count,
+ * a null destination and for null. */
 VORN3_API int32_t vorn3_render_s16(vorn3_tune* tune, int16_t* destination, int32_t frames);
 VORN3_API int32_t vorn3_render_float(vorn3_tune* tune, float* destination, int32_t frames);
 
-/* Passes before the tune ends: 1 at first. A pass ends where playback comes to a row it
- * has already played (after a jump, a break or the last order). */
+/* Passes before the tune ends: 1 at first, VORN3_PLAY_FOREVER for no end; a negative
+ * count is taken as VORN3_PLAY_FOREVER. A pass ends where playback comes to a row it has
+ * already played (after a jump, a break or the last order), except for rows a pattern
+ * loop repeats. */
 VORN3_API void vorn3_set_passes(vorn3_tune* tune, int32_t passes);
-/* Seconds of one pass, found without mixing. */
+/* Seconds of one pass of the subsong playing, found without mixing; 0 for null. */
 VORN3_API double vorn3_duration(const vorn3_tune* tune);
 
+/* A subsong is a part of the order list that playback from an earlier one never reaches:
+ * the first starts at order 0, each other at the first order no pass of an earlier one
+ * plays (sections that separators end, or orders only a jump leads to). */
+typedef struct vorn3_subsong {
+    int32_t first_order;
+    double seconds; /* of one pass */
+} vorn3_subsong;
+
+/* The subsong at index (0-based, below vorn3_info's subsongs); first_order -1 and 0
+ * seconds outside the count and for null. */
+VORN3_API vorn3_subsong vorn3_get_subsong(const vorn3_tune* tune, int32_t index);
+/* Plays the subsong at index from its start, before or while rendering (0 at first): its
+ * end and passes, the rows seeking reaches and vorn3_duration are its own. Fails, with
+ * nothing changed, for an index outside the count and for null. */
+VORN3_API vorn3_status vorn3_select_subsong(vorn3_tune* tune, int32_t index);
+
+/* Moves playback to a time in seconds (from the start of the subsong playing; beyond the
+ * end it lands at the end) or to the first time a pass plays an order's row, arriving
+ * with the state a straight play would have there. A row no pass plays, a negative or
+ * not-a-number time fail, leaving playback at the start. Fails for null. */
 VORN3_API vorn3_status vorn3_seek_time(vorn3_tune* tune, double seconds);
 VORN3_API vorn3_status vorn3_seek_position(vorn3_tune* tune, int32_t order, int32_t row);
+/* The order and row being computed, up to 20 ms ahead of the frames handed out (the
+ * sought row right after a seek), and the time of the next frame to be handed out, in
+ * seconds from the start of the subsong; each pointer may be null. All 0 for null. Any
+ * thread, also while another renders the tune. */
 VORN3_API void vorn3_get_position(const vorn3_tune* tune, int32_t* order, int32_t* row,
                                   double* seconds);
 
+/* What one channel plays, for a host drawing it. */
+typedef struct vorn3_channel_state {
+    int32_t note;       /* 1..120 (1 is C-0) of the note sounding; 0: none */
+    int32_t instrument; /* 1-based, as the file numbers them; 0: none */
+    int32_t volume;     /* 0..64, the channel's note volume */
+    float level;        /* peak of what the channel added to the last 20 ms rendered, 1 full
+                           scale (after the gain); 0 when silent or muted, and until the
+                           first render after a call that asked for channels */
+} vorn3_channel_state;
+
+typedef struct vorn3_state {
+    int32_t subsong;
+    int32_t order; /* as vorn3_get_position */
+    int32_t pattern;
+    int32_t row;
+    int32_t speed; /* ticks per row */
+    int32_t bpm;
+    double seconds;   /* as vorn3_get_position */
+    int32_t channels; /* of the module, however many were asked for */
+} vorn3_state;
+
+/* Where playback is and what it plays, as of the last render, seek or subsong choice: the
+ * state, and the first `count` channels' into channels (which may be null when count is
+ * 0; channels beyond the module's are zeroed). All zero for null. Any thread, also while
+ * another renders the tune. */
+VORN3_API vorn3_state vorn3_get_state(const vorn3_tune* tune, vorn3_channel_state* channels,
+                                      int32_t count);
+
+/* A muted channel (0-based) plays silently and its rows go on; a channel outside the
+ * module's is ignored. */
 VORN3_API void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);
 
-/* How far every panning lies from the centre, in percent (0..100) of what the module
- * gives: VORN3_DEFAULT_STEREO_SEPARATION at first, 0 all in the centre. MOD channels pan
- * hard left, right, right, left. Takes effect at each channel's next note. */
+/* How far every panning lies from the centre, in percent (0..100, values beyond are
+ * clamped) of what the module gives: VORN3_DEFAULT_STEREO_SEPARATION at first, 0 all in
+ * the centre. MOD channels pan hard left, right, right, left. Takes effect at each
+ * channel's next note. */
 #define VORN3_DEFAULT_STEREO_SEPARATION 100
 VORN3_API void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
 

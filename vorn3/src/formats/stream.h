@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace vorn3 {
 

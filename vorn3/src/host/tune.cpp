@@ -1,3 +1,4 @@
+// The binary interface: tunes, each a module with a player of its own.
 #include "host/tune.h"
 
 #include <algorithm>
@@ -12,25 +13,38 @@
 #include "mixer/voice.h"
 #include "player/player.h"
 #include "player/song.h"
+#include "vorn3/vorn3_c.h"
 
 namespace vorn3 {
 namespace {
 
-constexpr std::int32_t kMinRate = 8000;
-constexpr std::int32_t kMaxRate = 384000;
 constexpr std::int64_t kSkipPiece = 1 << 20;  // frames advanced at once when seeking
 // A pass that loops within itself without end is cut here.
 constexpr std::int64_t kLongestPassSeconds = 24 * 60 * 60;
+constexpr float kFullScale = 32768;  // a 16-bit frame's
 
 // A module in memory outlives its stream: nothing to close.
 void keepMemory(void*) {}
 
-Status failure(std::string message) {
-    return {false, std::move(message)};
+template <std::size_t kSize>
+void copyText(char (&destination)[kSize], const std::string& text) {
+    const std::size_t length = std::min(text.size(), kSize - 1);
+    std::memcpy(destination, text.data(), length);
+    destination[length] = '\0';
 }
 
-// Playback back at the start, as right after loading.
-void restart(Tune& tune) {
+vorn3_status success() {
+    return {1, {}};
+}
+
+vorn3_status failure(const std::string& message) {
+    vorn3_status status{0, {}};
+    copyText(status.message, message);
+    return status;
+}
+
+// Playback back at the start of the subsong, as right after loading.
+void restart(vorn3_tune& tune) {
     Mixer& mixer = tune.player->mixer;
     resetVoices(mixer);
     songStart(tune.song);
@@ -39,7 +53,7 @@ void restart(Tune& tune) {
 }
 
 // Runs the rows of one pass with a player that has no voices, counting their frames.
-std::int64_t measurePass(Tune& tune) {
+std::int64_t measurePass(vorn3_tune& tune) {
     Song& song = *tune.song;
     Player dry;
     dry.mixer.output.outputRate = tune.rate;
@@ -64,14 +78,14 @@ std::int32_t restartOrderOf(const Module& module, std::int32_t order) {
     return order == 0 ? module.restartPosition : order;
 }
 
-void chooseSubsong(Tune& tune, std::int32_t index) {
+void chooseSubsong(vorn3_tune& tune, std::int32_t index) {
     tune.subsong = index;
     tune.song->firstOrder = tune.subsongs[index].firstOrder;
     tune.song->restartOrder = restartOrderOf(*tune.song->module, tune.song->firstOrder);
 }
 
 // Each subsong starts at the first order no pass of an earlier one played.
-void findSubsongs(Tune& tune) {
+void findSubsongs(vorn3_tune& tune) {
     Song& song = *tune.song;
     std::array<bool, kMaxOrders> reached{};
     tune.subsongCount = 0;
@@ -87,41 +101,120 @@ void findSubsongs(Tune& tune) {
     chooseSubsong(tune, 0);
 }
 
-TuneLoad loadFromStream(SongStream& stream, std::int32_t rate) {
-    if (rate < kMinRate || rate > kMaxRate) {
-        return {nullptr, failure("rate " + std::to_string(rate) + " Hz is outside " +
-                                 std::to_string(kMinRate) + ".." + std::to_string(kMaxRate))};
+// Names are padded with spaces or zeros; a control byte shows as a space, and a line
+// break only where lines are kept.
+std::string textOf(const char* text, std::size_t most, bool keepLines = false) {
+    std::string result(text, strnlen(text, most));
+    for (char& c : result) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < ' ' && !(keepLines && c == '\n')) || byte == 0x7F) c = ' ';
     }
-    auto* tune = new (std::nothrow) Tune{};
+    result.erase(result.find_last_not_of(' ') + 1);
+    return result;
+}
+
+TuneTexts textsOf(const Module& module) {
+    TuneTexts texts;
+    texts.title = textOf(module.title.data(), module.title.size());
+    texts.tracker = textOf(module.tracker.data(), module.tracker.size());
+    texts.format = textOf(module.format.data(), module.format.size());
+    if (module.message) texts.message = textOf(module.message, SIZE_MAX, true);
+    for (std::int32_t i = 0; i < module.instrumentCount; ++i)
+        texts.instruments.push_back(textOf(module.instruments[i].name.data(), kNameBytes));
+    for (std::int32_t i = 0; i < module.sampleCount; ++i)
+        texts.samples.push_back(textOf(module.sampleNames[i].data(), kNameBytes));
+    return texts;
+}
+
+// The row computed next once a row's last tick has been mixed: the sought one after a
+// seek.
+std::pair<std::int32_t, std::int32_t> rowAhead(const Song& song) {
+    const bool betweenRows = song.tick == 0 && song.client.samplesLeftInTick == 0;
+    if (betweenRows && song.nextRow >= 0 && !song.finished)
+        return {song.nextOrder >= 0 ? song.nextOrder : song.currentOrder.load(), song.nextRow};
+    return {song.currentOrder, song.currentRow};
+}
+
+float peakOf(Mixer& mixer, const Note& note) {
+    float peak = 0;
+    for (const std::int32_t index : {note.voiceIndex, note.rightVoiceIndex}) {
+        if (const Voice* voice = voiceAt(mixer, index)) peak = std::max(peak, voice->peak);
+    }
+    return peak;
+}
+
+vorn3_channel_state channelState(vorn3_tune& tune, std::int32_t index) {
+    const Song& song = *tune.song;
+    const Channel& channel = song.channels[index];
+    Mixer& mixer = tune.player->mixer;
+    const Voice* voice = voiceAt(mixer, channel.playing.voiceIndex);
+    const bool sounding = voice && voice->sample;
+    float peak = peakOf(mixer, channel.playing);
+    for (std::int32_t i = 0; i < song.letGoCount; ++i) {
+        if (song.letGoNotes[i].channel == index)
+            peak = std::max(peak, peakOf(mixer, song.letGoNotes[i].note));
+    }
+    const float level = channel.muted ? 0 : peak * mixer.gain / kFullScale;
+    return {sounding ? channel.note + 1 : 0, sounding ? channel.instrument + 1 : 0, channel.volume,
+            level};
+}
+
+// Takes the state a host reads, after every call that moves playback.
+void publishState(vorn3_tune& tune) {
+    const Song& song = *tune.song;
+    PublishedState state{};
+    const auto [order, row] = rowAhead(song);
+    state.position = {tune.subsong,
+                      order,
+                      song.module->orderTable[order],
+                      row,
+                      song.speed,
+                      song.bpm,
+                      static_cast<double>(tune.framesDone) / tune.rate,
+                      song.module->channelCount};
+    for (std::int32_t c = 0; c < song.module->channelCount && song.channels; ++c)
+        state.channels[c] = channelState(tune, c);
+    const std::lock_guard lock(tune.stateLock);
+    tune.state = state;
+}
+
+vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** result) {
+    *result = nullptr;
+    if (rate < VORN3_MIN_RATE || rate > VORN3_MAX_RATE) {
+        return failure("rate " + std::to_string(rate) + " Hz is outside " +
+                       std::to_string(VORN3_MIN_RATE) + ".." + std::to_string(VORN3_MAX_RATE));
+    }
+    auto* tune = new (std::nothrow) vorn3_tune{};
     Player* player = playerCreate();
     if (!tune || !player || !openOutput(player->mixer, rate)) {
         delete tune;
         playerDestroy(player);
-        return {nullptr, failure("out of memory")};
+        return failure("out of memory");
     }
     tune->player = player;
     tune->rate = rate;
     tune->song = songLoad(*player, &stream, nullptr);
     if (!tune->song) {
-        tuneFree(tune);
-        return {nullptr, failure("not a module this player can read")};
+        vorn3_free(tune);
+        return failure("not a module this player can read");
+    }
+    try {
+        tune->texts = textsOf(*tune->song->module);
+    } catch (const std::bad_alloc&) {
+        vorn3_free(tune);
+        return failure("out of memory");
     }
     tune->song->passLimit = 1;
     findSubsongs(*tune);
     restart(*tune);
-    return {tune, {}};
-}
-
-// Names are padded with spaces or zeros.
-std::string nameOf(const char* text, std::size_t most) {
-    std::string name(text, strnlen(text, most));
-    name.erase(name.find_last_not_of(' ') + 1);
-    return name;
+    publishState(*tune);
+    *result = tune;
+    return success();
 }
 
 // Skips frames in pieces of at most `piece` until the song stops or `frames` have
 // passed; the frames skipped.
-std::int64_t skip(Tune& tune, std::int64_t frames, std::int64_t piece) {
+std::int64_t skip(vorn3_tune& tune, std::int64_t frames, std::int64_t piece) {
     std::int64_t done = 0;
     while (done < frames) {
         const auto length = static_cast<std::int32_t>(std::min(frames - done, piece));
@@ -135,7 +228,7 @@ std::int64_t skip(Tune& tune, std::int64_t frames, std::int64_t piece) {
 
 // From the start to `frame`, cutting the mixing into the chunks a straight render cuts
 // it into: a volume ramp depends on where it is cut.
-void skipTo(Tune& tune, std::int64_t frame) {
+void skipTo(vorn3_tune& tune, std::int64_t frame) {
     restart(tune);
     Mixer& mixer = tune.player->mixer;
     const std::int32_t chunk = mixer.output.chunkFrames;
@@ -145,108 +238,21 @@ void skipTo(Tune& tune, std::int64_t frame) {
     if (rest > 0) tune.framesDone += renderChunkFrom(mixer, rest);
 }
 
-}  // namespace
-
-TuneLoad tuneLoad(const void* data, std::size_t size, std::int32_t rate) {
-    if (!data || size > static_cast<std::size_t>(INT32_MAX)) {
-        return {nullptr, failure("no module of a size this player can read")};
-    }
-    MemoryStream memory{static_cast<const std::uint8_t*>(data), static_cast<std::int32_t>(size)};
-    SongStream stream{{nullptr, keepMemory, memoryRead, memorySeek, memoryTell}, &memory};
-    return loadFromStream(stream, rate);
+const char* nameAt(const std::vector<std::string>& names, std::int32_t index) {
+    if (index < 0 || index >= static_cast<std::int32_t>(names.size())) return "";
+    return names[static_cast<std::size_t>(index)].c_str();
 }
 
-TuneLoad tuneLoadFile(const char* path, std::int32_t rate) {
-    if (!path) return {nullptr, failure("no file named")};
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return {nullptr, failure(std::string("cannot open: ") + std::strerror(errno))};
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t block[65536];
-    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
-        bytes.insert(bytes.end(), block, block + count);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return {nullptr, failure("cannot read: " + std::string(std::strerror(errno)))};
-    return tuneLoad(bytes.data(), bytes.size(), rate);
-}
-
-void tuneFree(Tune* tune) {
-    if (!tune) return;
-    playerDestroy(tune->player);
-    delete tune;
-}
-
-ModuleInfo tuneInfo(const Tune& tune) {
-    const Song& song = *tune.song;
-    ModuleInfo info;
-    info.title = nameOf(song.module->title.data(), song.module->title.size());
-    info.tracker = nameOf(song.module->tracker.data(), song.module->tracker.size());
-    info.format = nameOf(song.module->format.data(), song.module->format.size());
-    if (song.module->message) info.message = song.module->message;
-    info.channels = song.module->channelCount;
-    info.orders = song.module->songLength;
-    info.patterns = song.module->patternSlotCount;
-    for (std::int32_t i = 0; i < song.module->instrumentCount; ++i)
-        info.instruments.push_back(nameOf(song.module->instruments[i].name.data(), kNameBytes));
-    for (std::int32_t i = 0; i < song.module->sampleCount; ++i)
-        info.samples.push_back(nameOf(song.module->sampleNames[i].data(), kNameBytes));
-    info.linearFrequencies = (song.module->flags & kLinearFrequencies) != 0;
-    info.speed = song.module->defaultTempo;
-    info.bpm = song.module->defaultBpm;
-    return info;
-}
-
-std::int32_t tuneRender(Tune& tune, std::int16_t* destination, std::int32_t frames) {
+template <typename Value>
+std::int32_t render(vorn3_tune& tune, Value* destination, std::int32_t frames) {
+    tune.player->mixer.measurePeaks = tune.levelsWanted.load(std::memory_order_relaxed);
     const std::int32_t rendered = renderOutput(tune.player->mixer, destination, frames);
     tune.framesDone += rendered;
+    publishState(tune);
     return rendered;
 }
 
-std::int32_t tuneRender(Tune& tune, float* destination, std::int32_t frames) {
-    const std::int32_t rendered = renderOutput(tune.player->mixer, destination, frames);
-    tune.framesDone += rendered;
-    return rendered;
-}
-
-void tuneSetPasses(Tune& tune, std::int32_t passes) {
-    setPasses(tune.song, passes);
-}
-
-double tuneDuration(const Tune& tune) {
-    return static_cast<double>(tune.subsongs[tune.subsong].passFrames) / tune.rate;
-}
-
-std::int32_t tuneSubsongCount(const Tune& tune) {
-    return tune.subsongCount;
-}
-
-Subsong tuneSubsong(const Tune& tune, std::int32_t index) {
-    if (index < 0 || index >= tune.subsongCount) return {-1, 0};
-    const SubsongPlace& place = tune.subsongs[index];
-    return {place.firstOrder, static_cast<double>(place.passFrames) / tune.rate};
-}
-
-Status tuneSelectSubsong(Tune& tune, std::int32_t index) {
-    if (index < 0 || index >= tune.subsongCount) {
-        return failure("no subsong " + std::to_string(index) + " (the module has " +
-                       std::to_string(tune.subsongCount) + ")");
-    }
-    chooseSubsong(tune, index);
-    restart(tune);
-    return {};
-}
-
-std::int32_t tuneSelectedSubsong(const Tune& tune) {
-    return tune.subsong;
-}
-
-Status tuneSeekTime(Tune& tune, double seconds) {
-    if (!(seconds >= 0) || !std::isfinite(seconds)) return failure("no such time");
-    skipTo(tune, std::llround(std::min(seconds, double{INT32_MAX}) * tune.rate));
-    return {};
-}
-
-Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
+vorn3_status seekPosition(vorn3_tune& tune, std::int32_t order, std::int32_t row) {
     Song& song = *tune.song;
     const bool exists = order >= 0 && order < song.module->songLength && row >= 0 &&
                         row < song.module->patterns[song.module->orderTable[order]].rows;
@@ -267,33 +273,176 @@ Status tuneSeekPosition(Tune& tune, std::int32_t order, std::int32_t row) {
         return failure("order " + std::to_string(order) + " row " + std::to_string(row) +
                        " is never played");
     }
-    return {};
+    return success();
 }
 
-TunePosition tunePosition(const Tune& tune) {
-    return {tune.song->currentOrder, tune.song->currentRow,
-            static_cast<double>(tune.framesDone) / tune.rate};
+}  // namespace
+}  // namespace vorn3
+
+using namespace vorn3;
+
+extern "C" {
+
+int32_t vorn3_version(void) {
+    return VORN3_VERSION_NUMBER;
 }
 
-void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
-    setStereoSeparation(tune.song, percent);
+const char* vorn3_version_text(void) {
+    return VORN3_VERSION_TEXT;
 }
 
-void tuneSetGain(Tune& tune, double decibels) {
-    setGain(*tune.player, decibels);
+vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune) {
+    if (!tune) return failure("no place for the tune");
+    *tune = nullptr;
+    if (!data || size > static_cast<std::size_t>(INT32_MAX))
+        return failure("no module of a size this player can read");
+    MemoryStream memory{static_cast<const std::uint8_t*>(data), static_cast<std::int32_t>(size)};
+    SongStream stream{{nullptr, keepMemory, memoryRead, memorySeek, memoryTell}, &memory};
+    return loadFromStream(stream, rate, tune);
 }
 
-void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
-    Song& song = *tune.song;
+vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune) {
+    if (!tune) return failure("no place for the tune");
+    *tune = nullptr;
+    if (!path) return failure("no file named");
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return failure(std::string("cannot open: ") + std::strerror(errno));
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
+        bytes.insert(bytes.end(), block, block + count);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return failure("cannot read: " + std::string(std::strerror(errno)));
+    return vorn3_load(bytes.data(), bytes.size(), rate, tune);
+}
+
+void vorn3_free(vorn3_tune* tune) {
+    if (!tune) return;
+    playerDestroy(tune->player);
+    delete tune;
+}
+
+vorn3_info vorn3_get_info(const vorn3_tune* tune) {
+    vorn3_info info{};
+    if (!tune) return info;
+    const Module& module = *tune->song->module;
+    copyText(info.title, tune->texts.title);
+    copyText(info.tracker, tune->texts.tracker);
+    copyText(info.format, tune->texts.format);
+    info.channels = module.channelCount;
+    info.orders = module.songLength;
+    info.patterns = module.patternSlotCount;
+    info.instruments = module.instrumentCount;
+    info.samples = module.sampleCount;
+    info.subsongs = tune->subsongCount;
+    info.linear_frequencies = (module.flags & kLinearFrequencies) != 0 ? 1 : 0;
+    info.speed = module.defaultTempo;
+    info.bpm = module.defaultBpm;
+    return info;
+}
+
+const char* vorn3_message(const vorn3_tune* tune) {
+    return tune ? tune->texts.message.c_str() : "";
+}
+
+const char* vorn3_instrument_name(const vorn3_tune* tune, int32_t index) {
+    return tune ? nameAt(tune->texts.instruments, index) : "";
+}
+
+const char* vorn3_sample_name(const vorn3_tune* tune, int32_t index) {
+    return tune ? nameAt(tune->texts.samples, index) : "";
+}
+
+int32_t vorn3_render_s16(vorn3_tune* tune, int16_t* destination, int32_t frames) {
+    return tune ? render(*tune, destination, frames) : 0;
+}
+
+int32_t vorn3_render_float(vorn3_tune* tune, float* destination, int32_t frames) {
+    return tune ? render(*tune, destination, frames) : 0;
+}
+
+void vorn3_set_passes(vorn3_tune* tune, int32_t passes) {
+    if (tune) setPasses(tune->song, passes);
+}
+
+double vorn3_duration(const vorn3_tune* tune) {
+    if (!tune) return 0;
+    return static_cast<double>(tune->subsongs[tune->subsong].passFrames) / tune->rate;
+}
+
+vorn3_subsong vorn3_get_subsong(const vorn3_tune* tune, int32_t index) {
+    if (!tune || index < 0 || index >= tune->subsongCount) return {-1, 0};
+    const SubsongPlace& place = tune->subsongs[index];
+    return {place.firstOrder, static_cast<double>(place.passFrames) / tune->rate};
+}
+
+vorn3_status vorn3_select_subsong(vorn3_tune* tune, int32_t index) {
+    if (!tune) return failure("no tune");
+    if (index < 0 || index >= tune->subsongCount) {
+        return failure("no subsong " + std::to_string(index) + " (the module has " +
+                       std::to_string(tune->subsongCount) + ")");
+    }
+    chooseSubsong(*tune, index);
+    restart(*tune);
+    publishState(*tune);
+    return success();
+}
+
+vorn3_status vorn3_seek_time(vorn3_tune* tune, double seconds) {
+    if (!tune) return failure("no tune");
+    if (!(seconds >= 0) || !std::isfinite(seconds)) return failure("no such time");
+    skipTo(*tune, std::llround(std::min(seconds, double{INT32_MAX}) * tune->rate));
+    publishState(*tune);
+    return success();
+}
+
+vorn3_status vorn3_seek_position(vorn3_tune* tune, int32_t order, int32_t row) {
+    if (!tune) return failure("no tune");
+    const vorn3_status status = seekPosition(*tune, order, row);
+    publishState(*tune);
+    return status;
+}
+
+void vorn3_get_position(const vorn3_tune* tune, int32_t* order, int32_t* row, double* seconds) {
+    const vorn3_state state = vorn3_get_state(tune, nullptr, 0);
+    if (order) *order = state.order;
+    if (row) *row = state.row;
+    if (seconds) *seconds = state.seconds;
+}
+
+vorn3_state vorn3_get_state(const vorn3_tune* tune, vorn3_channel_state* channels, int32_t count) {
+    if (channels) std::fill_n(channels, std::max(count, 0), vorn3_channel_state{});
+    if (!tune) return {};
+    if (channels && count > 0) tune->levelsWanted.store(true, std::memory_order_relaxed);
+    const std::lock_guard lock(tune->stateLock);
+    if (channels) {
+        std::copy_n(tune->state.channels.begin(),
+                    std::clamp(count, 0, tune->state.position.channels), channels);
+    }
+    return tune->state.position;
+}
+
+void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted) {
+    if (!tune) return;
+    Song& song = *tune->song;
     if (channel < 0 || channel >= song.module->channelCount) return;
-    song.mutedChannels[channel] = muted;
+    song.mutedChannels[channel] = muted != 0;
     if (!song.channels) return;
-    song.channels[channel].muted = muted;
+    song.channels[channel].muted = muted != 0;
     if (!muted) return;
     const Note& note = song.channels[channel].playing;
     for (const std::int32_t index : {note.voiceIndex, note.rightVoiceIndex}) {
-        if (Voice* voice = voiceAt(tune.player->mixer, index)) setVoiceVolume(*voice, 0);
+        if (Voice* voice = voiceAt(tune->player->mixer, index)) setVoiceVolume(*voice, 0);
     }
 }
 
-}  // namespace vorn3
+void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent) {
+    if (tune) setStereoSeparation(tune->song, percent);
+}
+
+void vorn3_set_gain(vorn3_tune* tune, double decibels) {
+    if (tune) setGain(*tune->player, decibels);
+}
+
+}  // extern "C"

@@ -205,6 +205,26 @@ void takeNextSample(Mixer& mixer, Voice& voice) {
     voice.position = std::uint64_t{next->loopStart} << kFrameShift;
 }
 
+// Bounds what a segment from `from` to `to` added: its frames' largest magnitude at the
+// larger of its gains. Outside the inner loops, for the level meters alone.
+void notePeak(Voice& voice, std::uint64_t from, std::uint64_t to, double gain) {
+    const Sample& sample = *voice.sample;
+    if (!sample.data) return;
+    const std::uint64_t first = std::min(from, to) >> kFrameShift;
+    const std::uint64_t last =
+        std::min((std::max(from, to) >> kFrameShift) + 1, std::uint64_t{sample.length});
+    // Lowest and highest apart: each loop is then one vector instruction per 8 frames.
+    std::int16_t lowest = 0;
+    std::int16_t highest = 0;
+    const std::int16_t* frames = sample.data;
+    for (std::uint64_t i = first; i <= last; ++i) {
+        lowest = std::min(lowest, frames[i]);
+        highest = std::max(highest, frames[i]);
+    }
+    const std::int32_t most = std::max(-std::int32_t{lowest}, std::int32_t{highest});
+    voice.peak = std::max(voice.peak, static_cast<float>(most * std::abs(gain)));
+}
+
 void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const std::int32_t rampFrames = mixer.output.rampFrames;
     const Sample* sample = voice.sample;
@@ -215,6 +235,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const std::uint64_t loopEnd = loopStart + loopLength;
     const std::uint64_t stepUnits = (voice.step >> kUnitShift) & kUnitMask;
     const double rightPhase = voice.surround ? -1.0 : 1.0;
+    const bool measure = mixer.measurePeaks && out;
     std::int32_t remaining = frames;
     while (remaining > 0) {
         const bool forward = voice.direction != kBackward;
@@ -231,17 +252,26 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
             }
             double left = voice.currentLeft * static_cast<double>(kByteToGain);
             double right = voice.currentRight * static_cast<double>(kByteToGain) * rightPhase;
+            const std::uint64_t from = voice.position;
             voice.position =
                 mixSegment(out, sample->data, voice.position, delta, length, left, right,
                            voice.rampIncLeft, voice.rampIncRight * rightPhase, voice.filter);
             finishRamp(voice, length, left, right * rightPhase);
+            if (measure) {
+                notePeak(voice, from, voice.position,
+                         std::max({std::abs(left), std::abs(right),
+                                   voice.currentLeft * double{kByteToGain},
+                                   voice.currentRight * double{kByteToGain}}));
+            }
         } else if (voice.leftVolume == 0 && voice.rightVolume == 0 && !voice.filter.on) {
             voice.position += delta * static_cast<std::uint64_t>(length);  // adds only zeros
         } else {
             double left = voice.leftVolume * static_cast<double>(kByteToGain);
             double right = voice.rightVolume * static_cast<double>(kByteToGain) * rightPhase;
+            const std::uint64_t from = voice.position;
             voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
                                         right, 0, 0, voice.filter);
+            if (measure) notePeak(voice, from, voice.position, std::max(left, std::abs(right)));
         }
         if (out) out += 2 * length;
         remaining -= length;

@@ -18,7 +18,7 @@
 
 #include "mixer/list.h"
 #include "mixer/voice.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace vorn3 {
 
@@ -75,6 +75,9 @@ struct Mixer {
         0;  // of the last chunk rendered; fewer when the clients finished
     // Scales the mix before it is converted; 1 leaves every value as mixed.
     float gain = 1.0f;
+    // Each voice keeps the peak of what it added to the last chunk mixed, for a host's
+    // level meters.
+    bool measurePeaks = false;
 
     std::mutex passLock;
     std::atomic<bool> stopRequested{false};

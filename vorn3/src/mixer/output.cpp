@@ -56,6 +56,10 @@ std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nul
     float* accumulator = mixer.accumulator.get() + first;
     mixer.mixBusy = true;
     std::fill_n(accumulator, 2 * frames, 0.0f);
+    if (mixer.measurePeaks) {
+        for (std::int32_t i = 0; i < kVoiceCount; ++i)
+            mixer.voicePool[i].peak = 0;
+    }
     const std::int32_t mixed = mixClients(mixer, accumulator, frames);
     if (mixer.gain != 1.0f) {
         for (std::int32_t i = 0; i < 2 * mixed; ++i)

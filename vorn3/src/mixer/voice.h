@@ -58,6 +58,9 @@ struct Voice {
     std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
     VoiceFilter filter;
     bool surround;  // the right side plays in opposite phase
+    // The largest magnitude it added to the chunk being mixed, in 16-bit units, where the
+    // mixer measures it.
+    float peak;
 };
 
 // One bit per pool voice, voice i at bit i % 64 of word i / 64: the mixer visits the

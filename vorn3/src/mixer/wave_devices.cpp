@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace vorn3 {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "formats/stream.h"
 #include "mixer/mixer.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace vorn3 {
 

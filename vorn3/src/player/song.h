@@ -12,7 +12,7 @@
 #include "mixer/mixer.h"
 #include "module/module.h"
 #include "player/channel.h"
-#include "vorn3/vorn3.h"
+#include "vorn3/player.h"
 
 namespace vorn3 {
 
