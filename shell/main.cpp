@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "command_line/command_line.h"
 #include "platform/gfx/results.h"
 #include "platform/picture_area.h"
 #include "platform/resources.h"
@@ -35,8 +36,7 @@ int main(int argc, char** argv) {
     ShowOptions options;
     std::string error;
     if (!parseShowOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "glint: %s\nTry 'glint --help' for more.\n", error.c_str());
-        return 2;
+        return commandline::usageError("glint", error);
     }
     if (options.help) {
         std::fputs(kShowUsage, stdout);

@@ -1,8 +1,9 @@
 #include "shell/options.h"
 
-#include <charconv>
 #include <string_view>
+#include <vector>
 
+#include "command_line/command_line.h"
 #include "platform/gfx/raster_precision.h"
 #include "platform/gfx/software_device.h"
 
@@ -28,14 +29,10 @@ const char kDrawSizeRule[] = "WxH (16 to 16384 each)";
 
 namespace {
 
+using commandline::parseWhole;
+
 // Below this the 4:3 picture inside would be too small to hold a scene.
 constexpr std::int32_t kMinDrawSide = 16;
-
-bool parseWhole(std::string_view text, std::int32_t low, std::int32_t high, std::int32_t& value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), end, value);
-    return status == std::errc{} && stop == end && value >= low && value <= high;
-}
 
 bool parseSize(std::string_view text, ShowOptions& options) {
     options.drawSize = text == "native" ? DrawSize::native : DrawSize::fixed;
@@ -61,14 +58,7 @@ bool setFlag(ShowOptions& options, std::string_view) {
     return true;
 }
 
-struct Option {
-    std::string_view name;
-    char shortName;         // 0: none
-    const char* valueRule;  // what a value must be; null: a flag
-    bool (*apply)(ShowOptions& options, std::string_view value);
-};
-
-const Option kOptions[] = {
+const commandline::OptionRule<ShowOptions> kOptions[] = {
     {"help", 'h', nullptr, setFlag<&ShowOptions::help, true>},
     {"version", 'V', nullptr, setFlag<&ShowOptions::version, true>},
     {"fullscreen", 'f', nullptr, setFlag<&ShowOptions::fullscreen, true>},
@@ -85,29 +75,6 @@ const Option kOptions[] = {
      }},
 };
 
-const Option* findOption(std::string_view argument, std::string_view& inlineValue,
-                         bool& hasInlineValue) {
-    hasInlineValue = false;
-    if (argument.size() == 2 && argument[0] == '-' && argument[1] != '-') {
-        for (const Option& option : kOptions) {
-            if (option.shortName == argument[1]) return &option;
-        }
-        return nullptr;
-    }
-    if (!argument.starts_with("--")) return nullptr;
-    std::string_view name = argument.substr(2);
-    const std::size_t equals = name.find('=');
-    if (equals != std::string_view::npos) {
-        inlineValue = name.substr(equals + 1);
-        hasInlineValue = true;
-        name = name.substr(0, equals);
-    }
-    for (const Option& option : kOptions) {
-        if (option.name == name) return &option;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool parseDrawSize(std::string_view text, std::int32_t& width, std::int32_t& height) {
@@ -118,34 +85,13 @@ bool parseDrawSize(std::string_view text, std::int32_t& width, std::int32_t& hei
 }
 
 bool parseShowOptions(int argc, const char* const* argv, ShowOptions& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        std::string_view value;
-        bool hasInlineValue = false;
-        const Option* option = findOption(argument, value, hasInlineValue);
-        if (option == nullptr) {
-            error = "unknown option '" + std::string(argument) + "'";
-            return false;
-        }
-        const std::string name = "--" + std::string(option->name);
-        if (option->valueRule == nullptr) {
-            if (hasInlineValue) {
-                error = name + " takes no value";
-                return false;
-            }
-        } else if (!hasInlineValue) {
-            if (i + 1 >= argc) {
-                error = name + " needs " + option->valueRule;
-                return false;
-            }
-            value = argv[++i];
-        }
-        if (!option->apply(options, value)) {
-            error = name + " takes " + option->valueRule + ", not '" + std::string(value) + "'";
-            return false;
-        }
+    std::vector<std::string> operands;
+    if (!commandline::parseCommandLine<ShowOptions>(argc, argv, kOptions, options, operands,
+                                                    error)) {
+        return false;
     }
-    return true;
+    if (!operands.empty()) error = "unexpected argument '" + operands.front() + "'";
+    return operands.empty();
 }
 
 }  // namespace glint

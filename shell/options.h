@@ -33,8 +33,8 @@ extern const char kDrawSizeRule[];
 // A drawing size of `WxH` with each side within what the devices draw.
 bool parseDrawSize(std::string_view text, std::int32_t& width, std::int32_t& height);
 
-// Reads `--name value`, `--name=value` and the short forms. False on the first
-// bad option or value, with `error` a line naming it.
+// Reads the options as vorn3play and glint-capture do. False on the first bad option or
+// value, or on any other argument, with `error` a line naming it.
 bool parseShowOptions(int argc, const char* const* argv, ShowOptions& options, std::string& error);
 
 }  // namespace glint

@@ -42,7 +42,7 @@ TEST(ShowOptions, EveryOptionInEveryForm) {
     EXPECT_TRUE(options.help);
     EXPECT_TRUE(options.version);
 
-    ASSERT_TRUE(parse({"--size", "native", "--device=opengl", "--scale=8"}, options, error));
+    ASSERT_TRUE(parse({"--size", "native", "--dev=opengl", "--sc=8"}, options, error));
     EXPECT_EQ(options.drawSize, DrawSize::native);
     EXPECT_EQ(options.device, DeviceChoice::opengl);
     EXPECT_EQ(options.scale, 8);
@@ -55,7 +55,9 @@ TEST(ShowOptions, ABadOptionOrValueIsNamed) {
     } cases[] = {
         {{"--colour"}, "unknown option '--colour'"},
         {{"-x"}, "unknown option '-x'"},
-        {{"fullscreen"}, "unknown option 'fullscreen'"},
+        {{"fullscreen"}, "unexpected argument 'fullscreen'"},
+        {{"--s", "2"}, "unknown option '--s'"},  // --scale or --size
+        {{"-fx"}, "unknown option '-x'"},
         {{"--scale"}, "--scale needs a whole number from 1 to 8"},
         {{"--scale", "0"}, "--scale takes a whole number from 1 to 8, not '0'"},
         {{"--scale=9"}, "--scale takes a whole number from 1 to 8, not '9'"},

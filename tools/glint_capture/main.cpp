@@ -10,11 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "command_line/command_line.h"
 #include "platform/gfx/results.h"
 #include "platform/image/png_writer.h"
 #include "platform/resources.h"
@@ -26,6 +27,8 @@
 
 namespace {
 
+using commandline::parseReal;
+using commandline::parseWhole;
 using glint::ShowEvent;
 
 constexpr std::int32_t kDefaultFps = 60;
@@ -34,6 +37,7 @@ constexpr std::int32_t kMaxFps = 1000;
 constexpr float kLastSceneTime = 2000.0f;
 // How long the show runs with its own song: the progress bar's whole.
 constexpr double kExpectedShowSeconds = 162.4;
+constexpr double kNoLimit = std::numeric_limits<double>::max();
 
 const char kUsage[] =
     "usage: glint-capture --timeline [--fps N]\n"
@@ -55,9 +59,11 @@ const char kUsage[] =
     "                    bars (default 640x480; 1920x1080 for a 1080p video; a video's\n"
     "                    sides must be even)\n"
     "  --threads N       threads drawing the pictures (default GLINT_THREADS, or one\n"
-    "                    per core); the pictures are the same whatever the count\n";
+    "                    per core); the pictures are the same whatever the count\n"
+    "  -h, --help        show this and exit\n";
 
 struct Options {
+    bool help = false;
     bool timeline = false;
     std::vector<float> frameTimes;  // ascending
     std::string outDir;
@@ -70,59 +76,67 @@ struct Options {
     std::int32_t height = glint::kWindowHeight;
 };
 
-bool parseTimes(const std::string& list, std::vector<float>& times) {
-    std::stringstream items(list);
-    std::string item;
-    while (std::getline(items, item, ',')) {
-        char* end = nullptr;
-        const float time = std::strtof(item.c_str(), &end);
-        if (item.empty() || *end != '\0' || !(time >= 0.0f)) return false;
-        times.push_back(time);
+bool parseTimes(std::string_view list, std::vector<float>& times) {
+    times.clear();
+    for (std::size_t from = 0; from <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        double time = 0;
+        if (!parseReal(list.substr(from, comma - from), 0, kNoLimit, time)) return false;
+        times.push_back(static_cast<float>(time));
+        from = comma + 1;
     }
     std::sort(times.begin(), times.end());
-    return !times.empty();
+    return true;
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--timeline") {
-            options.timeline = true;
-        } else if (argument == "--frames" && hasValue) {
-            if (!parseTimes(argv[++i], options.frameTimes)) return false;
-        } else if (argument == "--out" && hasValue) {
-            options.outDir = argv[++i];
-        } else if (argument == "--video" && hasValue) {
-            options.videoPath = argv[++i];
-        } else if (argument == "--format" && hasValue) {
-            const std::string_view format = argv[++i];
-            if (format != "mp4" && format != "webm") return false;
-            options.videoFormat = format == "mp4" ? glint::capture::VideoFormat::mp4
-                                                  : glint::capture::VideoFormat::webm;
-        } else if (argument == "--seconds" && hasValue) {
-            options.seconds = std::atof(argv[++i]);
-            if (!(options.seconds > 0)) return false;
-        } else if (argument == "--fps" && hasValue) {
-            options.fps = std::atoi(argv[++i]);
-            if (options.fps < 1 || options.fps > kMaxFps) return false;
-        } else if (argument == "--size" && hasValue) {
-            if (!glint::parseDrawSize(argv[++i], options.width, options.height)) return false;
-        } else if (argument == "--threads" && hasValue) {
-            options.threads = std::atoi(argv[++i]);
-            if (options.threads < 1 || options.threads > glint::gfx::kMaxDrawingThreads) {
-                return false;
-            }
-        } else {
-            return false;
-        }
-    }
+bool parseFormat(std::string_view text, glint::capture::VideoFormat& format) {
+    if (text != "mp4" && text != "webm") return false;
+    format = text == "mp4" ? glint::capture::VideoFormat::mp4 : glint::capture::VideoFormat::webm;
+    return true;
+}
+
+bool parseFileName(std::string_view text, std::string& name) {
+    name = text;
+    return commandline::isFileName(text);
+}
+
+const commandline::OptionRule<Options> kOptions[] = {
+    {"help", 'h', nullptr, [](Options& o, std::string_view) { return o.help = true; }},
+    {"timeline", 0, nullptr, [](Options& o, std::string_view) { return o.timeline = true; }},
+    {"frames", 0, "scene times in seconds like 0,12.5",
+     [](Options& o, std::string_view v) { return parseTimes(v, o.frameTimes); }},
+    {"out", 0, "a folder name",
+     [](Options& o, std::string_view v) { return parseFileName(v, o.outDir); }},
+    {"video", 0, "a file name",
+     [](Options& o, std::string_view v) { return parseFileName(v, o.videoPath); }},
+    {"format", 0, "mp4 or webm",
+     [](Options& o, std::string_view v) { return parseFormat(v, o.videoFormat); }},
+    {"seconds", 0, "a time in seconds above 0",
+     [](Options& o, std::string_view v) {
+         return parseReal(v, 0, kNoLimit, o.seconds) && o.seconds > 0;
+     }},
+    {"fps", 0, "a whole number from 1 to 1000",
+     [](Options& o, std::string_view v) { return parseWhole(v, 1, kMaxFps, o.fps); }},
+    {"size", 0, glint::kDrawSizeRule,
+     [](Options& o, std::string_view v) { return glint::parseDrawSize(v, o.width, o.height); }},
+    {"threads", 0, "a whole number from 1 to 64",
+     [](Options& o, std::string_view v) {
+         return parseWhole(v, 1, glint::gfx::kMaxDrawingThreads, o.threads);
+     }},
+};
+
+// What the options together must be; empty when they are.
+std::string conflictOf(const Options& options) {
     const bool savesFrames = !options.frameTimes.empty();
     const bool records = !options.videoPath.empty();
-    const int modes = int(options.timeline) + int(savesFrames) + int(records);
+    if (int(options.timeline) + int(savesFrames) + int(records) != 1) {
+        return "one of --timeline, --frames and --video, please";
+    }
+    if (savesFrames && options.outDir.empty()) return "--frames needs --out DIR";
     // Both codecs keep colour at half the resolution each way.
     const bool evenSides = options.width % 2 == 0 && options.height % 2 == 0;
-    return modes == 1 && (!savesFrames || !options.outDir.empty()) && (!records || evenSides);
+    if (records && !evenSides) return "--video needs a --size with even sides";
+    return {};
 }
 
 void printEvent(const ShowEvent& event) {
@@ -233,13 +247,17 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::vector<std::string> operands;
+    std::string error;
+    if (!commandline::parseCommandLine<Options>(argc, argv, kOptions, options, operands, error)) {
+        return commandline::usageError("glint-capture", error);
+    }
+    if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (!parseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    if (!operands.empty()) error = "unexpected argument '" + operands.front() + "'";
+    if (error.empty()) error = conflictOf(options);
+    if (!error.empty()) return commandline::usageError("glint-capture", error);
     return run(options);
 }

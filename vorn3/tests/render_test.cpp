@@ -52,6 +52,24 @@ xm::Instrument squareWave(std::uint8_t panning) {
     return instrument;
 }
 
+// A song of `rows` rows at 7 ticks and 135 BPM, with one note at its start on the first
+// of its channels.
+std::string writeOneNoteSong(std::uint16_t channels, std::uint16_t rows, const char* name) {
+    xm::Module module;
+    module.channels = channels;
+    module.tempo = 7;
+    module.bpm = 135;
+    xm::Pattern pattern;
+    pattern.rows = rows;
+    pattern.cells.resize(static_cast<std::size_t>(rows * channels));
+    pattern.cells[0] = {.note = kC4, .instrument = 1};
+    module.patterns.push_back(pattern);
+    module.instruments = {squareWave(128)};
+    const std::string path = tempPath(name);
+    writeFile(path, xm::writeModule(module));
+    return path;
+}
+
 struct Stereo {
     std::vector<std::int16_t> left;
     std::vector<std::int16_t> right;
@@ -129,6 +147,21 @@ TEST(Vorn3playTest, RendersEachNoteAtItsRowAndPitch) {
     const std::int32_t rightFrom = 4 * kRowFrames + 1000;
     EXPECT_NEAR(signChanges(sound.right, rightFrom, rightFrom + static_cast<std::int32_t>(stretch)),
                 2 * stretch * 2 * 8363 / 64 / 44100, 2);
+
+    // From row 4 with the left channel silenced: the rest of the song, the right's note
+    // at once. Row 4 by its time and the right channel alone are the same sound.
+    const std::string errors = tempPath("errors.txt");
+    ASSERT_EQ(runPlayer("--start 0/4 --mute 0 --wav " + wav + " " + song, errors), 0);
+    const Stereo fromRow = readWav(wav);
+    ASSERT_EQ(fromRow.left.size(), 12u * kRowFrames);
+    EXPECT_TRUE(silentBetween(fromRow.left, 0, 12 * kRowFrames));
+    EXPECT_TRUE(soundingBetween(fromRow.right, 1, 8 * kRowFrames));
+    EXPECT_TRUE(silentBetween(fromRow.right, 8 * kRowFrames + kRampFrames, 12 * kRowFrames));
+    const std::string rowTime = std::to_string(4.0 * kRowFrames / 44100);
+    ASSERT_EQ(runPlayer("-s " + rowTime + " -S 1 -o " + wav + " " + song, errors), 0);
+    const Stereo fromTime = readWav(wav);
+    EXPECT_EQ(fromTime.left, fromRow.left);
+    EXPECT_EQ(fromTime.right, fromRow.right);
 }
 
 TEST(Vorn3playTest, AFileItCannotLoadGivesOneLineNamingItAndFails) {
@@ -142,29 +175,11 @@ TEST(Vorn3playTest, AFileItCannotLoadGivesOneLineNamingItAndFails) {
         EXPECT_NE(text.find(file), std::string::npos) << text;
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     }
-    for (const char* arguments : {"--seconds", "--rate 7999 x.xm", "--loops -1 x.xm",
-                                  "--seconds abc x.xm", "--bogus x.xm", ""}) {
-        EXPECT_EQ(runPlayer(arguments, errors), 2) << arguments;
-        std::ifstream said(errors);
-        const std::string text((std::istreambuf_iterator<char>(said)), {});
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;  // and where help is
-    }
-    EXPECT_EQ(runPlayer("--help", errors), 0);
 }
 
 // Songs one after another into one file; a file that cannot be read is named and skipped.
 TEST(Vorn3playTest, RendersSeveralFilesInARowPastABadOne) {
-    xm::Module module;
-    module.channels = 1;
-    module.tempo = 7;
-    module.bpm = 135;
-    xm::Pattern pattern;
-    pattern.rows = 4;
-    pattern.cells = {{.note = kC4, .instrument = 1}, {}, {}, {}};
-    module.patterns.push_back(pattern);
-    module.instruments = {squareWave(128)};
-    const std::string song = tempPath("short.xm");
-    writeFile(song, xm::writeModule(module));
+    const std::string song = writeOneNoteSong(1, 4, "short.xm");
     const std::string missing = tempPath("no_such_song.xm");
     const std::string wav = tempPath("row.wav");
     const std::string errors = tempPath("errors.txt");
@@ -188,6 +203,80 @@ TEST(Vorn3playTest, RendersSeveralFilesInARowPastABadOne) {
     const std::string shown((std::istreambuf_iterator<char>(listed)), {});
     EXPECT_NE(shown.find("channels    1"), std::string::npos) << shown;
     EXPECT_NE(shown.find("XM 1.04"), std::string::npos) << shown;
+}
+
+std::string firstLineOf(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// Every kind of command line: what vorn3play returns, the first line it writes (to
+// standard output when it succeeds, else to standard error, then its only line) and
+// whether the WAV named is there afterwards.
+TEST(Vorn3playTest, CommandLines) {
+    const std::string song = writeOneNoteSong(4, 8, "song.xm");
+    const std::string wav = tempPath("out.wav");
+    const std::string missing = tempPath("missing.xm");
+    const std::string out = tempPath("out.txt");
+    const std::string errors = tempPath("errors.txt");
+    const struct {
+        std::string arguments;
+        int code;
+        std::string firstLine;
+        bool wavMade;
+    } cases[] = {
+        {"--help", 0, "usage: vorn3play [OPTION]... [--] FILE...", false},
+        {"-V", 0, "vorn3play " VORN3_VERSION, false},
+        {"-q --wav=" + wav + " " + song, 0, "", true},
+        {"--gain -6 -s 0/2 --solo=0,2-3 -M 3 --sep 50 -o " + wav + " -- " + song, 0, "", true},
+        {"-o " + wav + " - <" + song, 0, "", true},
+        {"--loops 0 --seconds 0.5 -o " + wav + " " + song, 0, "", true},
+        {"--loops 0 -o " + wav + " " + song, 2,
+         "vorn3play: --loops 0 plays forever, which a file takes only with --seconds", false},
+        {"--wav --wav " + wav + " " + song, 2,
+         "vorn3play: --wav takes a file name or -, not '--wav'", false},
+        {"-o " + wav + " " + missing, 1,
+         "vorn3play: " + missing + ": cannot open: No such file or directory", false},
+        {"-o " + wav + " -s 9/0 " + song, 1, "vorn3play: " + song + ": no such order and row",
+         false},
+        {"--seconds", 2, "vorn3play: --seconds needs a time in seconds above 0", false},
+        {"--seconds 12abc " + song, 2,
+         "vorn3play: --seconds takes a time in seconds above 0, not '12abc'", false},
+        {"--rate 7999 " + song, 2,
+         "vorn3play: --rate takes a rate from 8000 to 384000 Hz, not '7999'", false},
+        {"--loops -1 " + song, 2, "vorn3play: --loops takes a count of 0 or more, not '-1'", false},
+        {"--mute 2,1-0 " + song, 2, "vorn3play: --mute takes channels from 0 as 0,2-4, not '2,1-0'",
+         false},
+        {"--start=1/x " + song, 2,
+         "vorn3play: --start takes a time in seconds or ORDER/ROW, not '1/x'", false},
+        {"--float=yes " + song, 2, "vorn3play: --float takes no value", false},
+        {"--s 1 " + song, 2, "vorn3play: unknown option '--s'", false},  // --seconds or --solo
+        {"-x " + song, 2, "vorn3play: unknown option '-x'", false},
+        {"", 2, "vorn3play: no module given", false},
+    };
+    for (const auto& line : cases) {
+        std::remove(wav.c_str());
+        EXPECT_EQ(runPlayer(line.arguments + " >" + out, errors), line.code) << line.arguments;
+        EXPECT_EQ(firstLineOf(line.code == 0 ? out : errors), line.firstLine) << line.arguments;
+        std::ifstream said(errors);
+        const std::string text((std::istreambuf_iterator<char>(said)), {});
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), line.code == 0 ? 0 : 1) << text;
+        EXPECT_EQ(std::ifstream(wav).good(), line.wavMade) << line.arguments;
+    }
+    EXPECT_FALSE(std::ifstream("--wav").good());
+
+    // The manual page describes every option --help lists.
+    ASSERT_EQ(runPlayer("--help >" + out, errors), 0);
+    std::ifstream manual(VORN3PLAY_MANUAL);
+    const std::string page((std::istreambuf_iterator<char>(manual)), {});
+    std::ifstream help(out);
+    for (std::string word; help >> word;) {
+        if (!word.starts_with("--") || word.size() == 2) continue;
+        const std::string name = word.substr(2, word.find_first_of("),", 2) - 2);
+        EXPECT_NE(page.find("\\-\\-" + name), std::string::npos) << name;
+    }
 }
 
 }  // namespace

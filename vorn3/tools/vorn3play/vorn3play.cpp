@@ -8,30 +8,41 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "command_line/command_line.h"
 #include "sound_device.h"
 #include "vorn3/vorn3.h"
 
 namespace {
 
+using commandline::parseReal;
+using commandline::parseWhole;
+
+constexpr const char* kProgram = "vorn3play";
 constexpr std::int32_t kDefaultRate = 44100;  // Hz
 constexpr std::int32_t kMinRate = 8000;
 constexpr std::int32_t kMaxRate = 384000;
 constexpr double kMinGainDb = -96;  // as the library keeps it
 constexpr double kMaxGainDb = 24;
-constexpr std::int32_t kPlayBufferMs = 100;  // the ring holds twice this
+constexpr std::int32_t kMaxLoops = 1000000;
+// Keeps a count of frames at any rate within 64 bits; some 31 years.
+constexpr double kMaxSeconds = 1e9;
+constexpr std::int32_t kAnyCount = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kChunkMs = 20;     // the device's ring is filled a chunk at a time
+constexpr std::int32_t kRingChunks = 10;  // what is heard lags the mixing by 200 ms at most
+constexpr auto kPollInterval = std::chrono::milliseconds(2);
 constexpr std::size_t kBlockFrames = 32768;  // rendered at once and handed to the writer
 constexpr std::size_t kQueuedBlocks = 4;
-constexpr double kLongestForeverSeconds = 30 * 60;  // a song told to loop forever stops here
 constexpr auto kDisplayInterval = std::chrono::milliseconds(100);
 constexpr std::int32_t kChannels = 2;
 constexpr std::uint32_t kWavHeaderBytes = 44;
@@ -39,106 +50,153 @@ constexpr std::uint32_t kUnknownLength = 0xFFFFFFFF;  // a WAV stream of unknown
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kIeeeFloat = 3;
 constexpr int kFailure = 1;
-constexpr int kUsageError = 2;
+constexpr std::string_view kStandardStream = "-";
 
 constexpr const char* kUsage =
-    "usage: vorn3play [OPTIONS] FILE...\n"
-    "Plays modules one after another through the sound device, showing order, row and\n"
-    "time, each once to its end: where it comes back to a row it has already played.\n"
-    "  --wav OUT.wav  render to a WAV file instead, the songs one after another\n"
-    "  -o OUT         the same; -o - writes the WAV to standard output\n"
-    "  --loops N      play each song N times (0: forever; default 1)\n"
-    "  --seconds S    stop each song after S seconds\n"
-    "  --rate HZ      output rate, 8000..384000 (default 44100)\n"
-    "  --float        32-bit float samples instead of 16-bit\n"
-    "  --separation P stereo separation in percent, 0..100 (default 100)\n"
-    "  --gain DB      scale the sound by DB decibels, -96..24 (default 0)\n"
-    "  --info         print what each module holds instead of playing it\n"
-    "  --help         show this help\n";
+    "usage: vorn3play [OPTION]... [--] FILE...\n"
+    "Plays modules one after another through the sound device, each once to its end: where\n"
+    "it comes back to a row it has already played. A FILE of - is read from standard input.\n"
+    "\n"
+    "  -o, --output FILE   render to a WAV file instead, the songs one after another;\n"
+    "                      - writes the WAV to standard output\n"
+    "      --wav FILE      the same\n"
+    "      --loops N       play each song N times; 0 plays forever, which a file takes\n"
+    "                      only with --seconds (default 1)\n"
+    "      --seconds S     stop each song after S seconds\n"
+    "  -s, --start TIME    start each song TIME seconds in, or at ORDER/ROW\n"
+    "  -M, --mute LIST     silence the channels listed, counted from 0, as 0,2-4\n"
+    "  -S, --solo LIST     silence every channel but those listed\n"
+    "      --rate HZ       output rate, 8000..384000 (default 44100)\n"
+    "      --float         32-bit float samples in the WAV instead of 16-bit\n"
+    "      --separation P  stereo separation in percent, 0..100 (default 100)\n"
+    "      --gain DB       scale the sound by DB decibels, -96..24 (default 0)\n"
+    "      --info          print what each module holds instead of playing it\n"
+    "  -q, --quiet         no progress line\n"
+    "  -h, --help          show this and exit\n"
+    "  -V, --version       show the version and exit\n";
+
+// Where each song starts: a time, or an order's row.
+struct StartPoint {
+    double seconds = 0;
+    std::optional<std::int32_t> order;
+    std::int32_t row = 0;
+};
+
+struct ChannelRange {
+    std::int32_t first = 0;  // from 0
+    std::int32_t last = 0;
+};
 
 struct Options {
     std::vector<std::string> modules;
     std::string output;  // empty: play; "-": standard output
     std::int32_t loops = 1;
     std::optional<double> seconds;
+    std::optional<StartPoint> start;
+    std::vector<ChannelRange> muted;
+    std::vector<ChannelRange> solo;
     std::int32_t rate = kDefaultRate;
     std::int32_t separation = vorn3::kDefaultStereoSeparation;
     double gain = 0;  // dB
     bool floats = false;
     bool info = false;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
 };
 
-// Complains about one option on one line; false to stop.
-bool badValue(const std::string& option, const char* value, const char* wanted) {
-    std::fprintf(stderr, "vorn3play: %s: '%s' is not %s\n", option.c_str(), value, wanted);
-    return false;
+bool parseOutput(std::string_view text, std::string& output) {
+    output = text;
+    return commandline::isFileName(text);
 }
 
-bool parseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
+bool parseSeconds(std::string_view text, std::optional<double>& seconds) {
+    double value = 0;
+    if (!parseReal(text, 0, kMaxSeconds, value) || !(value > 0)) return false;
+    seconds = value;
+    return true;
 }
 
-bool parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool takesValue = argument == "--wav" || argument == "-o" || argument == "--loops" ||
-                                argument == "--seconds" || argument == "--rate" ||
-                                argument == "--separation" || argument == "--gain";
-        if (takesValue && i + 1 >= argc) {
-            std::fprintf(stderr, "vorn3play: %s needs a value\n", argument.c_str());
+bool parseStart(std::string_view text, std::optional<StartPoint>& start) {
+    StartPoint point;
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        if (!parseReal(text, 0, kMaxSeconds, point.seconds)) return false;
+    } else {
+        std::int32_t order = 0;
+        if (!parseWhole(text.substr(0, slash), 0, kAnyCount, order) ||
+            !parseWhole(text.substr(slash + 1), 0, kAnyCount, point.row)) {
             return false;
         }
-        double number = 0;
-        if (argument == "--wav" || argument == "-o") {
-            options.output = argv[++i];
-        } else if (argument == "--loops") {
-            const char* value = argv[++i];
-            if (!parseNumber(value, number) || number < 0 || number != std::floor(number) ||
-                number > 1e6) {
-                return badValue(argument, value, "a count of 0 or more");
-            }
-            options.loops = static_cast<std::int32_t>(number);
-        } else if (argument == "--seconds") {
-            const char* value = argv[++i];
-            if (!parseNumber(value, number) || !(number > 0)) {
-                return badValue(argument, value, "a time in seconds above 0");
-            }
-            options.seconds = number;
-        } else if (argument == "--rate") {
-            const char* value = argv[++i];
-            if (!parseNumber(value, number) || number < kMinRate || number > kMaxRate ||
-                number != std::floor(number)) {
-                return badValue(argument, value, "a rate from 8000 to 384000 Hz");
-            }
-            options.rate = static_cast<std::int32_t>(number);
-        } else if (argument == "--separation") {
-            const char* value = argv[++i];
-            if (!parseNumber(value, number) || number < 0 || number > 100 ||
-                number != std::floor(number)) {
-                return badValue(argument, value, "a whole percentage from 0 to 100");
-            }
-            options.separation = static_cast<std::int32_t>(number);
-        } else if (argument == "--gain") {
-            const char* value = argv[++i];
-            if (!parseNumber(value, number) || number < kMinGainDb || number > kMaxGainDb) {
-                return badValue(argument, value, "a gain from -96 to 24 dB");
-            }
-            options.gain = number;
-        } else if (argument == "--float") {
-            options.floats = true;
-        } else if (argument == "--info") {
-            options.info = true;
-        } else if (argument.size() > 1 && argument.starts_with("-")) {
-            std::fprintf(stderr, "vorn3play: unknown option %s\n", argument.c_str());
-            return false;
-        } else {
-            options.modules.push_back(argument);
-        }
+        point.order = order;
     }
-    if (options.modules.empty()) std::fputs("vorn3play: no module given\n", stderr);
-    return !options.modules.empty();
+    start = point;
+    return true;
+}
+
+// A list as the peers take it: channels and ranges of them, as 0,2-4.
+bool parseChannels(std::string_view text, std::vector<ChannelRange>& ranges) {
+    ranges.clear();
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const std::string_view item = text.substr(from, comma - from);
+        const std::size_t dash = item.find('-');
+        ChannelRange range;
+        if (!parseWhole(item.substr(0, dash), 0, kAnyCount, range.first)) return false;
+        range.last = range.first;
+        if (dash != std::string_view::npos &&
+            !parseWhole(item.substr(dash + 1), range.first, kAnyCount, range.last)) {
+            return false;
+        }
+        ranges.push_back(range);
+        from = comma + 1;
+    }
+    return true;
+}
+
+template <bool Options::*flag>
+bool setFlag(Options& options, std::string_view) {
+    options.*flag = true;
+    return true;
+}
+
+// One row an option, in the order --help lists them.
+const commandline::OptionRule<Options> kOptions[] = {
+    {"output", 'o', "a file name or -",
+     [](Options& o, std::string_view v) { return parseOutput(v, o.output); }},
+    {"wav", 0, "a file name or -",
+     [](Options& o, std::string_view v) { return parseOutput(v, o.output); }},
+    {"loops", 0, "a count of 0 or more",
+     [](Options& o, std::string_view v) { return parseWhole(v, 0, kMaxLoops, o.loops); }},
+    {"seconds", 0, "a time in seconds above 0",
+     [](Options& o, std::string_view v) { return parseSeconds(v, o.seconds); }},
+    {"start", 's', "a time in seconds or ORDER/ROW",
+     [](Options& o, std::string_view v) { return parseStart(v, o.start); }},
+    {"mute", 'M', "channels from 0 as 0,2-4",
+     [](Options& o, std::string_view v) { return parseChannels(v, o.muted); }},
+    {"solo", 'S', "channels from 0 as 0,2-4",
+     [](Options& o, std::string_view v) { return parseChannels(v, o.solo); }},
+    {"rate", 0, "a rate from 8000 to 384000 Hz",
+     [](Options& o, std::string_view v) { return parseWhole(v, kMinRate, kMaxRate, o.rate); }},
+    {"float", 0, nullptr, setFlag<&Options::floats>},
+    {"separation", 0, "a whole percentage from 0 to 100",
+     [](Options& o, std::string_view v) { return parseWhole(v, 0, 100, o.separation); }},
+    {"gain", 0, "a gain from -96 to 24 dB",
+     [](Options& o, std::string_view v) { return parseReal(v, kMinGainDb, kMaxGainDb, o.gain); }},
+    {"info", 0, nullptr, setFlag<&Options::info>},
+    {"quiet", 'q', nullptr, setFlag<&Options::quiet>},
+    {"help", 'h', nullptr, setFlag<&Options::help>},
+    {"version", 'V', nullptr, setFlag<&Options::version>},
+};
+
+// What the options together must be; empty when they are.
+std::string conflictOf(const Options& options) {
+    if (options.modules.empty()) return "no module given";
+    const bool toFile = !options.output.empty() && options.output != kStandardStream;
+    if (toFile && options.loops == vorn3::kPlayForever && !options.seconds) {
+        return "--loops 0 plays forever, which a file takes only with --seconds";
+    }
+    return {};
 }
 
 std::string timeText(double seconds) {
@@ -179,6 +237,7 @@ std::vector<std::uint8_t> wavHeader(const Options& options, std::uint32_t dataBy
     const std::uint32_t bytesPerFrame = kChannels * bytesPerValue;
     const auto rate = static_cast<std::uint32_t>(options.rate);
     std::vector<std::uint8_t> header;
+    header.reserve(kWavHeaderBytes);  // also spares gcc 12 a false overflow warning
     const auto text = [&](const char* tag) { header.insert(header.end(), tag, tag + 4); };
     text("RIFF");
     putLittleEndian(header, std::min(dataBytes, kUnknownLength - kWavHeaderBytes) + 36, 4);
@@ -260,78 +319,63 @@ struct BlockWriter {
     std::thread thread;
 };
 
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) {
+    interrupted = 1;
+}
+
 // The progress line, on a terminal only.
 struct Progress {
-    bool shown = isatty(STDERR_FILENO) != 0;
+    bool shown = false;
+    bool printed = false;
     std::chrono::steady_clock::time_point last{};
+};
 
-    void update(const std::string& path, const vorn3::Tune& tune, double total) {
-        const auto now = std::chrono::steady_clock::now();
-        if (!shown || now - last < kDisplayInterval) return;
-        last = now;
-        const vorn3::TunePosition position = vorn3::tunePosition(tune);
-        std::fprintf(stderr, "\r%s  order %3d  row %3d  %s / %s ", path.c_str(), position.order,
-                     position.row, timeText(position.seconds).c_str(), timeText(total).c_str());
-    }
+void showProgress(Progress& progress, const std::string& name, const vorn3::Tune& tune) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!progress.shown || now - progress.last < kDisplayInterval) return;
+    progress.last = now;
+    progress.printed = true;
+    const vorn3::TunePosition position = vorn3::tunePosition(tune);
+    std::fprintf(stderr, "\r%s  %s  order %3d  row %3d ", name.c_str(),
+                 timeText(position.seconds).c_str(), position.order, position.row);
+}
 
-    void end() const {
-        if (shown) std::fputc('\n', stderr);
-    }
+void endProgress(const Progress& progress) {
+    if (progress.printed) std::fputc('\n', stderr);
+}
+
+// Where the next frames go, as many as fit there.
+struct Room {
+    void* at = nullptr;
+    std::int32_t frames = 0;
+    bool floats = false;
 };
 
 // The output file with the frames written to it so far.
-struct Output {
+struct FileOutput {
     std::FILE* file = nullptr;
     bool seekable = false;
     std::uint64_t dataBytes = 0;
+    std::size_t frameBytes = 0;
+    bool floats = false;
     std::unique_ptr<BlockWriter> writer;
     Block block;
 };
 
-double secondsToPlay(const Options& options, const vorn3::Tune& tune) {
-    if (options.seconds) return *options.seconds;
-    if (options.loops == vorn3::kPlayForever) return kLongestForeverSeconds;
-    return vorn3::tuneDuration(tune) * options.loops;
-}
-
-void renderTune(const std::string& path, vorn3::Tune& tune, const Options& options,
-                Output& output) {
-    vorn3::tuneSetPasses(tune, options.loops);
-    vorn3::tuneSetStereoSeparation(tune, options.separation);
-    vorn3::tuneSetGain(tune, options.gain);
-    const double total = secondsToPlay(options, tune);
-    auto left = static_cast<std::int64_t>(std::llround(total * options.rate));
-    const std::size_t frameBytes = kChannels * (options.floats ? sizeof(float) : 2);
-    Progress progress;
-    while (left > 0) {
-        const std::size_t room = (output.block.bytes.size() - output.block.used) / frameBytes;
-        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(left, room));
-        void* at = output.block.bytes.data() + output.block.used;
-        const std::int32_t got =
-            options.floats ? vorn3::tuneRender(tune, static_cast<float*>(at), count)
-                           : vorn3::tuneRender(tune, static_cast<std::int16_t*>(at), count);
-        output.block.used += static_cast<std::size_t>(got) * frameBytes;
-        output.dataBytes += static_cast<std::size_t>(got) * frameBytes;
-        left -= got;
-        if (output.block.used == output.block.bytes.size()) {
-            output.block = output.writer->exchange(std::move(output.block));
-        }
-        progress.update(path, tune, total);
-        if (got < count) break;
-    }
-    progress.end();
-}
-
 // Opens the output and writes a header to be completed at the end, where it can be.
-bool openOutput(const Options& options, Output& output) {
-    const bool toStandardOutput = options.output == "-";
+bool openOutput(const Options& options, FileOutput& output) {
+    const bool toStandardOutput = options.output == kStandardStream;
     output.file = toStandardOutput ? stdout : std::fopen(options.output.c_str(), "wb");
     if (!output.file) {
-        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.output.c_str(),
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.output.c_str(),
                      std::strerror(errno));
         return false;
     }
     output.seekable = !toStandardOutput && std::fseek(output.file, 0, SEEK_SET) == 0;
+    output.floats = options.floats;
+    output.frameBytes = kChannels * (options.floats ? sizeof(float) : sizeof(std::int16_t));
     const std::vector<std::uint8_t> header = wavHeader(options, kUnknownLength);
     std::fwrite(header.data(), 1, header.size(), output.file);
     output.writer = std::make_unique<BlockWriter>(output.file);
@@ -339,7 +383,22 @@ bool openOutput(const Options& options, Output& output) {
     return true;
 }
 
-bool closeOutput(const Options& options, Output& output) {
+Room roomIn(FileOutput& output) {
+    const std::size_t free = output.block.bytes.size() - output.block.used;
+    return {output.block.bytes.data() + output.block.used,
+            static_cast<std::int32_t>(free / output.frameBytes), output.floats};
+}
+
+void filled(FileOutput& output, std::int32_t frames) {
+    const std::size_t bytes = static_cast<std::size_t>(frames) * output.frameBytes;
+    output.block.used += bytes;
+    output.dataBytes += bytes;
+    if (output.block.used + output.frameBytes > output.block.bytes.size()) {
+        output.block = output.writer->exchange(std::move(output.block));
+    }
+}
+
+bool closeOutput(const Options& options, FileOutput& output) {
     output.writer->exchange(std::move(output.block));
     output.writer->finish();
     if (output.seekable) {
@@ -353,139 +412,194 @@ bool closeOutput(const Options& options, Output& output) {
     const bool closed =
         output.file == stdout ? std::fflush(stdout) == 0 : std::fclose(output.file) == 0;
     if (failed || !closed) {
-        std::fprintf(stderr, "vorn3play: cannot write %s: %s\n", options.output.c_str(),
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.output.c_str(),
                      std::strerror(errno));
         return false;
     }
     return true;
 }
 
-volatile std::sig_atomic_t interrupted = 0;
+// The sound device, playing a ring of chunks over and over; each chunk is filled once
+// the device has left it, a lap ahead of what it plays.
+struct DeviceOutput {
+    std::vector<std::int16_t> ring;  // outlives the device reading it
+    std::unique_ptr<vorn3::WaveDevice> device;
+    std::int32_t chunkFrames = 0;
+    std::uint64_t nextChunk = 0;  // counted since the device opened
+};
 
-void onInterrupt(int) {
-    interrupted = 1;
-}
-
-void* fileOpen(const char* name) {
-    return std::fopen(name, "rb");
-}
-
-void fileClose(void* handle) {
-    std::fclose(static_cast<std::FILE*>(handle));
-}
-
-std::int32_t fileRead(void* destination, std::int32_t byteCount, void* handle) {
-    if (byteCount <= 0) return 0;
-    return static_cast<std::int32_t>(std::fread(destination, 1, static_cast<std::size_t>(byteCount),
-                                                static_cast<std::FILE*>(handle)));
-}
-
-void* fileSeek(void* handle, std::int32_t offset, std::int32_t whence) {
-    const int origins[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (whence >= vorn3::kSeekFromStart && whence <= vorn3::kSeekToEnd) {
-        std::fseek(static_cast<std::FILE*>(handle), whence == vorn3::kSeekToEnd ? 0 : offset,
-                   origins[whence]);
+bool openOutput(const Options& options, DeviceOutput& output) {
+    std::string error;
+    output.device = vorn3play::openSoundDevice(error);
+    output.chunkFrames = options.rate * kChunkMs / 1000;
+    output.ring.assign(static_cast<std::size_t>(kChannels * kRingChunks * output.chunkFrames), 0);
+    if (!output.device ||
+        !output.device->open(output.ring.data(), kRingChunks * output.chunkFrames, options.rate)) {
+        std::fprintf(stderr, "%s: no sound device (%s); --output renders to a file\n", kProgram,
+                     error.c_str());
+        return false;
     }
-    return handle;
+    return true;
 }
 
-std::int32_t fileTell(void* handle) {
-    return static_cast<std::int32_t>(std::ftell(static_cast<std::FILE*>(handle)));
+std::int16_t* chunkAt(DeviceOutput& output, std::uint64_t chunk) {
+    const auto slot = static_cast<std::size_t>(chunk % kRingChunks);
+    return output.ring.data() + slot * kChannels * static_cast<std::size_t>(output.chunkFrames);
 }
 
-// Plays one song through the open output until it finishes and has been heard, the time
-// runs out or the user interrupts.
-void playSong(vorn3::Song* song, vorn3::WaveDevice& device, const Options& options) {
-    vorn3::setPasses(song, options.loops);
-    vorn3::songStart(song);
-    const std::uint64_t start = device.framesPlayed();
-    const std::uint64_t limit =
-        options.seconds ? static_cast<std::uint64_t>(*options.seconds * options.rate) : UINT64_MAX;
-    // What is heard lags the position being computed by the ring's length.
-    const std::uint64_t lag = std::uint64_t{kPlayBufferMs} * 2 * options.rate / 1000;
-    std::optional<std::uint64_t> lastFrame;
+// Waits for the next chunk to be free; no room once interrupted.
+Room roomIn(DeviceOutput& output) {
     while (!interrupted) {
-        std::this_thread::sleep_for(kDisplayInterval);
-        const std::uint64_t heard = device.framesPlayed() - start;
-        std::printf("\rorder %3d  row %3d  %s ", vorn3::songGetOrder(song), vorn3::songGetRow(song),
-                    timeText(static_cast<double>(heard) / options.rate).c_str());
-        std::fflush(stdout);
-        if (!lastFrame && vorn3::songFinished(song)) lastFrame = heard + lag;
-        if (heard >= limit || (lastFrame && heard >= *lastFrame)) break;
+        // framesPlayed also orders the ring's last writes before the device's reads.
+        const std::uint64_t playing = output.device->framesPlayed() / output.chunkFrames;
+        // A chunk the device has passed already is skipped: the machine was busy.
+        output.nextChunk = std::max(output.nextChunk, playing + 1);
+        if (output.nextChunk < playing + kRingChunks) {
+            return {chunkAt(output, output.nextChunk), output.chunkFrames, false};
+        }
+        std::this_thread::sleep_for(kPollInterval);
     }
-    std::printf("\n");
-    vorn3::songStop(song);
+    return {};
 }
 
-int playAll(const Options& options) {
-    std::string deviceError;
-    const std::unique_ptr<vorn3::WaveDevice> device = vorn3play::openSoundDevice(deviceError);
-    vorn3::setStreamCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
-    vorn3::setBufferLength(kPlayBufferMs);
-    vorn3::setGain(options.gain);
-    vorn3::setWaveDevice(device.get(), vorn3::MixingDriver::thread);
-    if (!device || !vorn3::openAudio(options.rate)) {
-        std::fprintf(stderr, "vorn3play: no sound device (%s); --wav renders to a file\n",
-                     deviceError.c_str());
-        return kFailure;
+void filled(DeviceOutput& output, std::int32_t frames) {
+    std::int16_t* chunk = chunkAt(output, output.nextChunk);
+    std::fill(chunk + kChannels * frames, chunk + kChannels * output.chunkFrames, 0);
+    ++output.nextChunk;
+}
+
+// Returns once the device has played every chunk filled, or on an interrupt.
+bool closeOutput(const Options&, DeviceOutput& output) {
+    const std::uint64_t end = output.nextChunk * static_cast<std::uint64_t>(output.chunkFrames);
+    while (!interrupted && output.device->framesPlayed() < end)
+        std::this_thread::sleep_for(kPollInterval);
+    output.device->close();
+    return true;
+}
+
+template <typename Output>
+void renderTune(const std::string& name, vorn3::Tune& tune, const Options& options,
+                Output& output) {
+    std::int64_t left = options.seconds ? std::llround(*options.seconds * options.rate)
+                                        : std::numeric_limits<std::int64_t>::max();
+    Progress progress{.shown = !options.quiet && isatty(STDERR_FILENO) != 0};
+    while (left > 0 && !interrupted) {
+        const Room room = roomIn(output);
+        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(left, room.frames));
+        if (count == 0) break;
+        const std::int32_t got =
+            room.floats ? vorn3::tuneRender(tune, static_cast<float*>(room.at), count)
+                        : vorn3::tuneRender(tune, static_cast<std::int16_t*>(room.at), count);
+        filled(output, got);
+        left -= got;
+        showProgress(progress, name, tune);
+        if (got < count) break;
     }
-    std::signal(SIGINT, onInterrupt);
+    endProgress(progress);
+}
+
+std::string nameOf(const std::string& path) {
+    return path == kStandardStream ? "standard input" : path;
+}
+
+// A module from a file, or from standard input read to its end.
+vorn3::TuneLoad loadModule(const std::string& path, std::int32_t rate) {
+    if (path != kStandardStream) return vorn3::tuneLoadFile(path.c_str(), rate);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[1 << 16];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    return vorn3::tuneLoad(bytes.data(), bytes.size(), rate);
+}
+
+bool listed(const std::vector<ChannelRange>& ranges, std::int32_t channel) {
+    return std::any_of(ranges.begin(), ranges.end(), [channel](const ChannelRange& range) {
+        return range.first <= channel && channel <= range.last;
+    });
+}
+
+vorn3::Status prepareTune(vorn3::Tune& tune, const Options& options) {
+    vorn3::tuneSetPasses(tune, options.loops);
+    vorn3::tuneSetStereoSeparation(tune, options.separation);
+    vorn3::tuneSetGain(tune, options.gain);
+    const std::int32_t channels = vorn3::tuneInfo(tune).channels;
+    for (std::int32_t channel = 0; channel < channels; ++channel) {
+        const bool soloed = options.solo.empty() || listed(options.solo, channel);
+        if (!soloed || listed(options.muted, channel)) vorn3::tuneMuteChannel(tune, channel, true);
+    }
+    if (!options.start) return {};
+    const StartPoint& start = *options.start;
+    return start.order ? vorn3::tuneSeekPosition(tune, *start.order, start.row)
+                       : vorn3::tuneSeekTime(tune, start.seconds);
+}
+
+// The output opens with the first module that loads: nothing is created for none.
+template <typename Output>
+int playAll(const Options& options, Output& output) {
     int result = 0;
+    bool opened = false;
     for (const std::string& path : options.modules) {
         if (interrupted) break;
-        // The tune says why a file cannot be played; the song plays it.
-        const vorn3::TuneLoad check = vorn3::tuneLoadFile(path.c_str(), options.rate);
-        vorn3::tuneFree(check.tune);
-        vorn3::Song* song = check.tune ? vorn3::songCreate(path.c_str(), nullptr) : nullptr;
-        if (!song) {
-            std::fprintf(stderr, "vorn3play: %s: %s\n", path.c_str(),
-                         check.tune ? "cannot be read" : check.status.message.c_str());
+        const vorn3::TuneLoad loaded = loadModule(path, options.rate);
+        const vorn3::Status status =
+            loaded.tune ? prepareTune(*loaded.tune, options) : loaded.status;
+        if (!status.ok) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, nameOf(path).c_str(),
+                         status.message.c_str());
             result = kFailure;
-            continue;
+        } else if (opened || (opened = openOutput(options, output))) {
+            renderTune(nameOf(path), *loaded.tune, options, output);
+        } else {
+            vorn3::tuneFree(loaded.tune);
+            return kFailure;
         }
-        std::printf("%s\n", path.c_str());
-        vorn3::setStereoSeparation(song, options.separation);
-        playSong(song, *device, options);
-        vorn3::songFree(song);
+        vorn3::tuneFree(loaded.tune);
     }
-    vorn3::closeAudio();
+    if (opened && !closeOutput(options, output)) result = kFailure;
+    return result;
+}
+
+int printAll(const Options& options) {
+    int result = 0;
+    for (const std::string& path : options.modules) {
+        const vorn3::TuneLoad loaded = loadModule(path, options.rate);
+        if (loaded.tune) {
+            printInfo(nameOf(path), *loaded.tune);
+        } else {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, nameOf(path).c_str(),
+                         loaded.status.message.c_str());
+            result = kFailure;
+        }
+        vorn3::tuneFree(loaded.tune);
+    }
     return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-    }
     Options options;
-    if (!parse(argc, argv, options)) {
-        std::fputs("vorn3play: --help lists the options\n", stderr);
-        return kUsageError;
+    std::string error;
+    if (!commandline::parseCommandLine<Options>(argc, argv, kOptions, options, options.modules,
+                                                error)) {
+        return commandline::usageError(kProgram, error);
     }
-    if (!options.info && options.output.empty()) return playAll(options);
-
-    Output output;
-    if (!options.info && !openOutput(options, output)) return kFailure;
-    int result = 0;
-    for (const std::string& path : options.modules) {
-        const vorn3::TuneLoad loaded = vorn3::tuneLoadFile(path.c_str(), options.rate);
-        if (!loaded.tune) {
-            std::fprintf(stderr, "vorn3play: %s: %s\n", path.c_str(),
-                         loaded.status.message.c_str());
-            result = kFailure;
-            continue;
-        }
-        if (options.info) {
-            printInfo(path, *loaded.tune);
-        } else {
-            renderTune(path, *loaded.tune, options, output);
-        }
-        vorn3::tuneFree(loaded.tune);
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    if (!options.info && !closeOutput(options, output)) result = kFailure;
-    return result;
+    if (options.version) {
+        std::printf("%s %s\n", kProgram, VORN3_VERSION);
+        return 0;
+    }
+    error = conflictOf(options);
+    if (!error.empty()) return commandline::usageError(kProgram, error);
+    std::signal(SIGINT, onInterrupt);
+    if (options.info) return printAll(options);
+    if (options.output.empty()) {
+        DeviceOutput device;
+        return playAll(options, device);
+    }
+    FileOutput file;
+    return playAll(options, file);
 }
