@@ -38,6 +38,7 @@ constexpr std::int32_t kMaxLoops = 1000000;
 // Keeps a count of frames at any rate within 64 bits; some 31 years.
 constexpr double kMaxSeconds = 1e9;
 constexpr std::int32_t kAnyCount = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kAllSubsongs = -1;
 constexpr std::int32_t kChunkMs = 20;     // the device's ring is filled a chunk at a time
 constexpr std::int32_t kRingChunks = 10;  // what is heard lags the mixing by 200 ms at most
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
@@ -64,6 +65,7 @@ constexpr const char* kUsage =
     "                      only with --seconds (default 1)\n"
     "      --seconds S     stop each song after S seconds\n"
     "  -s, --start TIME    start each song TIME seconds in, or at ORDER/ROW\n"
+    "      --subsong N     play subsong N (from 0; default 0), or all of them in turn\n"
     "  -M, --mute LIST     silence the channels listed, counted from 0, as 0,2-4\n"
     "  -S, --solo LIST     silence every channel but those listed\n"
     "      --rate HZ       output rate, 8000..384000 (default 44100)\n"
@@ -93,6 +95,7 @@ struct Options {
     std::int32_t loops = 1;
     std::optional<double> seconds;
     std::optional<StartPoint> start;
+    std::int32_t subsong = 0;  // from 0; kAllSubsongs: each in turn
     std::vector<ChannelRange> muted;
     std::vector<ChannelRange> solo;
     std::int32_t rate = kDefaultRate;
@@ -134,6 +137,14 @@ bool parseStart(std::string_view text, std::optional<StartPoint>& start) {
     return true;
 }
 
+bool parseSubsong(std::string_view text, std::int32_t& subsong) {
+    if (text == "all") {
+        subsong = kAllSubsongs;
+        return true;
+    }
+    return parseWhole(text, 0, kAnyCount, subsong);
+}
+
 // A list as the peers take it: channels and ranges of them, as 0,2-4.
 bool parseChannels(std::string_view text, std::vector<ChannelRange>& ranges) {
     ranges.clear();
@@ -172,6 +183,8 @@ const commandline::OptionRule<Options> kOptions[] = {
      [](Options& o, std::string_view v) { return parseSeconds(v, o.seconds); }},
     {"start", 's', "a time in seconds or ORDER/ROW",
      [](Options& o, std::string_view v) { return parseStart(v, o.start); }},
+    {"subsong", 0, "a subsong from 0, or all",
+     [](Options& o, std::string_view v) { return parseSubsong(v, o.subsong); }},
     {"mute", 'M', "channels from 0 as 0,2-4",
      [](Options& o, std::string_view v) { return parseChannels(v, o.muted); }},
     {"solo", 'S', "channels from 0 as 0,2-4",
@@ -217,6 +230,11 @@ void printInfo(const std::string& path, const vorn3::Tune& tune) {
     std::printf("  orders      %d, patterns %d\n", info.orders, info.patterns);
     std::printf("  speed       %d, %d BPM\n", info.speed, info.bpm);
     std::printf("  duration    %s\n", timeText(vorn3::tuneDuration(tune)).c_str());
+    std::printf("  subsongs    %zu\n", info.subsongs.size());
+    for (std::size_t i = 0; i < info.subsongs.size(); ++i) {
+        std::printf("    %3zu  order %3d  %s\n", i, info.subsongs[i].firstOrder,
+                    timeText(info.subsongs[i].seconds).c_str());
+    }
     if (!info.message.empty()) std::printf("  message\n%s\n", info.message.c_str());
     std::printf("  instruments %zu\n", info.instruments.size());
     for (std::size_t i = 0; i < info.instruments.size(); ++i)
@@ -337,9 +355,10 @@ void showProgress(Progress& progress, const std::string& name, const vorn3::Tune
     if (!progress.shown || now - progress.last < kDisplayInterval) return;
     progress.last = now;
     progress.printed = true;
-    const vorn3::TunePosition position = vorn3::tunePosition(tune);
-    std::fprintf(stderr, "\r%s  %s  order %3d  row %3d ", name.c_str(),
-                 timeText(position.seconds).c_str(), position.order, position.row);
+    const vorn3::TuneState state = vorn3::tuneState(tune);
+    std::fprintf(stderr, "\r%s  %s  subsong %d  order %3d  row %3d ", name.c_str(),
+                 timeText(state.playback.seconds).c_str(), state.playback.subsong,
+                 state.playback.order, state.playback.row);
 }
 
 void endProgress(const Progress& progress) {
@@ -518,6 +537,18 @@ bool listed(const std::vector<ChannelRange>& ranges, std::int32_t channel) {
     });
 }
 
+std::int32_t firstSubsong(const Options& options) {
+    return options.subsong == kAllSubsongs ? 0 : options.subsong;
+}
+
+vorn3::Status startSubsong(vorn3::Tune& tune, const Options& options, std::int32_t subsong) {
+    const vorn3::Status chosen = vorn3::tuneSelectSubsong(tune, subsong);
+    if (!chosen.ok || !options.start) return chosen;
+    const StartPoint& start = *options.start;
+    return start.order ? vorn3::tuneSeekPosition(tune, *start.order, start.row)
+                       : vorn3::tuneSeekTime(tune, start.seconds);
+}
+
 vorn3::Status prepareTune(vorn3::Tune& tune, const Options& options) {
     vorn3::tuneSetPasses(tune, options.loops);
     vorn3::tuneSetStereoSeparation(tune, options.separation);
@@ -527,10 +558,25 @@ vorn3::Status prepareTune(vorn3::Tune& tune, const Options& options) {
         const bool soloed = options.solo.empty() || listed(options.solo, channel);
         if (!soloed || listed(options.muted, channel)) vorn3::tuneMuteChannel(tune, channel, true);
     }
-    if (!options.start) return {};
-    const StartPoint& start = *options.start;
-    return start.order ? vorn3::tuneSeekPosition(tune, *start.order, start.row)
-                       : vorn3::tuneSeekTime(tune, start.seconds);
+    return startSubsong(tune, options, firstSubsong(options));
+}
+
+// The subsongs asked for one after another, the first already started.
+template <typename Output>
+bool renderSubsongs(const std::string& name, vorn3::Tune& tune, const Options& options,
+                    Output& output) {
+    const std::int32_t last =
+        options.subsong == kAllSubsongs ? vorn3::tuneSubsongCount(tune) - 1 : options.subsong;
+    for (std::int32_t subsong = firstSubsong(options); subsong <= last && !interrupted;) {
+        renderTune(name, tune, options, output);
+        if (++subsong > last) break;
+        const vorn3::Status status = startSubsong(tune, options, subsong);
+        if (!status.ok) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), status.message.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 // The output opens with the first module that loads: nothing is created for none.
@@ -548,7 +594,7 @@ int playAll(const Options& options, Output& output) {
                          status.message.c_str());
             result = kFailure;
         } else if (opened || (opened = openOutput(options, output))) {
-            renderTune(nameOf(path), *loaded.tune, options, output);
+            if (!renderSubsongs(nameOf(path), *loaded.tune, options, output)) result = kFailure;
         } else {
             vorn3::tuneFree(loaded.tune);
             return kFailure;
