@@ -10,6 +10,8 @@
 #include "support/player_fixture.h"
 #include "vorn3/vorn3.h"
 #include "writers/demo_module.h"
+#include "writers/it_writer.h"
+#include "writers/mod_writer.h"
 #include "writers/s3m_writer.h"
 
 namespace vorn3 {
@@ -221,6 +223,93 @@ TEST(TuneTest, SubsongsStartWhereEarlierOnesNeverPlay) {
         }
         EXPECT_FALSE(tuneSelectSubsong(*tune, tuneSubsongCount(*tune)).ok);
         EXPECT_EQ(tuneSubsong(*tune, -1).firstOrder, -1);
+    }
+}
+
+// Every length a file may be cut to: up to where its sample data starts a part the song
+// needs is missing, and the load fails naming it; within the sample data it loads, saying
+// so; whole, it loads without a word.
+TEST(TuneTest, AFileCutShortLoadsOnlyIfItsSampleDataAloneIsShort) {
+    xm::Module xmModule = smallModule();  // one 64-frame 16-bit sample, stored last
+    mod::Module modModule;
+    modModule.samples.push_back({.data = std::vector<std::int8_t>(1000, 40)});
+    modModule.patterns.resize(1);
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::int64_t sampleDataBytes;  // at the end of the file
+        std::int64_t cut;              // a length the file is refused at
+        const char* missing;           // for that reason
+    } cases[] = {
+        {"XM", xm::writeModule(xmModule), 128, 100, "the file ends inside the header"},
+        {"MOD", mod::writeModule(modModule), 1000, 1100, "the file ends inside the patterns"},
+        // 3 bytes at the paragraph after the pattern, 14 bytes of padding on.
+        {"S3M", s3m::writeModule(s3mOrders({0})), 17, 60, "the file ends inside the header"},
+    };
+    for (const auto& test : cases) {
+        const auto size = static_cast<std::int64_t>(test.bytes.size());
+        for (std::int64_t length = 1; length <= size; ++length) {
+            SCOPED_TRACE(std::string(test.name) + " cut to " + std::to_string(length));
+            TuneLoad load = tuneLoad(test.bytes.data(), static_cast<std::size_t>(length), kRate);
+            tuneFree(load.tune);
+            const std::string& message = load.status.message;
+            if (length == size) {
+                EXPECT_TRUE(load.status.ok && message.empty()) << message;
+            } else if (length >= size - test.sampleDataBytes) {
+                EXPECT_TRUE(load.status.ok) << message;
+                EXPECT_EQ(message,
+                          "the file ends inside the sample data: it plays without the rest");
+            } else {
+                ASSERT_FALSE(load.status.ok);
+                if (length == test.cut) {
+                    EXPECT_EQ(message, test.missing);
+                }
+                EXPECT_EQ(message.find("sample data"), std::string::npos) << message;
+            }
+        }
+    }
+}
+
+TEST(TuneTest, AProbeTellsFromTheFirstBytesWhetherAFileWouldLoad) {
+    const std::vector<std::uint8_t> xmBytes = xm::writeModule(smallModule());
+    const std::vector<std::uint8_t> s3mBytes = s3m::writeModule(s3mOrders({0}));
+    mod::Module modModule;
+    modModule.samples.push_back({.data = std::vector<std::int8_t>(1000, 40)});
+    modModule.patterns.resize(1);
+    const std::vector<std::uint8_t> modBytes = mod::writeModule(modModule);
+    const std::vector<std::uint8_t> text(2000, 'x');
+    const struct {
+        const char* name;
+        const std::vector<std::uint8_t>& bytes;
+        std::size_t given;
+        std::int64_t fileSize;
+        std::int32_t verdict;
+        const char* format;
+    } cases[] = {
+        {"XM whole", xmBytes, xmBytes.size(), -1, VORN3_PROBE_LOADS, "XM"},
+        {"XM head of a whole file", xmBytes, 400, std::int64_t(xmBytes.size()), VORN3_PROBE_LOADS,
+         "XM"},
+        {"XM's first 100 bytes alone", xmBytes, 100, 100, VORN3_PROBE_CUT_SHORT, "XM"},
+        {"XM's first 100 bytes of more", xmBytes, 100, -1, VORN3_PROBE_NEED_MORE, "XM"},
+        {"S3M's first 60 bytes alone", s3mBytes, 60, 60, VORN3_PROBE_CUT_SHORT, "S3M"},
+        {"S3M whole", s3mBytes, s3mBytes.size(), std::int64_t(s3mBytes.size()), VORN3_PROBE_LOADS,
+         "S3M"},
+        {"MOD head", modBytes, 1084, std::int64_t(modBytes.size()), VORN3_PROBE_LOADS, "MOD"},
+        {"MOD's first 500 bytes", modBytes, 500, -1, VORN3_PROBE_NEED_MORE, ""},
+        {"text", text, text.size(), -1, VORN3_PROBE_NOT_A_MODULE, ""},
+        {"short text alone", text, 20, 20, VORN3_PROBE_NOT_A_MODULE, ""},
+        {"nothing yet", text, 0, -1, VORN3_PROBE_NEED_MORE, ""},
+    };
+    for (const auto& test : cases) {
+        const vorn3_probe_result probe = vorn3_probe(test.bytes.data(), test.given, test.fileSize);
+        EXPECT_EQ(probe.verdict, test.verdict) << test.name;
+        EXPECT_STREQ(probe.format, test.format) << test.name;
+        // The loader agrees wherever the probe had the whole file.
+        if (test.fileSize == std::int64_t(test.given)) {
+            TuneLoad load = tuneLoad(test.bytes.data(), test.given, kRate);
+            EXPECT_EQ(load.status.ok, test.verdict == VORN3_PROBE_LOADS) << test.name;
+            tuneFree(load.tune);
+        }
     }
 }
 

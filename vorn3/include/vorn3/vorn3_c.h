@@ -41,7 +41,9 @@ VORN3_API const char* vorn3_version_text(void);
 
 typedef struct vorn3_tune vorn3_tune;
 
-/* ok is 1 on success; else 0 with message saying why, one line of printable text. */
+/* ok is 1 on success; else 0 with message saying why, one line of printable text. A load
+ * that succeeds may carry a warning in message (the file ends inside its sample data, which
+ * then plays as far as it goes); message is "" otherwise. */
 typedef struct vorn3_status {
     int32_t ok;
     char message[160];
@@ -70,12 +72,39 @@ typedef struct vorn3_info {
 
 /* Reads a module from size bytes at data (copied as needed: data may go once this
  * returns) or from the file at path, to be rendered at rate Hz (VORN3_MIN_RATE..
- * VORN3_MAX_RATE). On success *tune is the new tune, to be released with vorn3_free;
- * on failure *tune is null and the status says why (the rate, a file that cannot be
- * read, bytes that are no module this library plays, memory). A null tune pointer fails
- * and loads nothing. Any thread. */
+ * VORN3_MAX_RATE). On success *tune is the new tune, to be released with vorn3_free,
+ * and the status may carry a warning; on failure *tune is null and the status says why:
+ * the rate, a file that cannot be read, bytes that are no module this library plays, a
+ * file that ends inside a part the song needs (its header, instruments or patterns, named
+ * in the message), memory. A null tune pointer fails and loads nothing. Any thread. */
 VORN3_API vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune);
 VORN3_API vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune);
+
+/* Receives one line of text (no line break) and the pointer the host gave with it. */
+typedef void (*vorn3_log_function)(void* user, const char* line);
+/* As vorn3_load, also handing each warning to log (when not null) as the load finds it,
+ * on the calling thread, before this returns. */
+VORN3_API vorn3_status vorn3_load_logged(const void* data, size_t size, int32_t rate,
+                                         vorn3_log_function log, void* user, vorn3_tune** tune);
+
+/* What vorn3_probe says of a file. */
+#define VORN3_PROBE_NOT_A_MODULE 0 /* no format this library plays shows */
+#define VORN3_PROBE_LOADS 1        /* its format shows and the file holds its whole header */
+#define VORN3_PROBE_CUT_SHORT 2    /* its format shows, but the file ends inside its header */
+#define VORN3_PROBE_NEED_MORE 3    /* too few bytes to tell: give more of them */
+/* The most vorn3_probe reads; fewer do when the file is shorter. */
+#define VORN3_PROBE_BYTES 1084
+
+typedef struct vorn3_probe_result {
+    int32_t verdict; /* a VORN3_PROBE_ value */
+    char format[8];  /* "XM", "MOD", "S3M" or "IT"; "" when none shows */
+} vorn3_probe_result;
+
+/* Whether and as what a file would load, from its first size bytes at data and its whole
+ * size in bytes (file_size; -1 when not known), without loading it. A file that probes
+ * as loading may still fail further on (damaged instruments or patterns). A null data
+ * with size 0 needs more. Any thread. */
+VORN3_API vorn3_probe_result vorn3_probe(const void* data, size_t size, int64_t file_size);
 /* Releases the tune with everything it owns; nothing for null. */
 VORN3_API void vorn3_free(vorn3_tune* tune);
 

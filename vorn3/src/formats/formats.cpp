@@ -12,18 +12,20 @@ namespace vorn3 {
 namespace {
 
 struct ModuleFormat {
+    const char* name;
     bool (*recognises)(const FileHead& head);
     bool (*load)(ModuleLoad& load);
+    std::int64_t (*headerBytes)(const FileHead& head);
 };
 
 // Formats are told apart by content, never by the name the stream was opened with; the
 // form without a mark comes last.
 constexpr std::array kFormats{
-    ModuleFormat{recognisesXm, loadXm},
-    ModuleFormat{recognisesS3m, loadS3m},
-    ModuleFormat{recognisesIt, loadIt},
-    ModuleFormat{recognisesMod, loadMod},
-    ModuleFormat{recognisesSoundtracker, loadMod},
+    ModuleFormat{"XM", recognisesXm, loadXm, xmHeaderBytes},
+    ModuleFormat{"S3M", recognisesS3m, loadS3m, s3mHeaderBytes},
+    ModuleFormat{"IT", recognisesIt, loadIt, itHeaderBytes},
+    ModuleFormat{"MOD", recognisesMod, loadMod, modHeaderBytes},
+    ModuleFormat{"MOD", recognisesSoundtracker, loadMod, soundtrackerHeaderBytes},
 };
 
 constexpr std::array<Command, 27> kCommandOfLetter{
@@ -108,18 +110,38 @@ void tuneToRate(Sample& sample, std::uint32_t hz) {
     sample.finetune = static_cast<std::int8_t>(tuning - whole * kFinetuneSteps);
 }
 
-const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook) {
+std::uint32_t headField(const FileHead& head, std::int64_t offset, std::int32_t bytes) {
+    std::uint32_t value = 0;
+    for (std::int32_t i = bytes - 1; i >= 0; --i)
+        value = value << 8 | (offset + i < head.length ? head.bytes[offset + i] : 0u);
+    return value;
+}
+
+Probe probeHead(const FileHead& head) {
+    for (const ModuleFormat& format : kFormats) {
+        if (format.recognises(head)) return {format.name, format.headerBytes(head)};
+    }
+    return {nullptr, 0};
+}
+
+const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook, LoadReport* report) {
+    LoadReport unused;
+    LoadReport& found = report ? *report : unused;
     Reader reader = openReader(stream);
     std::uint8_t bytes[kHeadBytes];
     const FileHead head{bytes, std::min(reader.size, kHeadBytes), reader.size};
     readBytes(reader, bytes, head.length);
     for (const ModuleFormat& format : kFormats) {
         if (!format.recognises(head)) continue;
+        found.format = format.name;
         Module* module = moduleCreate();
         if (!module) return nullptr;
         seekTo(reader, 0);
         ModuleLoad load{reader, *module, sampleDataHook};
-        if (format.load(load)) return module;
+        const bool loaded = format.load(load);
+        if (reader.cutNeeded) found.endsInside = reader.cutNeeded->name;
+        if (reader.cutShort) found.cutShort = reader.cutShort->name;
+        if (loaded && !reader.cutNeeded) return module;
         moduleRelease(module);
         return nullptr;
     }

@@ -10,9 +10,20 @@
 
 namespace vorn3 {
 
+// What a load found of a file's format and its end.
+struct LoadReport {
+    const char* format = nullptr;  // the family its content shows; null: none
+    // The part of the file it ends inside: one the song needs (the load fails) or one it
+    // can do without (it loads, short of it); null for none.
+    const char* endsInside = nullptr;
+    const char* cutShort = nullptr;
+};
+
 // The module the stream holds, with one reference for the caller; null when it holds
-// none this library can play or memory runs out.
-const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook);
+// none this library can play, ends inside a part the song needs or memory runs out.
+// `report`, when given, says which.
+const Module* loadModule(SongStream* stream, SampleDataHook sampleDataHook,
+                         LoadReport* report = nullptr);
 
 // The loudest sample, channel or global volume a module file stores.
 inline constexpr auto kFullVolume = static_cast<std::uint8_t>(kMaxVolume);
@@ -80,6 +91,21 @@ void tuneToRate(Sample& sample, std::uint32_t hz);
 
 // Each format: whether a file's start is one of its files, and the rest read into a
 // module from the stream's start.
+// A little-endian field of the head; 0 where the head ends before it.
+std::uint32_t headField(const FileHead& head, std::int64_t offset, std::int32_t bytes);
+// The format the head shows (null for none) and the bytes its header takes as the head
+// counts them: a file shorter than that ends inside it.
+struct Probe {
+    const char* format;
+    std::int64_t headerBytes;
+};
+Probe probeHead(const FileHead& head);
+
+std::int64_t xmHeaderBytes(const FileHead& head);
+std::int64_t s3mHeaderBytes(const FileHead& head);
+std::int64_t itHeaderBytes(const FileHead& head);
+std::int64_t modHeaderBytes(const FileHead& head);
+std::int64_t soundtrackerHeaderBytes(const FileHead& head);
 bool recognisesXm(const FileHead& head);
 bool loadXm(ModuleLoad& load);
 bool recognisesS3m(const FileHead& head);

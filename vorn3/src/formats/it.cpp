@@ -441,7 +441,11 @@ void setSustainLoop(const Sample& sample, Sample& sustained, std::uint8_t flags,
 bool readFrames(ModuleLoad& load, Sample& sample, std::int32_t index, std::uint8_t flags,
                 std::uint8_t convert) {
     if (flags & kCompressed) {
-        return readItCompressedSample(load, sample, index, 0, (convert & kSecondDeltas) != 0);
+        load.reader.region = &kSampleDataRegion;
+        const bool read =
+            readItCompressedSample(load, sample, index, 0, (convert & kSecondDeltas) != 0);
+        load.reader.region = &kInstrumentRegion;
+        return read;
     }
     const SampleCoding coding =
         convert & kSignedSamples ? SampleCoding::plain : SampleCoding::unsignedPlain;
@@ -628,6 +632,7 @@ PatternPlace placeOf(Reader& reader, std::uint32_t offset) {
     const std::int32_t rows = readU16(reader);
     const std::int64_t at = offset + kPatternHeaderBytes;
     if (rows < 1 || rows > kMaxPatternRows) return {0, 0, kDefaultRows};
+    if (at + length > reader.size) noteCut(reader, kPatternRegion);
     return {at, at + length, rows};
 }
 
@@ -760,6 +765,12 @@ void readOffsets(Reader& reader, std::array<std::uint32_t, Count>& offsets, std:
 
 }  // namespace
 
+std::int64_t itHeaderBytes(const FileHead& head) {
+    return kOrdersOffset + headField(head, kCountsOffset, 2) +
+           4 * (std::int64_t{headField(head, kCountsOffset + 2, 2)} +
+                headField(head, kCountsOffset + 4, 2) + headField(head, kCountsOffset + 6, 2));
+}
+
 bool recognisesIt(const FileHead& head) {
     return head.length >= kMagicBytes && std::memcmp(head.bytes, kMagic, kMagicBytes) == 0;
 }
@@ -781,7 +792,9 @@ bool loadIt(ModuleLoad& load) {
     readOffsets(reader, sampleAt, header.sampleCount);
     readOffsets(reader, patternAt, header.patternCount);
     readMacros(reader, module, header);
+    reader.region = &kMessageRegion;
     if (!readMessage(reader, module, header)) return false;
+    reader.region = &kInstrumentRegion;
 
     const std::int32_t samples = std::min(header.sampleCount, kMaxSamples);
     if (header.flags & kUseInstruments) {
@@ -800,6 +813,7 @@ bool loadIt(ModuleLoad& load) {
         for (std::int32_t i = 0; i < samples; ++i)
             module.instruments[i].name = module.sampleNames[i];
     }
+    reader.region = &kPatternRegion;
     return readPatterns(reader, module, patternAt, std::min(header.patternCount, kMaxPatterns),
                         orders);
 }

@@ -184,10 +184,14 @@ void readPatterns(Reader& reader, Module& module, std::int32_t storedPatterns) {
     for (std::int32_t n = 0; n < kTopNote; ++n)
         periods[n] = notePeriod(module.rules, n, 0);
     std::uint8_t row[kMaxChannels * kCellBytes];
+    const std::int64_t rowBytes = std::int64_t{module.channelCount} * kCellBytes;
+    if (reader.position + storedPatterns * kRows * rowBytes > reader.size) {
+        noteCut(reader, kPatternRegion);
+    }
     for (std::int32_t p = 0; p < storedPatterns && !atEnd(reader); ++p) {
         PatternCell* cells = module.patterns[p].cells;
         for (std::int32_t r = 0; r < kRows; ++r) {
-            readBytes(reader, row, std::int64_t{module.channelCount} * kCellBytes);
+            readBytes(reader, row, rowBytes);
             for (std::int32_t c = 0; c < module.channelCount; ++c)
                 cells[r * module.channelCount + c] =
                     cellOf(row + c * kCellBytes, periods, module.instrumentCount);
@@ -212,6 +216,14 @@ std::int32_t storedPatternCount(const Module& module, const std::uint8_t* orders
 }
 
 }  // namespace
+
+std::int64_t modHeaderBytes(const FileHead&) {
+    return kMarkOffset + kMarkBytes;
+}
+
+std::int64_t soundtrackerHeaderBytes(const FileHead&) {
+    return kTitleBytes + kUnmarkedSamples * kSampleHeaderBytes + 2 + kOrderBytes;
+}
 
 bool recognisesMod(const FileHead& head) {
     return head.length >= kMarkOffset + kMarkBytes &&
@@ -282,6 +294,7 @@ bool loadMod(ModuleLoad& load) {
         storedPatternCount(module, module.orderTable.data(), patternsAt, reader.size);
     if (!allocatePatterns(module, storedPatterns, kRows)) return false;
     seekTo(reader, patternsAt);
+    reader.region = &kPatternRegion;
     readPatterns(reader, module, storedPatterns);
     for (std::int32_t i = 0; i < layout.samples; ++i) {
         if (!readSampleData(load, module.samples[i], i, 0, SampleCoding::plain)) {

@@ -21,7 +21,12 @@ Reader openReader(SongStream* stream) {
     streamSeek(stream, 0, kSeekToEnd);
     const std::int64_t size = std::max(streamTell(stream), 0);
     streamSeek(stream, 0, kSeekFromStart);
-    return {stream, size, 0};
+    return {stream, size, 0, &kHeaderRegion, nullptr, nullptr};
+}
+
+void noteCut(Reader& reader, const Region& region) {
+    const Region*& first = region.mayBeCut ? reader.cutShort : reader.cutNeeded;
+    if (!first) first = &region;
 }
 
 void seekTo(Reader& reader, std::int64_t offset) {
@@ -39,6 +44,7 @@ bool atEnd(const Reader& reader) {
 
 void readBytes(Reader& reader, void* destination, std::int64_t count) {
     std::memset(destination, 0, static_cast<std::size_t>(count));
+    if (count > reader.size - reader.position) noteCut(reader, *reader.region);
     const std::int64_t wanted = std::min(count, reader.size - reader.position);
     if (wanted <= 0) return;
     const std::int32_t copied =

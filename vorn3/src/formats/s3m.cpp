@@ -277,6 +277,7 @@ void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::i
     if (at == 0) return;
     seekTo(reader, at);
     const std::int64_t end = at + 2 + readU16(reader);
+    if (end > reader.size) noteCut(reader, kPatternRegion);
     for (std::int32_t row = 0; row < kRows && reader.position < end && !atEnd(reader);) {
         const std::uint8_t what = readU8(reader);
         if (what == 0) {
@@ -293,6 +294,12 @@ void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::i
 }
 
 }  // namespace
+
+std::int64_t s3mHeaderBytes(const FileHead& head) {
+    return kOrdersOffset + headField(head, kCountsOffset, 2) +
+           2 * (std::int64_t{headField(head, kCountsOffset + 2, 2)} +
+                headField(head, kCountsOffset + 4, 2));
+}
 
 bool recognisesS3m(const FileHead& head) {
     return head.length >= kMarkOffset + kMarkBytes &&
@@ -322,9 +329,11 @@ bool loadS3m(ModuleLoad& load) {
     if (!allocateSampleInstruments(module)) return false;
     const SampleCoding coding =
         header.sampleFormat == kUnsignedSamples ? SampleCoding::unsignedPlain : SampleCoding::plain;
+    reader.region = &kInstrumentRegion;
     for (std::int32_t i = 0; i < header.instrumentCount; ++i) {
         if (!readInstrument(load, i, instrumentAt[i] * kParagraph, coding)) return false;
     }
+    reader.region = &kPatternRegion;
     if (!allocatePatterns(module, header.patternCount, kRows)) return false;
     for (std::int32_t i = 0; i < module.patternSlotCount; ++i) {
         readPattern(reader, module, module.patterns[i],

@@ -101,6 +101,7 @@ bool readSampleData(ModuleLoad& load, Sample& sample, std::int32_t instrument, s
     const SampleDataHook hook = load.sampleDataHook;
     const std::uint32_t bytesPerFrame = sample.bits / 8u;
     const std::int64_t framesInFile = (reader.size - reader.position) / bytesPerFrame;
+    if (sample.length > framesInFile) noteCut(reader, kSampleDataRegion);
     sample.length = static_cast<std::uint32_t>(std::min<std::int64_t>(sample.length, framesInFile));
     clipLoopToData(sample);
     if (sample.length == 0) return true;
@@ -179,6 +180,7 @@ bool readItCompressedSample(ModuleLoad& load, Sample& sample, std::int32_t instr
     // The hook takes its byte count as 32 bits.
     const std::int64_t framesHeld = std::min((reader.size - reader.position) * kMaxFramesPerByte,
                                              std::int64_t{INT32_MAX} / bytesPerFrame);
+    if (sample.length > framesHeld) noteCut(reader, kSampleDataRegion);
     sample.length = static_cast<std::uint32_t>(std::min<std::int64_t>(sample.length, framesHeld));
     clipLoopToData(sample);
     if (sample.length == 0) return true;
@@ -188,6 +190,7 @@ bool readItCompressedSample(ModuleLoad& load, Sample& sample, std::int32_t instr
     for (std::uint32_t done = 0; done < sample.length;
          done += std::min(blockFrames, sample.length - done)) {
         const std::uint16_t blockBytes = readU16(reader);
+        if (blockBytes > reader.size - reader.position) noteCut(reader, kSampleDataRegion);
         const std::int64_t held = std::min<std::int64_t>(blockBytes, reader.size - reader.position);
         if (held <= 0) break;
         if (hook) {

@@ -184,6 +184,7 @@ bool readPattern(Reader& reader, const Module& module, PatternSlot& slot) {
     if (rows > kMaxRows) return false;
     if (!allocateCells(slot, rows > 0 ? rows : kEmptyPatternRows, module.channelCount))
         return false;
+    if (reader.position + packedSize > reader.size) noteCut(reader, kPatternRegion);
     if (rows == 0 || packedSize == 0) return true;
     const std::int32_t cellCount = rows * module.channelCount;
     for (std::int32_t i = 0; i < cellCount && !atEnd(reader); ++i)
@@ -324,14 +325,21 @@ bool readInstruments(ModuleLoad& load) {
 
 }  // namespace
 
+std::int64_t xmHeaderBytes(const FileHead& head) {
+    return kHeaderSizeOffset + std::int64_t{headField(head, kHeaderSizeOffset, 4)};
+}
+
 bool recognisesXm(const FileHead& head) {
     return head.length >= kMagicLength && std::memcmp(head.bytes, kMagic, kMagicLength) == 0;
 }
 
 bool loadXm(ModuleLoad& load) {
     std::int32_t patternCount = 0;
-    return readHeader(load.reader, load.module, patternCount) &&
-           readPatterns(load.reader, load.module, patternCount) && readInstruments(load);
+    if (!readHeader(load.reader, load.module, patternCount)) return false;
+    load.reader.region = &kPatternRegion;
+    if (!readPatterns(load.reader, load.module, patternCount)) return false;
+    load.reader.region = &kInstrumentRegion;
+    return readInstruments(load);
 }
 
 }  // namespace vorn3

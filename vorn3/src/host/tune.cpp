@@ -178,7 +178,15 @@ void publishState(vorn3_tune& tune) {
     tune.state = state;
 }
 
-vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** result) {
+// Why a load failed, from what it found.
+std::string refusalOf(const LoadReport& report) {
+    if (!report.format) return "not a module this player can read";
+    if (report.endsInside) return std::string("the file ends inside ") + report.endsInside;
+    return std::string("a damaged ") + report.format + " module";
+}
+
+vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** result,
+                            vorn3_log_function log, void* user) {
     *result = nullptr;
     if (rate < VORN3_MIN_RATE || rate > VORN3_MAX_RATE) {
         return failure("rate " + std::to_string(rate) + " Hz is outside " +
@@ -193,10 +201,11 @@ vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** 
     }
     tune->player = player;
     tune->rate = rate;
-    tune->song = songLoad(*player, &stream, nullptr);
+    LoadReport report;
+    tune->song = songLoad(*player, &stream, nullptr, &report);
     if (!tune->song) {
         vorn3_free(tune);
-        return failure("not a module this player can read");
+        return failure(refusalOf(report));
     }
     try {
         tune->texts = textsOf(*tune->song->module);
@@ -209,7 +218,14 @@ vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** 
     restart(*tune);
     publishState(*tune);
     *result = tune;
-    return success();
+    if (!report.cutShort) return success();
+    // Loaded all the same: the warning goes with the success.
+    const std::string warning =
+        std::string("the file ends inside ") + report.cutShort + ": it plays without the rest";
+    if (log) log(user, warning.c_str());
+    vorn3_status status = failure(warning);
+    status.ok = 1;
+    return status;
 }
 
 // Skips frames in pieces of at most `piece` until the song stops or `frames` have
@@ -291,14 +307,41 @@ const char* vorn3_version_text(void) {
     return VORN3_VERSION_TEXT;
 }
 
-vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune) {
+vorn3_status vorn3_load_logged(const void* data, size_t size, int32_t rate, vorn3_log_function log,
+                               void* user, vorn3_tune** tune) {
     if (!tune) return failure("no place for the tune");
     *tune = nullptr;
     if (!data || size > static_cast<std::size_t>(INT32_MAX))
         return failure("no module of a size this player can read");
     MemoryStream memory{static_cast<const std::uint8_t*>(data), static_cast<std::int32_t>(size)};
     SongStream stream{{nullptr, keepMemory, memoryRead, memorySeek, memoryTell}, &memory};
-    return loadFromStream(stream, rate, tune);
+    return loadFromStream(stream, rate, tune, log, user);
+}
+
+vorn3_status vorn3_load(const void* data, size_t size, int32_t rate, vorn3_tune** tune) {
+    return vorn3_load_logged(data, size, rate, nullptr, nullptr, tune);
+}
+
+vorn3_probe_result vorn3_probe(const void* data, size_t size, int64_t file_size) {
+    const std::int64_t held = data ? std::min<std::int64_t>(size, kHeadBytes) : 0;
+    const std::int64_t fileSize = file_size >= 0 ? file_size : INT64_MAX;
+    const Probe probe = probeHead({static_cast<const std::uint8_t*>(data), held, fileSize});
+    // Bytes not given may yet show a format, or the rest of a header.
+    const bool moreToCome = held < kHeadBytes && held < fileSize;
+    vorn3_probe_result result{VORN3_PROBE_NOT_A_MODULE, {}};
+    if (!probe.format) {
+        result.verdict = moreToCome ? VORN3_PROBE_NEED_MORE : VORN3_PROBE_NOT_A_MODULE;
+        return result;
+    }
+    copyText(result.format, probe.format);
+    if (fileSize < probe.headerBytes) {
+        result.verdict = VORN3_PROBE_CUT_SHORT;
+    } else if (file_size < 0 && moreToCome && held < probe.headerBytes) {
+        result.verdict = VORN3_PROBE_NEED_MORE;
+    } else {
+        result.verdict = VORN3_PROBE_LOADS;
+    }
+    return result;
 }
 
 vorn3_status vorn3_load_file(const char* path, int32_t rate, vorn3_tune** tune) {

@@ -126,8 +126,9 @@ Song* songOfModule(Player& player, const Module& module) {
     return song;
 }
 
-Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook) {
-    const Module* module = loadModule(stream, sampleDataHook);
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook,
+               LoadReport* report) {
+    const Module* module = loadModule(stream, sampleDataHook, report);
     if (!module) return nullptr;
     Song* song = songOfModule(player, *module);
     moduleRelease(module);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "formats/formats.h"
 #include "formats/stream.h"
 #include "mixer/mixer.h"
 #include "module/module.h"
@@ -85,7 +86,8 @@ void applyBpm(Song& song, std::int32_t bpm);
 
 // Reads a song of the player from the stream; null when it holds no module this library
 // can play or memory runs out.
-Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook);
+Song* songLoad(Player& player, SongStream* stream, SampleDataHook sampleDataHook,
+               LoadReport* report = nullptr);
 // A new song of the player over a loaded module, which it holds a reference to; null
 // when memory runs out.
 Song* songOfModule(Player& player, const Module& module);

@@ -522,13 +522,23 @@ std::string nameOf(const std::string& path) {
 }
 
 // A module from a file, or from standard input read to its end.
-vorn3::TuneLoad loadModule(const std::string& path, std::int32_t rate) {
+vorn3::TuneLoad readModule(const std::string& path, std::int32_t rate) {
     if (path != kStandardStream) return vorn3::tuneLoadFile(path.c_str(), rate);
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[1 << 16];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
         bytes.insert(bytes.end(), buffer, buffer + got);
     return vorn3::tuneLoad(bytes.data(), bytes.size(), rate);
+}
+
+// As readModule, saying what a module that loads warns of.
+vorn3::TuneLoad loadModule(const std::string& path, const Options& options) {
+    vorn3::TuneLoad loaded = readModule(path, options.rate);
+    if (loaded.status.ok && !loaded.status.message.empty() && !options.quiet) {
+        std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, nameOf(path).c_str(),
+                     loaded.status.message.c_str());
+    }
+    return loaded;
 }
 
 bool listed(const std::vector<ChannelRange>& ranges, std::int32_t channel) {
@@ -586,7 +596,7 @@ int playAll(const Options& options, Output& output) {
     bool opened = false;
     for (const std::string& path : options.modules) {
         if (interrupted) break;
-        const vorn3::TuneLoad loaded = loadModule(path, options.rate);
+        const vorn3::TuneLoad loaded = loadModule(path, options);
         const vorn3::Status status =
             loaded.tune ? prepareTune(*loaded.tune, options) : loaded.status;
         if (!status.ok) {
@@ -608,7 +618,7 @@ int playAll(const Options& options, Output& output) {
 int printAll(const Options& options) {
     int result = 0;
     for (const std::string& path : options.modules) {
-        const vorn3::TuneLoad loaded = loadModule(path, options.rate);
+        const vorn3::TuneLoad loaded = loadModule(path, options);
         if (loaded.tune) {
             printInfo(nameOf(path), *loaded.tune);
         } else {
