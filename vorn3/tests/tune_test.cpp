@@ -313,6 +313,45 @@ TEST(TuneTest, AProbeTellsFromTheFirstBytesWhetherAFileWouldLoad) {
     }
 }
 
+TEST(TuneTest, CellsReadAsTrackersShowThem) {
+    xm::Module xmModule = smallModule();
+    xmModule.channels = 2;
+    xmModule.patterns[0].rows = 2;
+    xmModule.patterns[0].cells = {
+        {.note = 49, .instrument = 1, .volume = 0x30, .effect = 10, .parameter = 0x0F},
+        {.note = 97},
+        {},
+        {.effect = 15, .parameter = 0x7D}};
+    s3m::Module s3mModule = s3mOrders({0});
+    s3mModule.patterns[0].cells = {
+        {.note = 0x40, .instrument = 1, .volume = 64, .command = s3m::command('D'), .info = 0x0F}};
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        std::int32_t row;
+        std::int32_t channel;
+        const char* text;
+    } cases[] = {
+        {xm::writeModule(xmModule), 0, 0, "C-4 01 v32 A0F"},
+        {xm::writeModule(xmModule), 0, 1, "=== .. ... ..."},
+        {xm::writeModule(xmModule), 1, 0, "... .. ... ..."},
+        {xm::writeModule(xmModule), 1, 1, "... .. ... F7D"},
+        {xm::writeModule(xmModule), 2, 0, ""},  // no such row
+        {xm::writeModule(xmModule), 0, 2, ""},  // no such channel
+        {s3m::writeModule(s3mModule), 0, 0, "C-4 01 v64 D0F"},
+    };
+    for (const auto& test : cases) {
+        TunePtr tune = loadTune(test.bytes);
+        EXPECT_EQ(tuneCellText(*tune, 0, test.row, test.channel), test.text)
+            << test.row << " " << test.channel;
+    }
+    char cut[4];
+    TunePtr tune = loadTune(xm::writeModule(xmModule));
+    EXPECT_EQ(vorn3_cell_text(tune.get(), 0, 0, 0, cut, sizeof cut), 14);
+    EXPECT_STREQ(cut, "C-4");
+    EXPECT_EQ(vorn3_pattern_rows(tune.get(), 0), 2);
+    EXPECT_EQ(vorn3_pattern_rows(tune.get(), 1), 0);
+}
+
 TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {
     TunePtr tune = loadTune(xm::demoModule());
     std::vector<std::int16_t> integers(2 * 20000);

@@ -155,6 +155,14 @@ inline TuneState tuneState(const Tune& tune) {
     return state;
 }
 
+// A pattern cell as trackers show it; see vorn3_cell_text.
+inline std::string tuneCellText(const Tune& tune, std::int32_t pattern, std::int32_t row,
+                                std::int32_t channel) {
+    char text[VORN3_CELL_TEXT_BYTES];
+    vorn3_cell_text(&tune, pattern, row, channel, text, sizeof text);
+    return text;
+}
+
 inline void tuneMuteChannel(Tune& tune, std::int32_t channel, bool muted) {
     vorn3_mute_channel(&tune, channel, muted ? 1 : 0);
 }

@@ -190,6 +190,20 @@ typedef struct vorn3_state {
 VORN3_API vorn3_state vorn3_get_state(const vorn3_tune* tune, vorn3_channel_state* channels,
                                       int32_t count);
 
+/* Rows of the pattern at index (0-based, below vorn3_info's patterns); 0 outside them and
+ * for null. Any thread. */
+VORN3_API int32_t vorn3_pattern_rows(const vorn3_tune* tune, int32_t pattern);
+/* The cell at row and channel (0-based) of the pattern as trackers show it: note,
+ * instrument, volume column and effect, dots where empty ("C-5 01 v64 A0F", "... .. ...
+ * ..."; XM and MOD name effects with digits and letters, S3M and IT with letters), into
+ * text, which holds size bytes (VORN3_CELL_TEXT_BYTES hold any cell) and always ends in
+ * a zero byte when size is above 0. Returns the length of the whole text without its
+ * zero byte: more than size - 1 when it was cut; 0 and "" outside the pattern and for
+ * null. Any thread. */
+#define VORN3_CELL_TEXT_BYTES 16
+VORN3_API int32_t vorn3_cell_text(const vorn3_tune* tune, int32_t pattern, int32_t row,
+                                  int32_t channel, char* text, size_t size);
+
 /* A muted channel (0-based) plays silently and its rows go on; a channel outside the
  * module's is ignored. */
 VORN3_API void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted);

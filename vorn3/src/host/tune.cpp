@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "host/pattern_text.h"
 #include "mixer/output.h"
 #include "mixer/voice.h"
 #include "player/player.h"
@@ -464,6 +465,30 @@ vorn3_state vorn3_get_state(const vorn3_tune* tune, vorn3_channel_state* channel
                     std::clamp(count, 0, tune->state.position.channels), channels);
     }
     return tune->state.position;
+}
+
+int32_t vorn3_pattern_rows(const vorn3_tune* tune, int32_t pattern) {
+    if (!tune || pattern < 0 || pattern >= tune->song->module->patternSlotCount) return 0;
+    return tune->song->module->patterns[pattern].rows;
+}
+
+int32_t vorn3_cell_text(const vorn3_tune* tune, int32_t pattern, int32_t row, int32_t channel,
+                        char* text, size_t size) {
+    std::string cell;
+    if (tune && row >= 0 && row < vorn3_pattern_rows(tune, pattern) && channel >= 0 &&
+        channel < tune->song->module->channelCount) {
+        const Module& module = *tune->song->module;
+        const bool letters =
+            tune->texts.format.starts_with("S3M") || tune->texts.format.starts_with("IT");
+        cell = cellText(module.patterns[pattern].cells[row * module.channelCount + channel],
+                        letters ? EffectNaming::letters : EffectNaming::digitsAndLetters);
+    }
+    if (text && size > 0) {
+        const std::size_t kept = std::min(cell.size(), size - 1);
+        std::memcpy(text, cell.data(), kept);
+        text[kept] = '\0';
+    }
+    return static_cast<int32_t>(cell.size());
 }
 
 void vorn3_mute_channel(vorn3_tune* tune, int32_t channel, int32_t muted) {
