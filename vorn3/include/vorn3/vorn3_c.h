@@ -4,9 +4,10 @@
  * throws or prints.
  *
  * Threads: the library keeps no state between tunes, so different tunes may be used from
- * different threads at once. One tune is used by one thread at a time, except that
- * vorn3_get_position and vorn3_get_state may be called from any thread while another
- * renders it (a player drawing visuals beside its audio thread).
+ * different threads at once. One tune is used by one thread at a time, except for the
+ * functions marked "any thread", which may be called while another thread renders it (a
+ * player drawing visuals beside its audio thread): those that read what loading fixed and
+ * vorn3_get_position and vorn3_get_state.
  *
  * Null handles: every function takes a null tune as a tune that does nothing; what it
  * returns then is stated below as "for null". Freeing a tune twice, or using it after
@@ -108,13 +109,14 @@ VORN3_API vorn3_probe_result vorn3_probe(const void* data, size_t size, int64_t 
 /* Releases the tune with everything it owns; nothing for null. */
 VORN3_API void vorn3_free(vorn3_tune* tune);
 
-/* What the module holds; all zero for null. */
+/* What the module holds; all zero for null. Any thread. */
 VORN3_API vorn3_info vorn3_get_info(const vorn3_tune* tune);
 /* The song's message, lines ended by '\n'; "" when it has none and for null. Valid until
- * the tune is freed. */
+ * the tune is freed. Any thread. */
 VORN3_API const char* vorn3_message(const vorn3_tune* tune);
 /* Names of the instruments and of the samples (0-based, samples instrument by
- * instrument); "" outside the count and for null. Valid until the tune is freed. */
+ * instrument); "" outside the count and for null. Valid until the tune is freed. Any
+ * thread. */
 VORN3_API const char* vorn3_instrument_name(const vorn3_tune* tune, int32_t index);
 VORN3_API const char* vorn3_sample_name(const vorn3_tune* tune, int32_t index);
 
@@ -142,7 +144,7 @@ typedef struct vorn3_subsong {
 } vorn3_subsong;
 
 /* The subsong at index (0-based, below vorn3_info's subsongs); first_order -1 and 0
- * seconds outside the count and for null. */
+ * seconds outside the count and for null. Any thread. */
 VORN3_API vorn3_subsong vorn3_get_subsong(const vorn3_tune* tune, int32_t index);
 /* Plays the subsong at index from its start, before or while rendering (0 at first): its
  * end and passes, the rows seeking reaches and vorn3_duration are its own. Fails, with
