@@ -352,6 +352,47 @@ TEST(TuneTest, CellsReadAsTrackersShowThem) {
     EXPECT_EQ(vorn3_pattern_rows(tune.get(), 1), 0);
 }
 
+// The pattern of a one-order S3M replaced by `rows` bytes counted in its stored length and
+// `after` bytes past it, at the end of the file.
+std::vector<std::uint8_t> s3mWithPatternBytes(const std::vector<std::uint8_t>& rows,
+                                              const std::vector<std::uint8_t>& after) {
+    std::vector<std::uint8_t> bytes = s3m::writeModule(s3mOrders({0}));
+    const std::size_t pointerAt = 0x60 + 1 + 2;  // past the order and the instrument
+    while (bytes.size() % 16 != 0)
+        bytes.push_back(0);
+    bytes[pointerAt] = static_cast<std::uint8_t>(bytes.size() / 16);
+    bytes[pointerAt + 1] = static_cast<std::uint8_t>(bytes.size() / 16 >> 8);
+    bytes.push_back(static_cast<std::uint8_t>(rows.size()));
+    bytes.push_back(static_cast<std::uint8_t>(rows.size() >> 8));
+    bytes.insert(bytes.end(), rows.begin(), rows.end());
+    bytes.insert(bytes.end(), after.begin(), after.end());
+    return bytes;
+}
+
+// Trackers read a pattern's rows on to the 64th row's end, past a stored length that cuts
+// them short, and a channel named twice in a row keeps what the later cell leaves out:
+// both peers time these modules alike.
+TEST(TuneTest, S3mRowsReadOnPastTheirStoredLength) {
+    constexpr double kTick = 0.02;                     // 125 BPM
+    const std::vector<std::uint8_t> emptyRows(63, 0);  // 63 rows, each ended
+    const struct {
+        std::vector<std::uint8_t> after;
+        double seconds;
+    } cases[] = {
+        {{}, 64 * 6 * kTick},
+        // Channel 1 sets speed 32 (A20) on the last row.
+        {{0x81, 0x01, 0x20, 0x00}, (63 * 6 + 32) * kTick},
+        // Then names a note on channel 1 alone: the speed stays.
+        {{0x81, 0x01, 0x20, 0x21, 0x40, 0x01, 0x00}, (63 * 6 + 32) * kTick},
+        // Then sets speed 4 on it: the later command wins.
+        {{0x81, 0x01, 0x20, 0x81, 0x01, 0x04, 0x00}, (63 * 6 + 4) * kTick},
+    };
+    for (const auto& test : cases) {
+        TunePtr tune = loadTune(s3mWithPatternBytes(emptyRows, test.after));
+        EXPECT_NEAR(tuneDuration(*tune), test.seconds, 1e-3) << test.after.size();
+    }
+}
+
 TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {
     TunePtr tune = loadTune(xm::demoModule());
     std::vector<std::int16_t> integers(2 * 20000);

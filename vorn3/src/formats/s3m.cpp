@@ -272,13 +272,30 @@ PatternCell cellOf(std::uint8_t what, Reader& reader, const PlayedOrders& orders
     return cell;
 }
 
+// A channel named twice in a row keeps what the later cell leaves out.
+void mergeCell(PatternCell& into, const PatternCell& cell, std::uint8_t what) {
+    if (what & kHasNote) {
+        into.note = cell.note;
+        into.instrument = cell.instrument;
+    }
+    if (what & kHasVolume) {
+        into.volume = cell.volume;
+        into.volumeValue = cell.volumeValue;
+    }
+    if (what & kHasCommand) {
+        into.command = cell.command;
+        into.parameter = cell.parameter;
+    }
+}
+
 void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::int64_t at,
                  const Header& header, const PlayedOrders& orders) {
     if (at == 0) return;
     seekTo(reader, at);
-    const std::int64_t end = at + 2 + readU16(reader);
-    if (end > reader.size) noteCut(reader, kPatternRegion);
-    for (std::int32_t row = 0; row < kRows && reader.position < end && !atEnd(reader);) {
+    // The stored length only says where the rows end when they end there: trackers read
+    // on to the 64th row's end, which a length cut short leaves outside it.
+    if (at + 2 + readU16(reader) > reader.size) noteCut(reader, kPatternRegion);
+    for (std::int32_t row = 0; row < kRows && !atEnd(reader);) {
         const std::uint8_t what = readU8(reader);
         if (what == 0) {
             ++row;
@@ -288,7 +305,7 @@ void readPattern(Reader& reader, const Module& module, PatternSlot& slot, std::i
         const std::int32_t channel = what & kChannelMask;
         if (channel < module.channelCount &&
             header.channelSettings[channel] <= kLastSampleChannel) {
-            slot.cells[row * module.channelCount + channel] = cell;
+            mergeCell(slot.cells[row * module.channelCount + channel], cell, what);
         }
     }
 }
