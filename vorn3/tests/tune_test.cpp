@@ -393,6 +393,49 @@ TEST(TuneTest, S3mRowsReadOnPastTheirStoredLength) {
     }
 }
 
+// Root mean square of the values.
+double rmsOf(const std::vector<float>& values) {
+    double sum = 0;
+    for (const float value : values)
+        sum += double{value} * value;
+    return std::sqrt(sum / static_cast<double>(values.size()));
+}
+
+// ST3 mixes in proportion to the master volume's low 7 bits (16 at least), and in stereo
+// 11/8 as loud as in mono: a note panned to the centre either way plays at the ratio
+// to the default's (48, stereo) that the header's byte gives, however far above it.
+TEST(TuneTest, S3mMasterVolumeScalesAsTheFormatSays) {
+    constexpr double kMono = 8.0 / 11.0;
+    const std::pair<std::uint8_t, double> cases[] = {
+        {0xB0, 1.0},   {0xF0, 112.0 / 48},         {0xFF, 127.0 / 48},        {0x88, 16.0 / 48},
+        {0x30, kMono}, {0x70, 112.0 / 48 * kMono}, {0x10, 16.0 / 48 * kMono},
+    };
+    const auto levelAt = [](std::uint8_t master) {
+        s3m::Module module = s3mOrders({0});
+        module.masterVolume = master;
+        s3m::Instrument& square = module.instruments[0];
+        square.frames.resize(400);
+        for (std::size_t i = 0; i < square.frames.size(); ++i)
+            square.frames[i] = i % 40 < 20 ? 6000 : -6000;
+        square.loop = true;
+        square.loopEnd = 400;
+        module.patterns[0].cells = {{.note = 0x40,
+                                     .instrument = 1,
+                                     .command = s3m::command('X'),
+                                     .info = 0x40}};  // the centre
+        TunePtr tune = loadTune(s3m::writeModule(module));
+        std::vector<float> sound(2 * kRate);
+        tuneRender(*tune, sound.data(), kRate);
+        return rmsOf(sound);
+    };
+    // Each side's volume is a byte: 127 or so at the centre, each rounded down.
+    constexpr double kByteSteps = 2.0 / 127;
+    const double reference = levelAt(0xB0);
+    ASSERT_GT(reference, 0);
+    for (const auto& [master, ratio] : cases)
+        EXPECT_NEAR(levelAt(master) / reference, ratio, kByteSteps) << int{master};
+}
+
 TEST(TuneTest, FloatsAndIntegersAreTheSameMix) {
     TunePtr tune = loadTune(xm::demoModule());
     std::vector<std::int16_t> integers(2 * 20000);

@@ -41,6 +41,7 @@ constexpr std::uint8_t kMasterVolumeBits = 127;
 // Songs saved at ST3's default master volume play unscaled; 0 stands for it.
 constexpr std::int32_t kDefaultMasterVolume = 48;
 constexpr std::int32_t kLowestMasterVolume = 16;
+constexpr double kMonoMasterScale = 8.0 / 11.0;
 constexpr std::uint8_t kPanningTable = 252;  // default-panning byte: a table follows
 constexpr std::uint8_t kPanningGiven = 32;   // of a table entry
 // Channel settings: 0..7 left, 8..15 right; others are disabled or not samples.
@@ -115,10 +116,13 @@ struct Header {
     std::array<std::uint8_t, kFileChannels> channelSettings;
 };
 
+// ST3 mixes in proportion to the master volume, and in stereo multiplies it by 11/8.
 double masterVolumeScale(std::uint8_t master) {
     const std::int32_t volume = master & kMasterVolumeBits;
     if (volume == 0) return 1;
-    return static_cast<double>(std::max(volume, kLowestMasterVolume)) / kDefaultMasterVolume;
+    const double stereo = master & kStereo ? 1.0 : kMonoMasterScale;
+    return stereo * static_cast<double>(std::max(volume, kLowestMasterVolume)) /
+           kDefaultMasterVolume;
 }
 
 bool readHeader(Reader& reader, Module& module, Header& header) {

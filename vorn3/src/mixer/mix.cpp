@@ -236,6 +236,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const std::uint64_t stepUnits = (voice.step >> kUnitShift) & kUnitMask;
     const double rightPhase = voice.surround ? -1.0 : 1.0;
     const bool measure = mixer.measurePeaks && out;
+    const double amplification = voice.amplification;
     std::int32_t remaining = frames;
     while (remaining > 0) {
         const bool forward = voice.direction != kBackward;
@@ -250,24 +251,26 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
                 length = voice.rampFramesLeft;
                 reachesBoundary = false;
             }
-            double left = voice.currentLeft * static_cast<double>(kByteToGain);
-            double right = voice.currentRight * static_cast<double>(kByteToGain) * rightPhase;
+            const double scale = static_cast<double>(kByteToGain) * amplification;
+            double left = voice.currentLeft * scale;
+            double right = voice.currentRight * scale * rightPhase;
             const std::uint64_t from = voice.position;
             voice.position =
                 mixSegment(out, sample->data, voice.position, delta, length, left, right,
-                           voice.rampIncLeft, voice.rampIncRight * rightPhase, voice.filter);
-            finishRamp(voice, length, left, right * rightPhase);
+                           voice.rampIncLeft * amplification,
+                           voice.rampIncRight * amplification * rightPhase, voice.filter);
+            finishRamp(voice, length, left / amplification, right * rightPhase / amplification);
             if (measure) {
                 notePeak(voice, from, voice.position,
-                         std::max({std::abs(left), std::abs(right),
-                                   voice.currentLeft * double{kByteToGain},
-                                   voice.currentRight * double{kByteToGain}}));
+                         std::max({std::abs(left), std::abs(right), voice.currentLeft * scale,
+                                   voice.currentRight * scale}));
             }
         } else if (voice.leftVolume == 0 && voice.rightVolume == 0 && !voice.filter.on) {
             voice.position += delta * static_cast<std::uint64_t>(length);  // adds only zeros
         } else {
-            double left = voice.leftVolume * static_cast<double>(kByteToGain);
-            double right = voice.rightVolume * static_cast<double>(kByteToGain) * rightPhase;
+            const double scale = static_cast<double>(kByteToGain) * amplification;
+            double left = voice.leftVolume * scale;
+            double right = voice.rightVolume * scale * rightPhase;
             const std::uint64_t from = voice.position;
             voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
                                         right, 0, 0, voice.filter);

@@ -553,15 +553,20 @@ void updateVoice(Song& song, Note& note, const NoteOutput& output, const Sample&
     }
     Voice* right = note.rightVoiceIndex >= 0 ? voiceAt(mixer, note.rightVoiceIndex) : nullptr;
     if (flags & kUpdateVolume) {
+        const double master = song.module->masterVolumeScale;
         const double volume = static_cast<double>(output.volume) *
                               (kPercent + note.volumeVariation) / kPercent *
                               note.volumeEnvelope.output * note.fadeoutVolume * song.globalVolume *
-                              kVoiceVolumeScale * song.module->masterVolumeScale * note.gain *
+                              kVoiceVolumeScale * std::min(master, 1.0) * note.gain *
                               (output.channelVolume / double{kFullChannelVolume});
         const std::int32_t voiceVolume =
             output.muted ? 0 : std::min(static_cast<std::int32_t>(volume), kMaxVoiceVolume);
         setVoiceVolume(*voice, voiceVolume);
         if (right) setVoiceVolume(*right, voiceVolume);
+        // Louder than a byte of volume reaches, the rest scales the voice as it mixes.
+        for (Voice* each : {voice, right}) {
+            if (each) each->amplification = std::max(master, 1.0);
+        }
     }
     if (flags & kUpdatePanning) {
         const std::int32_t noted =
