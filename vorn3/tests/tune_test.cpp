@@ -192,12 +192,13 @@ TEST(TuneTest, SubsongsStartWhereEarlierOnesNeverPlay) {
                                       {none, none, none, none},
                                       {none, none, none, none}})),
          {{0, 8}, {2, 8}}},
-        // Order 0 jumps over order 1, which then plays on into order 2.
+        // Order 0 jumps over order 1, which then runs into order 2 of the first song:
+        // there it ends, as the peers end it.
         {"jump over",
          xm::writeModule(fourRowSong({{none, none, none, effectCell(11, 2)},
                                       {none, none, none, none},
                                       {none, none, none, none}})),
-         {{0, 8}, {1, 8}}},
+         {{0, 8}, {1, 4}}},
         // Separators end each section; skip markers play nothing.
         {"separators",
          s3m::writeModule(s3mOrders({0, 255, 1, 254, 2, 255, 255, 3})),
@@ -217,6 +218,11 @@ TEST(TuneTest, SubsongsStartWhereEarlierOnesNeverPlay) {
             EXPECT_DOUBLE_EQ(tuneDuration(*tune), seconds);
             EXPECT_EQ(tunePosition(*tune).order, firstOrder);
             EXPECT_EQ(framesOf(renderAll(*tune)), rows * kRowFrames);
+            // A second pass plays the subsong again from its start.
+            tuneSetPasses(*tune, 2);
+            ASSERT_TRUE(tuneSelectSubsong(*tune, i).ok);
+            EXPECT_EQ(framesOf(renderAll(*tune)), 2 * rows * kRowFrames);
+            tuneSetPasses(*tune, 1);
             EXPECT_TRUE(tuneSeekPosition(*tune, firstOrder, 1).ok);
             // Order 0 belongs to the first song alone.
             EXPECT_EQ(tuneSeekPosition(*tune, 0, 1).ok, firstOrder == 0);

@@ -81,6 +81,7 @@ std::int32_t restartOrderOf(const Module& module, std::int32_t order) {
 
 void chooseSubsong(vorn3_tune& tune, std::int32_t index) {
     tune.subsong = index;
+    tune.song->subsong = index;
     tune.song->firstOrder = tune.subsongs[index].firstOrder;
     tune.song->restartOrder = restartOrderOf(*tune.song->module, tune.song->firstOrder);
 }
@@ -96,6 +97,7 @@ void findSubsongs(vorn3_tune& tune) {
         place.firstOrder = order;
         chooseSubsong(tune, tune.subsongCount++);
         place.passFrames = measurePass(tune);
+        claimPlayedRows(song, tune.subsongOfRow.data(), static_cast<std::uint8_t>(tune.subsong));
         for (std::int32_t i = order; i < song.module->songLength; ++i)
             reached[i] = reached[i] || orderPlayed(song, i);
     }
@@ -210,11 +212,13 @@ vorn3_status loadFromStream(SongStream& stream, std::int32_t rate, vorn3_tune** 
     }
     try {
         tune->texts = textsOf(*tune->song->module);
+        tune->subsongOfRow.assign(kRowCount, kNoSubsong);
     } catch (const std::bad_alloc&) {
         vorn3_free(tune);
         return failure("out of memory");
     }
     tune->song->passLimit = 1;
+    tune->song->subsongOfRow = tune->subsongOfRow.data();
     findSubsongs(*tune);
     restart(*tune);
     publishState(*tune);

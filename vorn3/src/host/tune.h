@@ -42,9 +42,10 @@ struct vorn3_tune {
     vorn3::Song* song;
     std::int32_t rate;  // Hz
     std::array<vorn3::SubsongPlace, vorn3::kMaxOrders> subsongs;
-    std::int32_t subsongCount;  // 1..kMaxOrders once loaded
-    std::int32_t subsong;       // the one playing
-    std::int64_t framesDone;    // rendered or skipped since the start
+    std::int32_t subsongCount;               // 1..kMaxOrders once loaded
+    std::int32_t subsong;                    // the one playing
+    std::vector<std::uint8_t> subsongOfRow;  // for the song's subsongOfRow
+    std::int64_t framesDone;                 // rendered or skipped since the start
     vorn3::TuneTexts texts;
     // A host has asked for channel levels: from the next render on, the mixer measures
     // them, which costs renders that nobody draws about a seventh of their time.

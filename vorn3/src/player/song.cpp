@@ -43,6 +43,10 @@ void markRowPlayed(Song& song, std::int32_t order, std::int32_t row) {
     song.playedRows[at / kRowBitsPerWord] |= std::uint64_t{1} << (at % kRowBitsPerWord);
 }
 
+bool rowOfEarlierSubsong(const Song& song, std::int32_t order, std::int32_t row) {
+    return song.subsongOfRow && song.subsongOfRow[rowIndex(order, row)] < song.subsong;
+}
+
 // Before each row: whether it ends a pass, and whether the song stops there. The row a
 // song plays next is the one pending, or else the current one (a song's first).
 bool tickClient(MixClient& client) {
@@ -52,7 +56,8 @@ bool tickClient(MixClient& client) {
         const std::int32_t order = song.nextOrder >= 0 ? song.nextOrder : song.currentOrder.load();
         const std::int32_t row = song.nextRow >= 0 ? song.nextRow : song.currentRow.load();
         if (order == song.seekOrder && row == song.seekRow) return false;
-        if (rowPlayed(song, order, row)) {
+        const bool earlierSubsong = rowOfEarlierSubsong(song, order, row);
+        if (earlierSubsong || rowPlayed(song, order, row)) {
             song.passesDone += 1;
             if (song.passLimit > 0 && song.passesDone >= song.passLimit) {
                 song.finished = true;
@@ -60,7 +65,13 @@ bool tickClient(MixClient& client) {
             }
             song.playedRows.fill(0);
         }
-        markRowPlayed(song, order, row);
+        if (earlierSubsong) {
+            // The subsong goes on from its start, as after its last order.
+            song.nextOrder = song.firstOrder;
+            song.nextRow = 0;
+            song.ended = true;
+        }
+        markRowPlayed(song, earlierSubsong ? song.firstOrder : order, earlierSubsong ? 0 : row);
     }
     song.tickHook(song);
     return true;
@@ -86,6 +97,13 @@ bool orderPlayed(const Song& song, std::int32_t order) {
         if (song.playedRows[rowIndex(order, row) / kRowBitsPerWord] != 0) return true;
     }
     return false;
+}
+
+void claimPlayedRows(const Song& song, std::uint8_t* subsongOfRow, std::uint8_t subsong) {
+    for (std::int32_t at = 0; at < kRowCount; ++at) {
+        const bool played = (song.playedRows[at / kRowBitsPerWord] >> (at % kRowBitsPerWord)) & 1;
+        if (played && subsongOfRow[at] == kNoSubsong) subsongOfRow[at] = subsong;
+    }
 }
 
 std::int32_t sampleFinetune(const Song& song, const Sample& sample) {

@@ -22,6 +22,8 @@ using SongHook = void (*)(Song& song);
 inline constexpr std::int32_t kFullSeparation = 100;  // percent
 
 inline constexpr std::int32_t kRowBitsPerWord = 64;
+inline constexpr std::int32_t kRowCount = kMaxOrders * kMaxPatternRows;  // of every order
+inline constexpr std::uint8_t kNoSubsong = 255;
 
 struct Song {
     MixClient client;  // first: the mixer's client list holds the song by it
@@ -47,10 +49,15 @@ struct Song {
     // Where the chosen subsong starts, and where playback goes on after its last order.
     std::int32_t firstOrder;
     std::int32_t restartOrder;
+    // The subsong each row belongs to, a byte per order and row (kNoSubsong for none),
+    // and the one playing: a pass ends on a row of an earlier subsong, and the next starts
+    // at firstOrder. Null: rows belong to no subsong.
+    const std::uint8_t* subsongOfRow;
+    std::int32_t subsong;
     SongHook tickHook;  // once per tick, on the mixing side
     // Rows played in the current pass, a bit per order and row: a pass ends where
     // playback comes to a row it has already played.
-    std::array<std::uint64_t, kMaxOrders * kMaxPatternRows / kRowBitsPerWord> playedRows;
+    std::array<std::uint64_t, kRowCount / kRowBitsPerWord> playedRows;
     std::int32_t passLimit;  // passes before the song finishes; 0: it never does
     std::int32_t passesDone;
     std::atomic<bool> finished;  // its last pass ended: it ticks no more; read by the host
@@ -81,6 +88,9 @@ void setSampleFinetune(Song& song, const Sample& sample, std::int8_t finetune);
 void forgetRows(Song& song, std::int32_t order, std::int32_t first, std::int32_t last);
 // Whether a row of the order was played in this pass (the last, once the song finished).
 bool orderPlayed(const Song& song, std::int32_t order);
+// Gives the rows this pass played (the last, once the song finished) that belong to no
+// subsong yet to `subsong`.
+void claimPlayedRows(const Song& song, std::uint8_t* subsongOfRow, std::uint8_t subsong);
 // setBpm for the mixing side and its callers, which hold passLock.
 void applyBpm(Song& song, std::int32_t bpm);
 
