@@ -1,5 +1,5 @@
-// The mixing thread's work: one chunk of 256 playing voices, and offline rendering of a
-// 12-channel song, reported as a multiple of real time.
+// The mixing thread's work: one chunk of 256 playing voices in each interpolation mode, and
+// offline rendering of a 12-channel song, reported as a multiple of real time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -49,8 +49,9 @@ Sample loopedWave(std::uint32_t frames, LoopType loop) {
     return sample;
 }
 
-void BM_MixPass256Voices(benchmark::State& state) {
+void BM_MixPass256Voices(benchmark::State& state, Interpolation mode) {
     openOfflineOutput();
+    setInterpolation(mode);
     Sample samples[] = {loopedWave(64, LoopType::forward), loopedWave(300, LoopType::pingPong),
                         loopedWave(2000, LoopType::forward), loopedWave(17, LoopType::forward)};
     for (std::int32_t i = 0; i < kVoiceCount; ++i) {
@@ -72,7 +73,12 @@ void BM_MixPass256Voices(benchmark::State& state) {
     for (Sample& sample : samples)
         releaseFrames(sample.data);
 }
-BENCHMARK(BM_MixPass256Voices)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixPass256Voices, nearest, Interpolation::nearest)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixPass256Voices, linear, Interpolation::linear)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixPass256Voices, cubic, Interpolation::cubic)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixPass256Voices, sinc, Interpolation::sinc)->Unit(benchmark::kMicrosecond);
 
 // Each iteration renders one second of the demo song; the "realtime" counter is seconds
 // of sound per second of rendering.

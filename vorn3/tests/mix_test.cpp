@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -277,6 +278,75 @@ TEST_F(MixTest, AFilteredVoiceFollowsTheDocumentedTwoPoleRecursion) {
             ASSERT_NEAR(left[i], y * gainOf(255), 0.02 + std::abs(y) * 1e-6)
                 << "cutoff " << c.cutoff << " resonance " << c.resonance << " frame " << i;
         }
+    }
+}
+
+// A looped tone read through each kernel, against the tone itself: past a loop's ends a
+// kernel must read the loop again (mirrored for ping-pong), never the frames around it,
+// which here are noise. A tone above what the output can carry comes out as silence.
+TEST_F(MixTest, EachKernelReadsALoopedToneAsTheToneItself) {
+    constexpr double kAmplitude = 12000;
+    constexpr std::uint32_t kLoopStart = 37;
+    constexpr std::uint32_t kLoopLength = 200;  // whole periods; whole half periods mirrored
+    constexpr std::uint32_t kNoiseAfter = 20;
+    constexpr std::uint32_t kStartOffset = kLoopStart + 8;
+    constexpr std::int32_t kFrames = 3000;
+    const struct {
+        Interpolation mode;
+        LoopType loop;
+        std::int32_t hz;
+        double period;     // frames
+        double tolerance;  // of the amplitude
+    } cases[] = {
+        {Interpolation::nearest, LoopType::forward, 30011, 40, 1e-6},
+        {Interpolation::cubic, LoopType::forward, 32117, 40, 5e-4},
+        {Interpolation::cubic, LoopType::pingPong, 60413, 40, 5e-4},
+        {Interpolation::sinc, LoopType::forward, 26903, 40, 1e-3},
+        {Interpolation::sinc, LoopType::pingPong, 44100, 8, 2e-3},
+        // 2.6 frames a frame: the lowered cutoff bends the passband a little and stops a
+        // tone above the output's Nyquist frequency.
+        {Interpolation::sinc, LoopType::forward, 114660, 40, 0.02},
+        {Interpolation::sinc, LoopType::forward, 114660, 2.5, 0.01},
+    };
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> noise(-kLevel, kLevel);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        SCOPED_TRACE(c.hz);
+        const bool mirrored = c.loop == LoopType::pingPong;
+        // Ping-pong mirrors frames about half a frame before the loop's start and its end.
+        const auto tone = [&](double x) {
+            const double phase = 2 * std::numbers::pi * x / c.period;
+            return mirrored ? kAmplitude * std::cos(phase + std::numbers::pi / c.period)
+                            : kAmplitude * std::sin(phase);
+        };
+        std::vector<std::int16_t> frames(kLoopStart + kLoopLength + kNoiseAfter);
+        for (std::uint32_t j = 0; j < frames.size(); ++j) {
+            const bool inLoop = j >= kLoopStart && j < kLoopStart + kLoopLength;
+            frames[j] = static_cast<std::int16_t>(inLoop ? std::lround(tone(j - double{kLoopStart}))
+                                                         : noise(random));
+        }
+        OwnedSample sample(frames, c.loop, kLoopStart, kLoopLength);
+        setInterpolation(defaultPlayer(), c.mode);
+        voiceAt(defaultMixer(), 0)->startOffset = kStartOffset;
+        const Voice& voice = play(sample.sample, c.hz, true);
+        const double step = static_cast<double>(voice.step) / 4294967296.0;
+        const std::vector<float> left = mixLeft(kFrames);
+        const bool passes = c.period / step > 2;  // output frames a period
+        double worst = 0;
+        for (std::int32_t k = 0; k < kFrames; ++k) {
+            const double x = kStartOffset - double{kLoopStart} + k * step;  // unfolded
+            // Each turn of a ping-pong loop moves the tone by a frame.
+            const double turns = mirrored ? std::floor(x / kLoopLength) : 0;
+            const double frame = c.mode == Interpolation::nearest ? std::floor(x) : x;
+            const double value = !passes ? 0
+                                 : c.mode == Interpolation::nearest
+                                     ? std::lround(tone(frame))
+                                     : tone(frame - std::fmod(turns, 2));
+            const float mixed = left[static_cast<std::size_t>(k)];
+            worst = std::max(worst, std::abs(mixed - value * gainOf(255)) / kAmplitude);
+        }
+        EXPECT_LE(worst, c.tolerance);
     }
 }
 

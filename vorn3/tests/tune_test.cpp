@@ -485,6 +485,44 @@ TEST(TuneTest, GainScalesEveryValueByItsDecibels) {
     }
 }
 
+// A tune's interpolation is its own and changes what it renders from the next 20 ms it
+// mixes; an unknown mode changes nothing.
+TEST(TuneTest, InterpolationIsChosenPerTuneFromTheNextPieceMixed) {
+    constexpr std::int32_t kFrames = 20000;
+    constexpr std::int32_t kSwitch = 10000;
+    constexpr std::int32_t kMixedAhead = 882;  // at most 20 ms at 44.1 kHz
+    const auto render = [](Tune& tune, std::int32_t from, std::int32_t to) {
+        std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(to - from));
+        EXPECT_EQ(tuneRender(tune, frames.data(), to - from), to - from);
+        return frames;
+    };
+    TunePtr linear = loadTune(xm::demoModule());
+    TunePtr sinc = loadTune(xm::demoModule());
+    TunePtr switched = loadTune(xm::demoModule());
+    ASSERT_TRUE(tuneSetInterpolation(*sinc, Interpolation::sinc).ok);
+    EXPECT_EQ(tuneInterpolation(*sinc), Interpolation::sinc);
+    EXPECT_EQ(tuneInterpolation(*linear), Interpolation::linear);
+    const std::vector<std::int16_t> plain = render(*linear, 0, kFrames);
+    const std::vector<std::int16_t> smooth = render(*sinc, 0, kFrames);
+    EXPECT_NE(plain, smooth);
+
+    std::vector<std::int16_t> both = render(*switched, 0, kSwitch);
+    ASSERT_TRUE(tuneSetInterpolation(*switched, Interpolation::sinc).ok);
+    const std::vector<std::int16_t> after = render(*switched, kSwitch, kFrames);
+    both.insert(both.end(), after.begin(), after.end());
+    const auto at = [](std::int32_t frame) { return 2 * static_cast<std::ptrdiff_t>(frame); };
+    EXPECT_TRUE(std::equal(both.begin(), both.begin() + at(kSwitch), plain.begin()));
+    EXPECT_TRUE(std::equal(both.begin() + at(kSwitch + kMixedAhead), both.end(),
+                           smooth.begin() + at(kSwitch + kMixedAhead)));
+
+    const Status refused = tuneSetInterpolation(*sinc, static_cast<Interpolation>(4));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, "no interpolation mode 4");
+    EXPECT_EQ(tuneInterpolation(*sinc), Interpolation::sinc);
+    EXPECT_FALSE(vorn3_set_interpolation(nullptr, VORN3_INTERPOLATION_CUBIC).ok);
+    EXPECT_EQ(vorn3_get_interpolation(nullptr), -1);
+}
+
 TEST(TuneTest, AMutedChannelIsSilentAndItsRowsGoOn) {
     xm::Module module = smallModule();
     module.channels = 2;

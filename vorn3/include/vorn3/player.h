@@ -102,6 +102,11 @@ bool setBufferLength(std::int32_t milliseconds);
 // value that is not a number changes nothing. Safe to call while songs play.
 void setGain(double decibels);
 
+// How voices read between a sample's frames (Interpolation::linear at program start), from
+// the next 20 ms mixed on. False, with nothing changed, for a value outside the enumeration.
+// Safe to call while songs play.
+bool setInterpolation(Interpolation mode);
+
 // Opens the output at the given rate in Hz (closing any open one first). False when the
 // stream callbacks are not set, the rate is unusable, memory runs out or the device
 // cannot be opened. An output still open when the process exits is closed then.
@@ -169,6 +174,8 @@ void setStreamCallbacks(Player& player, StreamOpen open, StreamClose close, Stre
 void setWaveDevice(Player& player, WaveDevice* device, MixingDriver driver);
 bool setBufferLength(Player& player, std::int32_t milliseconds);
 void setGain(Player& player, double decibels);
+bool setInterpolation(Player& player, Interpolation mode);
+Interpolation interpolation(const Player& player);
 bool openAudio(Player& player, std::int32_t outputRate);
 void closeAudio(Player& player);
 bool pumpAudio(Player& player);

@@ -17,6 +17,14 @@ using Tune = vorn3_tune;
 inline constexpr std::int32_t kPlayForever = VORN3_PLAY_FOREVER;
 inline constexpr std::int32_t kDefaultStereoSeparation = VORN3_DEFAULT_STEREO_SEPARATION;
 
+// How voices read between a sample's frames (see vorn3_set_interpolation).
+enum class Interpolation : std::int32_t {
+    nearest = VORN3_INTERPOLATION_NEAREST,
+    linear = VORN3_INTERPOLATION_LINEAR,
+    cubic = VORN3_INTERPOLATION_CUBIC,
+    sinc = VORN3_INTERPOLATION_SINC,
+};
+
 // Whether an operation succeeded, and why not.
 struct Status {
     bool ok = true;
@@ -173,6 +181,14 @@ inline void tuneSetStereoSeparation(Tune& tune, std::int32_t percent) {
 
 inline void tuneSetGain(Tune& tune, double decibels) {
     vorn3_set_gain(&tune, decibels);
+}
+
+inline Status tuneSetInterpolation(Tune& tune, Interpolation mode) {
+    return statusOf(vorn3_set_interpolation(&tune, static_cast<std::int32_t>(mode)));
+}
+
+inline Interpolation tuneInterpolation(const Tune& tune) {
+    return static_cast<Interpolation>(vorn3_get_interpolation(&tune));
 }
 
 }  // namespace vorn3

@@ -221,6 +221,19 @@ VORN3_API void vorn3_set_stereo_separation(vorn3_tune* tune, int32_t percent);
  * mixed, to the bit), kept within -96..24; a value that is not a number changes nothing. */
 VORN3_API void vorn3_set_gain(vorn3_tune* tune, double decibels);
 
+/* How voices read between a sample's frames: the nearest frame; a line between the two
+ * around the position (the default); a cubic through the four around it; a windowed sinc
+ * over eight, its cutoff lowered for notes that step over frames so that they do not
+ * alias. Takes effect from the next 20 ms mixed. Fails, with nothing changed, for any
+ * other mode and for null. Any thread. */
+#define VORN3_INTERPOLATION_NEAREST 0
+#define VORN3_INTERPOLATION_LINEAR 1
+#define VORN3_INTERPOLATION_CUBIC 2
+#define VORN3_INTERPOLATION_SINC 3
+VORN3_API vorn3_status vorn3_set_interpolation(vorn3_tune* tune, int32_t mode);
+/* The mode set last; -1 for null. Any thread. */
+VORN3_API int32_t vorn3_get_interpolation(const vorn3_tune* tune);
+
 #ifdef __cplusplus
 }
 #endif

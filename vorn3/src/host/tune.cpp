@@ -517,4 +517,16 @@ void vorn3_set_gain(vorn3_tune* tune, double decibels) {
     if (tune) setGain(*tune->player, decibels);
 }
 
+vorn3_status vorn3_set_interpolation(vorn3_tune* tune, int32_t mode) {
+    if (!tune) return failure("no tune");
+    if (!setInterpolation(*tune->player, static_cast<vorn3::Interpolation>(mode))) {
+        return failure("no interpolation mode " + std::to_string(mode));
+    }
+    return success();
+}
+
+int32_t vorn3_get_interpolation(const vorn3_tune* tune) {
+    return tune ? static_cast<int32_t>(interpolation(*tune->player)) : -1;
+}
+
 }  // extern "C"

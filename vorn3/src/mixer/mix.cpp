@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "mixer/kernels.h"
 #include "mixer/voice.h"
 
 namespace vorn3 {
@@ -29,6 +30,9 @@ constexpr std::uint64_t kLeastFraction = 1;  // 2^-32 frame
 constexpr double kMaxByte = 255;
 constexpr float kMinPcm = -32768.0f;
 constexpr float kMaxPcm = 32767.0f;
+constexpr double kKernelUnit = 1.0 / (1 << kKernelWeightBits);
+// Frames a kernel reads around a loop's ends, stitched as playback continues there.
+constexpr std::int32_t kStitchedFrames = 64;
 
 // Interpolates at a 32.32 position. The integer part is taken as signed: a position
 // just below frame 0 reads the zero frame that the sample data keeps before frame 0.
@@ -53,17 +57,141 @@ std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
     return pair;
 }
 
+// The reads a voice's frames take, each one frame at a time and, for the wide loops, four:
+// fourValues gives frames 0, 2, 1 and 3 from a position, in that order, exactly in double
+// precision in units of the read's kWideUnit (the gains carry the unit, which changes no
+// rounding of a product).
+struct NearestRead {
+    static constexpr double kWideUnit = 1;
+    double operator()(const std::int16_t* data, std::uint64_t position) const {
+        return data[static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32))];
+    }
+};
+
+struct LinearRead {
+    static constexpr double kWideUnit = kWeightScale;
+    double operator()(const std::int16_t* data, std::uint64_t position) const {
+        return valueAt(data, position);
+    }
+};
+
+// A kernel table's taps summed in one multiply-add of 16-bit pairs.
+template <std::int32_t kTaps>
+struct KernelRead {
+    static constexpr double kWideUnit = kKernelUnit;
+    const std::int16_t* weights;
+
+    __m128i products(const std::int16_t* data, std::uint64_t position) const {
+        const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32));
+        const std::uint32_t phase = static_cast<std::uint32_t>(position) >> (32 - kKernelPhaseBits);
+        const std::int16_t* frames = data + index - (kTaps / 2 - 1);
+        const std::int16_t* row = weights + phase * kTaps;
+        if constexpr (kTaps == kSincTaps) {
+            return _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(frames)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
+        } else {
+            return _mm_madd_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(frames)),
+                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)));
+        }
+    }
+
+    double operator()(const std::int16_t* data, std::uint64_t position) const {
+        __m128i sums = products(data, position);
+        if constexpr (kTaps == kSincTaps) {
+            sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(1, 0, 3, 2)));
+        }
+        sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvtsi128_si32(sums) * kKernelUnit;
+    }
+};
+
+#define VORN3_WIDE [[gnu::target("avx2,fma"), gnu::always_inline]] inline
+
+// `positions` holds the four positions in the lanes' order.
+VORN3_WIDE __m256d fourValues(LinearRead, const std::int16_t* data, std::uint64_t position,
+                              std::uint64_t delta, __m256i positions) {
+    const __m256i firstUnits = _mm256_set1_epi64x(std::int64_t{1} << 30);  // doubled below
+    const __m256i toDoubleBits = _mm256_set1_epi64x(kIntegerToDoubleBits);
+    const __m256d toDoubleBias = _mm256_set1_pd(kIntegerToDoubleBias);
+    const std::uint64_t p1 = position + delta;
+    const std::uint64_t p2 = p1 + delta;
+    const std::uint64_t p3 = p2 + delta;
+    // Each pair in the low half of its lane, in the lanes' order.
+    const __m256i pairs = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, position)),
+                                                  _mm_cvtsi32_si128(framePair(data, p2)))),
+        _mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, p1)),
+                           _mm_cvtsi32_si128(framePair(data, p3))),
+        1);
+    const __m256i weights = _mm256_srli_epi32(positions, 1);  // low halves: 31 bits
+    const __m256i firsts = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+    const __m256i differences = _mm256_sub_epi32(_mm256_srai_epi32(pairs, 16), firsts);
+    const __m256i units =
+        _mm256_add_epi64(_mm256_slli_epi64(_mm256_mul_epi32(firsts, firstUnits), 1),
+                         _mm256_mul_epi32(differences, weights));
+    return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(units, toDoubleBits)), toDoubleBias);
+}
+
+VORN3_WIDE __m256d fourValues(NearestRead, const std::int16_t* data, std::uint64_t position,
+                              std::uint64_t delta, __m256i) {
+    const auto frame = [&](std::uint64_t k) {
+        return data[static_cast<std::int32_t>(
+            static_cast<std::uint32_t>((position + k * delta) >> 32))];
+    };
+    return _mm256_cvtepi32_pd(_mm_setr_epi32(frame(0), frame(2), frame(1), frame(3)));
+}
+
+template <std::int32_t kTaps>
+VORN3_WIDE __m256d fourValues(const KernelRead<kTaps>& read, const std::int16_t* data,
+                              std::uint64_t position, std::uint64_t delta, __m256i) {
+    const __m128i s0 = read.products(data, position);
+    const __m128i s1 = read.products(data, position + delta);
+    const __m128i s2 = read.products(data, position + 2 * delta);
+    const __m128i s3 = read.products(data, position + 3 * delta);
+    __m128i sums;
+    if constexpr (kTaps == kSincTaps) {
+        sums = _mm_hadd_epi32(_mm_hadd_epi32(s0, s1), _mm_hadd_epi32(s2, s3));
+    } else {
+        sums = _mm_hadd_epi32(_mm_unpacklo_epi64(s0, s1), _mm_unpacklo_epi64(s2, s3));
+    }
+    return _mm256_cvtepi32_pd(_mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+#undef VORN3_WIDE
+
+// One frame at a time; the gains move by their increments.
+template <typename Read>
+std::uint64_t mixEach(float* out, const std::int16_t* data, std::uint64_t position,
+                      std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                      double leftIncrement, double rightIncrement, Read read) {
+    // Locals: through the references every frame would store and reload the gains.
+    double l = left;
+    double r = right;
+    for (std::int32_t done = 0; done < frames; ++done) {
+        addFrame(out, read(data, position), l, r);
+        l += leftIncrement;
+        r += rightIncrement;
+        position += delta;
+        out += 2;
+    }
+    left = l;
+    right = r;
+    return position;
+}
+
 // A filtered voice's frames, one at a time: each output feeds the next.
+template <typename Read>
 std::uint64_t mixFiltered(float* out, const std::int16_t* data, std::uint64_t position,
                           std::uint64_t delta, std::int32_t frames, double& left, double& right,
-                          double leftIncrement, double rightIncrement, VoiceFilter& filter) {
+                          double leftIncrement, double rightIncrement, VoiceFilter& filter,
+                          Read read) {
     const double a = filter.a;
     const double b = filter.b;
     const double c = filter.c;
     double y1 = filter.y1;
     double y2 = filter.y2;
     for (std::int32_t done = 0; done < frames; ++done) {
-        const double y = a * valueAt(data, position) + b * y1 + c * y2;
+        const double y = a * read(data, position) + b * y1 + c * y2;
         y2 = y1;
         y1 = y;
         addFrame(out, y, left, right);
@@ -77,12 +205,185 @@ std::uint64_t mixFiltered(float* out, const std::int16_t* data, std::uint64_t po
     return position;
 }
 
+// Four frames at a time with the roundings of the loops above: each value is exact in
+// double precision (so fusing its product and sum changes nothing), and each product with
+// a gain is rounded before its sum. A ramp's gains are byte × kByteToGain plus multiples
+// of a float increment: multiples of 2^-43 below 2, so that every sum is exact and the
+// gain of frame k is the start gain plus k increments, however it is summed.
+template <bool kRamp, typename Read>
+__attribute__((target("avx2,fma"))) std::uint64_t mixFours(
+    float* destination, const std::int16_t* data, std::uint64_t position, std::uint64_t delta,
+    std::int32_t frames, double& left, double& right, double leftIncrement, double rightIncrement,
+    Read read) {
+    const std::int32_t wideFrames = frames / 4 * 4;
+    const __m256d unit = _mm256_set1_pd(Read::kWideUnit);
+    const __m256d increments = _mm256_mul_pd(
+        unit, _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement));
+    const __m256d fourIncrements =
+        _mm256_add_pd(_mm256_add_pd(increments, increments), _mm256_add_pd(increments, increments));
+    const __m256d startGains = _mm256_mul_pd(
+        unit, _mm256_setr_pd(left, right, left + leftIncrement, right + rightIncrement));
+    __m256d firstGains = startGains;  // frames 0 and 1 of the four
+    __m256d secondGains = _mm256_add_pd(startGains, _mm256_add_pd(increments, increments));
+    const __m256i stride = _mm256_set1_epi64x(static_cast<std::int64_t>(4 * delta));
+    // Lanes hold frames 0, 2, 1, 3, so that unpacking within lanes pairs a value with
+    // itself for the left and right sums of its frame.
+    __m256i positions = _mm256_setr_epi64x(static_cast<std::int64_t>(position),
+                                           static_cast<std::int64_t>(position + 2 * delta),
+                                           static_cast<std::int64_t>(position + delta),
+                                           static_cast<std::int64_t>(position + 3 * delta));
+    float* out = destination;
+    for (std::int32_t done = 0; done < wideFrames; done += 4) {
+        const __m256d values = fourValues(read, data, position, delta, positions);
+        position += 4 * delta;
+        positions = _mm256_add_epi64(positions, stride);
+        const __m256d firstSums =
+            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
+                          _mm256_mul_pd(_mm256_unpacklo_pd(values, values), firstGains));
+        const __m256d secondSums =
+            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out + 4)),
+                          _mm256_mul_pd(_mm256_unpackhi_pd(values, values), secondGains));
+        _mm_storeu_ps(out, _mm256_cvtpd_ps(firstSums));
+        _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(secondSums));
+        if constexpr (kRamp) {
+            firstGains = _mm256_add_pd(firstGains, fourIncrements);
+            secondGains = _mm256_add_pd(secondGains, fourIncrements);
+        }
+        out += 8;
+    }
+    const __m128d ended =
+        _mm_mul_pd(_mm256_castpd256_pd128(firstGains), _mm_set1_pd(1 / Read::kWideUnit));
+    left = _mm_cvtsd_f64(ended);
+    right = _mm_cvtsd_f64(_mm_unpackhi_pd(ended, ended));
+    return mixEach(out, data, position, delta, frames - wideFrames, left, right, leftIncrement,
+                   rightIncrement, read);
+}
+
 const bool wideLoops =
     (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 
+template <typename Read>
+std::uint64_t mixRead(float* out, const std::int16_t* data, std::uint64_t position,
+                      std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                      double leftIncrement, double rightIncrement, VoiceFilter& filter, Read read) {
+    if (filter.on) {
+        return mixFiltered(out, data, position, delta, frames, left, right, leftIncrement,
+                           rightIncrement, filter, read);
+    }
+    if (!wideLoops) {
+        return mixEach(out, data, position, delta, frames, left, right, leftIncrement,
+                       rightIncrement, read);
+    }
+    if (leftIncrement == 0 && rightIncrement == 0) {
+        return mixFours<false>(out, data, position, delta, frames, left, right, 0, 0, read);
+    }
+    return mixFours<true>(out, data, position, delta, frames, left, right, leftIncrement,
+                          rightIncrement, read);
+}
+
+// How a voice reads its frames, chosen once per voice and piece.
+struct Reading {
+    Interpolation mode;
+    const KernelTable* kernel;  // for cubic and sinc
+    const Voice* voice;
+};
+
+std::int64_t frameIndex(std::uint64_t position) {
+    return static_cast<std::int64_t>(position) >> kFrameShift;
+}
+
+// How many of `frames` frames from `position`, moving by `step` forward or back, lie in
+// frames low..high: none when the first does not.
+std::int32_t framesWithin(std::uint64_t position, std::uint64_t step, bool forward,
+                          std::int64_t low, std::int64_t high, std::int32_t frames) {
+    const std::int64_t index = frameIndex(position);
+    if (index < low || index > high) return 0;
+    const auto at = static_cast<std::int64_t>(position);
+    const auto distance = static_cast<std::uint64_t>(
+        forward ? (((high + 1) << kFrameShift) - 1 - at) : (at - (low << kFrameShift)));
+    return static_cast<std::int32_t>(
+        std::min(distance / step + 1, static_cast<std::uint64_t>(frames)));
+}
+
+std::int64_t floorMod(std::int64_t value, std::int64_t modulus) {
+    const std::int64_t rest = value % modulus;
+    return rest < 0 ? rest + modulus : rest;
+}
+
+// The `count` frames playback reads from index `first` on: the sample's own within
+// the part it plays; past its end the loop once more (mirrored for ping-pong), as also
+// before the loop's start once the voice has looped; silence around a sample without a loop.
+void stitchFrames(std::int16_t* to, std::int32_t count, const Sample& sample, bool looped,
+                  std::int64_t first) {
+    const std::int64_t start = sample.loopStart;
+    const std::int64_t length = sample.loopLength;
+    const std::int64_t end = start + length;
+    const bool repeats = sample.loopType != LoopType::none && length > 0;
+    const bool mirrored = sample.loopType == LoopType::pingPong;
+    const std::int64_t period = mirrored ? 2 * length : std::max<std::int64_t>(length, 1);
+    std::int64_t turn = floorMod(first - start, period);  // where in the loop's period j lies
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int64_t j = first + k;
+        const bool own = !repeats || (j < end && (!looped || j >= start));
+        if (own) {
+            to[k] = j >= 0 && j < end ? sample.data[j] : std::int16_t{0};
+        } else {
+            to[k] = sample.data[turn < length ? start + turn : end - 1 - (turn - length)];
+        }
+        turn = turn + 1 == period ? 0 : turn + 1;
+    }
+}
+
+// A kernel reads frames on both sides of the position. Where they all lie within what the
+// sample's data holds as played, it reads the data; near the loop's ends and the sample's
+// edges it reads a stitched copy of the frames playback meets there.
+template <std::int32_t kTaps>
+std::uint64_t mixStitched(float* out, const Reading& reading, std::uint64_t position,
+                          std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                          double leftIncrement, double rightIncrement, VoiceFilter& filter) {
+    constexpr std::int64_t kBehind = kTaps / 2 - 1;
+    constexpr std::int64_t kAhead = kTaps / 2;
+    const KernelRead<kTaps> read{reading.kernel->weights};
+    const Sample& sample = *reading.voice->sample;
+    const bool looped = reading.voice->looped && sample.loopType != LoopType::none;
+    // The data's own zero frame before the first is read as played until the voice loops.
+    const std::int64_t low = (looped ? std::int64_t{sample.loopStart} : -1) + kBehind;
+    const std::int64_t high = std::int64_t{sample.loopStart} + sample.loopLength - 1 - kAhead;
+    const bool forward = static_cast<std::int64_t>(delta) > 0;
+    const std::uint64_t step = forward ? delta : 0 - delta;
+    while (frames > 0) {
+        std::int32_t length = framesWithin(position, step, forward, low, high, frames);
+        if (length > 0) {
+            position = mixRead(out, sample.data, position, delta, length, left, right,
+                               leftIncrement, rightIncrement, filter, read);
+        } else {
+            const std::int64_t index = frameIndex(position);
+            const std::int64_t first =
+                forward ? index - kBehind : index + kAhead - (kStitchedFrames - 1);
+            length = framesWithin(position, step, forward, first + kBehind,
+                                  first + kStitchedFrames - 1 - kAhead, frames);
+            // Only the frames this piece reads.
+            const std::int64_t last =
+                frameIndex(position + delta * static_cast<std::uint64_t>(length - 1));
+            const std::int64_t lowest = std::min(index, last) - kBehind - first;
+            const std::int64_t highest = std::max(index, last) + kAhead - first;
+            std::int16_t stitched[kStitchedFrames];
+            stitchFrames(stitched + lowest, static_cast<std::int32_t>(highest - lowest + 1), sample,
+                         reading.voice->looped, first + lowest);
+            const std::uint64_t origin = static_cast<std::uint64_t>(first) << kFrameShift;
+            position = mixRead(out, stitched, position - origin, delta, length, left, right,
+                               leftIncrement, rightIncrement, filter, read) +
+                       origin;
+        }
+        out += 2 * length;
+        frames -= length;
+    }
+    return position;
+}
+
 // Without `out` the position and gains move as mixing would move them: every sum of a
 // gain and its increments is exact (see mixFours).
-[[gnu::always_inline]] inline std::uint64_t mixSegment(float* out, const std::int16_t* data,
+[[gnu::always_inline]] inline std::uint64_t mixSegment(float* out, const Reading& reading,
                                                        std::uint64_t position, std::uint64_t delta,
                                                        std::int32_t frames, double& left,
                                                        double& right, double leftIncrement,
@@ -92,9 +393,23 @@ const bool wideLoops =
         right += rightIncrement * frames;
         return position + delta * static_cast<std::uint64_t>(frames);
     }
+    const std::int16_t* data = reading.voice->sample->data;
+    switch (reading.mode) {
+        case Interpolation::nearest:
+            return mixRead(out, data, position, delta, frames, left, right, leftIncrement,
+                           rightIncrement, filter, NearestRead{});
+        case Interpolation::cubic:
+            return mixStitched<kCubicTaps>(out, reading, position, delta, frames, left, right,
+                                           leftIncrement, rightIncrement, filter);
+        case Interpolation::sinc:
+            return mixStitched<kSincTaps>(out, reading, position, delta, frames, left, right,
+                                          leftIncrement, rightIncrement, filter);
+        case Interpolation::linear:
+            break;
+    }
     if (filter.on) {
         return mixFiltered(out, data, position, delta, frames, left, right, leftIncrement,
-                           rightIncrement, filter);
+                           rightIncrement, filter, LinearRead{});
     }
     if (wideLoops) {
         return mixWide(out, data, position, delta, frames, left, right, leftIncrement,
@@ -203,6 +518,7 @@ void takeNextSample(Mixer& mixer, Voice& voice) {
     }
     voice.sample = next;
     voice.position = std::uint64_t{next->loopStart} << kFrameShift;
+    voice.looped = true;
 }
 
 // Bounds what a segment from `from` to `to` added: its frames' largest magnitude at the
@@ -225,7 +541,7 @@ void notePeak(Voice& voice, std::uint64_t from, std::uint64_t to, double gain) {
     voice.peak = std::max(voice.peak, static_cast<float>(most * std::abs(gain)));
 }
 
-void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
+void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames, Interpolation mode) {
     const std::int32_t rampFrames = mixer.output.rampFrames;
     const Sample* sample = voice.sample;
     const bool pingPong = sample->loopType == LoopType::pingPong;
@@ -237,6 +553,11 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
     const double rightPhase = voice.surround ? -1.0 : 1.0;
     const bool measure = mixer.measurePeaks && out;
     const double amplification = voice.amplification;
+    const Reading reading{mode,
+                          mode == Interpolation::cubic  ? &cubicKernel()
+                          : mode == Interpolation::sinc ? &sincKernel(voice.step)
+                                                        : nullptr,
+                          &voice};
     std::int32_t remaining = frames;
     while (remaining > 0) {
         const bool forward = voice.direction != kBackward;
@@ -256,7 +577,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
             double right = voice.currentRight * scale * rightPhase;
             const std::uint64_t from = voice.position;
             voice.position =
-                mixSegment(out, sample->data, voice.position, delta, length, left, right,
+                mixSegment(out, reading, voice.position, delta, length, left, right,
                            voice.rampIncLeft * amplification,
                            voice.rampIncRight * amplification * rightPhase, voice.filter);
             finishRamp(voice, length, left / amplification, right * rightPhase / amplification);
@@ -272,8 +593,8 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
             double left = voice.leftVolume * scale;
             double right = voice.rightVolume * scale * rightPhase;
             const std::uint64_t from = voice.position;
-            voice.position = mixSegment(out, sample->data, voice.position, delta, length, left,
-                                        right, 0, 0, voice.filter);
+            voice.position = mixSegment(out, reading, voice.position, delta, length, left, right, 0,
+                                        0, voice.filter);
             if (measure) notePeak(voice, from, voice.position, std::max(left, std::abs(right)));
         }
         if (out) out += 2 * length;
@@ -281,7 +602,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
         if (!reachesBoundary) continue;
         if (voice.nextSample) {
             takeNextSample(mixer, voice);
-            if (voice.sample && remaining > 0) mixVoice(mixer, voice, out, remaining);
+            if (voice.sample && remaining > 0) mixVoice(mixer, voice, out, remaining, mode);
             return;
         }
         if (!looped) {
@@ -290,6 +611,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames) {
             markPlaying(mixer.playing, voice.index, false);
             return;
         }
+        voice.looped = true;
         if (pingPong) {
             reflect(voice, loopStart, loopEnd);
         } else {
@@ -322,111 +644,28 @@ std::uint64_t mixAtGains(float* destination, const std::int16_t* data, std::uint
 std::uint64_t mixRamp(float* destination, const std::int16_t* data, std::uint64_t position,
                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
                       double leftIncrement, double rightIncrement) {
-    float* out = destination;
-    for (std::int32_t done = 0; done < frames; ++done) {
-        addFrame(out, valueAt(data, position), left, right);
-        left += leftIncrement;
-        right += rightIncrement;
-        position += delta;
-        out += 2;
-    }
-    return position;
+    return mixEach(destination, data, position, delta, frames, left, right, leftIncrement,
+                   rightIncrement, LinearRead{});
 }
-
-namespace {
-
-// Four frames at a time with the roundings of the loops above: each interpolated value
-// is exact in double precision (so fusing its product and sum changes nothing), and each
-// product with a gain is rounded before its sum. A ramp's gains are byte × kByteToGain
-// plus multiples of a float increment: multiples of 2^-43 below 2, so that every sum is
-// exact and the gain of frame k is the start gain plus k increments, however it is summed.
-template <bool kRamp>
-__attribute__((target("avx2,fma"))) std::uint64_t mixFours(
-    float* destination, const std::int16_t* data, std::uint64_t position, std::uint64_t delta,
-    std::int32_t frames, double& left, double& right, double leftIncrement, double rightIncrement) {
-    const std::int32_t wideFrames = frames / 4 * 4;
-    // Values are interpolated exactly in integers, in units of 2^-31 of a frame value; the
-    // gains carry the 2^-31, which changes no rounding of a product.
-    const __m256d unit = _mm256_set1_pd(kWeightScale);
-    const __m256d increments = _mm256_mul_pd(
-        unit, _mm256_setr_pd(leftIncrement, rightIncrement, leftIncrement, rightIncrement));
-    const __m256d fourIncrements =
-        _mm256_add_pd(_mm256_add_pd(increments, increments), _mm256_add_pd(increments, increments));
-    const __m256d startGains = _mm256_mul_pd(
-        unit, _mm256_setr_pd(left, right, left + leftIncrement, right + rightIncrement));
-    __m256d firstGains = startGains;  // frames 0 and 1 of the four
-    __m256d secondGains = _mm256_add_pd(startGains, _mm256_add_pd(increments, increments));
-    const __m256i firstUnits = _mm256_set1_epi64x(std::int64_t{1} << 30);  // doubled below
-    const __m256i toDoubleBits = _mm256_set1_epi64x(kIntegerToDoubleBits);
-    const __m256d toDoubleBias = _mm256_set1_pd(kIntegerToDoubleBias);
-    const __m256i stride = _mm256_set1_epi64x(static_cast<std::int64_t>(4 * delta));
-    // Lanes hold frames 0, 2, 1, 3, so that unpacking within lanes pairs a value with
-    // itself for the left and right sums of its frame.
-    __m256i positions = _mm256_setr_epi64x(static_cast<std::int64_t>(position),
-                                           static_cast<std::int64_t>(position + 2 * delta),
-                                           static_cast<std::int64_t>(position + delta),
-                                           static_cast<std::int64_t>(position + 3 * delta));
-    float* out = destination;
-    for (std::int32_t done = 0; done < wideFrames; done += 4) {
-        const std::uint64_t p1 = position + delta;
-        const std::uint64_t p2 = p1 + delta;
-        const std::uint64_t p3 = p2 + delta;
-        // Each pair in the low half of its lane, in the lanes' order.
-        const __m256i pairs = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, position)),
-                                                      _mm_cvtsi32_si128(framePair(data, p2)))),
-            _mm_unpacklo_epi64(_mm_cvtsi32_si128(framePair(data, p1)),
-                               _mm_cvtsi32_si128(framePair(data, p3))),
-            1);
-        position = p3 + delta;
-        const __m256i weights = _mm256_srli_epi32(positions, 1);  // low halves: 31 bits
-        positions = _mm256_add_epi64(positions, stride);
-        const __m256i firsts = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
-        const __m256i differences = _mm256_sub_epi32(_mm256_srai_epi32(pairs, 16), firsts);
-        const __m256i units =
-            _mm256_add_epi64(_mm256_slli_epi64(_mm256_mul_epi32(firsts, firstUnits), 1),
-                             _mm256_mul_epi32(differences, weights));
-        const __m256d values =
-            _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(units, toDoubleBits)), toDoubleBias);
-        const __m256d firstSums =
-            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)),
-                          _mm256_mul_pd(_mm256_unpacklo_pd(values, values), firstGains));
-        const __m256d secondSums =
-            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out + 4)),
-                          _mm256_mul_pd(_mm256_unpackhi_pd(values, values), secondGains));
-        _mm_storeu_ps(out, _mm256_cvtpd_ps(firstSums));
-        _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(secondSums));
-        if constexpr (kRamp) {
-            firstGains = _mm256_add_pd(firstGains, fourIncrements);
-            secondGains = _mm256_add_pd(secondGains, fourIncrements);
-        }
-        out += 8;
-    }
-    const __m128d ended = _mm_mul_pd(_mm256_castpd256_pd128(firstGains), _mm_set1_pd(kWeightUnits));
-    left = _mm_cvtsd_f64(ended);
-    right = _mm_cvtsd_f64(_mm_unpackhi_pd(ended, ended));
-    return mixRamp(out, data, position, delta, frames - wideFrames, left, right, leftIncrement,
-                   rightIncrement);
-}
-
-}  // namespace
 
 std::uint64_t mixWide(float* destination, const std::int16_t* data, std::uint64_t position,
                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
                       double leftIncrement, double rightIncrement) {
     if (leftIncrement == 0 && rightIncrement == 0) {
-        return mixFours<false>(destination, data, position, delta, frames, left, right, 0, 0);
+        return mixFours<false>(destination, data, position, delta, frames, left, right, 0, 0,
+                               LinearRead{});
     }
     return mixFours<true>(destination, data, position, delta, frames, left, right, leftIncrement,
-                          rightIncrement);
+                          rightIncrement, LinearRead{});
 }
 
 void mixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
     if (frames < 1 || !mixer.voicePool) return;
+    const Interpolation mode = mixer.interpolation;
     for (std::int32_t word = 0; word < kVoiceCount / PlayingVoices::kWordBits; ++word) {
         for (std::uint64_t bits = mixer.playing.words[word]; bits != 0; bits &= bits - 1) {
             const std::int32_t index = word * PlayingVoices::kWordBits + std::countr_zero(bits);
-            mixVoice(mixer, mixer.voicePool[index], destination, frames);
+            mixVoice(mixer, mixer.voicePool[index], destination, frames, mode);
         }
     }
 }

@@ -9,6 +9,7 @@ void resetMixer(Mixer& mixer) {
     mixer.output = {};
     mixer.nextDevice = nullptr;
     mixer.nextDriver = MixingDriver::thread;
+    mixer.interpolation = Interpolation::linear;
 }
 
 }  // namespace vorn3

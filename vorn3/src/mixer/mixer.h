@@ -75,6 +75,8 @@ struct Mixer {
         0;  // of the last chunk rendered; fewer when the clients finished
     // Scales the mix before it is converted; 1 leaves every value as mixed.
     float gain = 1.0f;
+    // Set from any thread; each mixing piece reads it once.
+    std::atomic<Interpolation> interpolation{Interpolation::linear};
     // Each voice keeps the peak of what it added to the last chunk mixed, for a host's
     // level meters.
     bool measurePeaks = false;
@@ -86,6 +88,7 @@ struct Mixer {
     std::thread thread;
 };
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<Interpolation>::is_always_lock_free);
 
 // Closes the output and returns to the settings of a new mixer.
 void resetMixer(Mixer& mixer);

@@ -188,6 +188,18 @@ void setOutputGain(Mixer& mixer, double decibels) {
     mixer.gain = kept == 0 ? 1.0f : static_cast<float>(std::pow(10.0, kept / 20.0));
 }
 
+bool setOutputInterpolation(Mixer& mixer, Interpolation mode) {
+    switch (mode) {
+        case Interpolation::nearest:
+        case Interpolation::linear:
+        case Interpolation::cubic:
+        case Interpolation::sinc:
+            mixer.interpolation = mode;
+            return true;
+    }
+    return false;
+}
+
 // A later output starts filling at chunk 0 again: its device starts playing from the
 // ring's first frame, so every output has the same latency.
 bool openOutput(Mixer& mixer, std::int32_t outputRate) {

@@ -19,6 +19,8 @@ bool setOutputBufferLength(Mixer& mixer, std::int32_t milliseconds);
 inline constexpr double kMinGainDb = -96;
 inline constexpr double kMaxGainDb = 24;
 void setOutputGain(Mixer& mixer, double decibels);
+// False, with nothing changed, for a value outside the enumeration.
+bool setOutputInterpolation(Mixer& mixer, Interpolation mode);
 // One pass for an output driven by the host; true when it filled a chunk.
 bool pumpOutput(Mixer& mixer);
 // The next `frames` frames for an output without a device, as 16-bit values or as the

@@ -96,6 +96,7 @@ std::int32_t triggerVoice(Mixer& mixer, std::int32_t index, const Sample* sample
     voice->position = static_cast<std::uint64_t>(voice->startOffset) << 32;
     voice->startOffset = 0;
     voice->direction = kForward;
+    voice->looped = false;
     voice->filter.y1 = voice->filter.y2 = 0;
     return index;
 }
@@ -115,6 +116,7 @@ void changeVoiceSample(Mixer& mixer, std::int32_t index, const Sample& sample) {
     }
     const std::uint64_t start = std::uint64_t{sample.loopStart} << 32;
     voice->position = start + (voice->position - start) % (end - start);
+    voice->looped = true;
 }
 
 void resetVoices(Mixer& mixer) {

@@ -58,6 +58,9 @@ struct Voice {
     std::int32_t rampFramesLeft;   // output frames; 0 = no ramp
     VoiceFilter filter;
     bool surround;  // the right side plays in opposite phase
+    // Has come to its loop's end at least once: a kernel reading back past the loop's
+    // start then reads the loop's end.
+    bool looped;
     // Scales the volumes beyond their byte's reach: a module's master volume above unity.
     double amplification = 1;
     // The largest magnitude it added to the chunk being mixed, in 16-bit units, where the

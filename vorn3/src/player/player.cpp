@@ -67,6 +67,14 @@ void setGain(Player& player, double decibels) {
     setOutputGain(player.mixer, decibels);
 }
 
+bool setInterpolation(Player& player, Interpolation mode) {
+    return setOutputInterpolation(player.mixer, mode);
+}
+
+Interpolation interpolation(const Player& player) {
+    return player.mixer.interpolation;
+}
+
 bool openAudio(Player& player, std::int32_t outputRate) {
     return callbacksSet(player.callbacks) && openOutput(player.mixer, outputRate);
 }
@@ -98,6 +106,10 @@ bool setBufferLength(std::int32_t milliseconds) {
 
 void setGain(double decibels) {
     setGain(defaultPlayer(), decibels);
+}
+
+bool setInterpolation(Interpolation mode) {
+    return setInterpolation(defaultPlayer(), mode);
 }
 
 bool openAudio(std::int32_t outputRate) {
