@@ -230,7 +230,8 @@ TEST(Vorn3playTest, CommandLines) {
         {"--help", 0, "usage: vorn3play [OPTION]... [--] FILE...", false},
         {"-V", 0, "vorn3play " VORN3_VERSION, false},
         {"-q --wav=" + wav + " " + song, 0, "", true},
-        {"--gain -6 -s 0/2 --solo=0,2-3 -M 3 --sep 50 -o " + wav + " -- " + song, 0, "", true},
+        {"--gain -6 -s 0/2 --solo=0,2-3 -M 3 --sep 50 -i sinc -o " + wav + " -- " + song, 0, "",
+         true},
         {"-o " + wav + " - <" + song, 0, "", true},
         {"--loops 0 --seconds 0.5 -o " + wav + " " + song, 0, "", true},
         {"--loops 0 -o " + wav + " " + song, 2,
@@ -257,6 +258,8 @@ TEST(Vorn3playTest, CommandLines) {
         {"--start=1/x " + song, 2,
          "vorn3play: --start takes a time in seconds or ORDER/ROW, not '1/x'", false},
         {"--float=yes " + song, 2, "vorn3play: --float takes no value", false},
+        {"--interp spline " + song, 2,
+         "vorn3play: --interpolation takes nearest, linear, cubic or sinc, not 'spline'", false},
         {"--s 1 " + song, 2, "vorn3play: unknown option '--s'", false},  // --seconds or --solo
         {"-x " + song, 2, "vorn3play: unknown option '-x'", false},
         {"", 2, "vorn3play: no module given", false},

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "command_line/command_line.h"
@@ -72,6 +73,9 @@ constexpr const char* kUsage =
     "      --float         32-bit float samples in the WAV instead of 16-bit\n"
     "      --separation P  stereo separation in percent, 0..100 (default 100)\n"
     "      --gain DB       scale the sound by DB decibels, -96..24 (default 0)\n"
+    "  -i, --interpolation MODE\n"
+    "                      how to read between a sample's frames: nearest, linear\n"
+    "                      (default), cubic or sinc\n"
     "      --info          print what each module holds instead of playing it\n"
     "  -q, --quiet         no progress line\n"
     "  -h, --help          show this and exit\n"
@@ -101,6 +105,7 @@ struct Options {
     std::int32_t rate = kDefaultRate;
     std::int32_t separation = vorn3::kDefaultStereoSeparation;
     double gain = 0;  // dB
+    vorn3::Interpolation interpolation = vorn3::Interpolation::linear;
     bool floats = false;
     bool info = false;
     bool quiet = false;
@@ -165,6 +170,22 @@ bool parseChannels(std::string_view text, std::vector<ChannelRange>& ranges) {
     return true;
 }
 
+bool parseInterpolation(std::string_view text, vorn3::Interpolation& mode) {
+    static constexpr std::pair<std::string_view, vorn3::Interpolation> kModes[] = {
+        {"nearest", vorn3::Interpolation::nearest},
+        {"linear", vorn3::Interpolation::linear},
+        {"cubic", vorn3::Interpolation::cubic},
+        {"sinc", vorn3::Interpolation::sinc},
+    };
+    for (const auto& [name, value] : kModes) {
+        if (text == name) {
+            mode = value;
+            return true;
+        }
+    }
+    return false;
+}
+
 template <bool Options::*flag>
 bool setFlag(Options& options, std::string_view) {
     options.*flag = true;
@@ -196,6 +217,8 @@ const commandline::OptionRule<Options> kOptions[] = {
      [](Options& o, std::string_view v) { return parseWhole(v, 0, 100, o.separation); }},
     {"gain", 0, "a gain from -96 to 24 dB",
      [](Options& o, std::string_view v) { return parseReal(v, kMinGainDb, kMaxGainDb, o.gain); }},
+    {"interpolation", 'i', "nearest, linear, cubic or sinc",
+     [](Options& o, std::string_view v) { return parseInterpolation(v, o.interpolation); }},
     {"info", 0, nullptr, setFlag<&Options::info>},
     {"quiet", 'q', nullptr, setFlag<&Options::quiet>},
     {"help", 'h', nullptr, setFlag<&Options::help>},
@@ -563,6 +586,7 @@ vorn3::Status prepareTune(vorn3::Tune& tune, const Options& options) {
     vorn3::tuneSetPasses(tune, options.loops);
     vorn3::tuneSetStereoSeparation(tune, options.separation);
     vorn3::tuneSetGain(tune, options.gain);
+    vorn3::tuneSetInterpolation(tune, options.interpolation);
     const std::int32_t channels = vorn3::tuneInfo(tune).channels;
     for (std::int32_t channel = 0; channel < channels; ++channel) {
         const bool soloed = options.solo.empty() || listed(options.solo, channel);
