@@ -17,6 +17,10 @@ constexpr std::int32_t kPieceFrames = 1000;
 // The tick engine's work grows with the channels: modules wider than 32 channels play
 // for less, so that a few wide inputs do not take most of the fuzzer's time.
 constexpr std::int32_t kChannelFrameBudget = 32 * kOutputRate * kPlayedSeconds;
+// Each in turn, so that every kernel meets the loops and sample ends that inputs make.
+constexpr vorn3::Interpolation kModes[] = {vorn3::Interpolation::linear, vorn3::Interpolation::sinc,
+                                           vorn3::Interpolation::cubic,
+                                           vorn3::Interpolation::nearest};
 
 vorn3::MemoryStream stream;
 
@@ -44,6 +48,7 @@ bool playModule(std::span<const std::uint8_t> bytes) {
                               vorn3::memoryTell);
     vorn3::setWaveDevice(nullptr, vorn3::MixingDriver::host);
     vorn3::setBufferLength(kRingLengthMs);
+    vorn3::setInterpolation(kModes[bytes.size() / 2 % std::size(kModes)]);
     vorn3::openAudio(kOutputRate);
     // Inputs of odd length take the loader's other road for sample data.
     vorn3::Song* song = vorn3::songCreate("fuzz.xm", bytes.size() % 2 ? supplySampleData : nullptr);
