@@ -172,6 +172,63 @@ TEST_F(OutputTest, TheSilentDeviceFollowsTheWallClock) {
     EXPECT_GE(silent.framesPlayed() - before, std::uint64_t{kRate} * 30 / 1000);
 }
 
+std::int64_t testNanoseconds = 0;
+
+std::int64_t testClock() {
+    return testNanoseconds;
+}
+
+// At 1000 frames a second with a ring of 400 frames, polled every millisecond as a
+// mixing thread polls: a device that plays nothing for 200 ms is lost, and the count goes
+// on at a frame a millisecond from where it stood until a retry finds the device again.
+TEST(CarryingDeviceTest, PlaybackGoesOnSilentlyAndComesBackToTheDevice) {
+    constexpr std::int32_t kTestRate = 1000;
+    constexpr std::int32_t kRingFrames = 400;
+    const struct Step {
+        std::int64_t ms;      // on the clock at the step's last poll
+        bool slept;           // no polls since the step before
+        std::uint64_t plays;  // frames the device plays before the last poll
+        bool gone;            // the device says it has gone away
+        bool available;       // a device can be opened
+        std::uint64_t count;  // expected at the last poll
+        bool silent;          // expected
+    } steps[] = {
+        {100, false, 100, false, true, 100, false},
+        {300, false, 0, false, true, 100, false},  // standing still for 200 ms
+        {301, false, 0, false, false, 100, true},  // longer: lost, going on where it stood
+        {401, false, 0, false, false, 200, true},
+        {2401, false, 0, false, false, 2200, true},  // the retry at 2301 found no device
+        {4401, false, 0, false, true, 4100, false},  // the next one opened it at 4100
+        {4451, false, 50, false, true, 4150, false},
+        {9451, true, 0, false, true, 4150, false},  // the process did not run for 5 s
+        {9452, false, 0, true, true, 4150, true},   // it says it has gone
+        {9552, false, 0, false, false, 4250, true},
+        {12552, true, 0, false, false, 4250, true},  // nor for 3 s now
+    };
+    FlakyWaveDevice flaky;
+    CarryingWaveDevice carrying(flaky, testClock);
+    std::vector<std::int16_t> ring(2 * kRingFrames);
+    testNanoseconds = 0;
+    ASSERT_TRUE(carrying.open(ring.data(), kRingFrames, kTestRate));
+    std::int64_t ms = 0;
+    for (const Step& step : steps) {
+        flaky.gone = step.gone;
+        flaky.available = step.available;
+        for (ms = step.slept ? step.ms : ms + 1; ms < step.ms; ++ms) {
+            testNanoseconds = ms * 1'000'000;
+            carrying.framesPlayed();
+        }
+        testNanoseconds = step.ms * 1'000'000;
+        flaky.played += step.plays;
+        EXPECT_EQ(carrying.framesPlayed(), step.count) << step.ms << " ms";
+        EXPECT_EQ(carrying.silent(), step.silent) << step.ms << " ms";
+        EXPECT_EQ(flaky.isOpen, !step.silent) << step.ms << " ms";
+    }
+    EXPECT_EQ(flaky.firstFrame, 4100u);
+    carrying.close();
+    EXPECT_FALSE(flaky.isOpen);
+}
+
 // Blocks the mixing thread inside a chunk until the test lets it go on.
 std::atomic<bool> insideTick{false};
 std::atomic<bool> releaseTick{false};

@@ -7,6 +7,7 @@
 // shared library's interface, which is <vorn3/vorn3_c.h> (and <vorn3/vorn3.h> over it).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -80,6 +81,16 @@ public:
     virtual std::uint64_t framesPlayed() = 0;
     // Stops reading the ring, which is released after this returns.
     virtual void close() = 0;
+    // Opens the device to go on where another left off: it plays the ring from frame
+    // firstFrame % ringFrames and counts the frames played from firstFrame. False when no
+    // device can be opened, and for devices that only start at the ring's first frame.
+    virtual bool openAt(const std::int16_t* /*ring*/, std::int32_t /*ringFrames*/,
+                        std::int32_t /*rate*/, std::uint64_t /*firstFrame*/) {
+        return false;
+    }
+    // Whether the device has gone away since it opened (unplugged, its server gone): it
+    // then plays nothing more.
+    virtual bool lost() { return false; }
 };
 
 // Who runs the mixing passes that refill the ring.
@@ -212,6 +223,60 @@ public:
 private:
     std::int64_t openedAt_ = 0;  // ns on the steady clock
     std::int32_t rate_ = 0;      // Hz
+};
+
+// Tells a device that has gone away from one that is merely slow, for its one poller: it is
+// lost once it says so, or once its count has stood still for longer than `patience` of
+// polls (ns on a steady clock). A gap between two polls longer than the patience (the
+// process did not run, the machine slept) gave it no chance to play and counts as no time.
+struct DeviceWatch {
+    std::int64_t patience = 0;
+    std::uint64_t count = 0;  // the device's count at the last poll
+    std::int64_t lastPoll = 0;
+    std::int64_t lastAdvance = 0;
+};
+
+// Starts watching a device opened at `count` at time `now`.
+void watchFrom(DeviceWatch& watch, std::uint64_t count, std::int64_t now);
+// One poll at `now` of a device whose count is `played`: whether it is lost.
+bool deviceLost(DeviceWatch& watch, WaveDevice& device, std::uint64_t played, std::int64_t now);
+
+// Plays through another device and carries on without it. Where that device is lost (see
+// DeviceWatch, with half the ring's length as patience) the count goes on from where it
+// stood at the pace of the wall clock, in silence, and every kDeviceRetryMs the device is
+// opened again at the count reached (see openAt). A gap between polls longer than half the
+// ring counts as no time: playback goes on from where it stood. Any thread may poll;
+// `device` must outlive this.
+inline constexpr std::int64_t kDeviceRetryMs = 2000;
+
+class CarryingWaveDevice final : public WaveDevice {
+public:
+    // `steadyNanoseconds` reads the clock it paces itself by (a steady clock unless tests
+    // give their own).
+    explicit CarryingWaveDevice(WaveDevice& device, std::int64_t (*steadyNanoseconds)() = nullptr);
+    // Opens `device`; false when it cannot be opened.
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override;
+    std::uint64_t framesPlayed() override;
+    void close() override;
+    // Whether it plays silently for now, its device lost. Any thread; never waits.
+    bool silent() const { return silent_; }
+    // The count the last poll reported. Any thread; never waits, even while the device
+    // is being opened or closed.
+    std::uint64_t lastCount() const { return count_; }
+
+private:
+    std::mutex lock_;
+    WaveDevice& device_;
+    std::int64_t (*clock_)();
+    const std::int16_t* ring_ = nullptr;  // null while closed
+    std::int32_t ringFrames_ = 0;
+    std::int32_t rate_ = 0;
+    std::atomic<bool> silent_{false};
+    std::atomic<std::uint64_t> count_{0};
+    DeviceWatch watch_;
+    std::uint64_t silentFrom_ = 0;  // the count where silence began
+    std::int64_t silentNs_ = 0;     // of silence counted since
+    std::int64_t nextRetry_ = 0;    // ns
 };
 
 }  // namespace vorn3

@@ -87,6 +87,30 @@ protected:
 // The checks every loaded song must pass, whatever file it came from.
 void expectPlayable(const Song& song);
 
+// A device that plays when told (its count moved by the test), and goes away and comes
+// back when told.
+struct FlakyWaveDevice final : WaveDevice {
+    bool open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) override {
+        return openAt(ring, ringFrames, rate, 0);
+    }
+    bool openAt(const std::int16_t*, std::int32_t, std::int32_t, std::uint64_t first) override {
+        if (!available) return false;
+        isOpen = true;
+        gone = false;
+        firstFrame = played = first;
+        return true;
+    }
+    std::uint64_t framesPlayed() override { return played; }
+    void close() override { isOpen = false; }
+    bool lost() override { return gone; }
+
+    bool available = true;  // whether it can be opened
+    bool gone = false;      // it says it has gone away
+    bool isOpen = false;
+    std::uint64_t firstFrame = 0;  // of the last open
+    std::uint64_t played = 0;
+};
+
 // Plays `frames` frames through `device` in steps of the mixing thread's pause,
 // filling the ring after each as the thread would; what was heard.
 std::vector<std::int16_t> playAndPump(VirtualWaveDevice& device, std::int32_t frames);
