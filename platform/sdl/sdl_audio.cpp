@@ -45,22 +45,27 @@ void quitAudio() {
 }  // namespace
 
 bool SdlWaveDevice::open(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate) {
+    return openAt(ring, ringFrames, rate, 0);
+}
+
+bool SdlWaveDevice::openAt(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate,
+                           std::uint64_t firstFrame) {
     close();
     const int savedStandardError = muteStandardError();
-    const bool opened = openDevice(ring, ringFrames, rate);
+    const bool opened = openDevice(ring, ringFrames, rate, firstFrame);
     restoreStandardError(savedStandardError);
     return opened;
 }
 
-bool SdlWaveDevice::openDevice(const std::int16_t* ring, std::int32_t ringFrames,
-                               std::int32_t rate) {
+bool SdlWaveDevice::openDevice(const std::int16_t* ring, std::int32_t ringFrames, std::int32_t rate,
+                               std::uint64_t firstFrame) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error_ = SDL_GetError();
         return false;
     }
     ring_ = ring;
     ringFrames_ = ringFrames;
-    played_ = 0;
+    played_ = firstFrame;
     SDL_AudioSpec wanted{};
     wanted.freq = rate;
     wanted.format = AUDIO_S16SYS;
@@ -84,6 +89,10 @@ std::uint64_t SdlWaveDevice::framesPlayed() {
     const std::uint64_t played = played_;
     SDL_UnlockAudioDevice(id_);
     return played;
+}
+
+bool SdlWaveDevice::lost() {
+    return id_ != 0 && SDL_GetAudioDeviceStatus(id_) == SDL_AUDIO_STOPPED;
 }
 
 void SdlWaveDevice::close() {
