@@ -32,7 +32,8 @@ std::int32_t startShow(Shell& shell) {
     timeline().songPosition = [] {
         return SongPosition{vorn3::songGetOrder(currentSong()), vorn3::songGetRow(currentSong())};
     };
-    shell.startTime = shell.clock.milliseconds();
+    shell.startTime = shell.lastFrameAt = shell.clock.milliseconds();
+    shell.framesPlayedAtLastFrame = musicFramesPlayed();
     return gfx::kOk;
 }
 
@@ -64,6 +65,7 @@ bool stepMessageLoop(Shell& shell, WindowMessage& message) {
     } else if (shell.appActive && shell.deviceReady) {
         renderFrame(shell);
     }
+    reportSoundChanges();
     return message.kind != MessageKind::quit;
 }
 

@@ -15,7 +15,13 @@ constexpr const char* kSongName = "intro.xm";
 struct Music {
     vorn3::Song* currentSong = nullptr;
     SdlWaveDevice soundDevice;
+    // Goes on silently where the sound device goes away, and back to it when it returns.
+    vorn3::CarryingWaveDevice carriedSound{soundDevice};
     vorn3::SilentWaveDevice silentDevice;
+    vorn3::WaveDevice* device = nullptr;  // the one the output plays through
+    // The same when it is one that carries on without its own device; else null.
+    vorn3::CarryingWaveDevice* carrying = nullptr;
+    bool saidSilent = false;  // the last line said the sound had gone
 };
 
 Music music;
@@ -32,24 +38,29 @@ bool playSong() {
     return vorn3::songStart(music.currentSong);
 }
 
+bool playThrough(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
+    music.device = &device;
+    music.carrying = dynamic_cast<vorn3::CarryingWaveDevice*>(&device);
+    music.saidSilent = false;
+    vorn3::setWaveDevice(&device, driver);
+    return vorn3::openAudio(kOutputRate);
+}
+
 }  // namespace
 
 bool startMusic() {
     setUpOutput();
-    vorn3::setWaveDevice(&music.soundDevice, vorn3::MixingDriver::thread);
-    if (!vorn3::openAudio(kOutputRate)) {
+    if (!playThrough(music.carriedSound, vorn3::MixingDriver::thread)) {
         std::fprintf(stderr, "glint: no sound device (%s), the music plays silently\n",
                      music.soundDevice.error().c_str());
-        vorn3::setWaveDevice(&music.silentDevice, vorn3::MixingDriver::thread);
-        vorn3::openAudio(kOutputRate);
+        playThrough(music.silentDevice, vorn3::MixingDriver::thread);
     }
     return playSong();
 }
 
 bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
     setUpOutput();
-    vorn3::setWaveDevice(&device, driver);
-    vorn3::openAudio(kOutputRate);
+    playThrough(device, driver);
     return playSong();
 }
 
@@ -57,6 +68,21 @@ void stopMusic() {
     vorn3::songFree(music.currentSong);
     music.currentSong = nullptr;
     vorn3::closeAudio();
+    music.device = nullptr;
+    music.carrying = nullptr;
+}
+
+std::uint64_t musicFramesPlayed() {
+    if (music.carrying) return music.carrying->lastCount();
+    return music.device ? music.device->framesPlayed() : 0;
+}
+
+void reportSoundChanges() {
+    if (!music.carrying || music.carrying->silent() == music.saidSilent) return;
+    music.saidSilent = music.carrying->silent();
+    std::fputs(music.saidSilent ? "glint: the sound device went away; the show goes on silently\n"
+                                : "glint: the sound is back\n",
+               stderr);
 }
 
 vorn3::Song* currentSong() {

@@ -21,6 +21,13 @@ bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver);
 // Frees the song and closes the output: for runs that end before the process does.
 void stopMusic();
 
+// Frames the output's device has played since it opened (as last polled, for a device
+// that carries on without its own), 0 without an output. Never waits for the device.
+std::uint64_t musicFramesPlayed();
+// Says in one line on standard error when a device that carries on without its own loses
+// it, and when it has it back.
+void reportSoundChanges();
+
 // The song startMusic started, or null; the music position test reads its position.
 vorn3::Song* currentSong();
 

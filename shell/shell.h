@@ -56,7 +56,10 @@ struct Shell {
     Rect windowRect;              // the client area on the screen; where frames go
     std::vector<Accelerator> accelerators;
     DeviceState devices;
-    float sceneTime = 0;                // tenths of a second since startTime, of the last frame
+    float sceneTime = 0;  // tenths of a second since startTime, of the last frame
+    // The clock and the music's count at the last frame, to tell a pause of both apart.
+    std::uint32_t lastFrameAt = 0;
+    std::uint64_t framesPlayedAtLastFrame = 0;
     std::int32_t lastCreateResult = 0;  // result of the last createDevice
 };
 

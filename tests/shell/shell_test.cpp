@@ -272,7 +272,9 @@ TEST_F(ShellTest, FailedRecreationDestroysTheWindowAndQuits) {
     EXPECT_EQ(shell.devices.device, nullptr);
 }
 
-TEST_F(ShellTest, SceneTimeCountsTenUnitsPerSecondEvenWhileMinimised) {
+// The music plays on while the window is minimised, and so does the scenes' time; time in
+// which the music played nothing (the process was stopped) is none to the scenes.
+TEST_F(ShellTest, SceneTimeCountsTenUnitsPerSecondOfMusicEvenWhileMinimised) {
     ASSERT_EQ(start(), gfx::kOk);
     step();
     EXPECT_EQ(shell.sceneTime, 0.0f);
@@ -283,8 +285,13 @@ TEST_F(ShellTest, SceneTimeCountsTenUnitsPerSecondEvenWhileMinimised) {
     send(FakeWindow::sizeMessage(SizeKind::minimized));
     step();
     clock.now = 5000 + 60000;
+    sound.play(59 * kOutputRate);
     send(FakeWindow::sizeMessage(SizeKind::restored));
     step(2);
+    EXPECT_EQ(shell.sceneTime, 600.0f);
+
+    clock.now += 30000;
+    step();
     EXPECT_EQ(shell.sceneTime, 600.0f);
 }
 

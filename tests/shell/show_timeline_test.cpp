@@ -7,12 +7,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "engine/content.h"
 #include "platform/resources.h"
 #include "scenes/timeline.h"
 #include "shell/deterministic_show.h"
+#include "shell/music.h"
+#include "support/player_fixture.h"
 
 namespace glint {
 namespace {
@@ -140,6 +144,99 @@ TEST(ShowTimeline, AtFourFramesASecondEveryHandOverAndTheQuitStillCome) {
                   expectedSceneTime(expected[i].order, expected[i].row, kSlowFps))
             << "event " << i;
     }
+}
+
+std::int64_t showNanoseconds = 0;
+
+std::int64_t showClock() {
+    return showNanoseconds;
+}
+
+// At 10 frames a second the sound device stands still at 20 s and is back at 30 s, says it
+// has gone at 45 s, the process does not run for a minute at 50 s, and the device is back
+// at 55 s. The show goes on silently and back on the device: its scenes and song never
+// jump, stand still no longer than the device takes to be found lost (1 s), and hand over
+// in order to the end.
+TEST(ShowTimeline, TheShowGoesOnWhileItsSoundDeviceIsAway) {
+    constexpr std::int32_t kLossFps = 10;
+    constexpr std::int64_t kFrameMs = 1000 / kLossFps;
+    constexpr std::int64_t kSoundPerFrame = kSoundRate / kLossFps;
+    constexpr std::int64_t kPollsPerFrame = 10;
+    constexpr std::int64_t kPauseMs = 60000;
+    const auto at = [](std::int64_t seconds) { return seconds * kLossFps; };  // a frame
+    resetSceneContent();
+    resetTimeline();
+    useResources(embeddedResources());
+    vorn3::FlakyWaveDevice flaky;
+    vorn3::CarryingWaveDevice carrying(flaky, showClock);
+    DeterministicShow show(kLossFps);
+    show.graphics.drawsPictures = false;
+    show.shell.audio = &carrying;
+    const std::uint32_t start = show.clock.now;
+    showNanoseconds = std::int64_t{start} * 1'000'000;
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(startDeterministicShow(show), 0);
+
+    std::vector<ShowEvent> events;
+    std::vector<float> sceneTimes;
+    std::vector<std::int64_t> rows;
+    for (std::int64_t frame = 1; !show.quitSeen && frame < at(300); ++frame) {
+        const bool away =
+            (frame >= at(20) && frame < at(30)) || (frame >= at(45) && frame < at(55));
+        flaky.available = !away;
+        flaky.gone = frame == at(45);
+        // The device plays and is polled every 10 ms, as the mixing thread polls it.
+        for (std::int64_t poll = 1; poll <= kPollsPerFrame; ++poll) {
+            const std::int64_t ms = (frame - 1) * kFrameMs + poll * kFrameMs / kPollsPerFrame +
+                                    (frame > at(50) ? kPauseMs : 0);
+            show.clock.now = start + static_cast<std::uint32_t>(ms);
+            showNanoseconds = std::int64_t{show.clock.now} * 1'000'000;
+            if (flaky.isOpen && !away) flaky.played += kSoundPerFrame / kPollsPerFrame;
+            while (vorn3::pumpAudio()) {
+            }
+        }
+        const std::int32_t sceneBefore = timeline().sceneIndex;
+        ASSERT_TRUE(stepMessageLoop(show.shell, show.message) || show.window.quitPosted());
+        for (std::int32_t scene = sceneBefore; scene < timeline().sceneIndex; ++scene)
+            events.push_back(
+                {ShowEvent::Kind::sceneChange, show.shell.sceneTime, scene, scene + 1});
+        show.quitSeen = show.window.quitPosted();
+        sceneTimes.push_back(show.shell.sceneTime);
+        rows.push_back(64 * std::int64_t{vorn3::songGetOrder(currentSong())} +
+                       vorn3::songGetRow(currentSong()));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    useResources({});
+
+    ASSERT_TRUE(show.quitSeen);
+    EXPECT_EQ(timeline().sceneIndex, kSceneCount);
+    ASSERT_EQ(events.size(), static_cast<std::size_t>(kSceneCount));
+    for (std::size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ(events[i].toScene, static_cast<std::int32_t>(i) + 1);
+    for (std::size_t i = 1; i < sceneTimes.size(); ++i) {
+        const float step = sceneTimes[i] - sceneTimes[i - 1];
+        EXPECT_TRUE(std::abs(step - 1.0f) < 0.01f || (i == at(50) && step < 1.01f))
+            << "frame " << i << " moved the scenes by " << step;
+    }
+    // The song stands still only while a device is being found lost, and never catches up:
+    // after the ring's first fill it plays no faster than a row every 5712 sound frames.
+    std::int64_t longestStill = 0;
+    for (std::size_t i = 1, still = 0; i < rows.size(); ++i) {
+        EXPECT_GE(rows[i], rows[i - 1]);
+        still = rows[i] == rows[i - 1] ? still + 1 : 0;
+        longestStill = std::max<std::int64_t>(longestStill, still);
+    }
+    EXPECT_LE(longestStill, at(1) + 2);
+    for (std::size_t i = at(3); i + at(1) < rows.size(); ++i) {
+        EXPECT_LE(rows[i + at(1)] - rows[i], kSoundRate / kFramesPerRow + 1) << "frame " << i;
+    }
+    std::istringstream lines(said);
+    std::vector<std::string> lineList;
+    for (std::string line; std::getline(lines, line);)
+        lineList.push_back(line);
+    const std::string away = "glint: the sound device went away; the show goes on silently";
+    const std::string back = "glint: the sound is back";
+    EXPECT_EQ(lineList, (std::vector<std::string>{away, back, away, back}));
 }
 
 }  // namespace
