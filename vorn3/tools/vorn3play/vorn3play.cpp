@@ -40,7 +40,8 @@ constexpr std::int32_t kMaxLoops = 1000000;
 constexpr double kMaxSeconds = 1e9;
 constexpr std::int32_t kAnyCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kAllSubsongs = -1;
-constexpr std::int32_t kChunkMs = 20;     // the device's ring is filled a chunk at a time
+constexpr std::int32_t kChunkMs = 20;  // the device's ring is filled a chunk at a time
+constexpr auto kChunkDuration = std::chrono::milliseconds(kChunkMs);
 constexpr std::int32_t kRingChunks = 10;  // what is heard lags the mixing by 200 ms at most
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
 constexpr std::size_t kBlockFrames = 32768;  // rendered at once and handed to the writer
@@ -468,7 +469,15 @@ struct DeviceOutput {
     std::unique_ptr<vorn3::WaveDevice> device;
     std::int32_t chunkFrames = 0;
     std::uint64_t nextChunk = 0;  // counted since the device opened
+    vorn3::DeviceWatch watch;     // a device silent for a whole ring is gone
+    bool lost = false;
 };
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool openOutput(const Options& options, DeviceOutput& output) {
     std::string error;
@@ -481,7 +490,29 @@ bool openOutput(const Options& options, DeviceOutput& output) {
                      error.c_str());
         return false;
     }
+    output.watch.patience =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(kRingChunks * kChunkDuration).count();
+    vorn3::watchFrom(output.watch, 0, steadyNanoseconds());
     return true;
+}
+
+// Whether the device has gone away, which ends playback rather than waiting for ever; says
+// so once.
+bool deviceGone(DeviceOutput& output, std::uint64_t played) {
+    if (!output.lost &&
+        vorn3::deviceLost(output.watch, *output.device, played, steadyNanoseconds())) {
+        std::fprintf(stderr, "%s: the sound device went away\n", kProgram);
+        output.lost = true;
+    }
+    return output.lost;
+}
+
+bool outputLost(const FileOutput&) {
+    return false;
+}
+
+bool outputLost(const DeviceOutput& output) {
+    return output.lost;
 }
 
 std::int16_t* chunkAt(DeviceOutput& output, std::uint64_t chunk) {
@@ -489,11 +520,13 @@ std::int16_t* chunkAt(DeviceOutput& output, std::uint64_t chunk) {
     return output.ring.data() + slot * kChannels * static_cast<std::size_t>(output.chunkFrames);
 }
 
-// Waits for the next chunk to be free; no room once interrupted.
+// Waits for the next chunk to be free; no room once interrupted or the device is gone.
 Room roomIn(DeviceOutput& output) {
     while (!interrupted) {
         // framesPlayed also orders the ring's last writes before the device's reads.
-        const std::uint64_t playing = output.device->framesPlayed() / output.chunkFrames;
+        const std::uint64_t played = output.device->framesPlayed();
+        if (deviceGone(output, played)) break;
+        const std::uint64_t playing = played / output.chunkFrames;
         // A chunk the device has passed already is skipped: the machine was busy.
         output.nextChunk = std::max(output.nextChunk, playing + 1);
         if (output.nextChunk < playing + kRingChunks) {
@@ -510,13 +543,17 @@ void filled(DeviceOutput& output, std::int32_t frames) {
     ++output.nextChunk;
 }
 
-// Returns once the device has played every chunk filled, or on an interrupt.
+// Returns once the device has played every chunk filled, on an interrupt or once the
+// device is gone; false then.
 bool closeOutput(const Options&, DeviceOutput& output) {
     const std::uint64_t end = output.nextChunk * static_cast<std::uint64_t>(output.chunkFrames);
-    while (!interrupted && output.device->framesPlayed() < end)
+    for (std::uint64_t played = 0; !interrupted &&
+                                   !deviceGone(output, played = output.device->framesPlayed()) &&
+                                   played < end;) {
         std::this_thread::sleep_for(kPollInterval);
+    }
     output.device->close();
-    return true;
+    return !output.lost;
 }
 
 template <typename Output>
@@ -619,7 +656,7 @@ int playAll(const Options& options, Output& output) {
     int result = 0;
     bool opened = false;
     for (const std::string& path : options.modules) {
-        if (interrupted) break;
+        if (interrupted || outputLost(output)) break;
         const vorn3::TuneLoad loaded = loadModule(path, options);
         const vorn3::Status status =
             loaded.tune ? prepareTune(*loaded.tune, options) : loaded.status;
