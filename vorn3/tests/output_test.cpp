@@ -37,27 +37,36 @@ TEST_F(OutputTest, ATwoChunkRingAlternatesBetweenItsChunks) {
         device_.play(kChunk);
         EXPECT_TRUE(pumpAudio()) << round;
         EXPECT_FALSE(pumpAudio()) << round;  // one chunk per pass, none twice
-        EXPECT_EQ(defaultMixer().writeChunk, (round + 1) % 2) << round;
+        EXPECT_EQ(defaultMixer().chunksFilled, static_cast<std::uint64_t>(round) + 1) << round;
     }
 }
 
-TEST_F(OutputTest, OnlyChunksBeforeTheOnePlayingAreFilledLaterThanChunkOne) {
-    openVirtual(100);  // 10 chunks
-    const std::int32_t chunkCount = 10;
+// Chunks are counted from the output's opening: a chunk is filled once the device has
+// played past it, however far the device went between two polls, and one the device has
+// played stale (a whole ring ago) is skipped.
+TEST_F(OutputTest, EveryChunkTheDeviceHasLeftIsFilledHoweverFarItWent) {
     struct Case {
-        std::int32_t writeChunk;
-        std::int32_t playChunk;
+        std::uint64_t filled;   // chunks, before the pump
+        std::uint64_t playing;  // the device's chunk
         bool due;
+        std::uint64_t filledAfter;
     };
-    const Case cases[] = {{0, 0, false}, {0, 1, true},  {1, 1, false}, {5, 1, true},
-                          {1, 0, true},  {9, 0, true},  {3, 3, false}, {2, 3, true},
-                          {4, 3, false}, {8, 3, false}, {0, 9, true},  {9, 9, false}};
+    const Case cases[] = {
+        {0, 0, false, 0},    {0, 1, true, 1},     {1, 1, false, 1},
+        {9, 10, true, 10},   {10, 10, false, 10}, {12, 13, true, 13},
+        {13, 13, false, 13}, {18, 25, true, 19},  // the device went over the ring's end between two
+                                                  // polls
+        {5, 15, true, 7},  // a whole ring ahead: chunk 5 was heard stale, 6 is filled
+        {5, 30, true, 22},
+    };
     for (const Case& test : cases) {
         resetMixer(defaultMixer());
-        openVirtual(100);
-        device_.play(test.playChunk * kChunk + 17 + chunkCount * kChunk);
-        defaultMixer().writeChunk = test.writeChunk;
-        EXPECT_EQ(pumpAudio(), test.due) << test.writeChunk << " " << test.playChunk;
+        openVirtual(100);  // 10 chunks
+        device_.play(static_cast<std::int32_t>(test.playing) * kChunk + 17);
+        defaultMixer().chunksFilled = test.filled;
+        EXPECT_EQ(pumpAudio(), test.due) << test.filled << " " << test.playing;
+        EXPECT_EQ(defaultMixer().chunksFilled, test.filledAfter)
+            << test.filled << " " << test.playing;
     }
 }
 
@@ -156,9 +165,9 @@ TEST_F(OutputTest, ALaterOutputStartsFillingAtChunkZero) {
     device_.play(3 * kChunk);
     ASSERT_TRUE(pumpAudio());
     ASSERT_TRUE(pumpAudio());
-    EXPECT_EQ(defaultMixer().writeChunk, 2);
+    EXPECT_EQ(defaultMixer().chunksFilled, 2u);
     ASSERT_TRUE(openAudio(kRate));
-    EXPECT_EQ(defaultMixer().writeChunk, 0);
+    EXPECT_EQ(defaultMixer().chunksFilled, 0u);
     EXPECT_EQ(device_.framesPlayed(), 0u);
     EXPECT_FALSE(pumpAudio());
 }

@@ -69,7 +69,9 @@ struct Mixer {
     // ringFrames stereo frames of floats, 16-byte aligned; chunk w of the ring is mixed
     // at frame w × chunkFrames.
     std::unique_ptr<float[], FreeDeleter> accumulator;
-    std::int32_t writeChunk = 0;      // the next chunk to fill
+    // Chunks filled since the output opened: the next to fill is chunk chunksFilled % the
+    // ring's chunks, heard when the device has played chunksFilled + that many.
+    std::uint64_t chunksFilled = 0;
     std::int32_t renderedFrames = 0;  // of the last chunk rendered, handed out
     std::int32_t chunkFramesMixed =
         0;  // of the last chunk rendered; fewer when the clients finished

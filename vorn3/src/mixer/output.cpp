@@ -32,17 +32,22 @@ std::int32_t chunkCount(const OutputSettings& output) {
     return output.ringFrames / output.chunkFrames;
 }
 
-// Whether writeChunk may be filled now. While the device plays chunk 2 or later only the
-// chunks before it are filled; while it plays chunk 0 or 1, any but the one playing.
-// Right after opening this waits until the device has entered chunk 1.
-bool chunkDue(const Mixer& mixer, std::uint64_t framesPlayed) {
-    const OutputSettings& output = mixer.output;
-    const auto playChunk =
-        static_cast<std::int32_t>(framesPlayed % static_cast<std::uint64_t>(output.ringFrames) /
-                                  static_cast<std::uint64_t>(output.chunkFrames));
-    const std::int32_t previousChunk = playChunk == 0 ? chunkCount(output) - 1 : playChunk - 1;
-    const std::int32_t chunk = mixer.writeChunk;
-    return chunk != playChunk && (chunk <= previousChunk || (previousChunk == 0 && chunk != 1));
+// Whether the next chunk may be filled: once the device has played the ring's chunk it goes
+// into, counting chunks since the output opened, so that a poll that comes late (a busy
+// machine, a device whose count jumps) still finds every chunk the device has left. A
+// device a whole ring or more ahead has played those chunks stale: filling goes on with
+// the first it has still to reach. Right after opening this waits until the device has
+// entered its second chunk.
+bool chunkDue(Mixer& mixer, std::uint64_t framesPlayed) {
+    const auto playing = framesPlayed / static_cast<std::uint64_t>(mixer.output.chunkFrames);
+    const auto chunks = static_cast<std::uint64_t>(chunkCount(mixer.output));
+    if (mixer.chunksFilled + chunks <= playing) mixer.chunksFilled = playing - chunks + 1;
+    return mixer.chunksFilled < playing;
+}
+
+std::int32_t nextChunk(const Mixer& mixer) {
+    return static_cast<std::int32_t>(mixer.chunksFilled %
+                                     static_cast<std::uint64_t>(chunkCount(mixer.output)));
 }
 
 // Mixes one chunk of the accumulator and converts it, into the ring's chunk or, with
@@ -74,18 +79,14 @@ std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nul
     return mixed;
 }
 
-void advanceWriteChunk(Mixer& mixer) {
-    mixer.writeChunk = (mixer.writeChunk + 1) % chunkCount(mixer.output);
-}
-
 void mixThread(Mixer& mixer) {
     while (!mixer.stopRequested) {
         if (chunkDue(mixer, mixer.device->framesPlayed())) {
             {
                 const std::lock_guard lock(mixer.passLock);
-                fillChunk(mixer, mixer.writeChunk);
+                fillChunk(mixer, nextChunk(mixer));
             }
-            advanceWriteChunk(mixer);
+            ++mixer.chunksFilled;
         }
         std::this_thread::sleep_for(kPollInterval);
     }
@@ -220,7 +221,7 @@ bool openOutput(Mixer& mixer, std::int32_t outputRate) {
         releaseOutput(mixer);
         return false;
     }
-    mixer.writeChunk = 0;
+    mixer.chunksFilled = 0;
     mixer.renderedFrames = chunkFrames;
     mixer.chunkFramesMixed = chunkFrames;
     for (ListLink* link = mixer.clients.next; link != &mixer.clients; link = link->next) {
@@ -253,8 +254,8 @@ bool pumpOutput(Mixer& mixer) {
     const std::lock_guard lock(mixer.passLock);
     if (!mixer.open || !mixer.device || mixer.driver != MixingDriver::host) return false;
     if (!chunkDue(mixer, mixer.device->framesPlayed())) return false;
-    fillChunk(mixer, mixer.writeChunk);
-    advanceWriteChunk(mixer);
+    fillChunk(mixer, nextChunk(mixer));
+    ++mixer.chunksFilled;
     return true;
 }
 
