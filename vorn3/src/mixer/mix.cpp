@@ -18,7 +18,6 @@ namespace vorn3 {
 namespace {
 
 constexpr double kWeightScale = 1.0 / 2147483648.0;  // 2^-31: the top 31 bits of a fraction
-constexpr double kWeightUnits = 2147483648.0;        // of a position: 2^31 weight units
 // Added to the bits of an integer below 2^51 in magnitude, gives those of 1.5 × 2^52 plus it.
 constexpr std::int64_t kIntegerToDoubleBits = 0x4338000000000000;
 constexpr double kIntegerToDoubleBias = 6755399441055744.0;   // 1.5 × 2^52
