@@ -1,7 +1,8 @@
 #include "mixer/mix.h"
 
-#if !defined(__SSE2__) || !defined(__x86_64__)
-#error "the mixing loops are written for x86-64"
+// WebAssembly builds reach the SSE2 intrinsics through SIMD128 (-msimd128 -msse2).
+#if !defined(__SSE2__)
+#error "the mixing loops are written for SSE2"
 #endif
 
 #include <immintrin.h>
@@ -18,9 +19,6 @@ namespace vorn3 {
 namespace {
 
 constexpr double kWeightScale = 1.0 / 2147483648.0;  // 2^-31: the top 31 bits of a fraction
-// Added to the bits of an integer below 2^51 in magnitude, gives those of 1.5 × 2^52 plus it.
-constexpr std::int64_t kIntegerToDoubleBits = 0x4338000000000000;
-constexpr double kIntegerToDoubleBias = 6755399441055744.0;   // 1.5 × 2^52
 constexpr std::uint64_t kFarFrames = std::uint64_t{1} << 24;  // boundaries beyond any call
 constexpr std::int32_t kUnitShift = 8;  // distances and steps are counted in 2^-24 frame
 constexpr std::uint64_t kUnitMask = 0xFFFFFFFF;
@@ -48,27 +46,19 @@ void addFrame(float* out, double value, double left, double right) {
     out[1] = static_cast<float>(out[1] + value * right);
 }
 
-// The frame at a position and the one after it, the first in the low half.
-std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
-    std::int32_t pair;
-    std::memcpy(&pair, data + static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32)),
-                sizeof pair);
-    return pair;
-}
-
 // The reads a voice's frames take, each one frame at a time and, for the wide loops, four:
 // fourValues gives frames 0, 2, 1 and 3 from a position, in that order, exactly in double
 // precision in units of the read's kWideUnit (the gains carry the unit, which changes no
 // rounding of a product).
 struct NearestRead {
-    static constexpr double kWideUnit = 1;
+    [[maybe_unused]] static constexpr double kWideUnit = 1;
     double operator()(const std::int16_t* data, std::uint64_t position) const {
         return data[static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32))];
     }
 };
 
 struct LinearRead {
-    static constexpr double kWideUnit = kWeightScale;
+    [[maybe_unused]] static constexpr double kWideUnit = kWeightScale;
     double operator()(const std::int16_t* data, std::uint64_t position) const {
         return valueAt(data, position);
     }
@@ -77,7 +67,7 @@ struct LinearRead {
 // A kernel table's taps summed in one multiply-add of 16-bit pairs.
 template <std::int32_t kTaps>
 struct KernelRead {
-    static constexpr double kWideUnit = kKernelUnit;
+    [[maybe_unused]] static constexpr double kWideUnit = kKernelUnit;
     const std::int16_t* weights;
 
     __m128i products(const std::int16_t* data, std::uint64_t position) const {
@@ -103,6 +93,19 @@ struct KernelRead {
         return _mm_cvtsi128_si32(sums) * kKernelUnit;
     }
 };
+
+#if defined(__x86_64__)
+// Added to the bits of an integer below 2^51 in magnitude, gives those of 1.5 × 2^52 plus it.
+constexpr std::int64_t kIntegerToDoubleBits = 0x4338000000000000;
+constexpr double kIntegerToDoubleBias = 6755399441055744.0;  // 1.5 × 2^52
+
+// The frame at a position and the one after it, the first in the low half.
+std::int32_t framePair(const std::int16_t* data, std::uint64_t position) {
+    std::int32_t pair;
+    std::memcpy(&pair, data + static_cast<std::int32_t>(static_cast<std::uint32_t>(position >> 32)),
+                sizeof pair);
+    return pair;
+}
 
 #define VORN3_WIDE [[gnu::target("avx2,fma"), gnu::always_inline]] inline
 
@@ -157,6 +160,7 @@ VORN3_WIDE __m256d fourValues(const KernelRead<kTaps>& read, const std::int16_t*
 }
 
 #undef VORN3_WIDE
+#endif
 
 // One frame at a time; the gains move by their increments.
 template <typename Read>
@@ -204,6 +208,7 @@ std::uint64_t mixFiltered(float* out, const std::int16_t* data, std::uint64_t po
     return position;
 }
 
+#if defined(__x86_64__)
 // Four frames at a time with the roundings of the loops above: each value is exact in
 // double precision (so fusing its product and sum changes nothing), and each product with
 // a gain is rounded before its sum. A ramp's gains are byte × kByteToGain plus multiples
@@ -260,6 +265,18 @@ __attribute__((target("avx2,fma"))) std::uint64_t mixFours(
 
 const bool wideLoops =
     (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
+#else
+// Without AVX2 (WebAssembly) four frames at a time are one at a time.
+template <bool kRamp, typename Read>
+std::uint64_t mixFours(float* destination, const std::int16_t* data, std::uint64_t position,
+                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
+                       double leftIncrement, double rightIncrement, Read read) {
+    return mixEach(destination, data, position, delta, frames, left, right,
+                   kRamp ? leftIncrement : 0, kRamp ? rightIncrement : 0, read);
+}
+
+constexpr bool wideLoops = false;
+#endif
 
 template <typename Read>
 std::uint64_t mixRead(float* out, const std::int16_t* data, std::uint64_t position,
