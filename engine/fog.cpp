@@ -1,16 +1,14 @@
 #include "engine/fog.h"
 
-#include <bit>
-
 namespace glint {
 
 std::int32_t FogBlock::enable(gfx::Device& device) const {
     device.setRenderState(gfx::RenderState::fogEnable, 1);
-    device.setRenderState(gfx::RenderState::fogStart, std::bit_cast<std::uint32_t>(fogStart));
-    device.setRenderState(gfx::RenderState::fogEnd, std::bit_cast<std::uint32_t>(fogEnd));
+    device.setRenderState(gfx::RenderState::fogStart, gfx::floatStateBits(fogStart));
+    device.setRenderState(gfx::RenderState::fogEnd, gfx::floatStateBits(fogEnd));
     device.setRenderState(gfx::RenderState::fogColor, fogColor);
     device.setRenderState(gfx::RenderState::fogTableMode, fogTableMode);
-    device.setRenderState(gfx::RenderState::fogDensity, std::bit_cast<std::uint32_t>(fogDensity));
+    device.setRenderState(gfx::RenderState::fogDensity, gfx::floatStateBits(fogDensity));
     return 0;
 }
 

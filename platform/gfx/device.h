@@ -59,6 +59,14 @@ enum class RenderState : std::uint8_t {
     lighting,          // bool
 };
 
+// The float states' bit patterns. (Some standard libraries lack std::bit_cast.)
+constexpr std::uint32_t floatStateBits(float value) {
+    return __builtin_bit_cast(std::uint32_t, value);
+}
+constexpr float floatFromStateBits(std::uint32_t bits) {
+    return __builtin_bit_cast(float, bits);
+}
+
 enum BlendFactor : std::uint32_t {
     kBlendZero = 1,
     kBlendOne = 2,

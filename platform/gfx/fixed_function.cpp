@@ -1,7 +1,6 @@
 #include "platform/gfx/fixed_function.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace glint::gfx {
 
@@ -26,8 +25,8 @@ RenderStates defaultRenderStates(bool depthTest) {
     states[stateIndex(RenderState::destBlend)] = kBlendZero;
     states[stateIndex(RenderState::cullMode)] = kCullCounterClockwise;
     states[stateIndex(RenderState::fogTableMode)] = kFogNone;
-    states[stateIndex(RenderState::fogEnd)] = std::bit_cast<std::uint32_t>(1.0f);
-    states[stateIndex(RenderState::fogDensity)] = std::bit_cast<std::uint32_t>(1.0f);
+    states[stateIndex(RenderState::fogEnd)] = floatStateBits(1.0f);
+    states[stateIndex(RenderState::fogDensity)] = floatStateBits(1.0f);
     states[stateIndex(RenderState::lighting)] = 1;
     return states;
 }
@@ -45,8 +44,8 @@ PixelState decodePixelState(const RenderStates& states, const MaterialColours& m
     const auto state = [&](RenderState which) { return states[stateIndex(which)]; };
     PixelState pixel;
     pixel.depthTest = state(RenderState::zEnable) != 0;
-    pixel.fogStart = std::bit_cast<float>(state(RenderState::fogStart));
-    pixel.fogEnd = std::bit_cast<float>(state(RenderState::fogEnd));
+    pixel.fogStart = floatFromStateBits(state(RenderState::fogStart));
+    pixel.fogEnd = floatFromStateBits(state(RenderState::fogEnd));
     pixel.fogColour = state(RenderState::fogColor);
     if (state(RenderState::fogEnable) != 0 && state(RenderState::fogTableMode) == kFogLinear) {
         pixel.fog = pixel.fogEnd > pixel.fogStart ? FogKind::linear : FogKind::step;
