@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/sdl/sdl_audio.h"
 #include "shell/resource_stream.h"
 
 namespace glint {
@@ -14,10 +13,6 @@ constexpr const char* kSongName = "intro.xm";
 
 struct Music {
     vorn3::Song* currentSong = nullptr;
-    SdlWaveDevice soundDevice;
-    // Goes on silently where the sound device goes away, and back to it when it returns.
-    vorn3::CarryingWaveDevice carriedSound{soundDevice};
-    vorn3::SilentWaveDevice silentDevice;
     vorn3::WaveDevice* device = nullptr;  // the one the output plays through
     // The same when it is one that carries on without its own device; else null.
     vorn3::CarryingWaveDevice* carrying = nullptr;
@@ -32,13 +27,10 @@ void setUpOutput() {
     vorn3::setBufferLength(kRingLengthMs);
 }
 
-bool playSong() {
-    vorn3::songFree(music.currentSong);
-    music.currentSong = vorn3::songCreate(kSongName, nullptr);
-    return vorn3::songStart(music.currentSong);
-}
+}  // namespace
 
-bool playThrough(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
+bool openMusicOutput(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
+    setUpOutput();
     music.device = &device;
     music.carrying = dynamic_cast<vorn3::CarryingWaveDevice*>(&device);
     music.saidSilent = false;
@@ -46,22 +38,15 @@ bool playThrough(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
     return vorn3::openAudio(kOutputRate);
 }
 
-}  // namespace
-
-bool startMusic() {
-    setUpOutput();
-    if (!playThrough(music.carriedSound, vorn3::MixingDriver::thread)) {
-        std::fprintf(stderr, "glint: no sound device (%s), the music plays silently\n",
-                     music.soundDevice.error().c_str());
-        playThrough(music.silentDevice, vorn3::MixingDriver::thread);
-    }
-    return playSong();
+bool playMusic() {
+    vorn3::songFree(music.currentSong);
+    music.currentSong = vorn3::songCreate(kSongName, nullptr);
+    return vorn3::songStart(music.currentSong);
 }
 
 bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver) {
-    setUpOutput();
-    playThrough(device, driver);
-    return playSong();
+    openMusicOutput(device, driver);
+    return playMusic();
 }
 
 void stopMusic() {

@@ -18,6 +18,11 @@ bool startMusic();
 // The same through the given device, driven as given (recorders and tests).
 bool startMusic(vorn3::WaveDevice& device, vorn3::MixingDriver driver);
 
+// The two steps of startMusic: the output opened on `device` (false when the device
+// cannot be opened), then the embedded song started on it (false when there is none).
+bool openMusicOutput(vorn3::WaveDevice& device, vorn3::MixingDriver driver);
+bool playMusic();
+
 // Frees the song and closes the output: for runs that end before the process does.
 void stopMusic();
 
