@@ -1,4 +1,5 @@
-// The software device at the show's size and states, one triangle per call.
+// The software device at the show's size and states, one triangle per call,
+// with the widest spans the processor has and with four-pixel spans.
 #include <benchmark/benchmark.h>
 
 #include <bit>
@@ -23,7 +24,7 @@ struct Stage {
 
     // The show's standing state: white light and material, its projection, a
     // 128 × 128 texture, linear fog from 0.1 to 100.8 and depth testing.
-    Stage() {
+    explicit Stage(SpanWidth spans) {
         surface.width = kWidth;
         surface.height = kHeight;
         surface.pixels.assign(kWidth * kHeight, 0);
@@ -31,7 +32,7 @@ struct Stage {
         for (int i = 0; i < 128 * 128; ++i) {
             texture.texels.push_back(static_cast<std::uint16_t>(i * 2654435761u >> 16));
         }
-        device = createSoftwareDevice(surface);
+        device = createSoftwareDevice(surface, {}, {}, spans);
         Device& d = *device;
         d.setRenderState(RenderState::cullMode, kCullNone);
         d.setRenderState(RenderState::ambient, 0xFFFFFFFF);
@@ -60,8 +61,8 @@ struct Stage {
 // A plane receding from view depth 2 at the bottom of the screen to 30 above
 // its top, wider than the screen everywhere: every pixel is drawn, and every
 // run passes the depth test again at the same depth.
-void BM_FullScreenLayer(benchmark::State& state) {
-    Stage stage;
+void BM_FullScreenLayer(benchmark::State& state, SpanWidth spans) {
+    Stage stage(spans);
     stage.blend(true);
     const Vertex nearLeft{-20, -1.5f, 2, 0, 0, -1, 0, 0};
     const Vertex nearRight{20, -1.5f, 2, 0, 0, -1, 4, 0};
@@ -76,13 +77,15 @@ void BM_FullScreenLayer(benchmark::State& state) {
     benchmark::DoNotOptimize(stage.surface.pixels.data());
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
-BENCHMARK(BM_FullScreenLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FullScreenLayer, widest, SpanWidth::widest)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FullScreenLayer, fourPixels, SpanWidth::fourPixels)
+    ->Unit(benchmark::kMillisecond);
 
 // A 50 × 50 grid with one texture repeat per cell, as the show's floors,
 // tilted away from the viewer so that it covers the screen from the bottom
 // to near the top; 4,802 calls per frame.
-void BM_Grid50(benchmark::State& state) {
-    Stage stage;
+void BM_Grid50(benchmark::State& state, SpanWidth spans) {
+    Stage stage(spans);
     stage.blend(false);
     constexpr int kSide = 50;
     std::vector<Vertex> grid;
@@ -116,12 +119,13 @@ void BM_Grid50(benchmark::State& state) {
     benchmark::DoNotOptimize(stage.surface.pixels.data());
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(triangles.size() / 3));
 }
-BENCHMARK(BM_Grid50)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Grid50, widest, SpanWidth::widest)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Grid50, fourPixels, SpanWidth::fourPixels)->Unit(benchmark::kMillisecond);
 
 // One call drawing a triangle of about five pixels, textured, fogged and
 // depth-tested, at one of sixteen places on the screen.
-void BM_SmallTriangle(benchmark::State& state) {
-    Stage stage;
+void BM_SmallTriangle(benchmark::State& state, SpanWidth spans) {
+    Stage stage(spans);
     stage.blend(false);
     std::vector<Vertex> triangles;
     for (int i = 0; i < 16; ++i) {
@@ -142,7 +146,8 @@ void BM_SmallTriangle(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(stage.surface.pixels.data());
 }
-BENCHMARK(BM_SmallTriangle);
+BENCHMARK_CAPTURE(BM_SmallTriangle, widest, SpanWidth::widest);
+BENCHMARK_CAPTURE(BM_SmallTriangle, fourPixels, SpanWidth::fourPixels);
 
 }  // namespace
 }  // namespace glint::gfx

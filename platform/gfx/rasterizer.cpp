@@ -1,11 +1,5 @@
 #include "platform/gfx/rasterizer.h"
 
-#if !defined(__SSE2__) || !defined(__x86_64__)
-#error "the span loops are written for SSE2 on x86-64"
-#endif
-
-#include <immintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,7 +7,12 @@
 #include <limits>
 #include <utility>
 
+#include "platform/gfx/lanes.h"
 #include "platform/gfx/raster_precision.h"
+
+// The AVX2 lanes pass through always-inlined templates that are also compiled
+// without AVX2, which GCC notes as an ABI change; only AVX2 routines run them.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace glint::gfx {
 namespace {
@@ -23,26 +22,18 @@ enum class TextureKind : std::uint8_t { none, powerOfTwo, anySize };
 // A horizontal edge bounds rows, not spans; in its place a bound that never binds.
 constexpr EdgeBound kUnbounded{0, std::int64_t{1} << 60, 1, 1.0};
 
-// The screen-linear attributes: depth, 1/w, u/w, v/w; set up in pairs.
+// The screen-linear attributes: depth, 1/w, u/w, v/w.
 enum Attribute : int { kDepth, kInverseW, kUOverW, kVOverW, kAttributeCount };
-constexpr int kAttributePairs = kAttributeCount / 2;
 
-constexpr FloatLanes kOnes{{1.0f, 1.0f, 1.0f, 1.0f}};
-constexpr FloatLanes kHalves{{0.5f, 0.5f, 0.5f, 0.5f}};
-constexpr FloatLanes kFours{{4.0f, 4.0f, 4.0f, 4.0f}};
-constexpr FloatLanes kLaneIndex{{0.0f, 1.0f, 2.0f, 3.0f}};
-constexpr IntLanes kByteMask{{0xFF, 0xFF, 0xFF, 0xFF}};
-// 255, 128 and 257 in every 16-bit lane.
-constexpr IntLanes kBytes16{{0x00FF00FF, 0x00FF00FF, 0x00FF00FF, 0x00FF00FF}};
-constexpr IntLanes kHalfBytes16{{0x00800080, 0x00800080, 0x00800080, 0x00800080}};
-constexpr IntLanes k257s16{{0x01010101, 0x01010101, 0x01010101, 0x01010101}};
-
-inline __m128 load(const FloatLanes& lanes) {
-    return _mm_load_ps(lanes.lane);
-}
-inline __m128i load(const IntLanes& lanes) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.lane));
-}
+// The spans are written once over a lane type L (see lanes.h). Everything they
+// call is inlined into a few routines, so that the AVX2 ones are compiled
+// whole for AVX2; a lambda run by L::outOfLine must be always inlined too.
+template <typename L>
+using FloatsOf = typename L::Floats;
+template <typename L>
+using IntsOf = typename L::Ints;
+template <typename L>
+using MaskOf = typename L::Mask;
 
 // The first pixel row (or column) at or after a snapped coordinate.
 inline std::int64_t ceilToPixel(std::int64_t snapped) {
@@ -84,214 +75,201 @@ struct EdgeWalk {
 };
 
 // Screen coordinates to the nearest 1/256 pixel.
-inline __m128i snap(__m128 coordinates) {
-    const __m128 limited = _mm_min_ps(_mm_max_ps(coordinates, _mm_set1_ps(-kMaxScreenCoordinate)),
-                                      _mm_set1_ps(kMaxScreenCoordinate));
-    return _mm_cvtps_epi32(_mm_mul_ps(limited, _mm_set1_ps(static_cast<float>(kSubPixelScale))));
-}
-
-template <int kLane>
-inline std::int64_t lane(__m128i v) {
-    return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, _MM_SHUFFLE(kLane, kLane, kLane, kLane)));
+inline IntsOf<QuadLanes> snap(FloatsOf<QuadLanes> coordinates) {
+    using L = QuadLanes;
+    const FloatsOf<L> limited =
+        min(max(coordinates, L::splat(-kMaxScreenCoordinate)), L::splat(kMaxScreenCoordinate));
+    return roundToInt(limited * L::splat(static_cast<float>(kSubPixelScale)));
 }
 
 // Attribute values along one span: at its first pixel, and their steps.
+template <typename L>
 struct SpanStart {
-    __m128 value[kAttributeCount];
-    __m128 dx[kAttributeCount];
+    FloatsOf<L> value[kAttributeCount];
+    FloatsOf<L> dx[kAttributeCount];
 };
 
-// Each lane of `v` in all four lanes of its own vector.
-inline void broadcastLanes(__m128 v, __m128 (&lanes)[kAttributeCount]) {
-    lanes[0] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
-    lanes[1] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
-    lanes[2] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
-    lanes[3] = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+// Each lane of `v` in all lanes of its own vector.
+inline void broadcastLanes(FloatsOf<QuadLanes> v, FloatsOf<QuadLanes> (&lanes)[kAttributeCount]) {
+    lanes[0] = broadcast<0>(v);
+    lanes[1] = broadcast<1>(v);
+    lanes[2] = broadcast<2>(v);
+    lanes[3] = broadcast<3>(v);
 }
 
-inline __m128 toFloats(const __m128d (&pairs)[kAttributePairs]) {
-    return _mm_movelh_ps(_mm_cvtpd_ps(pairs[0]), _mm_cvtpd_ps(pairs[1]));
+template <typename L>
+[[gnu::always_inline]] inline void splatEach(const float (&values)[kAttributeCount],
+                                             FloatsOf<L> (&lanes)[kAttributeCount]) {
+    for (int a = 0; a < kAttributeCount; ++a)
+        lanes[a] = L::splat(values[a]);
 }
 
 // Exact for |x| < 2^31; anything else (huge or NaN) gives some finite value.
-inline __m128i floorToInt(__m128 x) {
-    const __m128i truncated = _mm_cvttps_epi32(x);
-    const __m128 above = _mm_cmpgt_ps(_mm_cvtepi32_ps(truncated), x);
-    return _mm_add_epi32(truncated, _mm_castps_si128(above));
+template <typename L>
+[[gnu::always_inline]] inline IntsOf<L> floorToInt(FloatsOf<L> x) {
+    const IntsOf<L> truncated = truncateToInt(x);
+    return truncated + maskBits(toFloat(truncated) > x);
 }
 
-inline __m128 floorToFloat(__m128 x) {
-    return _mm_cvtepi32_ps(floorToInt(x));
+template <typename L>
+[[gnu::always_inline]] inline FloatsOf<L> floorToFloat(FloatsOf<L> x) {
+    return toFloat(floorToInt<L>(x));
 }
 
 // floor(t) mod size for one texture axis of any size, in [0, size) whatever t.
-inline __m128 wrapAnySize(__m128 t, __m128 size, __m128 inverseSize, __m128 last) {
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 whole = floorToFloat(t);
-    __m128 wrapped =
-        _mm_sub_ps(whole, _mm_mul_ps(floorToFloat(_mm_mul_ps(whole, inverseSize)), size));
-    wrapped = _mm_add_ps(wrapped, _mm_and_ps(_mm_cmplt_ps(wrapped, zero), size));
-    wrapped = _mm_sub_ps(wrapped, _mm_and_ps(_mm_cmpge_ps(wrapped, size), size));
+template <typename L>
+[[gnu::always_inline]] inline FloatsOf<L> wrapAnySize(FloatsOf<L> t, FloatsOf<L> size,
+                                                      FloatsOf<L> inverseSize, FloatsOf<L> last) {
+    const FloatsOf<L> zero = L::splat(0.0f);
+    const FloatsOf<L> whole = floorToFloat<L>(t);
+    FloatsOf<L> wrapped = whole - floorToFloat<L>(whole * inverseSize) * size;
+    wrapped = wrapped + where(wrapped < zero, size);
+    wrapped = wrapped - where(wrapped >= size, size);
     // NaN falls to the second operand of max, so the result is always a texel.
-    return _mm_min_ps(_mm_max_ps(wrapped, zero), last);
+    return min(max(wrapped, zero), last);
 }
 
-// The texel indices of four pixels at texture coordinates (u, v).
-template <TextureKind kTexture>
-inline __m128i texelIndices(__m128 u, __m128 v, const PreparedPipeline& p) {
-    const __m128 width = load(p.width);
-    const __m128 height = load(p.height);
+// The texel indices of the pixels at texture coordinates (u, v).
+template <typename L, TextureKind kTexture>
+[[gnu::always_inline]] inline IntsOf<L> texelIndices(FloatsOf<L> u, FloatsOf<L> v,
+                                                     const PreparedPipeline& p) {
+    const FloatsOf<L> width = L::load(p.width.lane);
+    const FloatsOf<L> height = L::load(p.height.lane);
     if constexpr (kTexture == TextureKind::powerOfTwo) {
-        const __m128i column = _mm_and_si128(floorToInt(_mm_mul_ps(u, width)), load(p.columnMask));
-        const __m128i row = _mm_and_si128(floorToInt(_mm_mul_ps(v, height)), load(p.rowMask));
-        return _mm_or_si128(_mm_sll_epi32(row, _mm_cvtsi32_si128(p.rowShift)), column);
+        const IntsOf<L> column = floorToInt<L>(u * width) & L::load(p.columnMask.lane);
+        const IntsOf<L> row = floorToInt<L>(v * height) & L::load(p.rowMask.lane);
+        return (row << p.rowShift) | column;
     } else {
-        const __m128 column =
-            wrapAnySize(_mm_mul_ps(u, width), width, load(p.inverseWidth), load(p.lastColumn));
-        const __m128 row =
-            wrapAnySize(_mm_mul_ps(v, height), height, load(p.inverseHeight), load(p.lastRow));
-        return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(row, width), column));
+        const FloatsOf<L> column = wrapAnySize<L>(u * width, width, L::load(p.inverseWidth.lane),
+                                                  L::load(p.lastColumn.lane));
+        const FloatsOf<L> row = wrapAnySize<L>(v * height, height, L::load(p.inverseHeight.lane),
+                                               L::load(p.lastRow.lane));
+        return truncateToInt(row * width + column);
     }
 }
 
-// The four texels, each in the low half of its lane. Indices are never negative.
-inline __m128i gather(const std::uint16_t* texels, __m128i index) {
-    const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(index));
-    const auto high =
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
-    __m128i result = _mm_setzero_si128();
-    result = _mm_insert_epi16(result, texels[static_cast<std::uint32_t>(low)], 0);
-    result = _mm_insert_epi16(result, texels[low >> 32], 2);
-    result = _mm_insert_epi16(result, texels[static_cast<std::uint32_t>(high)], 4);
-    result = _mm_insert_epi16(result, texels[high >> 32], 6);
-    return result;
-}
-
 // Colours travel as floats in 0 … 255 per channel.
-inline __m128 channel(__m128i texels, const IntLanes& mask, const FloatLanes& scale) {
-    return _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(texels, load(mask))), load(scale));
+template <typename L>
+[[gnu::always_inline]] inline FloatsOf<L> channel(IntsOf<L> texels, const IntLanes& mask,
+                                                  const FloatLanes& scale) {
+    return toFloat(texels & L::load(mask.lane)) * L::load(scale.lane);
 }
 
 // Every colour reaching here lies in 0 … 255 (lit colours are clamped, the fog
 // factor is, and fog mixes within the range), so no clamp is needed.
-inline __m128i packChannel(__m128 value, int shift) {
-    return _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(value, load(kHalves))), shift);
+template <typename L, int kShift>
+[[gnu::always_inline]] inline IntsOf<L> packChannel(FloatsOf<L> value) {
+    return shiftLeft<kShift>(truncateToInt(value + L::splat(0.5f)));
 }
 
-// Products of two bytes, in 16-bit lanes, divided by 255 and rounded to the
-// nearest: ((p + 128) · 257) >> 16 is exact over that range.
-inline __m128i divideBy255(__m128i products) {
-    return _mm_mulhi_epu16(_mm_add_epi16(products, load(kHalfBytes16)), load(k257s16));
-}
-
-// s·s + d·(1 − s) on 8-bit values, as a blender works: each product rounded to the
-// nearest, the sum kept within 255. Both colours are whole 0x00RRGGBB pixels; the
-// channels go through in 16-bit lanes, two pixels at a time.
-inline __m128i blendSourceColour(__m128i source, __m128i destination) {
-    const auto blend = [](__m128i s, __m128i d) {
-        const __m128i kept = _mm_sub_epi16(load(kBytes16), s);
-        const __m128i sum = _mm_add_epi16(divideBy255(_mm_mullo_epi16(s, s)),
-                                          divideBy255(_mm_mullo_epi16(d, kept)));
-        return _mm_min_epi16(sum, load(kBytes16));
-    };
-    const __m128i zero = _mm_setzero_si128();
-    return _mm_packus_epi16(
-        blend(_mm_unpacklo_epi8(source, zero), _mm_unpacklo_epi8(destination, zero)),
-        blend(_mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(destination, zero)));
-}
-
-inline __m128 attribute(const SpanStart& span, int which, __m128 offsets) {
-    return _mm_add_ps(span.value[which], _mm_mul_ps(span.dx[which], offsets));
+template <typename L>
+[[gnu::always_inline]] inline FloatsOf<L> fogged(FloatsOf<L> colour, FloatsOf<L> factor,
+                                                 const FloatLanes& fogColour) {
+    const FloatsOf<L> f = L::load(fogColour.lane);
+    return f + factor * (colour - f);
 }
 
 // The attributes of the pixels `offsets` from a span's start.
-inline auto attributesAt(const SpanStart& span, __m128 offsets) {
-    return [&span, offsets](int which) { return attribute(span, which, offsets); };
-}
+template <typename L>
+struct AlongSpan {
+    const SpanStart<L>& span;
+    FloatsOf<L> offsets;
 
-// Four neighbouring pixels of a span; `live` masks the lanes that belong to
-// it. The other lanes are read and written back unchanged. at(a) gives
-// attribute a at the four pixels, asked only when needed.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
+    [[gnu::always_inline]] FloatsOf<L> operator()(int which) const {
+        return span.value[which] + span.dx[which] * offsets;
+    }
+};
+
+// The attributes across a quad whose steps from its first pixel are taken once.
+struct AcrossQuad {
+    const FloatsOf<QuadLanes> (&value)[kAttributeCount];
+    const FloatsOf<QuadLanes> (&across)[kAttributeCount];
+
+    [[gnu::always_inline]] FloatsOf<QuadLanes> operator()(int which) const {
+        return value[which] + across[which];
+    }
+};
+
+// Neighbouring pixels of a span, one to a lane; `live` masks the lanes that
+// belong to it. The other lanes are read and written back unchanged. at(a)
+// gives attribute a at the pixels, asked only when needed.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
           typename AttributeAt>
-[[gnu::always_inline]] inline void shadeQuad(std::uint32_t* pixels, float* depth, __m128 live,
-                                             const AttributeAt& at, const PreparedPipeline& p) {
-    __m128 pass = live;
+[[gnu::always_inline]] inline void shadeLanes(std::uint32_t* pixels, float* depth, MaskOf<L> live,
+                                              const AttributeAt& at, const PreparedPipeline& p) {
+    using Floats = FloatsOf<L>;
+    MaskOf<L> pass = live;
     if constexpr (kDepthTest) {
-        const __m128 z = at(kDepth);
-        const __m128 stored = _mm_loadu_ps(depth);
-        pass = _mm_and_ps(pass, _mm_cmple_ps(z, stored));
-        if (_mm_movemask_ps(pass) == 0) return;
-        _mm_storeu_ps(depth, _mm_or_ps(_mm_and_ps(pass, z), _mm_andnot_ps(pass, stored)));
+        const Floats z = at(kDepth);
+        const Floats stored = L::loadDepth(depth);
+        pass = pass & (z <= stored);
+        if (!any(pass)) return;
+        L::storeDepth(depth, select(pass, z, stored));
     }
 
-    __m128 w = _mm_setzero_ps();
+    const Floats ones = L::splat(1.0f);
+    Floats w = L::splat(0.0f);
     if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
-        w = _mm_div_ps(load(kOnes), at(kInverseW));
+        w = ones / at(kInverseW);
     }
 
-    __m128 red, green, blue;
+    Floats red, green, blue;
     if constexpr (kTexture != TextureKind::none) {
-        const __m128 u = _mm_mul_ps(at(kUOverW), w);
-        const __m128 v = _mm_mul_ps(at(kVOverW), w);
-        const __m128i texels = gather(p.texels, texelIndices<kTexture>(u, v, p));
-        red = channel(texels, p.masks[0], p.scales[0]);
-        green = channel(texels, p.masks[1], p.scales[1]);
-        blue = channel(texels, p.masks[2], p.scales[2]);
+        const Floats u = at(kUOverW) * w;
+        const Floats v = at(kVOverW) * w;
+        const IntsOf<L> texels = gather(p.texels, texelIndices<L, kTexture>(u, v, p));
+        red = channel<L>(texels, p.masks[0], p.scales[0]);
+        green = channel<L>(texels, p.masks[1], p.scales[1]);
+        blue = channel<L>(texels, p.masks[2], p.scales[2]);
     } else {
-        red = load(p.scales[0]);
-        green = load(p.scales[1]);
-        blue = load(p.scales[2]);
+        red = L::load(p.scales[0].lane);
+        green = L::load(p.scales[1].lane);
+        blue = L::load(p.scales[2].lane);
     }
 
     if constexpr (kFog != FogKind::none) {
-        __m128 factor;
+        Floats factor;
         if constexpr (kFog == FogKind::linear) {
-            factor = _mm_mul_ps(_mm_sub_ps(load(p.fogEnd), w), load(p.fogScale));
-            factor = _mm_min_ps(_mm_max_ps(factor, _mm_setzero_ps()), load(kOnes));
+            factor = (L::load(p.fogEnd.lane) - w) * L::load(p.fogScale.lane);
+            factor = min(max(factor, L::splat(0.0f)), ones);
         } else {
-            factor = _mm_and_ps(_mm_cmple_ps(w, load(p.fogStart)), load(kOnes));
+            factor = where(w <= L::load(p.fogStart.lane), ones);
         }
-        const auto fog = [factor](__m128 colour, const FloatLanes& fogColour) {
-            const __m128 f = load(fogColour);
-            return _mm_add_ps(f, _mm_mul_ps(factor, _mm_sub_ps(colour, f)));
-        };
-        red = fog(red, p.fogColour[0]);
-        green = fog(green, p.fogColour[1]);
-        blue = fog(blue, p.fogColour[2]);
+        red = fogged<L>(red, factor, p.fogColour[0]);
+        green = fogged<L>(green, factor, p.fogColour[1]);
+        blue = fogged<L>(blue, factor, p.fogColour[2]);
     }
 
-    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-    __m128i colour = _mm_or_si128(_mm_or_si128(packChannel(red, 16), packChannel(green, 8)),
-                                  packChannel(blue, 0));
+    const IntsOf<L> old = L::loadPixels(pixels);
+    IntsOf<L> colour = packChannel<L, 16>(red) | packChannel<L, 8>(green) | packChannel<L, 0>(blue);
     if constexpr (kBlend == BlendKind::sourceColour) colour = blendSourceColour(colour, old);
-    const __m128i mask = _mm_castps_si128(pass);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels),
-                     _mm_or_si128(_mm_and_si128(mask, colour), _mm_andnot_si128(mask, old)));
+    L::storePixels(pixels, select(pass, colour, old));
 }
 
-// The lanes of a quad from `first` up to but not including `end`.
-inline __m128 lanesBetween(std::int32_t first, std::int32_t end) {
-    const __m128 index = load(kLaneIndex);
-    return _mm_and_ps(_mm_cmpge_ps(index, _mm_set1_ps(static_cast<float>(first))),
-                      _mm_cmplt_ps(index, _mm_set1_ps(static_cast<float>(end))));
+// The lanes from `first` up to but not including `end`.
+template <typename L>
+[[gnu::always_inline]] inline MaskOf<L> lanesBetween(std::int32_t first, std::int32_t end) {
+    const FloatsOf<L> index = L::laneIndex();
+    return (index >= L::splat(static_cast<float>(first))) &
+           (index < L::splat(static_cast<float>(end)));
 }
 
-// A quad of which only lanes first … end − 1 may be touched: they go through a
-// local copy, so that no lane reads or writes beyond them.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::noinline]] void shadePartOfQuad(std::uint32_t* pixels, float* depth, __m128 offsets,
-                                       __m128 live, std::int32_t first, std::int32_t end,
-                                       const SpanStart& span, const PreparedPipeline& p) {
-    alignas(16) std::uint32_t localPixels[4] = {};
-    alignas(16) float localDepth[4] = {};
+// Lanes of which only first … end − 1 may be touched, all of them in `live`:
+// they go through a local copy, so that no lane reads or writes beyond them.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::always_inline]] inline void shadePartOfLanes(std::uint32_t* pixels, float* depth,
+                                                    FloatsOf<L> offsets, MaskOf<L> live,
+                                                    std::int32_t first, std::int32_t end,
+                                                    const SpanStart<L>& span,
+                                                    const PreparedPipeline& p) {
+    alignas(32) std::uint32_t localPixels[L::kWidth] = {};
+    alignas(32) float localDepth[L::kWidth] = {};
     for (std::int32_t i = first; i < end; ++i) {
         localPixels[i] = pixels[i];
         if constexpr (kDepthTest) localDepth[i] = depth[i];
     }
-    shadeQuad<kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth,
-                                                  _mm_and_ps(live, lanesBetween(first, end)),
-                                                  attributesAt(span, offsets), p);
+    shadeLanes<L, kTexture, kFog, kBlend, kDepthTest>(localPixels, localDepth, live,
+                                                      AlongSpan<L>{span, offsets}, p);
     for (std::int32_t i = first; i < end; ++i) {
         pixels[i] = localPixels[i];
         if constexpr (kDepthTest) depth[i] = localDepth[i];
@@ -299,54 +277,42 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 }
 
 // `count` pixels of a span from `pixels` on, whose attributes start `skipped`
-// pixels further left, with room for every quad: each is read and written in place.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+// pixels further left, with room for every step: each is read and written in place.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 [[gnu::always_inline]] inline void shadeSpan(std::uint32_t* pixels, float* depth,
                                              std::int32_t count, float skipped,
-                                             const SpanStart& span, const PreparedPipeline& p) {
-    const __m128 end = _mm_set1_ps(skipped + static_cast<float>(count));
-    __m128 offsets = _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped));
+                                             const SpanStart<L>& span, const PreparedPipeline& p) {
+    const FloatsOf<L> end = L::splat(skipped + static_cast<float>(count));
+    const FloatsOf<L> step = L::splat(static_cast<float>(L::kWidth));
+    FloatsOf<L> offsets = L::laneIndex() + L::splat(skipped);
     std::int32_t i = 0;
     do {
-        shadeQuad<kTexture, kFog, kBlend, kDepthTest>(pixels + i, kDepthTest ? depth + i : nullptr,
-                                                      _mm_cmplt_ps(offsets, end),
-                                                      attributesAt(span, offsets), p);
-        offsets = _mm_add_ps(offsets, load(kFours));
-        i += 4;
+        shadeLanes<L, kTexture, kFog, kBlend, kDepthTest>(
+            pixels + i, kDepthTest ? depth + i : nullptr, offsets < end,
+            AlongSpan<L>{span, offsets}, p);
+        offsets = offsets + step;
+        i += L::kWidth;
     } while (i < count);
 }
 
-// A span ending within three pixels of the edge of what may be touched: its
+// A span ending less than a step from the edge of what may be touched: its
 // last pixels go through a local copy.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::noinline]] void shadeSpanAtEdge(std::uint32_t* pixels, float* depth, std::int32_t count,
-                                       float skipped, const SpanStart& span,
-                                       const PreparedPipeline& p) {
-    const std::int32_t whole = count & ~3;
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::always_inline]] inline void shadeSpanAtEdge(std::uint32_t* pixels, float* depth,
+                                                   std::int32_t count, float skipped,
+                                                   const SpanStart<L>& span,
+                                                   const PreparedPipeline& p) {
+    const std::int32_t whole = count & ~(L::kWidth - 1);
     if (whole > 0) {
-        shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
+        shadeSpan<L, kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
     }
     const std::int32_t rest = count - whole;
     if (rest == 0) return;
-    const __m128 offsets =
-        _mm_add_ps(load(kLaneIndex), _mm_set1_ps(skipped + static_cast<float>(whole)));
-    shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(
-        pixels + whole, kDepthTest ? depth + whole : nullptr, offsets,
-        _mm_castsi128_ps(_mm_set1_epi32(-1)), 0, rest, span, p);
+    shadePartOfLanes<L, kTexture, kFog, kBlend, kDepthTest>(
+        pixels + whole, kDepthTest ? depth + whole : nullptr,
+        L::laneIndex() + L::splat(skipped + static_cast<float>(whole)), lanesBetween<L>(0, rest), 0,
+        rest, span, p);
 }
-
-// A wide triangle's attributes at its first corner and their steps, as pairs.
-struct Gradients {
-    __m128d value[kAttributePairs], dx[kAttributePairs], dy[kAttributePairs];
-
-    explicit Gradients(const WideSetup& s) {
-        for (int i = 0; i < kAttributePairs; ++i) {
-            value[i] = _mm_load_pd(&s.value[2 * i]);
-            dx[i] = _mm_load_pd(&s.dx[2 * i]);
-            dy[i] = _mm_load_pd(&s.dy[2 * i]);
-        }
-    }
-};
 
 // A wide triangle's three edge bounds, row after row from `row`.
 struct EdgeWalks {
@@ -369,17 +335,17 @@ struct RowSpan {
     std::ptrdiff_t start;
     std::int32_t count, room;
     float skipped;
-    __m128 atSpanStart;  // the attributes where the row's own span starts
+    float atSpanStart[kAttributeCount];  // the attributes where the row's own span starts
 };
 
 // Each span starts where the triangle's own bounds put it, whatever the tile,
 // so that its attributes are the same wherever the tile edges lie. Drawn into
-// the whole target at once, a span needs no cutting, and its last quad may run
+// the whole target at once, a span needs no cutting, and its last step may run
 // on to the buffers' end: lanes past the span are read and written back.
 template <bool kWholeTarget>
 [[gnu::always_inline]] inline bool rowSpan(const WideSetup& s, const EdgeWalks& walks,
-                                           const Gradients& g, const RasterTarget& target,
-                                           const Tile& tile, std::int32_t row, RowSpan& span) {
+                                           const RasterTarget& target, const Tile& tile,
+                                           std::int32_t row, RowSpan& span) {
     const std::int64_t longBound = walks.longEdge.quotient;
     // Each short edge binds on its own rows, both on the middle corner's
     // row; on either side the tighter bound is the smaller raw value.
@@ -397,12 +363,11 @@ template <bool kWholeTarget>
     const std::int64_t from = kWholeTarget ? left : std::max(left, std::int64_t{tile.left});
     const std::int64_t to = kWholeTarget ? right : std::min(right, std::int64_t{tile.right} - 1);
     if (from > to) return false;
-    const __m128d offsetX = _mm_set1_pd(static_cast<double>(left) - s.originX);
-    const __m128d offsetY = _mm_set1_pd(static_cast<double>(row) - s.originY);
-    __m128d atLeft[kAttributePairs];
-    for (int i = 0; i < kAttributePairs; ++i) {
-        atLeft[i] = _mm_add_pd(_mm_add_pd(g.value[i], _mm_mul_pd(g.dx[i], offsetX)),
-                               _mm_mul_pd(g.dy[i], offsetY));
+    const double offsetX = static_cast<double>(left) - s.originX;
+    const double offsetY = static_cast<double>(row) - s.originY;
+    for (int a = 0; a < kAttributeCount; ++a) {
+        span.atSpanStart[a] =
+            static_cast<float>(s.value[a] + s.dx[a] * offsetX + s.dy[a] * offsetY);
     }
     span.start =
         static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(from);
@@ -412,315 +377,83 @@ template <bool kWholeTarget>
             ? static_cast<std::int32_t>(std::ptrdiff_t{target.rows} * target.pitch - span.start)
             : tile.right - static_cast<std::int32_t>(from);
     span.skipped = kWholeTarget ? 0.0f : static_cast<float>(from - left);
-    span.atSpanStart = toFloats(atLeft);
     return true;
 }
 
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kWholeTarget>
+// One row's span, `span` holding the steps along it.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::always_inline]] inline void shadeRow(const RowSpan& r, const RasterTarget& target,
+                                            SpanStart<L>& span, const PreparedPipeline& p) {
+    splatEach<L>(r.atSpanStart, span.value);
+    std::uint32_t* const pixels = target.pixels + r.start;
+    float* const depth = kDepthTest ? target.depth + r.start : nullptr;
+    if (((r.count + L::kWidth - 1) & ~(L::kWidth - 1)) <= r.room) {
+        shadeSpan<L, kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
+                                                         p);
+    } else {
+        L::outOfLine([&]() __attribute__((always_inline)) {
+            shadeSpanAtEdge<L, kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count,
+                                                                   r.skipped, span, p);
+        });
+    }
+}
+
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
+          bool kWholeTarget>
 [[gnu::always_inline]] inline void fillRows(const TriangleSetup& setup, const RasterTarget& target,
                                             const Tile& tile, const PreparedPipeline& p) {
+    using Quad = QuadLanes;
     const WideSetup& s = setup.wideRows;
-    const Gradients g(s);
-    SpanStart span;
-    broadcastLanes(toFloats(g.dx), span.dx);
+    float steps[kAttributeCount];
+    for (int a = 0; a < kAttributeCount; ++a)
+        steps[a] = static_cast<float>(s.dx[a]);
+    SpanStart<L> span;
+    splatEach<L>(steps, span.dx);
+    SpanStart<Quad> quadSpan;
+    if constexpr (L::kWidth > Quad::kWidth) splatEach<Quad>(steps, quadSpan.dx);
     const std::int32_t top = std::max(setup.top, tile.top);
     const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
     EdgeWalks walks(s, top);
     for (std::int32_t row = top; row <= bottom; ++row, walks.step()) {
         RowSpan r;
-        if (!rowSpan<kWholeTarget>(s, walks, g, target, tile, row, r)) continue;
-        broadcastLanes(r.atSpanStart, span.value);
-        std::uint32_t* const pixels = target.pixels + r.start;
-        float* const depth = kDepthTest ? target.depth + r.start : nullptr;
-        if (((r.count + 3) & ~3) <= r.room) {
-            shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
-                                                          p);
+        if (!rowSpan<kWholeTarget>(s, walks, target, tile, row, r)) continue;
+        // A span of a quad or less would waste the rest of every wider step.
+        if (L::kWidth > Quad::kWidth && r.count <= Quad::kWidth) {
+            shadeRow<Quad, kTexture, kFog, kBlend, kDepthTest>(r, target, quadSpan, p);
         } else {
-            shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
-                                                                span, p);
+            shadeRow<L, kTexture, kFog, kBlend, kDepthTest>(r, target, span, p);
         }
     }
 }
-
-// The same pipeline eight pixels at a time, for processors with AVX2. Each
-// step is the four-pixel step on twice the lanes, and no multiply is fused
-// with an add, so every pixel rounds exactly as there.
-#define GLINT_EIGHT_LANES gnu::target("avx2"), gnu::always_inline
-
-alignas(32) constexpr float kLaneIndex8[8] = {0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
-
-struct SpanStart8 {
-    __m256 value[kAttributeCount];
-    __m256 dx[kAttributeCount];
-};
-
-[[GLINT_EIGHT_LANES]] inline __m256 load8(const FloatLanes& lanes) {
-    return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(lanes.lane));
-}
-[[GLINT_EIGHT_LANES]] inline __m256i load8(const IntLanes& lanes) {
-    return _mm256_broadcastsi128_si256(load(lanes));
-}
-
-// Each lane of `v` in all eight lanes of its own vector.
-[[GLINT_EIGHT_LANES]] inline void broadcastLanes8(__m128 v, __m256 (&lanes)[kAttributeCount]) {
-    alignas(16) float values[kAttributeCount];
-    _mm_store_ps(values, v);
-    for (int i = 0; i < kAttributeCount; ++i)
-        lanes[i] = _mm256_set1_ps(values[i]);
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256i floorToInt8(__m256 x) {
-    const __m256i truncated = _mm256_cvttps_epi32(x);
-    const __m256 above = _mm256_cmp_ps(_mm256_cvtepi32_ps(truncated), x, _CMP_GT_OS);
-    return _mm256_add_epi32(truncated, _mm256_castps_si256(above));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256 floorToFloat8(__m256 x) {
-    return _mm256_cvtepi32_ps(floorToInt8(x));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256 wrapAnySize8(__m256 t, __m256 size, __m256 inverseSize,
-                                                 __m256 last) {
-    const __m256 zero = _mm256_setzero_ps();
-    const __m256 whole = floorToFloat8(t);
-    __m256 wrapped =
-        _mm256_sub_ps(whole, _mm256_mul_ps(floorToFloat8(_mm256_mul_ps(whole, inverseSize)), size));
-    wrapped = _mm256_add_ps(wrapped, _mm256_and_ps(_mm256_cmp_ps(wrapped, zero, _CMP_LT_OS), size));
-    wrapped = _mm256_sub_ps(wrapped, _mm256_and_ps(_mm256_cmp_ps(wrapped, size, _CMP_GE_OS), size));
-    return _mm256_min_ps(_mm256_max_ps(wrapped, zero), last);
-}
-
-template <TextureKind kTexture>
-[[GLINT_EIGHT_LANES]] inline __m256i texelIndices8(__m256 u, __m256 v, const PreparedPipeline& p) {
-    const __m256 width = load8(p.width);
-    const __m256 height = load8(p.height);
-    if constexpr (kTexture == TextureKind::powerOfTwo) {
-        const __m256i column =
-            _mm256_and_si256(floorToInt8(_mm256_mul_ps(u, width)), load8(p.columnMask));
-        const __m256i row =
-            _mm256_and_si256(floorToInt8(_mm256_mul_ps(v, height)), load8(p.rowMask));
-        return _mm256_or_si256(_mm256_sll_epi32(row, _mm_cvtsi32_si128(p.rowShift)), column);
-    } else {
-        const __m256 column = wrapAnySize8(_mm256_mul_ps(u, width), width, load8(p.inverseWidth),
-                                           load8(p.lastColumn));
-        const __m256 row = wrapAnySize8(_mm256_mul_ps(v, height), height, load8(p.inverseHeight),
-                                        load8(p.lastRow));
-        return _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(row, width), column));
-    }
-}
-
-// Loaded one by one: a hardware gather of 32 bits would read past the last texel.
-[[GLINT_EIGHT_LANES]] inline __m256i gather8(const std::uint16_t* texels, __m256i index) {
-    return _mm256_set_m128i(gather(texels, _mm256_extracti128_si256(index, 1)),
-                            gather(texels, _mm256_castsi256_si128(index)));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256 channel8(__m256i texels, const IntLanes& mask,
-                                             const FloatLanes& scale) {
-    return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(texels, load8(mask))), load8(scale));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256i packChannel8(__m256 value, int shift) {
-    return _mm256_slli_epi32(_mm256_cvttps_epi32(_mm256_add_ps(value, load8(kHalves))), shift);
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256i divideBy255x8(__m256i products) {
-    return _mm256_mulhi_epu16(_mm256_add_epi16(products, load8(kHalfBytes16)), load8(k257s16));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256i blendChannels8(__m256i s, __m256i d) {
-    const __m256i kept = _mm256_sub_epi16(load8(kBytes16), s);
-    const __m256i sum = _mm256_add_epi16(divideBy255x8(_mm256_mullo_epi16(s, s)),
-                                         divideBy255x8(_mm256_mullo_epi16(d, kept)));
-    return _mm256_min_epi16(sum, load8(kBytes16));
-}
-
-// Unpacking and packing work within each half, which keeps every pixel in place.
-[[GLINT_EIGHT_LANES]] inline __m256i blendSourceColour8(__m256i source, __m256i destination) {
-    const __m256i zero = _mm256_setzero_si256();
-    return _mm256_packus_epi16(
-        blendChannels8(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(destination, zero)),
-        blendChannels8(_mm256_unpackhi_epi8(source, zero),
-                       _mm256_unpackhi_epi8(destination, zero)));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256 attribute8(const SpanStart8& span, int which, __m256 offsets) {
-    return _mm256_add_ps(span.value[which], _mm256_mul_ps(span.dx[which], offsets));
-}
-
-[[GLINT_EIGHT_LANES]] inline __m256 fog8(__m256 colour, __m256 factor,
-                                         const FloatLanes& fogColour) {
-    const __m256 f = load8(fogColour);
-    return _mm256_add_ps(f, _mm256_mul_ps(factor, _mm256_sub_ps(colour, f)));
-}
-
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[GLINT_EIGHT_LANES]] inline void shadeOctet(std::uint32_t* pixels, float* depth, __m256 offsets,
-                                             __m256 live, const SpanStart8& span,
-                                             const PreparedPipeline& p) {
-    __m256 pass = live;
-    if constexpr (kDepthTest) {
-        const __m256 z = attribute8(span, kDepth, offsets);
-        const __m256 stored = _mm256_loadu_ps(depth);
-        pass = _mm256_and_ps(pass, _mm256_cmp_ps(z, stored, _CMP_LE_OS));
-        if (_mm256_movemask_ps(pass) == 0) return;
-        _mm256_storeu_ps(depth,
-                         _mm256_or_ps(_mm256_and_ps(pass, z), _mm256_andnot_ps(pass, stored)));
-    }
-
-    __m256 w = _mm256_setzero_ps();
-    if constexpr (kTexture != TextureKind::none || kFog != FogKind::none) {
-        w = _mm256_div_ps(load8(kOnes), attribute8(span, kInverseW, offsets));
-    }
-
-    __m256 red, green, blue;
-    if constexpr (kTexture != TextureKind::none) {
-        const __m256 u = _mm256_mul_ps(attribute8(span, kUOverW, offsets), w);
-        const __m256 v = _mm256_mul_ps(attribute8(span, kVOverW, offsets), w);
-        const __m256i texels = gather8(p.texels, texelIndices8<kTexture>(u, v, p));
-        red = channel8(texels, p.masks[0], p.scales[0]);
-        green = channel8(texels, p.masks[1], p.scales[1]);
-        blue = channel8(texels, p.masks[2], p.scales[2]);
-    } else {
-        red = load8(p.scales[0]);
-        green = load8(p.scales[1]);
-        blue = load8(p.scales[2]);
-    }
-
-    if constexpr (kFog != FogKind::none) {
-        __m256 factor;
-        if constexpr (kFog == FogKind::linear) {
-            factor = _mm256_mul_ps(_mm256_sub_ps(load8(p.fogEnd), w), load8(p.fogScale));
-            factor = _mm256_min_ps(_mm256_max_ps(factor, _mm256_setzero_ps()), load8(kOnes));
-        } else {
-            factor = _mm256_and_ps(_mm256_cmp_ps(w, load8(p.fogStart), _CMP_LE_OS), load8(kOnes));
-        }
-        red = fog8(red, factor, p.fogColour[0]);
-        green = fog8(green, factor, p.fogColour[1]);
-        blue = fog8(blue, factor, p.fogColour[2]);
-    }
-
-    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
-    __m256i colour = _mm256_or_si256(_mm256_or_si256(packChannel8(red, 16), packChannel8(green, 8)),
-                                     packChannel8(blue, 0));
-    if constexpr (kBlend == BlendKind::sourceColour) colour = blendSourceColour8(colour, old);
-    const __m256i mask = _mm256_castps_si256(pass);
-    _mm256_storeu_si256(
-        reinterpret_cast<__m256i*>(pixels),
-        _mm256_or_si256(_mm256_and_si256(mask, colour), _mm256_andnot_si256(mask, old)));
-}
-
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[GLINT_EIGHT_LANES]] inline void shadeSpan8(std::uint32_t* pixels, float* depth,
-                                             std::int32_t count, float skipped,
-                                             const SpanStart8& span, const PreparedPipeline& p) {
-    const __m256 end = _mm256_set1_ps(skipped + static_cast<float>(count));
-    __m256 offsets = _mm256_add_ps(_mm256_load_ps(kLaneIndex8), _mm256_set1_ps(skipped));
-    std::int32_t i = 0;
-    do {
-        shadeOctet<kTexture, kFog, kBlend, kDepthTest>(
-            pixels + i, kDepthTest ? depth + i : nullptr, offsets,
-            _mm256_cmp_ps(offsets, end, _CMP_LT_OS), span, p);
-        offsets = _mm256_add_ps(offsets, _mm256_set1_ps(8.0f));
-        i += 8;
-    } while (i < count);
-}
-
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::target("avx2"), gnu::noinline]] void shadeSpan8AtEdge(std::uint32_t* pixels, float* depth,
-                                                             std::int32_t count, float skipped,
-                                                             const SpanStart8& span,
-                                                             const PreparedPipeline& p) {
-    const std::int32_t whole = count & ~7;
-    if (whole > 0) {
-        shadeSpan8<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, whole, skipped, span, p);
-    }
-    const std::int32_t rest = count - whole;
-    if (rest == 0) return;
-    alignas(32) std::uint32_t localPixels[8] = {};
-    alignas(32) float localDepth[8] = {};
-    for (std::int32_t i = 0; i < rest; ++i) {
-        localPixels[i] = pixels[whole + i];
-        if constexpr (kDepthTest) localDepth[i] = depth[whole + i];
-    }
-    const __m256 index = _mm256_load_ps(kLaneIndex8);
-    shadeOctet<kTexture, kFog, kBlend, kDepthTest>(
-        localPixels, localDepth,
-        _mm256_add_ps(index, _mm256_set1_ps(skipped + static_cast<float>(whole))),
-        _mm256_cmp_ps(index, _mm256_set1_ps(static_cast<float>(rest)), _CMP_LT_OS), span, p);
-    for (std::int32_t i = 0; i < rest; ++i) {
-        pixels[whole + i] = localPixels[i];
-        if constexpr (kDepthTest) depth[whole + i] = localDepth[i];
-    }
-}
-
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
-[[gnu::target("avx2")]] void fillRows8(const TriangleSetup& setup, const RasterTarget& target,
-                                       const Tile& tile, const PreparedPipeline& p) {
-    const Gradients g(setup.wideRows);
-    SpanStart8 span;
-    broadcastLanes8(toFloats(g.dx), span.dx);
-    SpanStart quadSpan;
-    broadcastLanes(toFloats(g.dx), quadSpan.dx);
-    const std::int32_t top = std::max(setup.top, tile.top);
-    const std::int32_t bottom = std::min(setup.bottom, tile.bottom - 1);
-    EdgeWalks walks(setup.wideRows, top);
-    for (std::int32_t row = top; row <= bottom; ++row, walks.step()) {
-        RowSpan r;
-        if (!rowSpan<false>(setup.wideRows, walks, g, target, tile, row, r)) continue;
-        std::uint32_t* const pixels = target.pixels + r.start;
-        float* const depth = kDepthTest ? target.depth + r.start : nullptr;
-        // A span of a quad or less would waste half of every step.
-        if (r.count <= 4) {
-            broadcastLanes(r.atSpanStart, quadSpan.value);
-            if (r.room >= 4) {
-                shadeSpan<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
-                                                              quadSpan, p);
-            } else {
-                shadeSpanAtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count,
-                                                                    r.skipped, quadSpan, p);
-            }
-            continue;
-        }
-        broadcastLanes8(r.atSpanStart, span.value);
-        if (((r.count + 7) & ~7) <= r.room) {
-            shadeSpan8<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
-                                                           p);
-        } else {
-            shadeSpan8AtEdge<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped,
-                                                                 span, p);
-        }
-    }
-}
-
-#undef GLINT_EIGHT_LANES
 
 // A narrow triangle's set-up as the fill works on it, in registers.
 struct NarrowRows {
-    __m128i edgeAtQuad[3], edgeRowStep[3];
-    __m128 atCorner, stepX, stepY;
+    IntsOf<QuadLanes> edgeAtQuad[3], edgeRowStep[3];
+    FloatsOf<QuadLanes> atCorner, stepX, stepY;
 };
 
 inline NarrowRows loadNarrowRows(const NarrowSetup& s) {
+    using L = QuadLanes;
     NarrowRows rows;
     for (int e = 0; e < 3; ++e) {
-        rows.edgeAtQuad[e] = load(s.edgeAtQuad[e]);
-        rows.edgeRowStep[e] = load(s.edgeRowStep[e]);
+        rows.edgeAtQuad[e] = L::load(s.edgeAtQuad[e].lane);
+        rows.edgeRowStep[e] = L::load(s.edgeRowStep[e].lane);
     }
-    rows.atCorner = load(s.atCorner);
-    rows.stepX = load(s.stepX);
-    rows.stepY = load(s.stepY);
+    rows.atCorner = L::load(s.atCorner.lane);
+    rows.stepX = L::load(s.stepX.lane);
+    rows.stepY = L::load(s.stepY.lane);
     return rows;
 }
 
 inline void storeNarrowRows(const NarrowRows& rows, NarrowSetup& s) {
+    using L = QuadLanes;
     for (int e = 0; e < 3; ++e) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(s.edgeAtQuad[e].lane), rows.edgeAtQuad[e]);
-        _mm_store_si128(reinterpret_cast<__m128i*>(s.edgeRowStep[e].lane), rows.edgeRowStep[e]);
+        L::store(s.edgeAtQuad[e].lane, rows.edgeAtQuad[e]);
+        L::store(s.edgeRowStep[e].lane, rows.edgeRowStep[e]);
     }
-    _mm_store_ps(s.atCorner.lane, rows.atCorner);
-    _mm_store_ps(s.stepX.lane, rows.stepX);
-    _mm_store_ps(s.stepY.lane, rows.stepY);
+    L::store(s.atCorner.lane, rows.atCorner);
+    L::store(s.stepX.lane, rows.stepX);
+    L::store(s.stepY.lane, rows.stepY);
 }
 
 // A narrow triangle: columns left … left + 3 of its rows, the attributes
@@ -731,29 +464,28 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
 [[gnu::always_inline]] inline void fillNarrow(const TriangleSetup& setup, const NarrowRows& s,
                                               const RasterTarget& target, const Tile& tile,
                                               const PreparedPipeline& p) {
+    using L = QuadLanes;
     const std::int32_t left = setup.left;
     // The lanes of the quad inside the tile: all four unless it crosses an edge.
     const std::int32_t firstLane = kWholeTarget ? 0 : std::max(tile.left - left, 0);
     const std::int32_t endLane = kWholeTarget ? 4 : std::min(tile.right - left, 4);
     if (firstLane >= endLane) return;
     const bool wholeQuad = firstLane == 0 && endLane == 4;
-    __m128i value[3] = {s.edgeAtQuad[0], s.edgeAtQuad[1], s.edgeAtQuad[2]};
-    const __m128i inColumns =
-        _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(setup.right - left + 1));
-    const __m128i minusOne = _mm_set1_epi32(-1);
-    SpanStart span;
+    IntsOf<L> value[3] = {s.edgeAtQuad[0], s.edgeAtQuad[1], s.edgeAtQuad[2]};
+    const MaskOf<L> inColumns =
+        L::laneIndex() < L::splat(static_cast<float>(setup.right - left + 1));
+    const IntsOf<L> minusOne = L::splat(-1);
+    SpanStart<L> span;
     broadcastLanes(s.stepX, span.dx);
-    __m128 acrossQuad[kAttributeCount];
+    FloatsOf<L> acrossQuad[kAttributeCount];
     for (int a = 0; a < kAttributeCount; ++a)
-        acrossQuad[a] = _mm_mul_ps(span.dx[a], load(kLaneIndex));
-    const __m128 stepY = s.stepY;
-    __m128 atRow = s.atCorner;
+        acrossQuad[a] = span.dx[a] * L::laneIndex();
+    FloatsOf<L> atRow = s.atCorner;
     const std::int32_t last = kWholeTarget ? setup.bottom : std::min(setup.bottom, tile.bottom - 1);
     for (std::int32_t row = setup.top; row <= last; ++row) {
-        const __m128i inside = _mm_and_si128(
-            _mm_and_si128(_mm_cmpgt_epi32(value[0], minusOne), _mm_cmpgt_epi32(value[1], minusOne)),
-            _mm_and_si128(_mm_cmpgt_epi32(value[2], minusOne), inColumns));
-        if ((kWholeTarget || row >= tile.top) && _mm_movemask_epi8(inside) != 0) {
+        const MaskOf<L> inside =
+            ((value[0] > minusOne) & (value[1] > minusOne)) & ((value[2] > minusOne) & inColumns);
+        if ((kWholeTarget || row >= tile.top) && any(inside)) {
             broadcastLanes(atRow, span.value);
             const std::ptrdiff_t start =
                 static_cast<std::ptrdiff_t>(row) * target.pitch + static_cast<std::ptrdiff_t>(left);
@@ -762,41 +494,60 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
             if (wholeQuad) {
                 // The steps across the quad are the same on every row: the products
                 // are taken once, and each rounds as it would per row.
-                shadeQuad<kTexture, kFog, kBlend, kDepthTest>(
-                    pixels, depth, _mm_castsi128_ps(inside),
-                    [&](int which) { return _mm_add_ps(span.value[which], acrossQuad[which]); }, p);
+                shadeLanes<L, kTexture, kFog, kBlend, kDepthTest>(
+                    pixels, depth, inside, AcrossQuad{span.value, acrossQuad}, p);
             } else {
-                shadePartOfQuad<kTexture, kFog, kBlend, kDepthTest>(pixels, depth, load(kLaneIndex),
-                                                                    _mm_castsi128_ps(inside),
-                                                                    firstLane, endLane, span, p);
+                L::outOfLine([&]() __attribute__((always_inline)) {
+                    shadePartOfLanes<L, kTexture, kFog, kBlend, kDepthTest>(
+                        pixels, depth, L::laneIndex(), inside & lanesBetween<L>(firstLane, endLane),
+                        firstLane, endLane, span, p);
+                });
             }
         }
         for (int e = 0; e < 3; ++e)
-            value[e] = _mm_add_epi32(value[e], s.edgeRowStep[e]);
-        atRow = _mm_add_ps(atRow, stepY);
+            value[e] = value[e] + s.edgeRowStep[e];
+        atRow = atRow + s.stepY;
     }
 }
 
-// Columns past its first a triangle must span for eight-pixel spans.
-constexpr std::int32_t kEightLaneMinColumns = 8;
+// Columns past its first a triangle must span for the widest spans.
+constexpr std::int32_t kWidestSpanMinColumns = 8;
 
-// Triangles no wider than two quads take quads, filled inline: eight-pixel
-// spans would not pay for their set-up, a call out of line.
-inline bool takesEightLanes(const TriangleSetup& setup) {
-    return setup.right - setup.left >= kEightLaneMinColumns;
+// Spans wider than a quad, cut to the tile whether or not it is the whole
+// target: one routine per pixel state, out of line.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
+[[gnu::always_inline]] inline void fillWidestRows(const TriangleSetup& setup,
+                                                  const RasterTarget& target, const Tile& tile,
+                                                  const PreparedPipeline& p) {
+    L::outOfLine([&]() __attribute__((always_inline)) {
+        fillRows<L, kTexture, kFog, kBlend, kDepthTest, false>(setup, target, tile, p);
+    });
+}
+
+// A wide triangle in spans of L's width, or of quads when it is no wider than
+// two of them: wider spans would not pay for their set-up, a call out of line.
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
+          bool kWholeTarget>
+[[gnu::always_inline]] inline void fillWide(const TriangleSetup& setup, const RasterTarget& target,
+                                            const Tile& tile, const PreparedPipeline& p) {
+    if constexpr (L::kWidth > QuadLanes::kWidth) {
+        if (setup.right - setup.left >= kWidestSpanMinColumns) {
+            fillWidestRows<L, kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
+            return;
+        }
+    }
+    fillRows<QuadLanes, kTexture, kFog, kBlend, kDepthTest, kWholeTarget>(setup, target, tile, p);
 }
 
 // Narrow triangles take one quad a row whatever the span width.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 void fillTriangle(const TriangleSetup& setup, const RasterTarget& target, const Tile& tile,
                   const PreparedPipeline& p) {
     if (setup.narrow) {
         fillNarrow<kTexture, kFog, kBlend, kDepthTest, false>(
             setup, loadNarrowRows(setup.narrowRows), target, tile, p);
-    } else if (kEightLanes && takesEightLanes(setup)) {
-        fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, tile, p);
     } else {
-        fillRows<kTexture, kFog, kBlend, kDepthTest, false>(setup, target, tile, p);
+        fillWide<L, kTexture, kFog, kBlend, kDepthTest, false>(setup, target, tile, p);
     }
 }
 
@@ -833,32 +584,27 @@ struct Corner {
     std::int64_t x, y;  // in 1/256 pixel
 };
 
-// A narrow triangle's own part goes to `narrow`, which a triangle drawn at once
-// fills from while it is still in registers; a wide one's is made in the set-up.
 template <typename NarrowTaker>
 [[gnu::always_inline]] inline bool setUp(const ScreenTriangle& triangle, const RasterTarget& target,
                                          CullWinding cull, TriangleSetup& setup,
                                          NarrowTaker&& narrow) {
-    const __m128 x = load(triangle.x);
-    const __m128 y = load(triangle.y);
-    const __m128 z = load(triangle.z);
-    const __m128 q = load(triangle.q);
-    // x − x is NaN exactly for infinities and NaN.
-    const __m128 zeroIfFinite = _mm_add_ps(_mm_add_ps(_mm_sub_ps(x, x), _mm_sub_ps(y, y)),
-                                           _mm_add_ps(_mm_sub_ps(z, z), _mm_sub_ps(q, q)));
-    if ((_mm_movemask_ps(_mm_cmpunord_ps(zeroIfFinite, zeroIfFinite)) & 7) != 0) return false;
-    const __m128i snappedX = snap(x);
-    const __m128i snappedY = snap(y);
+    using L = QuadLanes;
+    using Floats = FloatsOf<L>;
+    const Floats x = L::load(triangle.x.lane);
+    const Floats y = L::load(triangle.y.lane);
+    const Floats z = L::load(triangle.z.lane);
+    const Floats q = L::load(triangle.q.lane);
+    // x − x is NaN exactly for infinities and NaN; the fourth lane is no corner.
+    const Floats zeroIfFinite = ((x - x) + (y - y)) + ((z - z) + (q - q));
+    if ((laneBits(isNan(zeroIfFinite)) & 7) != 0) return false;
+    const IntsOf<L> snappedX = snap(x);
+    const IntsOf<L> snappedY = snap(y);
     // Kept in scalars: swapping corners through memory would stall the loads after.
     std::int64_t x0 = lane<0>(snappedX), x1 = lane<1>(snappedX), x2 = lane<2>(snappedX);
     std::int64_t y0 = lane<0>(snappedY), y1 = lane<1>(snappedY), y2 = lane<2>(snappedY);
     // Per corner its attributes: depth, 1/w, u/w, v/w.
-    const __m128 depthAndQLow = _mm_unpacklo_ps(z, q);
-    const __m128 depthAndQHigh = _mm_unpackhi_ps(z, q);
-    const __m128 uvLow = _mm_unpacklo_ps(load(triangle.uq), load(triangle.vq));
-    const __m128 uvHigh = _mm_unpackhi_ps(load(triangle.uq), load(triangle.vq));
-    __m128 attributes[3] = {_mm_movelh_ps(depthAndQLow, uvLow), _mm_movehl_ps(uvLow, depthAndQLow),
-                            _mm_movelh_ps(depthAndQHigh, uvHigh)};
+    Floats attributes[4] = {z, q, L::load(triangle.uq.lane), L::load(triangle.vq.lane)};
+    transpose(attributes);
 
     std::int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     if (area == 0) return false;
@@ -895,21 +641,18 @@ template <typename NarrowTaker>
         // Over so few pixels single precision is ample: all four attributes at once.
         constexpr float kUnit = 1.0f / static_cast<float>(kSubPixelScale);
         const auto scalar = [](std::int64_t snapped) {
-            return _mm_set1_ps(static_cast<float>(snapped) * kUnit);
+            return L::splat(static_cast<float>(snapped) * kUnit);
         };
-        const __m128 dx1 = scalar(x1 - x0), dy1 = scalar(y1 - y0);
-        const __m128 dx2 = scalar(x2 - x0), dy2 = scalar(y2 - y0);
-        const __m128 inverseArea = _mm_set1_ps(1.0f / (static_cast<float>(area) * kUnit * kUnit));
-        const __m128 a0 = attributes[0];
-        const __m128 d1 = _mm_sub_ps(attributes[1], a0);
-        const __m128 d2 = _mm_sub_ps(attributes[2], a0);
-        const __m128 stepX =
-            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, dy2), _mm_mul_ps(d2, dy1)), inverseArea);
-        const __m128 stepY =
-            _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, dx1), _mm_mul_ps(d1, dx2)), inverseArea);
-        const __m128 atCorner =
-            _mm_add_ps(_mm_add_ps(a0, _mm_mul_ps(stepX, scalar(left * kSubPixelScale - x0))),
-                       _mm_mul_ps(stepY, scalar(top * kSubPixelScale - y0)));
+        const Floats dx1 = scalar(x1 - x0), dy1 = scalar(y1 - y0);
+        const Floats dx2 = scalar(x2 - x0), dy2 = scalar(y2 - y0);
+        const Floats inverseArea = L::splat(1.0f / (static_cast<float>(area) * kUnit * kUnit));
+        const Floats a0 = attributes[0];
+        const Floats d1 = attributes[1] - a0;
+        const Floats d2 = attributes[2] - a0;
+        const Floats stepX = (d1 * dy2 - d2 * dy1) * inverseArea;
+        const Floats stepY = (d2 * dx1 - d1 * dx2) * inverseArea;
+        const Floats atCorner = a0 + stepX * scalar(left * kSubPixelScale - x0) +
+                                stepY * scalar(top * kSubPixelScale - y0);
         setup.bottom = static_cast<std::int32_t>(last);
         setup.narrow = true;
         NarrowRows s;
@@ -917,8 +660,8 @@ template <typename NarrowTaker>
             const auto atLeft =
                 static_cast<std::int32_t>(edges[e].a * left + edges[e].b * top + edges[e].c);
             const auto a = static_cast<std::int32_t>(edges[e].a);
-            s.edgeAtQuad[e] = _mm_setr_epi32(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
-            s.edgeRowStep[e] = _mm_set1_epi32(static_cast<std::int32_t>(edges[e].b));
+            s.edgeAtQuad[e] = L::set(atLeft, atLeft + a, atLeft + 2 * a, atLeft + 3 * a);
+            s.edgeRowStep[e] = L::splat(static_cast<std::int32_t>(edges[e].b));
         }
         s.atCorner = atCorner;
         s.stepX = stepX;
@@ -937,22 +680,16 @@ template <typename NarrowTaker>
     WideSetup& s = setup.wideRows;
     s.originX = static_cast<double>(x0) * kUnit;
     s.originY = static_cast<double>(y0) * kUnit;
-    const auto pairs = [](__m128 v) {
-        return std::array{_mm_cvtps_pd(v), _mm_cvtps_pd(_mm_movehl_ps(v, v))};
-    };
-    const auto a0 = pairs(attributes[0]);
-    const auto a1 = pairs(attributes[1]);
-    const auto a2 = pairs(attributes[2]);
-    for (int i = 0; i < kAttributePairs; ++i) {
-        const __m128d d1 = _mm_sub_pd(a1[i], a0[i]);
-        const __m128d d2 = _mm_sub_pd(a2[i], a0[i]);
-        _mm_store_pd(&s.value[2 * i], a0[i]);
-        _mm_store_pd(&s.dx[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, _mm_set1_pd(dy2)),
-                                                         _mm_mul_pd(d2, _mm_set1_pd(dy1))),
-                                              _mm_set1_pd(inverseArea)));
-        _mm_store_pd(&s.dy[2 * i], _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, _mm_set1_pd(dx1)),
-                                                         _mm_mul_pd(d1, _mm_set1_pd(dx2))),
-                                              _mm_set1_pd(inverseArea)));
+    alignas(16) float corners[3][kAttributeCount];
+    for (int c = 0; c < 3; ++c)
+        L::store(corners[c], attributes[c]);
+    for (int a = 0; a < kAttributeCount; ++a) {
+        const double a0 = corners[0][a];
+        const double d1 = corners[1][a] - a0;
+        const double d2 = corners[2][a] - a0;
+        s.value[a] = a0;
+        s.dx[a] = (d1 * dy2 - d2 * dy1) * inverseArea;
+        s.dy[a] = (d2 * dx1 - d1 * dx2) * inverseArea;
     }
 
     // Walking clockwise from the top corner: the long edge comes last when the
@@ -991,7 +728,7 @@ template <typename NarrowTaker>
 
 // Set up and filled in one routine, for a triangle drawn at once: the setup
 // stays in registers.
-template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest, bool kEightLanes>
+template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest>
 void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
                   const PreparedPipeline& p, CullWinding cull) {
     TriangleSetup setup;
@@ -1000,11 +737,7 @@ void drawTriangle(const ScreenTriangle& triangle, const RasterTarget& target,
         fillNarrow<kTexture, kFog, kBlend, kDepthTest, true>(setup, narrow, target, whole, p);
     };
     if (!setUp(triangle, target, cull, setup, fillNarrowNow) || setup.narrow) return;
-    if (kEightLanes && takesEightLanes(setup)) {
-        fillRows8<kTexture, kFog, kBlend, kDepthTest>(setup, target, whole, p);
-    } else {
-        fillRows<kTexture, kFog, kBlend, kDepthTest, true>(setup, target, whole, p);
-    }
+    fillWide<L, kTexture, kFog, kBlend, kDepthTest, true>(setup, target, whole, p);
 }
 
 constexpr std::size_t kFogKinds = 3;
@@ -1026,7 +759,7 @@ struct Variant {
     DrawFunction draw;
 };
 
-template <std::size_t kIndex, bool kEightLanes>
+template <std::size_t kIndex, typename L>
 constexpr Variant variant() {
     constexpr auto texture =
         static_cast<TextureKind>(kIndex / (kFogKinds * kBlendKinds * kDepthModes));
@@ -1034,18 +767,19 @@ constexpr Variant variant() {
     constexpr auto blend = static_cast<BlendKind>(kIndex / kDepthModes % kBlendKinds);
     constexpr bool depth = kIndex % kDepthModes != 0;
     static_assert(variantIndex(texture, fog, blend, depth) == kIndex);
-    return {&fillTriangle<texture, fog, blend, depth, kEightLanes>,
-            &drawTriangle<texture, fog, blend, depth, kEightLanes>};
+    return {&fillTriangle<L, texture, fog, blend, depth>,
+            &drawTriangle<L, texture, fog, blend, depth>};
 }
 
-template <bool kEightLanes, std::size_t... kIndex>
+template <typename L, std::size_t... kIndex>
 constexpr std::array<Variant, sizeof...(kIndex)> makeVariantTable(std::index_sequence<kIndex...>) {
-    return {variant<kIndex, kEightLanes>()...};
+    return {variant<kIndex, L>()...};
 }
 
-constexpr auto kVariantTable = makeVariantTable<false>(std::make_index_sequence<kVariants>{});
-constexpr auto kEightLaneVariantTable =
-    makeVariantTable<true>(std::make_index_sequence<kVariants>{});
+constexpr auto kQuadVariantTable =
+    makeVariantTable<QuadLanes>(std::make_index_sequence<kVariants>{});
+constexpr auto kWidestVariantTable =
+    makeVariantTable<WidestLanes>(std::make_index_sequence<kVariants>{});
 
 bool isPowerOfTwo(std::int32_t n) {
     return n > 0 && (n & (n - 1)) == 0;
@@ -1064,7 +798,7 @@ bool setUpTriangle(const ScreenTriangle& triangle, const RasterTarget& target, C
 }
 
 bool eightPixelSpansAvailable() {
-    return __builtin_cpu_supports("avx2");
+    return WidestLanes::kWidth == 8 && WidestLanes::available();
 }
 
 PreparedPipeline preparePipeline(const PixelState& state, const TextureView* texture,
@@ -1107,9 +841,8 @@ PreparedPipeline preparePipeline(const PixelState& state, const TextureView* tex
     p.fogColour[1] = lanes(channelOf(state.fogColour, 8));
     p.fogColour[2] = lanes(channelOf(state.fogColour, 0));
     const Variant& chosen =
-        (eightPixelSpans
-             ? kEightLaneVariantTable
-             : kVariantTable)[variantIndex(textureKind, state.fog, state.blend, state.depthTest)];
+        (eightPixelSpans ? kWidestVariantTable : kQuadVariantTable)[variantIndex(
+            textureKind, state.fog, state.blend, state.depthTest)];
     p.fill = chosen.fill;
     p.draw = chosen.draw;
     return p;
