@@ -354,7 +354,7 @@ struct Simd128Lanes {
         return {wasm_v128_bitselect(wasm_i32x4_trunc_sat_f32x4(a.v),
                                     wasm_i32x4_splat(kIntegerIndefinite), inRange)};
     }
-    friend Ints roundToInt(Floats a) { return truncateToInt({wasm_f32x4_nearest(a.v)}); }
+    friend Ints roundToInt(Floats a) { return truncateToInt(Floats{wasm_f32x4_nearest(a.v)}); }
     friend Floats toFloat(Ints a) { return {wasm_f32x4_convert_i32x4(a.v)}; }
     template <int kLane>
     friend std::int32_t lane(Ints a) {
