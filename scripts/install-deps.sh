@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, once; later runs find them and
 # install nothing. Needs root (or sudo) only when something is missing.
+#   install-deps.sh [web]   web: also what builds the show's page and tests it in a browser
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,11 @@ packages=(
     ffmpeg
     clang libclang-rt-14-dev
 )
+if [ "${1:-}" = web ]; then
+    packages+=(emscripten chromium)
+    # A Node.js from elsewhere brings its own npm, which Debian's would conflict with.
+    command -v npm >/dev/null || packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -25,8 +25,8 @@ bool HeadlessWindow::peekMessage(WindowMessage& message) {
     return true;
 }
 
-// Nothing outside can send a message, so a wait that finds none would last forever:
-// a closed window is the only thing left to come.
+// Nothing may wait for a message to be posted (a page cannot wait at all), so a wait
+// that finds none would last forever: a closed window is the only thing left to come.
 void HeadlessWindow::waitMessage(WindowMessage& message) {
     if (peekMessage(message)) return;
     message = WindowMessage{};

@@ -1,6 +1,7 @@
 // A window and a display that exist only in memory: the show runs on them without a
-// screen, for recording and tests. Frames are drawn by the software device into the
-// back buffer, where the caller reads them after each present.
+// screen, for recording and tests, and in a web page, which shows the frames itself. Frames are
+// drawn by the software device into the back buffer, where the caller reads them after each
+// present.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,10 @@ public:
     void setCursorHidden(bool) override {}
 
     bool quitPosted() const { return quitPosted_; }
+    // Queues a message from outside, such as a key a web page took.
+    void post(const WindowMessage& message) { queue_.push_back(message); }
+    // Whether peekMessage would take one.
+    bool pending() const { return !queue_.empty() || quitPosted_; }
 
     std::int32_t width = 0;  // client size in pixels
     std::int32_t height = 0;
