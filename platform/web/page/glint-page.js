@@ -10,7 +10,7 @@ const kMostThreads = 64;
 
 const params = new URLSearchParams(location.search);
 const canvas = document.getElementById('picture');
-const context = canvas.getContext('2d');
+const context = canvas.getContext('2d', {alpha: false});
 const panel = document.getElementById('panel');
 const status = document.getElementById('status');
 const startButton = document.getElementById('start');
