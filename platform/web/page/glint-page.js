@@ -38,8 +38,10 @@ async function loadShow() {
     const name = threaded ? 'glint-threads.js' : 'glint.js';
     await loadScript(name);
     const show = await createGlint({mainScriptUrlOrBlob: name});
-    const threads = threaded ? Math.min(navigator.hardwareConcurrency || 1, kMostThreads) : 1;
-    return {show, threads: Number(params.get('threads')) || threads};
+    // No more than the workers made at load (one a core): the page cannot wait for another.
+    const cores = Math.min(navigator.hardwareConcurrency || 1, kMostThreads);
+    const asked = Number(params.get('threads')) || cores;
+    return {show, threads: threaded ? Math.min(Math.max(asked, 1), cores) : 1};
 }
 
 let image = null;
