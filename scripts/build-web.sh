@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the show's web page into out/web: the page, and the show's wasm twice, for one
-# thread and for pages served cross-origin isolated (drawing threads).
+# thread and for pages served cross-origin isolated (drawing threads); and Vorn3's package
+# with its player page into out/web/vorn3 (npm pack there makes the package).
 #   build-web.sh [CMAKE OPTIONS...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,3 +21,7 @@ for threads in OFF ON; do
     cp "$dir"/shell/glint*.js "$dir"/shell/glint*.wasm "$out"/
 done
 cp "$root"/platform/web/page/* "$out"/
+cmake --build "$root/build/web" --target vorn3_web
+mkdir -p "$out/vorn3"
+cp "$root"/vorn3/web/*.{mjs,ts} "$root"/build/web/vorn3/web/{vorn3.wasm,package.json} \
+    "$out/vorn3"/
