@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The show in a web browser: installs what is missing, builds the page into out/web and
-# serves it on localhost (PORT, default 8080), cross-origin isolated, until Ctrl+C.
+# The show and Vorn3's module player in a web browser: installs what is missing, builds
+# both into out/web and serves them on localhost (PORT, default 8080), cross-origin
+# isolated, until Ctrl+C.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/install-deps.sh" web

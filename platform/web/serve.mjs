@@ -61,6 +61,7 @@ async function main(args) {
     const {port: bound} = server.address();
     console.log(`The show's page: http://localhost:${bound}/` +
                 (isolated ? ' (cross-origin isolated: drawing on every core)' : ' (one thread)'));
+    console.log(`The module player: http://localhost:${bound}/vorn3/player.html`);
 }
 
 if (import.meta.url === pathToFileURL(process.argv[1]).href) {
