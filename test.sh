@@ -2,8 +2,8 @@
 # Runs every test: installs what is missing, builds with warnings as errors and runs the
 # suite; runs it again under AddressSanitizer and UndefinedBehaviorSanitizer, and again
 # under ThreadSanitizer, where the mixing thread plays while songs and outputs come
-# and go; builds the show's web page and tests it in a headless chromium against the
-# native build; and fuzzes the module loader and player for a while.
+# and go; builds the show's web page and Vorn3's package and player page and tests them
+# in a headless chromium against the native build; and fuzzes the module loader and player for a while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/install-deps.sh" web
@@ -24,11 +24,13 @@ echo "== tests under TSan =="
 TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/thread_sanitizer.supp" \
     ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs"
 
-echo "== the show's page in a browser =="
+echo "== the show's page and the module player in a browser =="
 "$root/scripts/build-web.sh" -DGLINT_WERROR=ON
 (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
 "$root/build/test/tests/web/page_reference" >"$root/build/test/page_reference.json"
 node "$root/tests/web/page_test.mjs" "$root/out/web" "$root/build/test/page_reference.json"
+node "$root/tests/web/vorn3_test.mjs" "$root/out/web" "$root/build/test/vorn3/tools/vorn3play/vorn3play" \
+    "$root/resources/song/intro.xm"
 
 echo "== module fuzzer =="
 "$root/scripts/fuzz.sh" 90
