@@ -5,14 +5,13 @@
 // as it goes (the median frame's; bench/recorded_show_bench.cpp measures the native build
 // alike), on one thread and with threads; and the share of a core the live page takes,
 // paced to the display, over ten seconds.
-import {readFileSync, readdirSync} from 'node:fs';
 import {fileURLToPath} from 'node:url';
 
 import {openBrowser} from '../../tests/web/chromium.mjs';
+import {browserShare} from './browser_share.mjs';
 
 const directory = process.argv[2] ?? fileURLToPath(new URL('../../out/web', import.meta.url));
 const kLiveSeconds = 10;
-const kTicksPerSecond = 100;  // the kernel's clock ticks in /proc/*/stat
 
 const {browser, isolated, plain, address, close} = await openBrowser(directory);
 
@@ -26,40 +25,14 @@ async function sceneRates(server) {
     return {threads, rates: rates.map((rate) => Math.round(rate))};
 }
 
-// Processor ticks of the browser and every process below it.
-function browserTicks(root) {
-    const parents = new Map();
-    const ticks = new Map();
-    for (const entry of readdirSync('/proc')) {
-        if (!/^\d+$/.test(entry)) continue;
-        try {
-            const stat = readFileSync(`/proc/${entry}/stat`, 'utf8');
-            const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-            parents.set(Number(entry), Number(fields[1]));
-            ticks.set(Number(entry), Number(fields[11]) + Number(fields[12]));
-        } catch {
-            // gone meanwhile
-        }
-    }
-    const inTree = (pid) => pid === root || (parents.has(pid) && pid > 1 && inTree(parents.get(pid)));
-    let total = 0;
-    for (const [pid, count] of ticks) {
-        if (inTree(pid)) total += count;
-    }
-    return total;
-}
-
 async function liveShare(server) {
     const page = await browser.newPage();
     await page.goto(address(server, ''));
     await page.waitForFunction(() => window.glint && window.glint.soundHash(44100) !== '',
                                {timeout: 60000});
-    const root = browser.process().pid;
-    const before = browserTicks(root);
-    await new Promise((resolve) => setTimeout(resolve, kLiveSeconds * 1000));
-    const share = (browserTicks(root) - before) / kTicksPerSecond / kLiveSeconds;
+    const share = await browserShare(browser, kLiveSeconds);
     await page.close();
-    return Math.round(share * 100);
+    return share;
 }
 
 for (const [name, server] of [['one thread', plain], ['threads', isolated]]) {

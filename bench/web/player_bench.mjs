@@ -1,0 +1,83 @@
+// Figures of Vorn3 in Debian's chromium, headless (after scripts/build-web.sh, and npm ci
+// in tests/web):
+//   node player_bench.mjs VORN3PLAY MODULE...
+// Each module's whole song rendered at 48 kHz in floats in the page (wasm) and by the
+// native vorn3play, the median of five runs each, as seconds of sound per second; the
+// package's size; and the share of a core the player page takes playing the first module,
+// over ten seconds, against the page open and idle.
+import {execFileSync} from 'node:child_process';
+import {readFileSync} from 'node:fs';
+import {basename} from 'node:path';
+import {fileURLToPath} from 'node:url';
+
+import {openBrowser} from '../../tests/web/chromium.mjs';
+
+import {browserShare} from './browser_share.mjs';
+
+const [vorn3play, ...modules] = process.argv.slice(2);
+const directory = fileURLToPath(new URL('../../out/web', import.meta.url));
+const kRuns = 5;
+const kRate = 48000;
+const kLiveSeconds = 10;
+
+const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+function nativeSpeed(module, seconds) {
+    const times = [];
+    for (let run = 0; run < kRuns; ++run) {
+        const start = process.hrtime.bigint();
+        execFileSync(
+            vorn3play, ['-q', '--float', '--rate', String(kRate), '-o', '/dev/null', module]);
+        times.push(Number(process.hrtime.bigint() - start) / 1e9);
+    }
+    return seconds / median(times);
+}
+
+function wasmSpeed(page, module) {
+    return page.evaluate(async (base64, runs, rate) => {
+        const vorn3 = await import('./vorn3.mjs');
+        const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+        const times = [];
+        let seconds = 0;
+        for (let run = 0; run < runs; ++run) {
+            const start = performance.now();
+            const tune = await vorn3.openTune(bytes, {rate});
+            let frames = 0;
+            for (let got; (got = tune.renderFloat(1024).length / 2) > 0;)
+                frames += got;
+            tune.free();
+            times.push((performance.now() - start) / 1000);
+            seconds = frames / rate;
+        }
+        times.sort((a, b) => a - b);
+        return {seconds, speed: seconds / times[Math.floor(runs / 2)]};
+    }, readFileSync(module).toString('base64'), kRuns, kRate);
+}
+
+const {browser, plain, address, close} = await openBrowser(directory);
+const page = await browser.newPage();
+await page.goto(address(plain, 'vorn3/player.html'));
+for (const module of modules) {
+    const wasm = await wasmSpeed(page, module);
+    const native = nativeSpeed(module, wasm.seconds);
+    console.log(
+        `${basename(module)}: ${wasm.seconds.toFixed(0)} s of sound; wasm ${
+            wasm.speed.toFixed(0)}×` +
+        ` real time, native ${native.toFixed(0)}×: wasm at ${
+            (wasm.speed / native).toFixed(2)} of native`);
+}
+
+const pack = JSON.parse(execFileSync(
+    'npm', ['pack', '--dry-run', '--json'],
+    {cwd: `${directory}/vorn3`, stdio: ['ignore', 'pipe', 'ignore']}))[0];
+console.log(
+    `package: ${pack.filename}, ${(pack.size / 1024).toFixed(0)} KB packed,` +
+    ` ${(pack.unpackedSize / 1024).toFixed(0)} KB unpacked, ${pack.entryCount} files`);
+
+console.log(`player page open, idle: ${await browserShare(browser, kLiveSeconds)} % of a core`);
+await (await page.$('#files')).uploadFile(modules[0]);
+await page.waitForFunction(() => window.vorn3Page.player?.state?.seconds > 1, {polling: 100});
+console.log(
+    `player page playing ${basename(modules[0])}: ${await browserShare(browser, kLiveSeconds)}` +
+    ' % of a core (browser and all its processes)');
+await close();
