@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "mixer/kernels.h"
 #include "mixer/voice.h"
@@ -167,15 +168,55 @@ VORN3_WIDE __m256d fourValues(const KernelRead<kTaps>& read, const std::int16_t*
 
 // One frame at a time; the gains move by their increments.
 #if defined(__wasm_simd128__)
+// Two frames' linear reads at once, each frame's two neighbours in one 32-bit load: the
+// products and roundings of valueAt.
+inline v128_t linearPair(const std::int16_t* data, std::uint64_t position, std::uint64_t delta) {
+    const auto at = [data](std::uint64_t p) {
+        return data + static_cast<std::int32_t>(static_cast<std::uint32_t>(p >> 32));
+    };
+    const std::uint64_t next = position + delta;
+    const v128_t pairs = wasm_v128_load32_lane(at(next), wasm_v128_load32_zero(at(position)), 1);
+    const v128_t frames = wasm_i32x4_extend_low_i16x8(pairs);  // first, second; first, second
+    const v128_t firsts =
+        wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(frames, frames, 0, 2, 0, 2));
+    const v128_t seconds =
+        wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(frames, frames, 1, 3, 1, 3));
+    const v128_t fractions = wasm_u32x4_make(static_cast<std::uint32_t>(position) >> 1,
+                                             static_cast<std::uint32_t>(next) >> 1, 0, 0);
+    const v128_t weights =
+        wasm_f64x2_mul(wasm_f64x2_convert_low_u32x4(fractions), wasm_f64x2_splat(kWeightScale));
+    return wasm_f64x2_add(firsts, wasm_f64x2_mul(weights, wasm_f64x2_sub(seconds, firsts)));
+}
+
 // A frame's left and right sums share one vector: the products and roundings of two
-// scalar sums in half the instructions.
+// scalar sums in half the instructions; linear reads go two frames a step.
 template <typename Read>
 std::uint64_t mixEach(float* out, const std::int16_t* data, std::uint64_t position,
                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
                       double leftIncrement, double rightIncrement, Read read) {
     v128_t gains = wasm_f64x2_make(left, right);
     const v128_t increments = wasm_f64x2_make(leftIncrement, rightIncrement);
-    for (std::int32_t done = 0; done < frames; ++done) {
+    std::int32_t done = 0;
+    if constexpr (std::is_same_v<Read, LinearRead>) {
+        for (; done + 2 <= frames; done += 2) {
+            const v128_t values = linearPair(data, position, delta);
+            const v128_t nextGains = wasm_f64x2_add(gains, increments);
+            const v128_t outs = wasm_v128_load(out);
+            const v128_t firstSums =
+                wasm_f64x2_add(wasm_f64x2_promote_low_f32x4(outs),
+                               wasm_f64x2_mul(wasm_i64x2_shuffle(values, values, 0, 0), gains));
+            const v128_t secondSums =
+                wasm_f64x2_add(wasm_f64x2_promote_low_f32x4(wasm_i64x2_shuffle(outs, outs, 1, 1)),
+                               wasm_f64x2_mul(wasm_i64x2_shuffle(values, values, 1, 1), nextGains));
+            wasm_v128_store(out,
+                            wasm_i64x2_shuffle(wasm_f32x4_demote_f64x2_zero(firstSums),
+                                               wasm_f32x4_demote_f64x2_zero(secondSums), 0, 2));
+            gains = wasm_f64x2_add(nextGains, increments);
+            position += 2 * delta;
+            out += 4;
+        }
+    }
+    for (; done < frames; ++done) {
         const v128_t products = wasm_f64x2_mul(wasm_f64x2_splat(read(data, position)), gains);
         const v128_t sums =
             wasm_f64x2_add(wasm_f64x2_promote_low_f32x4(wasm_v128_load64_zero(out)), products);
