@@ -3,8 +3,9 @@
 //   node player_bench.mjs VORN3PLAY MODULE...
 // Each module's whole song rendered at 48 kHz in floats in the page (wasm) and by the
 // native vorn3play, the median of five runs each, as seconds of sound per second; the
-// package's size; and the share of a core the player page takes playing the first module,
-// over ten seconds, against the page open and idle.
+// package's size; and the share of a core the browser takes with the player page playing
+// the first module, over ten seconds, against the page paused (its audio context running)
+// and the page open before any sound.
 import {execFileSync} from 'node:child_process';
 import {readFileSync} from 'node:fs';
 import {basename} from 'node:path';

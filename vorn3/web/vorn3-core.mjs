@@ -129,6 +129,7 @@ export class Tune {
         this.warning = warning;
         this.renderAddress = 0;
         this.renderFrames = 0;
+        this.view = null;
         const info = this.readInfo();
         this.latin1 = info.format.startsWith('MOD');
         this.stateAddress = core.c.malloc(kStateBytes + kChannelStateBytes * info.channels);
@@ -211,8 +212,13 @@ export class Tune {
             this.renderFrames = this.renderAddress === 0 ? 0 : frames;
             if (this.renderAddress === 0) throw new Vorn3Error('out of memory for the sound');
         }
-        const written = renderInto(this.handle, this.renderAddress, frames);
-        return new Type(c.memory.buffer, this.renderAddress, written * 2);
+        const values = 2 * renderInto(this.handle, this.renderAddress, frames);
+        // The same view call after call: an audio thread that allocates collects garbage.
+        const view = this.view;
+        if (view?.constructor !== Type || view.buffer !== c.memory.buffer ||
+            view.byteOffset !== this.renderAddress || view.length !== values)
+            this.view = new Type(c.memory.buffer, this.renderAddress, values);
+        return this.view;
     }
 
     setPasses(passes) { this.core.c.vorn3_set_passes(this.handle, passes); }

@@ -104,7 +104,7 @@ export interface Tune {
 
 /**
  * Plays one module at a time through an AudioWorkletNode, rendering on the audio thread.
- * Events: 'state' (a CustomEvent whose detail is the new state: about every 20 ms while
+ * Events: 'state' (a CustomEvent whose detail is the new state: 30 times a second while
  * playing and after every command) and 'ended' (the last pass played out).
  */
 export class Player extends EventTarget {
