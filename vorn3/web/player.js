@@ -64,6 +64,12 @@ async function ensurePlayer() {
     page.player.addEventListener('ended', () => {
         if (page.current + 1 < page.entries.length) playEntry(page.current + 1);
     });
+    page.player.addEventListener('error', ({detail}) => {
+        const entry = page.entries[page.current];
+        entry.bad = detail.message;
+        say(`${entry.name}: ${detail.message}`, true);
+        playEntry(page.current + 1);
+    });
     return page.player;
 }
 
@@ -113,8 +119,12 @@ async function playEntry(index) {
         showSong(info);
         await player.setInterpolation($('interpolation').value);
         await player.play();
-        await page.context.resume();
-        say(info.warning ? `${entry.name}: ${info.warning}` : `Playing ${entry.name}`);
+        // Without a click or a key first, a browser may hold the sound back.
+        page.context.resume();
+        if (page.context.state !== 'running')
+            say(`${entry.name}: press Play or space for sound`);
+        else
+            say(info.warning ? `${entry.name}: ${info.warning}` : `Playing ${entry.name}`);
     } catch (error) {
         entry.bad = error.message;
         showPlaylist();

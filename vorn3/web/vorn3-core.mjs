@@ -39,6 +39,13 @@ export class Vorn3Error extends Error {
     }
 }
 
+// The error to report for one a call threw: a trap becomes the library's failure.
+export function failure(error) {
+    return error instanceof WebAssembly.RuntimeError ?
+        new Vorn3Error(`the library failed (${error.message})`) :
+        error;
+}
+
 // A new instance of the compiled wasm (a WebAssembly.Module), with its own memory. The
 // library asks its host only for the time (which playback never reads) and says when
 // memory grew.

@@ -1,7 +1,7 @@
 // Renders a song to a WAV file in a worker, so the page stays responsive: takes {wasm,
 // data, options}, posts {progress, seconds, duration} about every chunk, then {wav} (an
 // ArrayBuffer) or {error}.
-import {instantiateCore} from './vorn3-core.mjs';
+import {failure, instantiateCore} from './vorn3-core.mjs';
 
 const kWavHeaderBytes = 44;
 const kPcm = 1;
@@ -62,6 +62,6 @@ onmessage = ({data: job}) => {
         const wav = render(job);
         postMessage({wav}, [wav]);
     } catch (error) {
-        postMessage({error: error.message});
+        postMessage({error: failure(error).message});
     }
 };

@@ -1,8 +1,9 @@
 // The player inside the audio worklet: its own instance of the wasm renders on the audio
 // thread, so nothing the page's thread does can stop the sound. The page sends commands
 // ({id, command, ...}) and gets a reply to each ({id, value} or {id, error}), a state
-// 30 times a second of sound while playing and after every change, and 'ended'.
-import {instantiateCore} from './vorn3-core.mjs';
+// 30 times a second of sound while playing and after every change, 'ended', and {error}
+// when rendering failed.
+import {failure, instantiateCore} from './vorn3-core.mjs';
 
 // As often as a page wants to draw: each state costs it a frame, which in a browser that
 // composites in software costs more than all the mixing.
@@ -13,7 +14,8 @@ const kMoves = ['play', 'stop', 'seekTime', 'seekPosition', 'selectSubsong'];
 class Vorn3Processor extends AudioWorkletProcessor {
     constructor(options) {
         super();
-        this.core = instantiateCore(options.processorOptions.wasm);
+        this.wasm = options.processorOptions.wasm;
+        this.core = instantiateCore(this.wasm);
         this.tune = null;
         this.playing = false;
         this.ended = false;
@@ -27,9 +29,20 @@ class Vorn3Processor extends AudioWorkletProcessor {
             const value = this.run(message);
             this.port.postMessage({id: message.id, value});
         } catch (error) {
-            this.port.postMessage({id: message.id, error: error.message});
+            this.port.postMessage({id: message.id, error: this.recover(error)});
         }
         if (this.tune) this.postState();
+    }
+
+    // A trap leaves the instance's memory as it stood mid-call: a new one starts without
+    // the tune.
+    recover(error) {
+        if (error instanceof WebAssembly.RuntimeError) {
+            this.core = instantiateCore(this.wasm);
+            this.tune = null;
+            this.playing = false;
+        }
+        return failure(error).message;
     }
 
     run({command, ...arg}) {
@@ -92,7 +105,13 @@ class Vorn3Processor extends AudioWorkletProcessor {
         if (this.closed) return false;
         if (!this.playing) return true;
         const [left, right] = outputs[0];
-        const sound = this.tune.renderFloat(left.length);
+        let sound;
+        try {
+            sound = this.tune.renderFloat(left.length);
+        } catch (error) {
+            this.port.postMessage({error: this.recover(error)});
+            return true;
+        }
         const frames = sound.length / 2;
         for (let i = 0; i < frames; ++i) {
             left[i] = sound[2 * i];

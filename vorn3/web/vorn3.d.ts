@@ -105,7 +105,9 @@ export interface Tune {
 /**
  * Plays one module at a time through an AudioWorkletNode, rendering on the audio thread.
  * Events: 'state' (a CustomEvent whose detail is the new state: 30 times a second while
- * playing and after every command) and 'ended' (the last pass played out).
+ * playing and after every command), 'ended' (the last pass played out) and 'error' (a
+ * CustomEvent whose detail is the Vorn3Error that stopped rendering; the player is then
+ * empty).
  */
 export class Player extends EventTarget {
     readonly node: AudioWorkletNode;

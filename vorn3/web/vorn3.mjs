@@ -1,7 +1,7 @@
 // Vorn3 in a web page: XM, MOD, S3M and IT modules read, inspected, played through an
 // AudioWorklet and rendered to WAV in a worker. vorn3.d.ts states the interface; the C
 // header <vorn3/vorn3_c.h> states what each call does.
-import {instantiateCore, kInterpolations, Vorn3Error} from './vorn3-core.mjs';
+import {failure, instantiateCore, kInterpolations, Vorn3Error} from './vorn3-core.mjs';
 
 export {Vorn3Error};
 export const interpolations = kInterpolations;
@@ -23,9 +23,15 @@ function wasmModule() {
     return compiled;
 }
 
-async function core() {
+// Runs use with this thread's instance; one that traps is left to the tunes it holds.
+async function withCore(use) {
     mainCore ??= instantiateCore(await wasmModule());
-    return mainCore;
+    try {
+        return use(mainCore);
+    } catch (error) {
+        if (error instanceof WebAssembly.RuntimeError) mainCore = null;
+        throw failure(error);
+    }
 }
 
 function bytesOf(data) {
@@ -37,13 +43,13 @@ function bytesOf(data) {
 export async function version() { return (await core()).version(); }
 
 // Whether and as what the bytes would load, without loading them.
-export async function probe(data, fileSize = -1) {
-    return (await core()).probe(bytesOf(data), fileSize);
+export function probe(data, fileSize = -1) {
+    return withCore((core) => core.probe(bytesOf(data), fileSize));
 }
 
 // A module loaded on the calling thread, to inspect or render there.
-export async function openTune(data, {rate = kDefaultRate} = {}) {
-    return (await core()).load(bytesOf(data), rate);
+export function openTune(data, {rate = kDefaultRate} = {}) {
+    return withCore((core) => core.load(bytesOf(data), rate));
 }
 
 const registered = new WeakMap();
@@ -93,6 +99,8 @@ export class Player extends EventTarget {
             this.dispatchEvent(new CustomEvent('state', {detail: this.state}));
         } else if (message.ended) {
             this.dispatchEvent(new Event('ended'));
+        } else if (message.error) {
+            this.dispatchEvent(new CustomEvent('error', {detail: new Vorn3Error(message.error)}));
         }
     }
 
