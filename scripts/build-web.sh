@@ -23,5 +23,5 @@ done
 cp "$root"/platform/web/page/* "$out"/
 cmake --build "$root/build/web" --target vorn3_web
 mkdir -p "$out/vorn3"
-cp "$root"/vorn3/web/*.{mjs,ts,html,css,js} "$root"/build/web/vorn3/web/{vorn3.wasm,package.json} \
-    "$out/vorn3"/
+(cd "$root/build/web/vorn3/web" && cp ./*.mjs ./*.ts ./*.html ./*.css ./*.js vorn3.wasm package.json \
+    "$out/vorn3"/)
