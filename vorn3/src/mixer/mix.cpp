@@ -339,8 +339,8 @@ template <bool kRamp, typename Read>
 std::uint64_t mixFours(float* destination, const std::int16_t* data, std::uint64_t position,
                        std::uint64_t delta, std::int32_t frames, double& left, double& right,
                        double leftIncrement, double rightIncrement, Read read) {
-    return mixEach(destination, data, position, delta, frames, left, right,
-                   kRamp ? leftIncrement : 0, kRamp ? rightIncrement : 0, read);
+    return mixEach(destination, data, position, delta, frames, left, right, leftIncrement,
+                   rightIncrement, read);
 }
 
 constexpr bool wideLoops = false;
