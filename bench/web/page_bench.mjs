@@ -8,7 +8,8 @@
 import {fileURLToPath} from 'node:url';
 
 import {openBrowser} from '../../tests/web/chromium.mjs';
-import {browserShare} from './browser_share.mjs';
+
+import {browserShare, shareText} from './browser_share.mjs';
 
 const directory = process.argv[2] ?? fileURLToPath(new URL('../../out/web', import.meta.url));
 const kLiveSeconds = 10;
@@ -28,8 +29,8 @@ async function sceneRates(server) {
 async function liveShare(server) {
     const page = await browser.newPage();
     await page.goto(address(server, ''));
-    await page.waitForFunction(() => window.glint && window.glint.soundHash(44100) !== '',
-                               {timeout: 60000});
+    await page.waitForFunction(
+        () => window.glint && window.glint.soundHash(44100) !== '', {timeout: 60000});
     const share = await browserShare(browser, kLiveSeconds);
     await page.close();
     return share;
@@ -37,9 +38,10 @@ async function liveShare(server) {
 
 for (const [name, server] of [['one thread', plain], ['threads', isolated]]) {
     const {threads, rates} = await sceneRates(server);
-    console.log(`recorded show, ${name} (${threads}): frames per second by scene: ${rates.join(' ')}`);
+    console.log(
+        `recorded show, ${name} (${threads}): frames per second by scene: ${rates.join(' ')}`);
 }
 for (const [name, server] of [['one thread', plain], ['threads', isolated]]) {
-    console.log(`live page, ${name}: ${await liveShare(server)} % of a core (browser and all its processes)`);
+    console.log(`live page, ${name}: ${shareText(await liveShare(server))}`);
 }
 await close();

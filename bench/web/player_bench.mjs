@@ -13,7 +13,7 @@ import {fileURLToPath} from 'node:url';
 
 import {openBrowser} from '../../tests/web/chromium.mjs';
 
-import {browserShare} from './browser_share.mjs';
+import {browserShare, shareText} from './browser_share.mjs';
 
 const [vorn3play, ...modules] = process.argv.slice(2);
 const directory = fileURLToPath(new URL('../../out/web', import.meta.url));
@@ -75,7 +75,7 @@ console.log(
     `package: ${pack.filename}, ${(pack.size / 1024).toFixed(0)} KB packed,` +
     ` ${(pack.unpackedSize / 1024).toFixed(0)} KB unpacked, ${pack.entryCount} files`);
 
-console.log(`player page open, idle: ${await browserShare(browser, kLiveSeconds)} % of a core`);
+console.log(`player page open, idle: ${shareText(await browserShare(browser, kLiveSeconds))}`);
 await (await page.$('#files')).uploadFile(modules[0]);
 await page.waitForFunction(() => window.vorn3Page.player?.state?.seconds > 1, {polling: 100});
 console.log(
