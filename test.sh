@@ -29,8 +29,9 @@ echo "== the show's page and the module player in a browser =="
 (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
 "$root/build/test/tests/web/page_reference" >"$root/build/test/page_reference.json"
 node "$root/tests/web/page_test.mjs" "$root/out/web" "$root/build/test/page_reference.json"
+"$root/build/test/tests/fuzz/make_fuzz_seeds" "$root/build/test/written_modules"
 node "$root/tests/web/vorn3_test.mjs" "$root/out/web" "$root/build/test/vorn3/tools/vorn3play/vorn3play" \
-    "$root/resources/song/intro.xm"
+    "$root/resources/song/intro.xm" "$root/build/test/written_modules"
 
 echo "== module fuzzer =="
 "$root/scripts/fuzz.sh" 90

@@ -1,31 +1,34 @@
 // Vorn3's package and player page in Debian's chromium, headless, against the native
 // library (vorn3play's renders):
-//   node vorn3_test.mjs OUT_WEB_DIR VORN3PLAY MODULE
+//   node vorn3_test.mjs OUT_WEB_DIR VORN3PLAY MODULE WRITTEN_MODULES_DIR
+// MODULE plays through the worklet and the page; the written modules (every format, as
+// the fuzzer's seeds) render in every interpolation mode.
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
-import {mkdtempSync, readFileSync, writeFileSync} from 'node:fs';
+import {mkdtempSync, readdirSync, readFileSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {test} from 'node:test';
 
 import {openBrowser} from './chromium.mjs';
 
-const [directory, vorn3play, modulePath] = process.argv.slice(2);
+const [directory, vorn3play, modulePath, writtenModules] = process.argv.slice(2);
 const kRate = 44100;
 const kSeconds = 3;
+const kModes = ['nearest', 'linear', 'cubic', 'sinc'];
 const kWavHeaderBytes = 44;
 const kMinute = 60000;
 
 const scratch = mkdtempSync(join(tmpdir(), 'vorn3-web-'));
-function nativeRender(name, ...options) {
+function nativeRender(name, options, module = modulePath) {
     const file = join(scratch, name);
-    execFileSync(vorn3play, ['-q', '--rate', String(kRate), ...options, '-o', file, modulePath]);
+    execFileSync(vorn3play, ['-q', '--rate', String(kRate), ...options, '-o', file, module]);
     return readFileSync(file);
 }
-const floatWav = nativeRender('float.wav', '--float', '--seconds', String(kSeconds));
+const floatWav = nativeRender('float.wav', ['--float', '--seconds', String(kSeconds)]);
 const reference = new Float32Array(floatWav.buffer.slice(
     floatWav.byteOffset + kWavHeaderBytes, floatWav.byteOffset + floatWav.length));
-const s16Wav = nativeRender('s16.wav');
+const s16Wav = nativeRender('s16.wav', []);
 const moduleBytes = readFileSync(modulePath);
 
 const {browser, plain, address, close} = await openBrowser(directory);
@@ -78,6 +81,38 @@ test('the worklet plays the native render, alone and beside a second player', as
     assert.ok(Buffer.from(alone.wav, 'base64').equals(s16Wav), 'the worker renders the native WAV');
     const two = await renderInPage(page, 2);
     assert.deepEqual(floatsOf(two.frames), reference.map((value) => 2 * value));
+    assert.deepEqual(page.errors, []);
+    await page.close();
+});
+
+test('the wasm renders every format in every interpolation mode as natively', async () => {
+    const page = await open();
+    for (const name of readdirSync(writtenModules)) {
+        const module = join(writtenModules, name);
+        for (const mode of kModes) {
+            const native = nativeRender(
+                'mode.wav', ['--float', '--seconds', String(kSeconds), '-i', mode], module);
+            const rendered = await page.evaluate(async (module, mode, rate, seconds) => {
+                const vorn3 = await import('./vorn3.mjs');
+                const tune = await vorn3.openTune(
+                    Uint8Array.from(atob(module), (c) => c.charCodeAt(0)), {rate});
+                tune.setInterpolation(mode);
+                const frames = new Float32Array(2 * rate * seconds);
+                for (let at = 0, sound;
+                     at < frames.length && (sound = tune.renderFloat(1000)).length;
+                     at += sound.length)
+                    frames.set(sound.subarray(0, frames.length - at), at);
+                tune.free();
+                return btoa(
+                    Array.from(new Uint8Array(frames.buffer), (byte) => String.fromCharCode(byte))
+                        .join(''));
+            }, readFileSync(module).toString('base64'), mode, kRate, kSeconds);
+            const expected = native.subarray(kWavHeaderBytes);
+            assert.ok(
+                Buffer.from(rendered, 'base64').subarray(0, expected.length).equals(expected),
+                `${name}, ${mode}`);
+        }
+    }
     assert.deepEqual(page.errors, []);
     await page.close();
 });
