@@ -78,7 +78,8 @@ console.log(
 console.log(`player page open, idle: ${shareText(await browserShare(browser, kLiveSeconds))}`);
 await (await page.$('#files')).uploadFile(modules[0]);
 await page.waitForFunction(() => window.vorn3Page.player?.state?.seconds > 1, {polling: 100});
-console.log(
-    `player page playing ${basename(modules[0])}: ${await browserShare(browser, kLiveSeconds)}` +
-    ' % of a core (browser and all its processes)');
+const playing = await browserShare(browser, kLiveSeconds);
+console.log(`player page playing ${basename(modules[0])}: ${shareText(playing)}`);
+await page.evaluate(() => window.vorn3Page.player.pause());
+console.log(`player page paused: ${shareText(await browserShare(browser, kLiveSeconds))}`);
 await close();
