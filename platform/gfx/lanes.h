@@ -23,6 +23,8 @@ namespace glint::gfx {
 // What x86 gives for a float that is NaN or beyond the 32-bit integers.
 inline constexpr std::int32_t kIntegerIndefinite = INT32_MIN;
 inline constexpr float kTwoTo31 = 2147483648.0f;
+// Above it a float has no fraction; below it, added to it, its integer fills the mantissa.
+inline constexpr float kTwoTo23 = 8388608.0f;
 
 #if GLINT_LANES_X86
 
@@ -107,6 +109,8 @@ struct Sse2Lanes {
     }
     friend Mask operator>(Ints a, Ints b) { return {_mm_castsi128_ps(_mm_cmpgt_epi32(a.v, b.v))}; }
     friend Ints truncateToInt(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
+    // For floats in 0 … 2^23, where every lane type converts alike without fix-ups.
+    friend Ints truncateSmall(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
     friend Ints roundToInt(Floats a) { return {_mm_cvtps_epi32(a.v)}; }
     friend Floats toFloat(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
     template <int kLane>
@@ -243,6 +247,7 @@ struct Avx2Lanes {
         return {_mm256_slli_epi32(a.v, kBits)};
     }
     [[GLINT_AVX2]] friend Ints truncateToInt(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
+    [[GLINT_AVX2]] friend Ints truncateSmall(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
     [[GLINT_AVX2]] friend Floats toFloat(Ints a) { return {_mm256_cvtepi32_ps(a.v)}; }
 
     // Loaded one by one: a hardware gather of 32 bits would read past the last texel.
@@ -348,11 +353,18 @@ struct Simd128Lanes {
         return a << kBits;
     }
     friend Mask operator>(Ints a, Ints b) { return {wasm_i32x4_gt(a.v, b.v)}; }
-    // Saturating conversion, with x86's answer where it saturates.
+    // Saturating conversion, with x86's answer put in from 2^31 up and for NaN;
+    // below −2^31 it saturates to that answer already.
     friend Ints truncateToInt(Floats a) {
-        const v128_t inRange = wasm_f32x4_lt(wasm_f32x4_abs(a.v), wasm_f32x4_splat(kTwoTo31));
+        const v128_t below = wasm_f32x4_lt(a.v, wasm_f32x4_splat(kTwoTo31));
         return {wasm_v128_bitselect(wasm_i32x4_trunc_sat_f32x4(a.v),
-                                    wasm_i32x4_splat(kIntegerIndefinite), inRange)};
+                                    wasm_i32x4_splat(kIntegerIndefinite), below)};
+    }
+    // The whole part plus 2^23 is exact, its integer the low bits of the float: three
+    // plain operations in place of a saturating conversion.
+    friend Ints truncateSmall(Floats a) {
+        const v128_t magic = wasm_f32x4_splat(kTwoTo23);
+        return {wasm_i32x4_sub(wasm_f32x4_add(wasm_f32x4_trunc(a.v), magic), magic)};
     }
     friend Ints roundToInt(Floats a) { return truncateToInt(Floats{wasm_f32x4_nearest(a.v)}); }
     friend Floats toFloat(Ints a) { return {wasm_f32x4_convert_i32x4(a.v)}; }
@@ -375,20 +387,22 @@ struct Simd128Lanes {
         rows[3].v = wasm_i64x2_shuffle(high01, high23, 1, 3);
     }
 
+    // Each texel loaded straight into the low half of its lane.
     friend Ints gather(const std::uint16_t* texels, Ints index) {
-        return {wasm_i32x4_make(texels[wasm_u32x4_extract_lane(index.v, 0)],
-                                texels[wasm_u32x4_extract_lane(index.v, 1)],
-                                texels[wasm_u32x4_extract_lane(index.v, 2)],
-                                texels[wasm_u32x4_extract_lane(index.v, 3)])};
+        v128_t result = wasm_i32x4_splat(0);
+        result = wasm_v128_load16_lane(texels + wasm_u32x4_extract_lane(index.v, 0), result, 0);
+        result = wasm_v128_load16_lane(texels + wasm_u32x4_extract_lane(index.v, 1), result, 2);
+        result = wasm_v128_load16_lane(texels + wasm_u32x4_extract_lane(index.v, 2), result, 4);
+        result = wasm_v128_load16_lane(texels + wasm_u32x4_extract_lane(index.v, 3), result, 6);
+        return {result};
     }
 
-    // As on x86: ((p + 128) · 257) >> 16 in 16-bit lanes divides by 255 exactly.
+    // (t + (t >> 8)) >> 8 with t = p + 128 equals x86's ((p + 128) · 257) >> 16 for
+    // every product of two bytes, and stays within 16 bits: SIMD128 has no high
+    // half of a 16-bit product, which would cost two widening products and a shuffle.
     static v128_t divideBy255(v128_t products) {
         const v128_t biased = wasm_i16x8_add(products, wasm_i16x8_splat(128));
-        const v128_t factor = wasm_i16x8_splat(257);
-        return wasm_i16x8_shuffle(wasm_u32x4_extmul_low_u16x8(biased, factor),
-                                  wasm_u32x4_extmul_high_u16x8(biased, factor), 1, 3, 5, 7, 9, 11,
-                                  13, 15);
+        return wasm_u16x8_shr(wasm_i16x8_add(biased, wasm_u16x8_shr(biased, 8)), 8);
     }
 
     static v128_t blendChannels(v128_t s, v128_t d) {
@@ -561,6 +575,9 @@ struct ScalarLanes {
     }
     friend Ints truncateToInt(Floats a) {
         return eachLane<Ints>([](float x) { return truncate(x); }, a);
+    }
+    friend Ints truncateSmall(Floats a) {
+        return eachLane<Ints>([](float x) { return static_cast<std::int32_t>(x); }, a);
     }
     friend Ints roundToInt(Floats a) {
         return eachLane<Ints>([](float x) { return truncate(std::nearbyint(x)); }, a);

@@ -156,10 +156,11 @@ template <typename L>
 }
 
 // Every colour reaching here lies in 0 … 255 (lit colours are clamped, the fog
-// factor is, and fog mixes within the range), so no clamp is needed.
+// factor is, and fog mixes within the range), so no clamp is needed, nor any
+// conversion of floats beyond the integers.
 template <typename L, int kShift>
 [[gnu::always_inline]] inline IntsOf<L> packChannel(FloatsOf<L> value) {
-    return shiftLeft<kShift>(truncateToInt(value + L::splat(0.5f)));
+    return shiftLeft<kShift>(truncateSmall(value + L::splat(0.5f)));
 }
 
 template <typename L>
