@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
 
 namespace glint {
 namespace {
@@ -93,6 +95,70 @@ TEST(Matrix, TransformPointTranslatesAndDividesByW) {
     Matrix halving = identityMatrix();
     halving.m[3][3] = 2;
     expectPoint(transformPoint({4, 6, 8}, halving), 2, 3, 4);
+}
+
+// Results reached by way of double as extended precision gives them, bit for bit,
+// zeros' signs included: over operands at random, exact zeros of either sign, and sums
+// that cancel or fall on a float rounding boundary only beyond double precision.
+TEST(Matrix, ResultsRoundAsInExtendedPrecision) {
+    std::mt19937 random(20261209);
+    const auto operand = [&]() -> float {
+        const float sign = random() % 2 ? -1.0f : 1.0f;
+        switch (random() % 5) {
+            case 0:
+                return sign * 0.0f;
+            case 1:
+                return std::uniform_real_distribution<float>(-2, 2)(random);
+            case 2:
+                return sign * std::ldexp(std::uniform_real_distribution<float>(1, 2)(random),
+                                         static_cast<int>(random() % 61) - 30);
+            case 3:
+                return sign * std::ldexp(1.0f, -static_cast<int>(random() % 40));
+            default:
+                return sign * (1 + std::ldexp(static_cast<float>(random() % 4), -24));
+        }
+    };
+    const auto sameBits = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (int trial = 0; trial < 20000; ++trial) {
+        Matrix a, b;
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                a.m[r][c] = operand();
+                b.m[r][c] = operand();
+            }
+        }
+        constexpr ExtendedRounding kByDouble = ExtendedRounding::byDouble;
+        Matrix ab;
+        matMultiply<kByDouble>(ab, a, b);
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                long double sum = 0;
+                for (int k = 0; k < 4; ++k)
+                    sum += static_cast<long double>(a.m[r][k]) * b.m[k][c];
+                ASSERT_TRUE(sameBits(ab.m[r][c], static_cast<float>(sum))) << trial;
+            }
+        }
+
+        const Point3 p{operand(), operand(), operand()};
+        const long double x = p.x, y = p.y, z = p.z;
+        const auto column = [&](int c) {
+            return x * a.m[0][c] + y * a.m[1][c] + z * a.m[2][c] + a.m[3][c];
+        };
+        const Point3 moved = transformPoint<kByDouble>(p, a);
+        ASSERT_TRUE(sameBits(moved.x, static_cast<float>(column(0) / column(3)))) << trial;
+        ASSERT_TRUE(sameBits(moved.y, static_cast<float>(column(1) / column(3)))) << trial;
+        ASSERT_TRUE(sameBits(moved.z, static_cast<float>(column(2) / column(3)))) << trial;
+
+        const double angle = trial % 2 ? std::uniform_real_distribution<double>(-1e3, 1e3)(random)
+                                       : kHalfTurn * static_cast<double>(trial % 1000);
+        const Matrix aboutX = rotationMatrix<kByDouble>(angle, 0, 0);
+        ASSERT_TRUE(
+            sameBits(aboutX.m[1][2], static_cast<float>(std::sin(static_cast<long double>(angle)))))
+            << trial;
+        ASSERT_TRUE(
+            sameBits(aboutX.m[1][1], static_cast<float>(std::cos(static_cast<long double>(angle)))))
+            << trial;
+    }
 }
 
 }  // namespace
