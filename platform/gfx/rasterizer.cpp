@@ -392,7 +392,9 @@ template <typename L, TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool
         shadeSpan<L, kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count, r.skipped, span,
                                                          p);
     } else {
-        L::outOfLine([&]() __attribute__((always_inline)) {
+        // The span captured by value: a local whose address escapes to a call
+        // is kept in memory, and read again after every store of pixels.
+        L::outOfLine([ =, &p ]() __attribute__((always_inline)) {
             shadeSpanAtEdge<L, kTexture, kFog, kBlend, kDepthTest>(pixels, depth, r.count,
                                                                    r.skipped, span, p);
         });
@@ -498,7 +500,7 @@ template <TextureKind kTexture, FogKind kFog, BlendKind kBlend, bool kDepthTest,
                 shadeLanes<L, kTexture, kFog, kBlend, kDepthTest>(
                     pixels, depth, inside, AcrossQuad{span.value, acrossQuad}, p);
             } else {
-                L::outOfLine([&]() __attribute__((always_inline)) {
+                L::outOfLine([ =, &p ]() __attribute__((always_inline)) {
                     shadePartOfLanes<L, kTexture, kFog, kBlend, kDepthTest>(
                         pixels, depth, L::laneIndex(), inside & lanesBetween<L>(firstLane, endLane),
                         firstLane, endLane, span, p);
