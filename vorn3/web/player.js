@@ -18,7 +18,8 @@ const page = {
     bytes: null,
     tune: null,  // on this thread, for the pattern view
     info: null,
-    shown: [],  // meter levels as drawn
+    duration: 0,  // of the subsong playing
+    shown: [],    // meter levels as drawn
     patternShown: -1,
     drawing: false,
     rowHeight: 0,
@@ -64,12 +65,7 @@ async function ensurePlayer() {
     page.player.addEventListener('ended', () => {
         if (page.current + 1 < page.entries.length) playEntry(page.current + 1);
     });
-    page.player.addEventListener('error', ({detail}) => {
-        const entry = page.entries[page.current];
-        entry.bad = detail.message;
-        say(`${entry.name}: ${detail.message}`, true);
-        playEntry(page.current + 1);
-    });
+    page.player.addEventListener('error', ({detail}) => skipBadEntry(page.current, detail.message));
     return page.player;
 }
 
@@ -126,12 +122,19 @@ async function playEntry(index) {
         else
             say(info.warning ? `${entry.name}: ${info.warning}` : `Playing ${entry.name}`);
     } catch (error) {
-        entry.bad = error.message;
-        showPlaylist();
         await player.pause().catch(() => {});
-        say(`${entry.name}: ${error.message}`, true);
-        if (index === page.current) await playEntry(index + 1);
+        await skipBadEntry(index, error.message);
     }
+}
+
+// Marks the entry at index with why it failed and, unless another was chosen meanwhile,
+// goes on to the next.
+async function skipBadEntry(index, message) {
+    const entry = page.entries[index];
+    entry.bad = message;
+    showPlaylist();
+    say(`${entry.name}: ${message}`, true);
+    if (index === page.current) await playEntry(index + 1);
 }
 
 function addFiles(files) {

@@ -6,13 +6,12 @@
 const kStatusBytes = 164;
 const kStatusMessage = 4;
 const kStatusMessageBytes = 160;
-const kInfoBytes = 132;
 const kInfoNameBytes = 32;
 const kInfoTracker = 32;
 const kInfoFormat = 64;
-const kInfoNumbers = 96;  // channels, orders, patterns, instruments, samples, subsongs,
-// linear frequencies, speed, bpm: int32 each
-const kSubsongBytes = 16;
+// Then int32 each: channels, orders, patterns, instruments, samples, subsongs, linear
+// frequencies, speed, bpm.
+const kInfoNumbers = 96;
 const kSubsongSeconds = 8;
 const kStateBytes = 40;
 const kStateSeconds = 24;
@@ -24,7 +23,7 @@ const kProbeFormat = 4;
 const kScratchBytes = 256;
 
 export const kInterpolations = ['nearest', 'linear', 'cubic', 'sinc'];
-export const kProbeVerdicts = ['not a module', 'loads', 'cut short', 'need more'];
+const kProbeVerdicts = ['not a module', 'loads', 'cut short', 'need more'];
 
 // DOS trackers wrote their texts in code page 437; MOD files came from the Amiga, whose
 // texts are Latin-1.
@@ -230,20 +229,17 @@ export class Tune {
 
     setPasses(passes) { this.core.c.vorn3_set_passes(this.handle, passes); }
 
-    selectSubsong(index) {
-        this.core.c.vorn3_select_subsong(this.core.scratch, this.handle, index);
+    // Calls a function of the tune that returns a status; throws when it failed.
+    checkedCall(call, ...args) {
+        call(this.core.scratch, this.handle, ...args);
         this.core.checked();
     }
 
-    seekTime(seconds) {
-        this.core.c.vorn3_seek_time(this.core.scratch, this.handle, seconds);
-        this.core.checked();
-    }
+    selectSubsong(index) { this.checkedCall(this.core.c.vorn3_select_subsong, index); }
 
-    seekPosition(order, row) {
-        this.core.c.vorn3_seek_position(this.core.scratch, this.handle, order, row);
-        this.core.checked();
-    }
+    seekTime(seconds) { this.checkedCall(this.core.c.vorn3_seek_time, seconds); }
+
+    seekPosition(order, row) { this.checkedCall(this.core.c.vorn3_seek_position, order, row); }
 
     // Where playback is, and each channel's note, instrument, volume and level, into
     // `channels` (an Int32Array of 3 per channel) and `levels` (a Float32Array, one per
@@ -293,8 +289,7 @@ export class Tune {
     setInterpolation(mode) {
         const index = kInterpolations.indexOf(mode);
         if (index < 0) throw new Vorn3Error(`no interpolation "${mode}"`);
-        this.core.c.vorn3_set_interpolation(this.core.scratch, this.handle, index);
-        this.core.checked();
+        this.checkedCall(this.core.c.vorn3_set_interpolation, index);
     }
 
     free() {

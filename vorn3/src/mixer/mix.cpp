@@ -166,7 +166,6 @@ VORN3_WIDE __m256d fourValues(const KernelRead<kTaps>& read, const std::int16_t*
 #undef VORN3_WIDE
 #endif
 
-// One frame at a time; the gains move by their increments.
 #if defined(__wasm_simd128__)
 // Two frames' linear reads at once, each frame's two neighbours in one 32-bit load: the
 // products and roundings of valueAt.
@@ -230,6 +229,7 @@ std::uint64_t mixEach(float* out, const std::int16_t* data, std::uint64_t positi
     return position;
 }
 #else
+// One frame at a time; the gains move by their increments.
 template <typename Read>
 std::uint64_t mixEach(float* out, const std::int16_t* data, std::uint64_t position,
                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
@@ -709,7 +709,7 @@ void mixVoice(Mixer& mixer, Voice& voice, float* out, std::int32_t frames, Inter
 std::uint64_t mixAtGains(float* destination, const std::int16_t* data, std::uint64_t position,
                          std::uint64_t delta, std::int32_t frames, double left, double right) {
 #if defined(__wasm_simd128__)
-    // Gains that move by zero stay as they are, to the bit.
+    // Zero increments leave the gains, which are never -0, as they are.
     return mixEach(destination, data, position, delta, frames, left, right, 0, 0, LinearRead{});
 #else
     float* out = destination;
