@@ -4,8 +4,9 @@
 // Each module's whole song rendered at 48 kHz in floats in the page (wasm) and by the
 // native vorn3play, the median of five runs each, as seconds of sound per second; the
 // package's size; and the share of a core the browser takes with the player page playing
-// the first module, over ten seconds, against the page paused (its audio context running)
-// and the page open before any sound.
+// the first module, over ten seconds, against the page paused and the page open before any
+// sound; and, as the floor under those, what the browser takes for a page that plays a
+// tone through an audio worklet and animates a canvas.
 import {execFileSync} from 'node:child_process';
 import {readFileSync} from 'node:fs';
 import {basename} from 'node:path';
@@ -55,6 +56,42 @@ function wasmSpeed(page, module) {
     }, readFileSync(module).toString('base64'), kRuns, kRate);
 }
 
+// This browser's own share for a page that plays a tone through an audio worklet and, with
+// `frames`, changes a canvas 30 times a second: the floor under the player's figures.
+async function floorShare(frames) {
+    const page = await browser.newPage();
+    // A page of the server's, for the worklet wants a secure context.
+    await page.goto(address(plain, 'vorn3/player.html'));
+    await page.evaluate(async (frames) => {
+        const context = new AudioContext();
+        const tone = `registerProcessor('tone', class extends AudioWorkletProcessor {
+            process(inputs, [[left, right]]) {
+                for (let i = 0; i < left.length; ++i) left[i] = right[i] = Math.sin(i / 8);
+                return true;
+            }
+        });`;
+        await context.audioWorklet.addModule(
+            URL.createObjectURL(new Blob([tone], {type: 'text/javascript'})));
+        new AudioWorkletNode(context, 'tone', {
+            outputChannelCount: [2]
+        }).connect(context.destination);
+        if (!frames) return;
+        const canvas = Object.assign(document.createElement('canvas'), {width: 600, height: 64});
+        document.body.replaceChildren(canvas);
+        const g = canvas.getContext('2d');
+        let frame = 0;
+        setInterval(
+            () => requestAnimationFrame(() => {
+                g.fillStyle = ++frame % 2 ? '#000' : '#111';
+                g.fillRect(0, 0, 600, 64);
+            }),
+            1000 / 30);
+    }, frames);
+    const share = await browserShare(browser, kLiveSeconds);
+    await page.close();
+    return share;
+}
+
 const {browser, plain, address, close} = await openBrowser(directory);
 const page = await browser.newPage();
 await page.goto(address(plain, 'vorn3/player.html'));
@@ -80,6 +117,10 @@ await (await page.$('#files')).uploadFile(modules[0]);
 await page.waitForFunction(() => window.vorn3Page.player?.state?.seconds > 1, {polling: 100});
 const playing = await browserShare(browser, kLiveSeconds);
 console.log(`player page playing ${basename(modules[0])}: ${shareText(playing)}`);
-await page.evaluate(() => window.vorn3Page.player.pause());
+await page.click('#play');  // pauses, as a listener would
 console.log(`player page paused: ${shareText(await browserShare(browser, kLiveSeconds))}`);
+await page.close();
+console.log(`a page playing a tone through a worklet: ${shareText(await floorShare(false))}`);
+console.log(`a page playing a tone through a worklet, a canvas changing 30 times a second: ${
+    shareText(await floorShare(true))}`);
 await close();

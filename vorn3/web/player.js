@@ -13,6 +13,7 @@ const $ = (id) => document.getElementById(id);
 const page = {
     context: null,
     player: null,
+    soundAllowed: false,
     entries: [],  // {name, file, bad}
     current: -1,
     bytes: null,
@@ -60,10 +61,19 @@ function showPlaylist() {
 async function ensurePlayer() {
     if (page.player) return page.player;
     page.context = new AudioContext();
+    // Once a context has run, the browser lets it run again without a gesture.
+    page.soundAllowed = page.context.state === 'running';
+    page.context.onstatechange = () => {
+        page.soundAllowed ||= page.context.state === 'running';
+        drawSoon();
+    };
     page.player = await createPlayer(page.context);
     page.player.addEventListener('state', drawSoon);
     page.player.addEventListener('ended', () => {
-        if (page.current + 1 < page.entries.length) playEntry(page.current + 1);
+        if (page.current + 1 < page.entries.length)
+            playEntry(page.current + 1);
+        else
+            page.context.suspend();
     });
     page.player.addEventListener('error', ({detail}) => skipBadEntry(page.current, detail.message));
     return page.player;
@@ -117,7 +127,7 @@ async function playEntry(index) {
         await player.play();
         // Without a click or a key first, a browser may hold the sound back.
         page.context.resume();
-        if (page.context.state !== 'running')
+        if (!page.soundAllowed)
             say(`${entry.name}: press Play or space for sound`);
         else
             say(info.warning ? `${entry.name}: ${info.warning}` : `Playing ${entry.name}`);
@@ -190,7 +200,7 @@ function draw() {
     page.drawing = false;
     const state = page.player?.state;
     if (!state || !page.info) return;
-    show('play', state.playing ? 'Pause' : 'Play');
+    show('play', sounding() ? 'Pause' : 'Play');
     show(
         'position',
         `Order ${state.order}/${page.info.orders} · Pattern ${state.pattern}` +
@@ -207,15 +217,27 @@ function drawSoon() {
     page.drawing = true;
 }
 
+// Paused or stopped, the audio context is suspended: a running one costs the browser
+// several percent of a core even in silence. Held back by the browser, a tune that plays
+// is started rather than paused.
 function togglePlay() {
     const player = page.player;
     if (!player?.state) return;
-    page.context.resume();
-    if (player.state.playing)
+    if (sounding()) {
         player.pause();
-    else
+        page.context.suspend();
+    } else {
+        page.context.resume();
         player.play();
+    }
 }
+
+function stop() {
+    page.player?.stop();
+    page.context?.suspend();
+}
+
+function sounding() { return page.player.state.playing && page.context.state === 'running'; }
 
 async function seekBy(seconds) {
     const state = page.player?.state;
@@ -261,7 +283,7 @@ function handleKey(event) {
 function listen() {
     $('files').onchange = (event) => addFiles([...event.target.files]);
     $('play').onclick = togglePlay;
-    $('stop').onclick = () => page.player?.stop();
+    $('stop').onclick = stop;
     $('seek').oninput = () => (page.seeking = true);
     $('seek').onchange = async () => {
         await page.player?.seek(Number($('seek').value));
