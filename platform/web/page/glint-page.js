@@ -44,19 +44,26 @@ async function loadShow() {
     return {show, threads: threaded ? Math.min(Math.max(asked, 1), cores) : 1};
 }
 
-let image = null;
+let image = null;  // the frame as the canvas takes it
 
+// An ImageData cannot view shared memory: the threaded show's frame is copied out once,
+// the other's shown from where the show wrote it.
 function drawFrame(show) {
     const pixels = show._glintCanvas();
     if (!pixels) return;
     const width = show._glintFrameWidth();
     const height = show._glintFrameHeight();
-    if (!image || image.width !== width || image.height !== height) {
+    const frame = show.HEAPU8.subarray(pixels, pixels + width * height * 4);
+    const shared = !(frame.buffer instanceof ArrayBuffer);
+    if (!image || image.width !== width || image.height !== height ||
+        (!shared && (image.data.buffer !== frame.buffer || image.data.byteOffset !== pixels))) {
         canvas.width = width;
         canvas.height = height;
-        image = context.createImageData(width, height);
+        image = shared ?
+            context.createImageData(width, height) :
+            new ImageData(new Uint8ClampedArray(frame.buffer, pixels, frame.length), width, height);
     }
-    image.data.set(show.HEAPU8.subarray(pixels, pixels + width * height * 4));
+    if (shared) image.data.set(frame);
     context.putImageData(image, 0, 0);
 }
 
