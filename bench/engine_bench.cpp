@@ -18,6 +18,14 @@ struct NullDevice : gfx::Device {
     std::int32_t beginScene() override { return gfx::kOk; }
     std::int32_t endScene() override { return gfx::kOk; }
     std::int32_t setViewport(const gfx::Viewport&) override { return gfx::kOk; }
+    std::int32_t getViewport(gfx::Viewport& viewport) const override {
+        viewport = {};
+        return gfx::kOk;
+    }
+    std::int32_t getTransform(gfx::TransformKind, gfx::TransformMatrix& matrix) const override {
+        matrix = {};
+        return gfx::kOk;
+    }
     std::int32_t setTransform(gfx::TransformKind, const gfx::TransformMatrix&) override {
         return gfx::kOk;
     }

@@ -31,9 +31,7 @@ void scene2(gfx::Device& device, float sceneTime) {
     swayFloorCamera(u);
 
     clearAndBegin(device, kClearColour);
-    drawBackdrop(device);
-    setView(device, content.floorCamera);
-    content.floorGroup.drawAll(device);
+    drawBackdropAndFloor(device);
     setView(device, content.mainCamera);
     clearDepth(device);
     const double pulse = 6 * std::cos(0.5 * u) + std::sin(v);

@@ -91,9 +91,7 @@ void scene1(gfx::Device& device, float sceneTime) {
     swayFloorCamera(u);
 
     clearAndBegin(device, kClearColour);
-    drawBackdrop(device);
-    setView(device, content.floorCamera);
-    content.floorGroup.drawAll(device);
+    drawBackdropAndFloor(device);
     clearDepth(device);
     setView(device, content.mainCamera);
     content.waveGroup.drawAll(device);

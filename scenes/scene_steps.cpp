@@ -64,6 +64,24 @@ void drawBackdrop(gfx::Device& device) {
     setDepthTest(device, true);
 }
 
+void drawBackdropAndFloor(gfx::Device& device) {
+    SceneContent& content = sceneContent();
+    gfx::TransformMatrix backdropView;
+    device.getTransform(gfx::TransformKind::view, backdropView);
+    setDepthTest(device, true);
+    setView(device, content.floorCamera);
+    content.floorGroup.drawAll(device);
+    gfx::Viewport viewport;
+    device.getViewport(viewport);
+    gfx::Viewport far = viewport;
+    far.minZ = far.maxZ = kFarDepth;
+    device.setViewport(far);
+    device.setTransform(gfx::TransformKind::view, backdropView);
+    content.backdrop.draw(device);
+    device.setViewport(viewport);
+    setView(device, content.floorCamera);
+}
+
 PathPoint tunnelPath(double u) {
     return {3.1 * std::sin(1.2 * u) + 2.1 * std::cos(u), 3 * std::cos(-u)};
 }

@@ -42,6 +42,10 @@ enum class BackdropTurn : bool { keep, turn };
 void animateBackdrop(double u, BackdropTurn turn);
 // Neither hides nor is hidden by anything through depth.
 void drawBackdrop(gfx::Device& device);
+// Right after the depth is cleared, the pixels of drawBackdrop then floor and ceiling
+// through their camera. The opaque floor and ceiling go first; the backdrop follows
+// at the far depth, where they left the depth cleared, so no pixel is shaded twice.
+void drawBackdropAndFloor(gfx::Device& device);
 
 // The sideways wander of the tunnel's centre line at `u` seconds.
 struct PathPoint {

@@ -2,6 +2,7 @@
 // draw call. The software device implements it; tests record calls through it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -41,6 +42,13 @@ struct Viewport {
 };
 
 enum class TransformKind : std::uint8_t { world, view, projection };
+inline constexpr std::size_t kTransformKinds = 3;
+
+// Where a device keeps each kind's matrix among its kTransformKinds; no kind from
+// kTransformKinds on.
+constexpr std::size_t transformSlot(TransformKind kind) {
+    return static_cast<std::size_t>(kind);
+}
 
 enum class RenderState : std::uint8_t {
     zEnable,           // bool: depth test (less-or-equal) and depth write
@@ -98,7 +106,9 @@ public:
     virtual std::int32_t beginScene() = 0;
     virtual std::int32_t endScene() = 0;
     virtual std::int32_t setViewport(const Viewport& viewport) = 0;
+    virtual std::int32_t getViewport(Viewport& viewport) const = 0;
     virtual std::int32_t setTransform(TransformKind kind, const TransformMatrix& matrix) = 0;
+    virtual std::int32_t getTransform(TransformKind kind, TransformMatrix& matrix) const = 0;
     virtual std::int32_t setRenderState(RenderState state, std::uint32_t value) = 0;
     virtual std::int32_t setMaterial(const MaterialColours& colours) = 0;
     // Stage 0 only; null draws untextured. The device does not own the texture.

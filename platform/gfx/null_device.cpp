@@ -1,5 +1,6 @@
 #include "platform/gfx/null_device.h"
 
+#include "platform/gfx/fixed_function.h"
 #include "platform/gfx/results.h"
 
 namespace glint::gfx {
@@ -11,7 +12,16 @@ public:
     std::int32_t beginScene() override { return kOk; }
     std::int32_t endScene() override { return kOk; }
     std::int32_t setViewport(const Viewport&) override { return kOk; }
+    // Nothing is drawn, so nothing depends on what was set: the defaults come back.
+    std::int32_t getViewport(Viewport& viewport) const override {
+        viewport = {};
+        return kOk;
+    }
     std::int32_t setTransform(TransformKind, const TransformMatrix&) override { return kOk; }
+    std::int32_t getTransform(TransformKind, TransformMatrix& matrix) const override {
+        matrix = kIdentity;
+        return kOk;
+    }
     std::int32_t setRenderState(RenderState, std::uint32_t) override { return kOk; }
     std::int32_t setMaterial(const MaterialColours&) override { return kOk; }
     std::int32_t setTexture(std::uint32_t, const Texture*) override { return kOk; }

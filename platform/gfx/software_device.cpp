@@ -198,21 +198,21 @@ public:
         return kOk;
     }
 
+    std::int32_t getViewport(Viewport& viewport) const override {
+        viewport = viewport_;
+        return kOk;
+    }
+
     std::int32_t setTransform(TransformKind kind, const TransformMatrix& matrix) override {
-        switch (kind) {
-            case TransformKind::world:
-                world_ = matrix;
-                break;
-            case TransformKind::view:
-                view_ = matrix;
-                break;
-            case TransformKind::projection:
-                projection_ = matrix;
-                break;
-            default:
-                return kErrFail;
-        }
+        if (transformSlot(kind) >= kTransformKinds) return kErrFail;
+        transforms_[transformSlot(kind)] = matrix;
         dirty_ = true;
+        return kOk;
+    }
+
+    std::int32_t getTransform(TransformKind kind, TransformMatrix& matrix) const override {
+        if (transformSlot(kind) >= kTransformKinds) return kErrFail;
+        matrix = transforms_[transformSlot(kind)];
         return kOk;
     }
 
@@ -487,7 +487,10 @@ private:
     }
 
     void refreshTransform() {
-        const TransformMatrix combined = multiply(multiply(world_, view_), projection_);
+        const TransformMatrix combined =
+            multiply(multiply(transforms_[transformSlot(TransformKind::world)],
+                              transforms_[transformSlot(TransformKind::view)]),
+                     transforms_[transformSlot(TransformKind::projection)]);
         for (int row = 0; row < 4; ++row) {
             for (int column = 0; column < 4; ++column) {
                 matrix_[row][column] = lanes(combined.m[row][column]);
@@ -581,7 +584,7 @@ private:
     TextureRequirements requirements_;
     bool eightPixelSpans_;
     Viewport viewport_{};
-    TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
+    TransformMatrix transforms_[kTransformKinds] = {kIdentity, kIdentity, kIdentity};
     RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;

@@ -158,25 +158,24 @@ public:
         return gfx::kOk;
     }
 
+    std::int32_t getViewport(Viewport& viewport) const override {
+        viewport = viewport_;
+        return gfx::kOk;
+    }
+
     std::int32_t setTransform(TransformKind kind, const TransformMatrix& matrix) override {
-        TransformMatrix* slot = nullptr;
-        switch (kind) {
-            case TransformKind::world:
-                slot = &world_;
-                break;
-            case TransformKind::view:
-                slot = &view_;
-                break;
-            case TransformKind::projection:
-                slot = &projection_;
-                break;
-            default:
-                return gfx::kErrFail;
-        }
-        if (sameBytes(*slot, matrix)) return gfx::kOk;
+        if (gfx::transformSlot(kind) >= gfx::kTransformKinds) return gfx::kErrFail;
+        TransformMatrix& slot = transforms_[gfx::transformSlot(kind)];
+        if (sameBytes(slot, matrix)) return gfx::kOk;
         flush();
-        *slot = matrix;
+        slot = matrix;
         transformDirty_ = true;
+        return gfx::kOk;
+    }
+
+    std::int32_t getTransform(TransformKind kind, TransformMatrix& matrix) const override {
+        if (gfx::transformSlot(kind) >= gfx::kTransformKinds) return gfx::kErrFail;
+        matrix = transforms_[gfx::transformSlot(kind)];
         return gfx::kOk;
     }
 
@@ -329,7 +328,10 @@ private:
     }
 
     void applyTransform() {
-        const TransformMatrix combined = multiply(multiply(world_, view_), projection_);
+        const TransformMatrix combined =
+            multiply(multiply(transforms_[gfx::transformSlot(TransformKind::world)],
+                              transforms_[gfx::transformSlot(TransformKind::view)]),
+                     transforms_[gfx::transformSlot(TransformKind::projection)]);
         gl_.glUniformMatrix4fv(program_.transform, 1, GL_FALSE, &combined.m[0][0]);
     }
 
@@ -430,7 +432,7 @@ private:
     std::unordered_map<const Texture*, Upload> uploads_;
 
     Viewport viewport_{};
-    TransformMatrix world_ = kIdentity, view_ = kIdentity, projection_ = kIdentity;
+    TransformMatrix transforms_[gfx::kTransformKinds] = {kIdentity, kIdentity, kIdentity};
     gfx::RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;

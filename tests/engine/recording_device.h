@@ -44,13 +44,28 @@ struct RecordingDevice : gfx::Device {
     bool textureFail = false;
     std::vector<gfx::PixelFormat> formats = std::vector<gfx::PixelFormat>(1, gfx::kFormatRgb565);
     mutable std::vector<DeviceCall> calls;
+    gfx::Viewport viewport{};
 
     std::int32_t clear(std::uint32_t, std::uint32_t, float) override {
         return record({Call::clear});
     }
     std::int32_t beginScene() override { return record({Call::beginScene}); }
     std::int32_t endScene() override { return record({Call::endScene}); }
-    std::int32_t setViewport(const gfx::Viewport&) override { return record({Call::setViewport}); }
+    std::int32_t setViewport(const gfx::Viewport& v) override {
+        viewport = v;
+        return record({Call::setViewport});
+    }
+    std::int32_t getViewport(gfx::Viewport& v) const override {
+        v = viewport;
+        return gfx::kOk;
+    }
+    std::int32_t getTransform(gfx::TransformKind kind, gfx::TransformMatrix& m) const override {
+        m = {};
+        for (const DeviceCall& c : calls) {
+            if (c.call == Call::setTransform && c.transformKind == kind) m = c.matrix;
+        }
+        return gfx::kOk;
+    }
     std::int32_t setTransform(gfx::TransformKind kind, const gfx::TransformMatrix& m) override {
         DeviceCall c{Call::setTransform};
         c.transformKind = kind;

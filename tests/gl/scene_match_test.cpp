@@ -104,9 +104,15 @@ public:
         viewport_ = viewport;
         return device_.setViewport(viewport);
     }
+    std::int32_t getViewport(gfx::Viewport& viewport) const override {
+        return device_.getViewport(viewport);
+    }
     std::int32_t setTransform(gfx::TransformKind kind, const gfx::TransformMatrix& m) override {
         matrices_[static_cast<std::size_t>(kind)] = m;
         return device_.setTransform(kind, m);
+    }
+    std::int32_t getTransform(gfx::TransformKind kind, gfx::TransformMatrix& m) const override {
+        return device_.getTransform(kind, m);
     }
     std::int32_t setRenderState(gfx::RenderState state, std::uint32_t value) override {
         return device_.setRenderState(state, value);

@@ -29,7 +29,7 @@ TEST(CubePulse, SceneTwoKeepsTheScaleOffMinusOneToOneAndTheFlightAboveOneAndAHal
 TEST_F(CubeScene, AtTheStartThePulseIsSixAndTheCubeSwellsOutwards) {
     runScene(scene2, 0);
     EXPECT_EQ(outline(),
-              (Lines{"clear 0x000A1428", "begin", "backdrop nodepth", "upperPlane", "lowerPlane",
+              (Lines{"clear 0x000A1428", "begin", "upperPlane", "lowerPlane", "backdrop far",
                      "depth", "blob0", "blob1", "blob2", "blob3", "blob4", "blob5", "end"}));
     SceneContent& c = content();
     // Scale 7 on a 16 × 16 face: (7/8)⁴ · 64 at the centre, minus 0.25, plus grain below 0.5.
@@ -47,6 +47,17 @@ TEST_F(CubeScene, AtTheStartThePulseIsSixAndTheCubeSwellsOutwards) {
     }
     EXPECT_TRUE(sameMatrix(drawsOf("upperPlane")[0].view, c.floorCamera.viewMatrix()));
     EXPECT_TRUE(sameMatrix(drawsOf("blob3")[0].view, c.mainCamera.viewMatrix()));
+}
+
+// Handed over within a frame, scene two draws its backdrop through the camera scene
+// one left set, as it would have drawn it first.
+TEST_F(CubeScene, TheBackdropDrawnBehindTheFloorKeepsTheViewItWasHanded) {
+    SceneContent& c = content();
+    device.view = c.bannerCamera.viewMatrix();
+    runScene(scene2, 0);
+    EXPECT_TRUE(sameMatrix(drawsOf("backdrop").at(0).view, c.bannerCamera.viewMatrix()));
+    EXPECT_TRUE(sameMatrix(drawsOf("upperPlane").at(0).view, c.floorCamera.viewMatrix()));
+    EXPECT_TRUE(sameMatrix(drawsOf("blob0").at(0).view, c.mainCamera.viewMatrix()));
 }
 
 TEST_F(CubeScene, FlashHalvesTheCubeAndTheExitSwitchesFogOffBeforeSceneThree) {

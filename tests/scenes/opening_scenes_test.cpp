@@ -78,7 +78,7 @@ TEST_F(OpeningScenes, SceneZerosExitSetsTheTitleFogBeforeSceneOneDraws) {
 TEST_F(OpeningScenes, SceneOneDrawsTheTitleInFrontThroughItsOwnCamera) {
     runScene(scene1, 400);
     EXPECT_EQ(outline(),
-              (Lines{"clear 0x000A1428", "begin", "backdrop nodepth", "upperPlane", "lowerPlane",
+              (Lines{"clear 0x000A1428", "begin", "upperPlane", "lowerPlane", "backdrop far",
                      "depth", "waveA", "waveB", "logoPlate", "depth", "titlePlate", "end"}));
     SceneContent& c = content();
     EXPECT_EQ(c.waveA().posZ, sheetZ(400, 0, 60));

@@ -26,6 +26,7 @@ struct MeshDraw {
     gfx::TransformMatrix view{};
     gfx::TransformMatrix world{};
     bool depthTest = true;
+    bool atFarDepth = false;  // the viewport's depth range is the far plane alone
     FogState fog;
     std::uint32_t srcBlend = 0;
     std::int32_t triangles = 0;
@@ -45,6 +46,7 @@ struct SceneDevice : gfx::Device {
     std::vector<FrameStep> steps;
     std::vector<std::pair<gfx::TransformKind, gfx::TransformMatrix>> transforms;  // in order
     gfx::TransformMatrix view{}, world{};
+    gfx::Viewport viewport{};
     bool depthTest = true;
     FogState fog;
     std::uint32_t srcBlend = 0;
@@ -59,7 +61,21 @@ struct SceneDevice : gfx::Device {
     }
     std::int32_t beginScene() override { return push({Step::beginScene}); }
     std::int32_t endScene() override { return push({Step::endScene}); }
-    std::int32_t setViewport(const gfx::Viewport&) override { return changed(); }
+    std::int32_t setViewport(const gfx::Viewport& v) override {
+        viewport = v;
+        return changed();
+    }
+    std::int32_t getViewport(gfx::Viewport& v) const override {
+        v = viewport;
+        return gfx::kOk;
+    }
+    std::int32_t getTransform(gfx::TransformKind kind, gfx::TransformMatrix& m) const override {
+        using gfx::TransformKind;
+        m = kind == TransformKind::view
+                ? view
+                : (kind == TransformKind::world ? world : gfx::TransformMatrix{});
+        return gfx::kOk;
+    }
     std::int32_t setTransform(gfx::TransformKind kind, const gfx::TransformMatrix& m) override {
         transforms.emplace_back(kind, m);
         if (kind == gfx::TransformKind::view) view = m;
@@ -100,7 +116,9 @@ struct SceneDevice : gfx::Device {
     std::int32_t drawTriangle(const gfx::Vertex (&)[3]) override {
         if (!drawing) {
             FrameStep s{Step::draw};
-            s.draw = {texture, view, world, depthTest, fog, srcBlend, 0};
+            s.draw = {
+                texture, view,     world, depthTest, viewport.minZ == 1.0f && viewport.maxZ == 1.0f,
+                fog,     srcBlend, 0};
             steps.push_back(s);
             drawing = true;
         }

@@ -89,7 +89,7 @@ protected:
     }
 
     // "clear 0x000A1428", "depth", "begin", "end", or the drawn mesh's name, marked
-    // "nodepth" when it was drawn without the depth test.
+    // "nodepth" when it was drawn without the depth test, "far" when at the far depth.
     Lines outline() const {
         Lines lines;
         for (const FrameStep& s : device.steps) {
@@ -105,7 +105,8 @@ protected:
                     lines.push_back("end");
                     break;
                 case Step::draw:
-                    lines.push_back(nameOf(s.draw.texture) + (s.draw.depthTest ? "" : " nodepth"));
+                    lines.push_back(nameOf(s.draw.texture) + (s.draw.depthTest ? "" : " nodepth") +
+                                    (s.draw.atFarDepth ? " far" : ""));
                     break;
             }
         }
