@@ -120,6 +120,18 @@ void tunnelFrame(benchmark::State& state) {
 }
 BENCHMARK(tunnelFrame);
 
+// The ripple of one wave sheet, as scenes 0 and 1 give it every frame.
+void sheetRipple(benchmark::State& state) {
+    Mesh sheet;
+    makeGrid(30, 30, 41, 41, sheet, kTexStretched);
+    double phase = 0;
+    for (auto _ : state) {
+        waveDeform(sheet, phase += 0.1, 40.0, 30.5);
+        benchmark::DoNotOptimize(sheet.baseVertices->vertices.data());
+    }
+}
+BENCHMARK(sheetRipple);
+
 void buildContent(benchmark::State& state) {
     NullDevice device;
     for (auto _ : state)

@@ -1,19 +1,47 @@
 #include "engine/deformers.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "engine/generators.h"
 #include "engine/random.h"
 
 namespace glint {
+namespace {
+
+// A term of one coordinate, worked out once per distinct coordinate (told apart by
+// its bits) while that stays in its slot: the sheets are grids, whose rows and
+// columns repeat a few dozen heights and places.
+constexpr int kTermSlotBits = 6;
+constexpr std::uint32_t kTermSlotHash = 0x9E3779B1u;  // a prime near 2^32 / golden ratio
+
+struct TermSlot {
+    std::uint32_t bits = 0;
+    bool filled = false;
+    double value = 0;
+};
+using TermCache = std::array<TermSlot, std::size_t{1} << kTermSlotBits>;
+
+template <typename Term>
+double cachedTerm(TermCache& cache, float coordinate, const Term& term) {
+    const auto bits = __builtin_bit_cast(std::uint32_t, coordinate);
+    TermSlot& slot = cache[(bits * kTermSlotHash) >> (32 - kTermSlotBits)];
+    if (!slot.filled || slot.bits != bits) slot = {bits, true, term(coordinate)};
+    return slot.value;
+}
+
+}  // namespace
 
 void waveDeform(Mesh& mesh, double phase, double cosAmp, double sinAmp) {
     resetDrawnLists(mesh);
+    TermCache rows, columns;
+    const auto rowTerm = [&](double y) { return sinAmp * std::sin(2 * phase - 0.25 * y); };
+    const auto columnTerm = [&](double x) { return cosAmp * std::cos(0.1 * x + phase); };
     for (std::int32_t i = 0; i < mesh.vertexCount; ++i) {
         Vertex& v = mesh.baseVertices->vertices[static_cast<std::size_t>(i)];
-        v.z = static_cast<float>(sinAmp * std::sin(2 * phase - 0.25 * v.y) +
-                                 cosAmp * std::cos(0.1 * v.x + phase));
+        v.z = static_cast<float>(cachedTerm(rows, v.y, rowTerm) +
+                                 cachedTerm(columns, v.x, columnTerm));
     }
 }
 

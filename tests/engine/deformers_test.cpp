@@ -34,6 +34,28 @@ TEST(WaveDeform, AmplitudesShapeTheHeightAndTheDrawnListsReset) {
     EXPECT_EQ(verticesOf(mesh)[12].z, 1);
 }
 
+// Heights are worked out once per repeated coordinate: each must still be the
+// formula's, on a sheet's grid and on coordinates repeated out of order.
+TEST(WaveDeform, EveryVertexHasTheFormulasHeightHoweverItsCoordinatesRepeat) {
+    Mesh sheet;
+    makeGrid(30, 30, 41, 41, sheet, kTexStretched);
+    Mesh scattered;
+    makeGrid(9, 9, 1, 1, scattered, kTexStretched);
+    const float coordinates[] = {0.0f, -0.0f, 1.5f, -20.5f, 1e-40f, 7.25f, -1e-40f, 1.5f, 0.0f};
+    for (std::size_t i = 0; i < verticesOf(scattered).size(); ++i) {
+        verticesOf(scattered)[i].x = coordinates[i % 9];
+        verticesOf(scattered)[i].y = coordinates[i * 4 % 9];
+    }
+    const double phase = 1.3;
+    for (Mesh* mesh : {&sheet, &scattered}) {
+        waveDeform(*mesh, phase, 40.0, 30.5);
+        for (const Vertex& v : verticesOf(*mesh)) {
+            EXPECT_EQ(v.z, static_cast<float>(30.5 * std::sin(2 * phase - 0.25 * v.y) +
+                                              40.0 * std::cos(0.1 * v.x + phase)));
+        }
+    }
+}
+
 TEST(ScrollRings, EveryRingTakesTheShapeOfTheOneBefore) {
     Mesh tube;
     makeTube(80, 10, 200, 10, 300, tube);
