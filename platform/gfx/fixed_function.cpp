@@ -18,6 +18,12 @@ TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b) {
     return product;
 }
 
+TransformMatrix combinedTransform(const Transforms& transforms) {
+    return multiply(multiply(transforms[transformSlot(TransformKind::world)],
+                             transforms[transformSlot(TransformKind::view)]),
+                    transforms[transformSlot(TransformKind::projection)]);
+}
+
 RenderStates defaultRenderStates(bool depthTest) {
     RenderStates states{};
     states[stateIndex(RenderState::zEnable)] = depthTest ? 1 : 0;

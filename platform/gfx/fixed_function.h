@@ -25,6 +25,13 @@ inline constexpr TransformMatrix kIdentity{
 // a · b, each entry summed in double.
 TransformMatrix multiply(const TransformMatrix& a, const TransformMatrix& b);
 
+// Each kind's matrix at its transformSlot.
+using Transforms = std::array<TransformMatrix, kTransformKinds>;
+inline constexpr Transforms kIdentityTransforms{kIdentity, kIdentity, kIdentity};
+
+// world · view · projection: where a vertex's position lands.
+TransformMatrix combinedTransform(const Transforms& transforms);
+
 inline std::size_t stateIndex(RenderState state) {
     return static_cast<std::size_t>(state);
 }

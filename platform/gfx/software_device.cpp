@@ -487,10 +487,7 @@ private:
     }
 
     void refreshTransform() {
-        const TransformMatrix combined =
-            multiply(multiply(transforms_[transformSlot(TransformKind::world)],
-                              transforms_[transformSlot(TransformKind::view)]),
-                     transforms_[transformSlot(TransformKind::projection)]);
+        const TransformMatrix combined = combinedTransform(transforms_);
         for (int row = 0; row < 4; ++row) {
             for (int column = 0; column < 4; ++column) {
                 matrix_[row][column] = lanes(combined.m[row][column]);
@@ -584,7 +581,7 @@ private:
     TextureRequirements requirements_;
     bool eightPixelSpans_;
     Viewport viewport_{};
-    TransformMatrix transforms_[kTransformKinds] = {kIdentity, kIdentity, kIdentity};
+    Transforms transforms_ = kIdentityTransforms;
     RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;

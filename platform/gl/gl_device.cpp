@@ -20,7 +20,6 @@ namespace {
 
 using gfx::colourChannel;
 using gfx::isOfferedTextureFormat;
-using gfx::kIdentity;
 using gfx::MaterialColours;
 using gfx::PixelFormat;
 using gfx::RenderState;
@@ -328,10 +327,7 @@ private:
     }
 
     void applyTransform() {
-        const TransformMatrix combined =
-            multiply(multiply(transforms_[gfx::transformSlot(TransformKind::world)],
-                              transforms_[gfx::transformSlot(TransformKind::view)]),
-                     transforms_[gfx::transformSlot(TransformKind::projection)]);
+        const TransformMatrix combined = gfx::combinedTransform(transforms_);
         gl_.glUniformMatrix4fv(program_.transform, 1, GL_FALSE, &combined.m[0][0]);
     }
 
@@ -432,7 +428,7 @@ private:
     std::unordered_map<const Texture*, Upload> uploads_;
 
     Viewport viewport_{};
-    TransformMatrix transforms_[gfx::kTransformKinds] = {kIdentity, kIdentity, kIdentity};
+    gfx::Transforms transforms_ = gfx::kIdentityTransforms;
     gfx::RenderStates states_{};
     MaterialColours material_{};
     const Texture* texture_ = nullptr;
