@@ -117,45 +117,44 @@ test('the wasm renders every format in every interpolation mode as natively', as
     await page.close();
 });
 
-test(
-    'the page plays opened files, shows a damaged one\'s message, goes on and pauses', async () => {
-        const damaged = join(scratch, 'damaged.xm');
-        writeFileSync(damaged, moduleBytes.subarray(0, 200));
-        const page = await open();
-        await (await page.$('#files')).uploadFile(damaged, modulePath);
-        await page.waitForFunction(() => {
-            const state = window.vorn3Page.player?.state;
-            return state?.seconds > 1 && state.channels.some((channel) => channel.level > 0);
-        }, {timeout: kMinute, polling: 100});
-        const shown = await page.evaluate(
-            () => ({
-                bad: document.querySelector('#playlist li.bad')?.title,
-                playing: document.querySelector('#playlist li.playing')?.textContent,
-                position: document.getElementById('position').textContent,
-                pattern: document.getElementById('pattern-rows').textContent.split('\n'),
-            }));
-        assert.equal(shown.bad, 'the file ends inside the header');
-        assert.equal(shown.playing, 'intro.xm');
-        assert.match(
-            shown.position, /^Order \d+\/21 · Pattern \d+ · Row \d+ · Speed \d+ · BPM \d+$/);
-        assert.match(shown.pattern[0], /^  0 │ (.{14} │ ){11}.{14}$/, 'twelve channels');
-        // Paused, the audio context is suspended, and the keys still seek and play.
-        await page.keyboard.press(' ');
-        const paused = await page.waitForFunction(() => {
-            const {context, player} = window.vorn3Page;
-            return context.state === 'suspended' && !player.state.playing && player.state.seconds;
-        }, {timeout: kMinute, polling: 100});
-        const pausedAt = await paused.jsonValue();
-        await page.keyboard.press('ArrowRight');
-        await page.waitForFunction(
-            (at) => window.vorn3Page.player.state.seconds >= at + 5, {timeout: kMinute}, pausedAt);
-        await page.keyboard.press(' ');
-        await page.waitForFunction(
-            () => window.vorn3Page.context.state === 'running' &&
-                document.getElementById('play').textContent === 'Pause',
-            {timeout: kMinute});
-        assert.deepEqual(page.errors, []);
-        await page.close();
-    });
+test('the page plays opened files, marks a damaged one, goes on and pauses', async () => {
+    const damaged = join(scratch, 'damaged.xm');
+    writeFileSync(damaged, moduleBytes.subarray(0, 200));
+    const page = await open();
+    await (await page.$('#files')).uploadFile(damaged, modulePath);
+    await page.waitForFunction(() => {
+        const state = window.vorn3Page.player?.state;
+        return state?.seconds > 1 && state.channels.some((channel) => channel.level > 0);
+    }, {timeout: kMinute, polling: 100});
+    const shown = await page.evaluate(
+        () => ({
+            bad: document.querySelector('#playlist li.bad')?.title,
+            playing: document.querySelector('#playlist li.playing')?.textContent,
+            position: document.getElementById('position').textContent,
+            pattern: document.getElementById('pattern-rows').textContent.split('\n'),
+        }));
+    assert.equal(shown.bad, 'the file ends inside the header');
+    assert.equal(shown.playing, 'intro.xm');
+    assert.match(
+        shown.position, /^Order \d+\/21 · Pattern \d+ · Row \d+ · Speed \d+ · BPM \d+$/);
+    assert.match(shown.pattern[0], /^  0 │ (.{14} │ ){11}.{14}$/, 'twelve channels');
+    // Paused, the audio context is suspended, and the keys still seek and play.
+    await page.keyboard.press(' ');
+    const paused = await page.waitForFunction(() => {
+        const {context, player} = window.vorn3Page;
+        return context.state === 'suspended' && !player.state.playing && player.state.seconds;
+    }, {timeout: kMinute, polling: 100});
+    const pausedAt = await paused.jsonValue();
+    await page.keyboard.press('ArrowRight');
+    await page.waitForFunction(
+        (at) => window.vorn3Page.player.state.seconds >= at + 5, {timeout: kMinute}, pausedAt);
+    await page.keyboard.press(' ');
+    await page.waitForFunction(
+        () => window.vorn3Page.context.state === 'running' &&
+            document.getElementById('play').textContent === 'Pause',
+        {timeout: kMinute});
+    assert.deepEqual(page.errors, []);
+    await page.close();
+});
 
 test.after(close);
