@@ -45,20 +45,21 @@ bool chunkDue(Mixer& mixer, std::uint64_t framesPlayed) {
     return mixer.chunksFilled < playing;
 }
 
+// Where a chunk starts in the ring and the accumulator, in values.
+std::size_t chunkOffset(const Mixer& mixer, std::int32_t chunk) {
+    return static_cast<std::size_t>(chunk) * static_cast<std::size_t>(mixer.output.chunkFrames) * 2;
+}
+
 std::int32_t nextChunk(const Mixer& mixer) {
     return static_cast<std::int32_t>(mixer.chunksFilled %
                                      static_cast<std::uint64_t>(chunkCount(mixer.output)));
 }
 
-// Mixes one chunk of the accumulator and converts it, into the ring's chunk or, with
-// `pcm`, into a caller's buffer; the caller holds passLock. Returns the frames mixed:
-// fewer when a client finished. The ring gets the whole chunk, as its device plays every
-// frame; a buffer only the frames mixed.
-std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nullptr) {
+// Mixes one chunk of the accumulator; the caller holds passLock. Returns the frames mixed:
+// fewer when a client finished.
+std::int32_t mixChunk(Mixer& mixer, std::int32_t chunk) {
     const std::int32_t frames = mixer.output.chunkFrames;
-    const std::size_t first =
-        static_cast<std::size_t>(chunk) * static_cast<std::size_t>(frames) * 2;
-    float* accumulator = mixer.accumulator.get() + first;
+    float* accumulator = mixer.accumulator.get() + chunkOffset(mixer, chunk);
     mixer.mixBusy = true;
     std::fill_n(accumulator, 2 * frames, 0.0f);
     if (mixer.measurePeaks) {
@@ -70,12 +71,22 @@ std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nul
         for (std::int32_t i = 0; i < 2 * mixed; ++i)
             accumulator[i] *= mixer.gain;
     }
+    mixer.mixBusy = false;
+    return mixed;
+}
+
+// Mixes one chunk and converts it, into the ring's chunk or, with `pcm`, into a caller's
+// buffer. The ring gets the whole chunk, as its device plays every frame; a buffer only the
+// frames mixed.
+std::int32_t fillChunk(Mixer& mixer, std::int32_t chunk, std::int16_t* pcm = nullptr) {
+    const std::int32_t mixed = mixChunk(mixer, chunk);
+    const float* accumulator = mixer.accumulator.get() + chunkOffset(mixer, chunk);
     if (pcm) {
         convertToPcm16(pcm, accumulator, mixed);
     } else {
-        convertToPcm16(mixer.ring.get() + first, accumulator, frames);
+        convertToPcm16(mixer.ring.get() + chunkOffset(mixer, chunk), accumulator,
+                       mixer.output.chunkFrames);
     }
-    mixer.mixBusy = false;
     return mixed;
 }
 
@@ -261,8 +272,9 @@ bool pumpOutput(Mixer& mixer) {
 
 namespace {
 
+// Rendered chunks stay in the accumulator: only what a caller takes as 16-bit is converted.
 void copyFrames(const Mixer& mixer, std::int16_t* destination, std::int32_t piece) {
-    std::copy_n(mixer.ring.get() + 2 * mixer.renderedFrames, 2 * piece, destination);
+    convertToPcm16(destination, mixer.accumulator.get() + 2 * mixer.renderedFrames, piece);
 }
 
 void copyFrames(const Mixer& mixer, float* destination, std::int32_t piece) {
@@ -292,7 +304,7 @@ std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames)
                     continue;
                 }
             }
-            mixer.chunkFramesMixed = fillChunk(mixer, 0);
+            mixer.chunkFramesMixed = mixChunk(mixer, 0);
             mixer.renderedFrames = 0;
         }
         const std::int32_t piece =
@@ -309,7 +321,7 @@ std::int32_t renderFrames(Mixer& mixer, Value* destination, std::int32_t frames)
 std::int32_t renderChunkFrom(Mixer& mixer, std::int32_t handedOut) {
     const std::lock_guard lock(mixer.passLock);
     if (!mixer.open || mixer.device) return 0;
-    mixer.chunkFramesMixed = fillChunk(mixer, 0);
+    mixer.chunkFramesMixed = mixChunk(mixer, 0);
     mixer.renderedFrames = std::min(handedOut, mixer.chunkFramesMixed);
     return mixer.renderedFrames;
 }
