@@ -167,54 +167,72 @@ VORN3_WIDE __m256d fourValues(const KernelRead<kTaps>& read, const std::int16_t*
 #endif
 
 #if defined(__wasm_simd128__)
-// Two frames' linear reads at once, each frame's two neighbours in one 32-bit load: the
-// products and roundings of valueAt.
-inline v128_t linearPair(const std::int16_t* data, std::uint64_t position, std::uint64_t delta) {
+// Linear reads two frames a step, lane k of every vector holding frame k of the two: each
+// frame's neighbours come in one 32-bit load and its fraction from a running vector of
+// fractions, so that the conversions and shuffles, the loop's bottleneck, stay few. The
+// value is worked out as valueAt does, exactly, and so are the gains' sums (see mixFours).
+std::uint64_t mixLinearPairs(float*& out, const std::int16_t* data, std::uint64_t position,
+                             std::uint64_t delta, std::int32_t pairs, double& left, double& right,
+                             double leftIncrement, double rightIncrement) {
     const auto at = [data](std::uint64_t p) {
         return data + static_cast<std::int32_t>(static_cast<std::uint32_t>(p >> 32));
     };
-    const std::uint64_t next = position + delta;
-    const v128_t pairs = wasm_v128_load32_lane(at(next), wasm_v128_load32_zero(at(position)), 1);
-    const v128_t frames = wasm_i32x4_extend_low_i16x8(pairs);  // first, second; first, second
-    const v128_t firsts =
-        wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(frames, frames, 0, 2, 0, 2));
-    const v128_t seconds =
-        wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(frames, frames, 1, 3, 1, 3));
-    const v128_t fractions = wasm_u32x4_make(static_cast<std::uint32_t>(position) >> 1,
-                                             static_cast<std::uint32_t>(next) >> 1, 0, 0);
-    const v128_t weights =
-        wasm_f64x2_mul(wasm_f64x2_convert_low_u32x4(fractions), wasm_f64x2_splat(kWeightScale));
-    return wasm_f64x2_add(firsts, wasm_f64x2_mul(weights, wasm_f64x2_sub(seconds, firsts)));
+    const v128_t weightScale = wasm_f64x2_splat(kWeightScale);
+    // Summed over each pair of 16-bit lanes: a frame, and its next one less it.
+    const v128_t firstOfPairs = wasm_i16x8_const(1, 0, 1, 0, 1, 0, 1, 0);
+    const v128_t differenceOfPairs = wasm_i16x8_const(-1, 1, -1, 1, -1, 1, -1, 1);
+    v128_t leftGains = wasm_f64x2_make(left, left + leftIncrement);
+    v128_t rightGains = wasm_f64x2_make(right, right + rightIncrement);
+    const v128_t leftSteps = wasm_f64x2_splat(2 * leftIncrement);
+    const v128_t rightSteps = wasm_f64x2_splat(2 * rightIncrement);
+    v128_t fractions = wasm_u32x4_make(static_cast<std::uint32_t>(position),
+                                       static_cast<std::uint32_t>(position + delta), 0, 0);
+    const v128_t fractionSteps = wasm_u32x4_splat(static_cast<std::uint32_t>(2 * delta));
+    for (std::int32_t pair = 0; pair < pairs; ++pair) {
+        const v128_t frames =
+            wasm_v128_load32_lane(at(position + delta), wasm_v128_load32_zero(at(position)), 1);
+        const v128_t firsts = wasm_i32x4_dot_i16x8(frames, firstOfPairs);
+        const v128_t differences = wasm_i32x4_dot_i16x8(frames, differenceOfPairs);
+        const v128_t weights = wasm_f64x2_convert_low_i32x4(wasm_u32x4_shr(fractions, 1));
+        const v128_t values = wasm_f64x2_add(
+            wasm_f64x2_convert_low_i32x4(firsts),
+            wasm_f64x2_mul(wasm_f64x2_mul(weights, wasm_f64x2_convert_low_i32x4(differences)),
+                           weightScale));
+        const v128_t outs = wasm_v128_load(out);
+        const v128_t lefts =
+            wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(outs, outs, 0, 2, 0, 2));
+        const v128_t rights =
+            wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(outs, outs, 1, 3, 1, 3));
+        const v128_t newLefts =
+            wasm_f32x4_demote_f64x2_zero(wasm_f64x2_add(lefts, wasm_f64x2_mul(values, leftGains)));
+        const v128_t newRights = wasm_f32x4_demote_f64x2_zero(
+            wasm_f64x2_add(rights, wasm_f64x2_mul(values, rightGains)));
+        wasm_v128_store(out, wasm_i32x4_shuffle(newLefts, newRights, 0, 4, 1, 5));
+        leftGains = wasm_f64x2_add(leftGains, leftSteps);
+        rightGains = wasm_f64x2_add(rightGains, rightSteps);
+        fractions = wasm_i32x4_add(fractions, fractionSteps);
+        position += 2 * delta;
+        out += 4;
+    }
+    left = wasm_f64x2_extract_lane(leftGains, 0);
+    right = wasm_f64x2_extract_lane(rightGains, 0);
+    return position;
 }
 
 // A frame's left and right sums share one vector: the products and roundings of two
-// scalar sums in half the instructions; linear reads go two frames a step.
+// scalar sums in half the instructions.
 template <typename Read>
 std::uint64_t mixEach(float* out, const std::int16_t* data, std::uint64_t position,
                       std::uint64_t delta, std::int32_t frames, double& left, double& right,
                       double leftIncrement, double rightIncrement, Read read) {
-    v128_t gains = wasm_f64x2_make(left, right);
-    const v128_t increments = wasm_f64x2_make(leftIncrement, rightIncrement);
     std::int32_t done = 0;
     if constexpr (std::is_same_v<Read, LinearRead>) {
-        for (; done + 2 <= frames; done += 2) {
-            const v128_t values = linearPair(data, position, delta);
-            const v128_t nextGains = wasm_f64x2_add(gains, increments);
-            const v128_t outs = wasm_v128_load(out);
-            const v128_t firstSums =
-                wasm_f64x2_add(wasm_f64x2_promote_low_f32x4(outs),
-                               wasm_f64x2_mul(wasm_i64x2_shuffle(values, values, 0, 0), gains));
-            const v128_t secondSums =
-                wasm_f64x2_add(wasm_f64x2_promote_low_f32x4(wasm_i64x2_shuffle(outs, outs, 1, 1)),
-                               wasm_f64x2_mul(wasm_i64x2_shuffle(values, values, 1, 1), nextGains));
-            wasm_v128_store(out,
-                            wasm_i64x2_shuffle(wasm_f32x4_demote_f64x2_zero(firstSums),
-                                               wasm_f32x4_demote_f64x2_zero(secondSums), 0, 2));
-            gains = wasm_f64x2_add(nextGains, increments);
-            position += 2 * delta;
-            out += 4;
-        }
+        done = frames / 2 * 2;
+        position = mixLinearPairs(out, data, position, delta, frames / 2, left, right,
+                                  leftIncrement, rightIncrement);
     }
+    v128_t gains = wasm_f64x2_make(left, right);
+    const v128_t increments = wasm_f64x2_make(leftIncrement, rightIncrement);
     for (; done < frames; ++done) {
         const v128_t products = wasm_f64x2_mul(wasm_f64x2_splat(read(data, position)), gains);
         const v128_t sums =
