@@ -2,8 +2,8 @@
 // in tests/web):
 //   node player_bench.mjs VORN3PLAY MODULE...
 // Each module's whole song rendered at 48 kHz in floats in a page of its own (wasm), after
-// a first run that compiles, and by the native vorn3play, the median of five runs each, as
-// seconds of sound per second; the
+// a first run that compiles, and by the native vorn3play, in five pairs of runs: the
+// medians as seconds of sound per second, and the median of the pairs' ratios; the
 // package's size; and the share of a core the browser takes with the player page playing
 // the first module, over ten seconds, against the page paused and the page open before any
 // sound; and, as the floor under those, what the browser takes for a page that plays a
@@ -25,36 +25,43 @@ const kLiveSeconds = 10;
 
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
-function nativeSpeed(module, seconds) {
-    const times = [];
-    for (let run = 0; run < kRuns; ++run) {
-        const start = process.hrtime.bigint();
-        execFileSync(
-            vorn3play, ['-q', '--float', '--rate', String(kRate), '-o', '/dev/null', module]);
-        times.push(Number(process.hrtime.bigint() - start) / 1e9);
-    }
-    return seconds / median(times);
+// Seconds a native render of the whole song takes.
+function nativeTime(module) {
+    const start = process.hrtime.bigint();
+    execFileSync(vorn3play, ['-q', '--float', '--rate', String(kRate), '-o', '/dev/null', module]);
+    return Number(process.hrtime.bigint() - start) / 1e9;
 }
 
-function wasmSpeed(page, module) {
-    return page.evaluate(async (base64, runs, rate) => {
+// Seconds a render of the whole song takes in the page, and the seconds of sound.
+function wasmTime(page, base64) {
+    return page.evaluate(async (base64, rate) => {
         const vorn3 = await import('./vorn3.mjs');
         const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
-        const times = [];
-        let seconds = 0;
-        for (let run = -1; run < runs; ++run) {
-            const start = performance.now();
-            const tune = await vorn3.openTune(bytes, {rate});
-            let frames = 0;
-            for (let got; (got = tune.renderFloat(1024).length / 2) > 0;)
-                frames += got;
-            tune.free();
-            if (run >= 0) times.push((performance.now() - start) / 1000);
-            seconds = frames / rate;
-        }
-        times.sort((a, b) => a - b);
-        return {seconds, speed: seconds / times[Math.floor(runs / 2)]};
-    }, readFileSync(module).toString('base64'), kRuns, kRate);
+        const start = performance.now();
+        const tune = await vorn3.openTune(bytes, {rate});
+        let frames = 0;
+        for (let got; (got = tune.renderFloat(1024).length / 2) > 0;)
+            frames += got;
+        tune.free();
+        return {time: (performance.now() - start) / 1000, seconds: frames / rate};
+    }, base64, kRate);
+}
+
+// Each wasm run is paired with a native one, so that both meet the machine's mood alike.
+async function speeds(page, module) {
+    const base64 = readFileSync(module).toString('base64');
+    const {seconds} = await wasmTime(page, base64);  // compiles the hot code
+    const wasm = [];
+    const native = [];
+    const ratios = [];
+    for (let run = 0; run < kRuns; ++run) {
+        const {time} = await wasmTime(page, base64);
+        const nativeRun = nativeTime(module);
+        wasm.push(seconds / time);
+        native.push(seconds / nativeRun);
+        ratios.push(nativeRun / time);
+    }
+    return {seconds, wasm: median(wasm), native: median(native), ratio: median(ratios)};
 }
 
 // This browser's own share for a page that plays a tone through an audio worklet and, with
@@ -98,13 +105,10 @@ const {browser, plain, address, close} = await openBrowser(directory);
 const quiet = await browser.newPage();
 await quiet.goto(address(plain, 'vorn3/package.json'));
 for (const module of modules) {
-    const wasm = await wasmSpeed(quiet, module);
-    const native = nativeSpeed(module, wasm.seconds);
+    const {seconds, wasm, native, ratio} = await speeds(quiet, module);
     console.log(
-        `${basename(module)}: ${wasm.seconds.toFixed(0)} s of sound; wasm ${
-            wasm.speed.toFixed(0)}×` +
-        ` real time, native ${native.toFixed(0)}×: wasm at ${
-            (wasm.speed / native).toFixed(2)} of native`);
+        `${basename(module)}: ${seconds.toFixed(0)} s of sound; wasm ${wasm.toFixed(0)}×` +
+        ` real time, native ${native.toFixed(0)}×: wasm at ${ratio.toFixed(2)} of native`);
 }
 
 const pack = JSON.parse(execFileSync(
